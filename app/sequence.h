@@ -1,0 +1,4 @@
+// The installation sequence: wizard pages, installation run, final message.
+#pragma once
+
+void RunInstallationSequence();

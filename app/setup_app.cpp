@@ -1,0 +1,50 @@
+#include "app/setup_app.h"
+
+#include "app/product_name.h"
+#include "app/sequence.h"
+#include "data/file_list_win.h"
+#include "data/scramble.h"
+#include "fw/message_box.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+constexpr const char* kFileListName = "setup.drc";
+}
+
+std::string GetProductName() { return ProductNameFromArgs(__argc, __argv); }
+
+std::string PlainListName() {
+    // "setup.lst" and its terminating zero, each byte XOR 0x5A, so the name
+    // does not stand in the program file as plain text.
+    static const unsigned char kObscured[10] = {0x29, 0x3F, 0x2E, 0x2F, 0x2A, 0x74, 0x36, 0x29, 0x2E, 0x5A};
+    char name[10];
+    for (int i = 0; i < 10; ++i) name[i] = static_cast<char>(kObscured[i] ^ 0x5A);
+    return name;
+}
+
+BOOL CSetupApp::InitInstance() {
+    Enable3dControlsStatic();
+
+    if (FILE* list = std::fopen(kFileListName, "rb")) {
+        std::fclose(list);
+    } else {
+        std::string plainName = PlainListName();
+        if (FILE* plain = std::fopen(plainName.c_str(), "rt")) {
+            // Preparing a medium: write the scrambled list and end, silently.
+            ScrambleCopy(plainName.c_str(), kFileListName);
+            std::fclose(plain);
+            return FALSE;
+        }
+    }
+
+    if (!LoadFileList(nullptr, kFileListName, nullptr)) {
+        ShowMessageBox(nullptr, "One or more files missing, cannot continue installation", "Error",
+                       MB_OK | MB_ICONERROR);
+        return FALSE;
+    }
+
+    RunInstallationSequence();
+    return FALSE;
+}

@@ -1,0 +1,4 @@
+// The one application object of setup.exe.
+#include "app/setup_app.h"
+
+CSetupApp theApp;

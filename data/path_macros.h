@@ -1,0 +1,33 @@
+// The five path macros of the file list and the loop that expands them.
+//
+// The loop is pure; the values come from a MacroValues object, which the
+// program backs with the real system look-ups and tests back with fixed texts.
+#pragma once
+
+#include <string>
+
+class MacroValues {
+public:
+    virtual ~MacroValues() = default;
+    virtual std::string WindowsDirectory() = 0;
+    virtual std::string SystemDirectory() = 0;
+    // The Start menu's Programs folder; false when the shell cannot give it.
+    virtual bool ProgramsFolder(std::string& path) = 0;
+    // The registry's ProgramFilesDir; false when it cannot be read.
+    virtual bool ProgramFilesDirectory(std::string& path) = 0;
+};
+
+// Used for "?PRGFDIR?" when the registry gives no Program Files directory.
+constexpr const char* kDefaultProgramFiles = "C:\\PROGRAM FILES";
+// Used for "?APPDIR?" while the application directory is not known yet.
+constexpr const char* kAppDirPlaceholder = "APPDIR";
+
+// Replaces, one occurrence per pass and in the order ?WINDOWS?, ?SYSTEM?,
+// ?APPDIR?, ?STARTMENU?, ?PRGFDIR?, the first occurrence of the first macro
+// the text holds, then starts again from the beginning, so that values are
+// scanned for macros too. The one exception is the application directory,
+// which the user types: it is inserted as it stands and never scanned, so a
+// directory that itself holds a macro cannot make the loop endless. Values are
+// looked up anew for every occurrence. When the Programs folder cannot be had,
+// expansion stops and that macro and any later ones stay in the text.
+void ExpandPathMacrosWith(MacroValues& values, std::string& text, const char* appDir);

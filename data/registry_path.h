@@ -1,0 +1,57 @@
+// Registry values named by one path text: a root name, key names and the
+// value name joined by a separator character, for example
+// "HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\ProgramFilesDir".
+// The last part is always the value name (empty: the key's default value).
+// The root is one of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE
+// and HKEY_USERS, in any case; any other first name fails.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+// Owns one open registry key and closes it when it goes.
+class RegKey {
+public:
+    RegKey() = default;
+    explicit RegKey(HKEY key) : m_hKey(key) {}
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    ~RegKey() { Close(); }
+
+    // Opens |name| below |parent| for reading. ERROR_SUCCESS or the Win32 code.
+    LONG Open(HKEY parent, const char* name, REGSAM access = KEY_READ);
+    // Opens or creates |name| below |parent| with full access, non-volatile,
+    // default security. ERROR_SUCCESS or the Win32 code.
+    LONG Create(HKEY parent, const char* name, const char* keyClass = nullptr);
+    void Close();
+    HKEY Get() const { return m_hKey; }
+
+private:
+    HKEY m_hKey = nullptr;
+};
+
+// The predefined key of a root name, compared without regard to case; null
+// for any other name.
+HKEY RegistryRootFromName(const char* name);
+
+// How a walk gets from one level of the path to the next.
+enum class RegistryWalk {
+    kRead,    // open each key with KEY_READ
+    kCreate,  // open or create each key with KEY_ALL_ACCESS
+};
+
+// Walks |path| level by level below |parent| (null: the path starts with a
+// root name), then calls |atValue| with the deepest key and the value name.
+// Each opened key is closed when the walk returns from it. False when a root
+// name is wrong, a key cannot be opened or created, the path has no
+// separator (a bare value name has no key), or |atValue| returns false.
+bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode, const char* keyClass,
+                      const std::function<bool(HKEY key, const char* valueName)>& atValue);
+
+// Reads the value named by |path|: its data as stored (at most 260 bytes),
+// with a zero added after it so the result is always a terminated string even
+// when the stored data has none. Null on any failure, data longer than 260
+// bytes included.
+std::unique_ptr<char[]> ReadRegistryString(const char* path, char sep, HKEY parent = nullptr);

@@ -1,0 +1,37 @@
+#include "data/scramble.h"
+
+#include <cstdio>
+#include <vector>
+
+void ScrambleBuffer(uint8_t* data, size_t size, uint64_t offset) {
+    for (size_t i = 0; i < size; ++i) data[i] ^= ScrambleKey(offset + i);
+}
+
+bool ScrambleCopy(const char* source, const char* dest) {
+    FILE* in = std::fopen(source, "rb");
+    if (!in) return false;
+    FILE* out = std::fopen(dest, "wb");
+    if (!out) {
+        std::fclose(in);
+        return false;
+    }
+    bool ok = true;
+    std::vector<uint8_t> block(64 * 1024);
+    uint64_t offset = 0;
+    for (;;) {
+        size_t got = std::fread(block.data(), 1, block.size(), in);
+        if (got == 0) {
+            ok = !std::ferror(in);
+            break;
+        }
+        ScrambleBuffer(block.data(), got, offset);
+        offset += got;
+        if (std::fwrite(block.data(), 1, got, out) != got) {
+            ok = false;
+            break;
+        }
+    }
+    if (std::fclose(out) != 0) ok = false;
+    std::fclose(in);
+    return ok;
+}

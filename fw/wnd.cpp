@@ -1,0 +1,116 @@
+#include "fw/wnd.h"
+
+#include "fw/app.h"
+#include "fw/message_box.h"
+
+BOOL CWnd::DestroyWindow() {
+    if (!m_hWnd) return FALSE;
+    BOOL ok = ::DestroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+    return ok;
+}
+
+int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
+    return ShowMessageBox(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
+}
+
+void CWnd::SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+
+void CWnd::SetDlgItemText(int id, const char* text) { ::SetDlgItemTextA(m_hWnd, id, text); }
+
+std::string CWnd::GetDlgItemText(int id) const {
+    HWND item = GetDlgItem(m_hWnd, id);
+    int length = GetWindowTextLengthA(item);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    int got = GetWindowTextA(item, &text[0], length + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+LRESULT CWnd::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
+    return ::SendDlgItemMessageA(m_hWnd, id, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+    m_bDefault = true;
+    return 0;
+}
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
+
+INT_PTR CDialog::DoModal() {
+    HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    m_bEndModal = false;
+    m_nModalResult = -1;
+    if (parent) EnableWindow(parent, FALSE);
+    HWND hWnd = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent, DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
+    if (hWnd) {
+        if (!m_bEndModal && !(GetWindowLongA(hWnd, GWL_STYLE) & WS_VISIBLE)) ShowWindow(hWnd, SW_SHOW);
+        MSG msg;
+        while (!m_bEndModal) {
+            BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+            if (got == 0) {  // WM_QUIT: end the loop and leave the message for the next one
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            if (got == -1) break;
+            if (!IsDialogMessageA(hWnd, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+    }
+    if (parent) {
+        EnableWindow(parent, TRUE);
+        SetActiveWindow(parent);
+    }
+    if (hWnd) DestroyWindow();
+    return hWnd ? m_nModalResult : -1;
+}
+
+void CDialog::EndDialog(int nResult) {
+    m_nModalResult = nResult;
+    m_bEndModal = true;
+    if (m_hWnd) ShowWindow(m_hWnd, SW_HIDE);
+}
+
+bool CDialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialog* self;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+        self->m_hWnd = hWnd;
+        return self->OnInitDialog();
+    }
+    self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hWnd, DWLP_USER));
+    if (!self) return FALSE;
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        return FALSE;
+    }
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == IDOK) {
+            self->OnOK();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            self->OnCancel();
+            return TRUE;
+        }
+    }
+    bool savedDefault = self->m_bDefault;
+    self->m_bDefault = false;
+    LRESULT result = 0;
+    bool handled = self->OnMessage(message, wParam, lParam, result) && !self->m_bDefault;
+    self->m_bDefault = savedDefault;
+    if (!handled) return FALSE;
+    // These messages take their result straight from the dialog procedure.
+    if (message == WM_QUERYDRAGICON || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT ||
+        message == WM_CTLCOLORDLG || message == WM_CTLCOLORBTN)
+        return static_cast<INT_PTR>(result);
+    SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
+}
