@@ -1,0 +1,55 @@
+// The installation log, "SETUP.LOG".
+//
+// Every step of the installation is one line: "%d %b %Y %H:%M:%S " in local
+// time, the message, CR LF. Until OpenLogFile succeeds, lines are gathered in
+// memory; they become the top of the file when it opens, and later lines go
+// straight to it. A line that names a shared file of the file list (the whole
+// composed line, timestamp included, any case) is dropped. The file is closed
+// when the log is destroyed at program exit. Win32-free, so it is tested natively.
+#pragma once
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <string>
+
+class InstallLog {
+public:
+    using Clock = std::function<std::time_t()>;
+    using Filter = std::function<bool(const char* line)>;
+
+    // |clock| gives the time of each line (default: std::time); |filter| says
+    // which composed lines to drop (default: IsSharedFile of the file list).
+    explicit InstallLog(Clock clock = Clock(), Filter filter = Filter());
+    ~InstallLog();
+    InstallLog(const InstallLog&) = delete;
+    InstallLog& operator=(const InstallLog&) = delete;
+
+    // Creates (or empties) |path| and writes the gathered lines to it. FALSE
+    // when a file is already open (it stays in use) or |path| cannot be
+    // created (lines go on gathering in memory).
+    bool OpenLogFile(std::string path);
+
+    // Composes one line from a printf format and writes or gathers it.
+    void WriteV(const char* format, va_list args);
+
+    // The lines gathered while no file is open (each with its CR LF).
+    const std::string& Pending() const { return m_strPending; }
+
+private:
+    Clock m_clock;
+    Filter m_filter;
+    std::string m_strPending;
+    std::FILE* m_pFile = nullptr;
+};
+
+// The program's one installation log.
+extern InstallLog theLog;
+
+// Appends one time-stamped line to |log|; |format| and the arguments are printf's.
+void WriteLog(InstallLog& log, const char* format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;

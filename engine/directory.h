@@ -1,0 +1,18 @@
+// Creating the directories on the way to a path, with their log lines.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Creates every directory level of |path| up to its last backslash, from the
+// shortest prefix to the longest, logging each level made ("Created: %s"), a
+// level that cannot be made ("Error creating directory %s: %s") and the
+// outcome ("Directory %s certified to be ok"). The part after the last
+// backslash is a file name and is not created. FALSE when |path| has no
+// backslash or a level cannot be created.
+BOOL EnsureDirectory(std::string path);
+
+// The system's message text for a Win32 error code, as the system gives it
+// (its closing line end included); empty when the system has none.
+std::string FormatSystemError(DWORD code);

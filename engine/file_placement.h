@@ -1,0 +1,26 @@
+// Placing files over existing ones: the DLL version decision and the backup
+// of an older DLL into "Backup" below the application directory.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// TRUE when a find-first search on |path| finds an entry (a file or a
+// directory; wildcards match as patterns).
+BOOL FileExists(const std::string& path);
+
+// Reads the major and minor numbers (high and low word of dwFileVersionMS) of
+// the file's version resource. FALSE when the file is missing, has no version
+// resource, or its fixed record's signature is not 0xFEEF04BD.
+BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor);
+
+enum DllDecision { Replace, Keep, Abort };
+
+// Decides whether the new DLL |source| may replace the existing |dest|, by
+// expanding it into |tempDir| and comparing major then minor version.
+DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir);
+
+// Moves the existing DLL |path| into |appDir|\Backup, sets |*pDllsUpgraded|
+// when it did. TRUE when the old DLL is safely in the backup directory.
+BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded);
