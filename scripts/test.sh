@@ -1,0 +1,43 @@
+#!/bin/bash
+# Builds every preset and runs every test: the native unit tests (plain and
+# under ASan + UBSan), the Windows unit and end-to-end tests under Wine on a
+# private Xvfb display for win32 and win64, and a short fuzzing run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+source scripts/env.sh
+FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+
+for preset in native native-asan win32 win64 fuzz; do
+    echo "== build $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+done
+
+echo "== wine prefixes"
+make_prefix build/win32 &
+make_prefix build/win64 &
+wait
+
+start_xvfb
+trap stop_xvfb EXIT
+
+failed=0
+passed=0
+for preset in native native-asan win32 win64; do
+    echo "== test $preset"
+    if ctest --preset "$preset"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+done
+
+echo "== fuzz ${FUZZ_SECONDS}s"
+corpus=$(mktemp -d)
+cp fuzz/corpus/* "$corpus"/ 2>/dev/null || true
+if build/fuzz/bin/fuzz_decode -max_total_time="$FUZZ_SECONDS" -print_final_stats=0 "$corpus" >build/fuzz/fuzz.log 2>&1; then
+    passed=$((passed + 1)); echo "fuzz_decode: no finding"
+else
+    failed=$((failed + 1)); tail -40 build/fuzz/fuzz.log
+fi
+rm -rf "$corpus"
+
+echo "suites: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,245 @@
+#include "tests/e2e/ui_driver.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+std::string WindowText(HWND hWnd) {
+    char text[4096] = "";
+    GetWindowTextA(hWnd, text, sizeof text);
+    return text;
+}
+
+std::string ClassName(HWND hWnd) {
+    char name[256] = "";
+    GetClassNameA(hWnd, name, sizeof name);
+    return name;
+}
+
+struct Enum {
+    DWORD pid;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND hWnd, LPARAM lParam) {
+    Enum* e = reinterpret_cast<Enum*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hWnd, &pid);
+    if (pid == e->pid && IsWindowVisible(hWnd)) e->windows.push_back(hWnd);
+    return TRUE;
+}
+
+// 32 x 32 pixels of a picture: |source| a window to copy from the screen, or
+// else |icon| drawn on the dialog background colour.
+std::vector<DWORD> Pixels32(HWND source, HICON icon) {
+    std::vector<DWORD> pixels(32 * 32);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 32;
+    bi.bmiHeader.biHeight = -32;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    if (source) {
+        HDC from = GetDC(source);
+        BitBlt(dc, 0, 0, 32, 32, from, 0, 0, SRCCOPY);
+        ReleaseDC(source, from);
+    } else {
+        RECT all = {0, 0, 32, 32};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_3DFACE));
+        DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    }
+    GdiFlush();
+    if (bits) std::copy(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + 32 * 32, pixels.begin());
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Which of the system's message box icons an icon control shows, judged from
+// the screen: icon handles of another process cannot be compared with ours.
+int ClosestSystemIcon(HWND control) {
+    std::vector<DWORD> shown = Pixels32(control, nullptr);
+    int best = 0;
+    size_t bestDiff = shown.size() + 1;
+    for (int id : {32513, 32514, 32515, 32516}) {  // hand, question, exclamation, asterisk
+        std::vector<DWORD> own = Pixels32(nullptr, LoadIconA(nullptr, MAKEINTRESOURCEA(id)));
+        size_t diff = 0;
+        for (size_t i = 0; i < own.size(); ++i) diff += (shown[i] & 0xFFFFFF) != (own[i] & 0xFFFFFF);
+        if (diff < bestDiff) {
+            bestDiff = diff;
+            best = id;
+        }
+    }
+    return best;
+}
+
+BOOL CALLBACK CollectChild(HWND hWnd, LPARAM lParam) {
+    SeenWindow* w = reinterpret_cast<SeenWindow*>(lParam);
+    SeenControl c;
+    c.id = GetDlgCtrlID(hWnd) & 0xFFFF;
+    c.className = ClassName(hWnd);
+    c.style = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_STYLE));
+    if (lstrcmpiA(c.className.c_str(), "Edit") == 0) {
+        int length = static_cast<int>(SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0));
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(hWnd, WM_GETTEXT, static_cast<WPARAM>(length + 1), reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(static_cast<size_t>(length));
+        c.text = text;
+    } else {
+        c.text = WindowText(hWnd);
+    }
+    if (lstrcmpiA(c.className.c_str(), "Button") == 0 && (c.style & 0x0F) <= BS_DEFPUSHBUTTON)
+        w->buttons.push_back(c.text);
+    if (lstrcmpiA(c.className.c_str(), "Static") == 0 && (c.style & SS_TYPEMASK) == SS_ICON) {
+        HICON icon = reinterpret_cast<HICON>(SendMessageA(hWnd, STM_GETICON, 0, 0));
+        if (icon) w->hasIcon = true;
+        if (icon) w->errorIcon = ClosestSystemIcon(hWnd) == 32513;  // IDI_HAND
+    }
+    w->controls.push_back(c);
+    return TRUE;
+}
+
+}  // namespace
+
+const SeenControl* SeenWindow::GetControl(int id) const {
+    for (const SeenControl& c : controls)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+std::string SeenWindow::Describe() const {
+    std::string d = "[" + className + "] \"" + caption + "\"";
+    if (!text.empty()) d += " text=\"" + text + "\"";
+    d += " buttons={";
+    for (size_t i = 0; i < buttons.size(); ++i) d += (i ? "," : "") + buttons[i];
+    d += "}";
+    if (hasIcon) d += errorIcon ? " icon=error" : " icon";
+    if (owner) d += " owned";
+    for (const SeenControl& c : controls)
+        if (c.className == "Edit" || c.className == "EDIT") d += " edit" + std::to_string(c.id) + "=\"" + c.text + "\"";
+    return d;
+}
+
+std::string DescribeAll(const std::vector<SeenWindow>& windows) {
+    std::string all;
+    for (const SeenWindow& w : windows) all += w.Describe() + "\n";
+    return all;
+}
+
+SetupProcess::~SetupProcess() {
+    if (m_process.hProcess) {
+        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process.hProcess, 99);
+            WaitForSingleObject(m_process.hProcess, 5000);
+        }
+        CloseHandle(m_process.hProcess);
+        CloseHandle(m_process.hThread);
+    }
+}
+
+bool SetupProcess::Start(const std::string& exePath, const std::string& arguments, const std::string& workDir) {
+    std::string commandLine = "\"" + exePath + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back('\0');
+    Note("start: " + commandLine + " in " + workDir);
+    if (!CreateProcessA(exePath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &si,
+                        &m_process)) {
+        Note("CreateProcess failed: " + std::to_string(GetLastError()));
+        return false;
+    }
+    WaitForInputIdle(m_process.hProcess, 5000);
+    return true;
+}
+
+std::optional<SeenWindow> SetupProcess::NextWindow(DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        // Forget windows that are gone, so a handle the system reuses counts as new.
+        m_seen.erase(std::remove_if(m_seen.begin(), m_seen.end(),
+                                    [](HWND h) { return !IsWindow(h) || !IsWindowVisible(h); }),
+                     m_seen.end());
+        Enum e{m_process.dwProcessId, {}};
+        EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&e));
+        for (HWND hWnd : e.windows) {
+            if (std::find(m_seen.begin(), m_seen.end(), hWnd) != m_seen.end()) continue;
+            Sleep(150);  // let the window finish its initialisation
+            if (!IsWindow(hWnd) || !IsWindowVisible(hWnd)) continue;
+            m_seen.push_back(hWnd);
+            SeenWindow w;
+            w.hWnd = hWnd;
+            w.className = ClassName(hWnd);
+            w.caption = WindowText(hWnd);
+            w.owner = GetWindow(hWnd, GW_OWNER);
+            w.style = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_STYLE));
+            w.exStyle = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_EXSTYLE));
+            EnumChildWindows(hWnd, CollectChild, reinterpret_cast<LPARAM>(&w));
+            if (const SeenControl* t = w.GetControl(0xFFFF)) w.text = t->text;
+            Note("window: " + w.Describe());
+            return w;
+        }
+        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0) {
+            Note("process ended while waiting for a window");
+            return std::nullopt;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            Note("no new window within " + std::to_string(timeoutMs) + " ms");
+            return std::nullopt;
+        }
+        Sleep(50);
+    }
+}
+
+bool SetupProcess::WaitExit(DWORD timeoutMs) {
+    bool ended = WaitForSingleObject(m_process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    Note(ended ? "process ended" : "process still running after " + std::to_string(timeoutMs) + " ms");
+    return ended;
+}
+
+DWORD SetupProcess::ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(m_process.hProcess, &code);
+    return code;
+}
+
+void SetupProcess::Click(const SeenWindow& window, int id) {
+    Note("click " + std::to_string(id) + " on \"" + window.caption + "\"");
+    HWND button = GetDlgItem(window.hWnd, id);
+    PostMessageA(window.hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void SetupProcess::SetText(const SeenWindow& window, int id, const std::string& text) {
+    Note("set text of " + std::to_string(id) + " to \"" + text + "\"");
+    SendDlgItemMessageA(window.hWnd, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void SetupProcess::PressKey(const SeenWindow& window, WORD key) {
+    Note("key " + std::to_string(key) + " on \"" + window.caption + "\"");
+    HWND focus = GetDlgItem(window.hWnd, IDOK);
+    HWND target = focus ? focus : window.hWnd;
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+std::string SetupProcess::ControlText(const SeenWindow& window, int id) const {
+    HWND item = GetDlgItem(window.hWnd, id);
+    int length = static_cast<int>(SendMessageA(item, WM_GETTEXTLENGTH, 0, 0));
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    SendMessageA(item, WM_GETTEXT, static_cast<WPARAM>(length + 1), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+void SetupProcess::Note(const std::string& line) {
+    m_transcript += line + "\n";
+}
