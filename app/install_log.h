@@ -18,6 +18,7 @@ class InstallLog {
 public:
     using Clock = std::function<std::time_t()>;
     using Filter = std::function<bool(const char* line)>;
+    using Observer = std::function<void(const std::string& line)>;
 
     // |clock| gives the time of each line (default: std::time); |filter| says
     // which composed lines to drop (default: IsSharedFile of the file list).
@@ -34,12 +35,19 @@ public:
     // Composes one line from a printf format and writes or gathers it.
     void WriteV(const char* format, va_list args);
 
-    // The lines gathered while no file is open (each with its CR LF).
+    // The lines gathered while no file is open (each with its CR LF); empty
+    // again once they have been written to the opened file.
     const std::string& Pending() const { return m_strPending; }
+
+    // Seam for tests: |observer| sees every line that is kept (not filtered),
+    // as composed, without CR LF, in addition to its normal way to the file or
+    // the pending text. An empty observer removes it. The program sets none.
+    void SetLineObserver(Observer observer);
 
 private:
     Clock m_clock;
     Filter m_filter;
+    Observer m_observer;
     std::string m_strPending;
     std::FILE* m_pFile = nullptr;
 };

@@ -1,0 +1,73 @@
+#include "app/install_log.h"
+
+#include "data/file_list.h"
+
+#include <utility>
+
+namespace {
+
+// One line is composed in a buffer of this size: timestamp, message and the
+// terminating zero. A longer message is cut to fit.
+constexpr size_t kLineBuffer = 512;
+
+constexpr char kTimestampFormat[] = "%d %b %Y %H:%M:%S ";
+
+}  // namespace
+
+InstallLog theLog;
+
+InstallLog::InstallLog(Clock clock, Filter filter) : m_clock(std::move(clock)), m_filter(std::move(filter)) {
+    if (!m_clock) m_clock = [] { return std::time(nullptr); };
+    if (!m_filter) m_filter = [](const char* line) { return IsSharedFile(line); };
+}
+
+InstallLog::~InstallLog() {
+    if (m_pFile) std::fclose(m_pFile);
+}
+
+bool InstallLog::OpenLogFile(std::string path) {
+    if (m_pFile) return false;
+    m_pFile = std::fopen(path.c_str(), "wb");
+    if (!m_pFile) return false;
+    if (!m_strPending.empty()) {
+        std::fwrite(m_strPending.data(), 1, m_strPending.size(), m_pFile);
+        m_strPending.clear();
+    }
+    return true;
+}
+
+void InstallLog::WriteV(const char* format, va_list args) {
+    char line[kLineBuffer];
+
+    // Timestamp in local time; the C runtime's default locale gives English
+    // month names. A time the runtime cannot convert leaves the stamp out.
+    size_t stamp = 0;
+    std::time_t now = m_clock();
+    if (const std::tm* local = std::localtime(&now)) stamp = std::strftime(line, sizeof line, kTimestampFormat, local);
+
+    // The message after it, cut at the end of the buffer.
+    int written = std::vsnprintf(line + stamp, sizeof line - stamp, format, args);
+    if (written < 0) line[stamp] = '\0';
+    line[sizeof line - 1] = '\0';
+
+    if (m_filter(line)) return;
+
+    const size_t length = std::char_traits<char>::length(line);
+    if (m_pFile) {
+        std::fwrite(line, 1, length, m_pFile);
+        std::fwrite("\r\n", 1, 2, m_pFile);
+    } else {
+        m_strPending.append(line, length);
+        m_strPending += "\r\n";
+    }
+    if (m_observer) m_observer(std::string(line, length));
+}
+
+void InstallLog::SetLineObserver(Observer observer) { m_observer = std::move(observer); }
+
+void WriteLog(InstallLog& log, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    log.WriteV(format, args);
+    va_end(args);
+}
