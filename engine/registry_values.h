@@ -1,0 +1,42 @@
+// Registry values named by one path text, and the shared-DLL reference counts.
+//
+// A path text is a root name, key names and the value name joined by one
+// separator character (see data/registry_path.h). The writers create every
+// missing key on the way. Nothing here logs or shows a box: every operation
+// reports its outcome by its result and the callers log.
+#pragma once
+
+#include <windows.h>
+
+// Sets the value named by |path| to |size| bytes of |data| with type |type|,
+// opening or creating each key below the root with class |keyClass| (null:
+// none) and full access. |parent| null means the path starts with a root
+// name. TRUE when the value was set; FALSE when the first name is not a root,
+// the path has no separator, a key cannot be opened or created, or the set
+// fails. Keys created before a failure stay.
+BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, const char* keyClass, DWORD type, char sep,
+                        HKEY parent = nullptr);
+
+// The 4 bytes of |value| as REG_DWORD.
+BOOL WriteRegistryDword(const char* path, DWORD value, char sep);
+
+// |value| with its terminating zero (length + 1 bytes) as REG_SZ.
+BOOL WriteRegistryString(const char* path, const char* value, char sep);
+
+// The count that means "no count recorded".
+constexpr DWORD kNoSharedDllCount = 0xFFFFFFFF;
+
+// The reference count stored under
+// HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\SharedDLLs for
+// the value name |dllPath|; kNoSharedDllCount when a key or the value is
+// missing or the value does not hold exactly 4 bytes.
+DWORD ReadSharedDllCount(const char* dllPath);
+
+// Stores |count| as REG_DWORD under the SharedDLLs key (created when
+// missing). TRUE when the value was set.
+BOOL WriteSharedDllCount(const char* dllPath, DWORD count);
+
+// Raises the count of |dllPath| by one; a DLL without a count (or with the
+// count kNoSharedDllCount, which cannot be told from none) gets 1. Failures
+// are ignored: nothing in the installation depends on the count.
+void IncrementSharedDllCount(const char* dllPath);
