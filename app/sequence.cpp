@@ -1,5 +1,97 @@
 #include "app/sequence.h"
 
-void RunInstallationSequence() {
-    // The wizard and the installation run are added on top of the loaded list.
+#include "app/install_log.h"
+#include "app/wizard_texts.h"
+
+namespace {
+
+constexpr char kLogTitle[] = " - INSTALLATION LOG FILE";
+
+enum Step { kEnd = 0, kWelcome = 1, kTerms = 2, kDestination = 3, kInstallation = 4 };
+
+// Upper case of the ASCII letters only, as the C runtime's default locale has it.
+std::string UpperCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+// The head of the log. The product name is the user's text, so each line is
+// passed as an argument, never as the format: a '%' in it stays a '%'.
+void WriteLogHeader(const std::string& productName) {
+    std::string title = UpperCase(productName) + kLogTitle;
+    std::string stars(title.size(), '*');
+    WriteLog(theLog, "%s", stars.c_str());
+    WriteLog(theLog, "%s", title.c_str());
+    WriteLog(theLog, "%s", stars.c_str());
+    WriteLog(theLog, "%s", "");
+    WriteLog(theLog, "%s", "Begin Installation");
+}
+
+Step Welcome(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath) {
+    std::string title = productName + " Setup";
+    std::string text = LoadWelcomeText(welcomeTextPath);
+    if (!ui.ShowWelcome(title, text)) {
+        WriteLog(theLog, "Installation cancelled");
+        return kEnd;
+    }
+    WriteLogHeader(productName);
+    return kTerms;
+}
+
+Step Terms(SequenceUi& ui) {
+    if (!ui.ShowTerms()) {
+        WriteLog(theLog, "Terms and conditions not accepted, installation aborted");
+        return kEnd;
+    }
+    WriteLog(theLog, "Terms and conditions accepted");
+    return kDestination;
+}
+
+Step Destination(SequenceUi& ui, const std::string& productName, std::string& destDir) {
+    std::string chosen;
+    if (!ui.ShowDestDir(productName + " Setup", chosen)) {
+        WriteLog(theLog, "Destination directory not chosen, back to Terms and Conditions");
+        return kTerms;
+    }
+    destDir = chosen;
+    WriteLog(theLog, "Destination directory: %s", destDir.c_str());
+    return kInstallation;
+}
+
+Step Installation(SequenceUi& ui, const std::string& productName, const std::string& destDir) {
+    if (ui.RunInstallation(destDir)) {
+        ui.ShowFinalMessage("Installation Successfully Completed.\nTo start the program, just click\nStart, Programs and " +
+                            productName + ".");
+        WriteLog(theLog, "Installation Successfully Completed");
+    } else {
+        WriteLog(theLog, "Installation Aborted (DlgDecompress did not return IDOK)");
+        ui.ShowFinalMessage("Installation Aborted");
+    }
+    return kEnd;
+}
+
+}  // namespace
+
+void RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath) {
+    std::string destDir;
+    Step step = kWelcome;
+    while (step != kEnd) {
+        switch (step) {
+        case kWelcome:
+            step = Welcome(ui, productName, welcomeTextPath);
+            break;
+        case kTerms:
+            step = Terms(ui);
+            break;
+        case kDestination:
+            step = Destination(ui, productName, destDir);
+            break;
+        case kInstallation:
+            step = Installation(ui, productName, destDir);
+            break;
+        case kEnd:
+            break;
+        }
+    }
 }

@@ -1,4 +1,35 @@
-// The installation sequence: wizard pages, installation run, final message.
+// The installation sequence: the welcome, terms and destination pages one
+// after another (Back on the destination page leads to the terms page again),
+// then the installation run and the final message. Every decision is written
+// to the installation log; until the run opens "SETUP.LOG" those lines wait in
+// the log's memory, and they are lost when the user leaves the wizard early.
 #pragma once
 
+#include <string>
+
+// What the sequence asks of the user interface. Each call shows one modal
+// window and returns when it is closed. true means the page ended with IDOK.
+class SequenceUi {
+public:
+    virtual ~SequenceUi() = default;
+
+    // Welcome page with |title| and the welcome |text|.
+    virtual bool ShowWelcome(const std::string& title, const std::string& text) = 0;
+    // Terms and conditions page: true when accepted.
+    virtual bool ShowTerms() = 0;
+    // Destination page with |title|: true, with the directory as the user left
+    // it in |destDir|, on Continue; false on Back.
+    virtual bool ShowDestDir(const std::string& title, std::string& destDir) = 0;
+    // The installation run into |destDir|: true when it completed.
+    virtual bool RunInstallation(const std::string& destDir) = 0;
+    // The final message of the sequence: no owner, empty caption, OK only.
+    virtual void ShowFinalMessage(const std::string& text) = 0;
+};
+
+// Runs the sequence for the product |productName| through |ui|, with the
+// welcome text read from |welcomeTextPath| (see WelcomeTextPath).
+void RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath);
+
+// The sequence of setup.exe itself: the real pages and progress dialog, the
+// product name from the command line.
 void RunInstallationSequence();

@@ -1,0 +1,92 @@
+#include "app/wizard_pages.h"
+
+#include "app/wizard_texts.h"
+#include "data/file_list.h"
+#include "fw/app.h"
+#include "res/resource.h"
+
+namespace {
+constexpr char kTermsFileName[] = "terms.txt";
+}  // namespace
+
+CWelcomeDlg::CWelcomeDlg()
+    : CDialog(IDD_SETUP_DIALOG),
+      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+// The icon comes from the program's resources and is shared: nothing to free.
+CWelcomeDlg::~CWelcomeDlg() = default;
+
+BOOL CWelcomeDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetWindowText(m_strTitle.c_str());
+    SetDlgItemText(IDC_WELCOME_TEXT, m_strText.c_str());
+    return TRUE;  // the focus goes to the first tab stop, Continue
+}
+
+void CWelcomeDlg::OnCancel() {
+    int answer = MessageBox("If you cancel you will NOT install the program.\nDo you really want to cancel?",
+                            "WARNING", MB_YESNO);
+    if (answer == IDYES) CDialog::OnCancel();
+}
+
+bool CWelcomeDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_SYSCOMMAND:
+        // The system menu has only the system's own commands; the close box
+        // arrives as IDCANCEL and so asks the cancel question.
+        return false;
+    case WM_PAINT:
+        return PaintMinimised();
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    default:
+        return CDialog::OnMessage(message, wParam, lParam, result);
+    }
+}
+
+bool CWelcomeDlg::PaintMinimised() {
+    if (!IsIconic(m_hWnd)) return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    int cxIcon = GetSystemMetrics(SM_CXICON);
+    int cyIcon = GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(m_hWnd, &rect);
+    int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+    return true;
+}
+
+CTermsDlg::CTermsDlg() : CDialog(IDD_TERMS) {}
+
+CTermsDlg::~CTermsDlg() = default;
+
+BOOL CTermsDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // Read anew each time the page is shown; missing or empty gives an empty box.
+    SetDlgItemText(IDC_TERMS_TEXT, ReadTermsText(kTermsFileName).c_str());
+    return TRUE;
+}
+
+CDestDirDlg::CDestDirDlg() : CDialog(IDD_DESTDIR) {}
+
+CDestDirDlg::~CDestDirDlg() = default;
+
+BOOL CDestDirDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    SetWindowText(m_strTitle.c_str());
+    SetDlgItemText(IDC_DEST_DIR, DefaultDestDir.c_str());
+    return TRUE;
+}
+
+void CDestDirDlg::OnOK() {
+    // As typed: no trimming, no check; the installation run creates it.
+    m_strDestDir = GetDlgItemText(IDC_DEST_DIR);
+    CDialog::OnOK();
+}

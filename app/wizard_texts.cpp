@@ -1,0 +1,76 @@
+#include "app/wizard_texts.h"
+
+#include "app/install_log.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr char kWelcomeTextName[] = "Setup2.txt";
+
+// Closes the stream when the reader leaves.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Length of an open file in bytes; -1 when it cannot be told (a directory
+// opened as a file on some systems, a device).
+long FileLength(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    long length = std::ftell(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0) return -1;
+    return length;
+}
+
+// Reads the whole of |file| and returns it as a C string: up to its first
+// zero byte. |whole| tells whether every byte of the file's length was read.
+// The bytes are gathered as they come rather than into a buffer sized from
+// the length, which a folder opened as a file reports as absurdly large.
+std::string ReadAsCString(std::FILE* file, bool& whole) {
+    whole = false;
+    long length = FileLength(file);
+    if (length <= 0) return std::string();
+    const size_t wanted = static_cast<size_t>(length);
+    std::string bytes;
+    char chunk[16384];
+    while (bytes.size() < wanted) {
+        size_t got = std::fread(chunk, 1, std::min(sizeof chunk, wanted - bytes.size()), file);
+        if (got == 0) break;
+        bytes.append(chunk, got);
+    }
+    whole = bytes.size() == wanted;
+    return std::string(bytes.c_str());
+}
+
+}  // namespace
+
+std::string WelcomeTextPath(const char* invocationPath) {
+    std::string path = invocationPath ? invocationPath : "";
+    size_t separator = path.find_last_of("\\:");
+    if (separator == std::string::npos || separator < 1) return kWelcomeTextName;
+    return path.substr(0, separator + 1) + kWelcomeTextName;
+}
+
+std::string LoadWelcomeText(const std::string& path) {
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        const char* reason = std::strerror(errno);
+        WriteLog(theLog, "Failed to load %s. Reported reason: %s", path.c_str(), reason);
+        return std::string();
+    }
+    bool whole = false;
+    std::string text = ReadAsCString(file.get(), whole);
+    return whole ? text : std::string();
+}
+
+std::string ReadTermsText(const char* fileName) {
+    File file(std::fopen(fileName, "rb"));
+    if (!file) return std::string();
+    bool whole = false;  // after a short read the text ends where the read did
+    return ReadAsCString(file.get(), whole);
+}

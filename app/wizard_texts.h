@@ -1,0 +1,25 @@
+// The texts the wizard pages show, read from the distribution medium.
+//
+// Plain C runtime file reading, no Win32 header, so it is tested natively.
+#pragma once
+
+#include <string>
+
+// Where the welcome text "Setup2.txt" is looked for: beside the program, in
+// the directory part of |invocationPath| (the first element of the argument
+// vector). The directory part runs up to and including the last '\\' or ':';
+// when there is none, or it stands at position 0, the bare name is used, so
+// the file is looked for in the working directory.
+std::string WelcomeTextPath(const char* invocationPath);
+
+// Reads the welcome text from |path|, whole and byte for byte (line ends as
+// stored), as a C string: it ends at a zero byte in the file, if there is one.
+// When the file cannot be opened, logs "Failed to load <path>. Reported
+// reason: <the C runtime's text for errno>" and returns an empty text; an
+// empty file or a short read gives an empty text without a log line.
+std::string LoadWelcomeText(const std::string& path);
+
+// Reads the terms and conditions from |fileName| as stored (not unscrambled,
+// line ends kept), up to the first zero byte. Empty when the file is missing,
+// empty or cannot be read.
+std::string ReadTermsText(const char* fileName);
