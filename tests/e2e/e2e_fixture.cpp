@@ -1,5 +1,38 @@
 #include "tests/e2e/e2e_fixture.h"
 
+#include "data/scramble.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// A file name made of the letters and digits of |text|, others as '_'.
+std::string FileNamePart(const std::string& text) {
+    std::string part;
+    for (char c : text) part += (std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
+    return part;
+}
+
+}  // namespace
+
+void E2eTest::SetUpTestSuite() {
+    // Under Wine on a bare X server there is no window manager to draw
+    // captions and frames, and Wine waits up to two seconds for one each time
+    // a window is hidden. Unmanaged windows get their caption, frame and
+    // system menu drawn by Wine itself (so the screenshots show the titles)
+    // and hide at once. The setting lives in the test prefix, for the
+    // setup.exe processes started after it. Not on Windows itself.
+    if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) return;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        RegCloseKey(key);
+    }
+}
+
 void E2eTest::SetUp() {}
 
 void E2eTest::TearDown() {
@@ -13,8 +46,8 @@ std::string E2eTest::BinDir() {
     return dir.substr(0, dir.find_last_of("\\/"));
 }
 
-std::string E2eTest::InstallSetupExe() {
-    std::string target = m_medium.Path("setup.exe");
+std::string E2eTest::InstallSetupExe(const TempDir* folder) {
+    std::string target = (folder ? *folder : m_medium).Path("setup.exe");
     CopyFileA((BinDir() + "\\setup.exe").c_str(), target.c_str(), FALSE);
     return target;
 }
@@ -24,13 +57,36 @@ void E2eTest::StartSetup(const std::string& arguments) {
     ASSERT_TRUE(m_setup.Start(exe, arguments, m_medium.Path()));
 }
 
+void E2eTest::StartSetupFrom(const TempDir& exeFolder, const std::string& arguments) {
+    std::string exe = InstallSetupExe(&exeFolder);
+    ASSERT_TRUE(m_setup.Start(exe, arguments, m_medium.Path()));
+}
+
+void E2eTest::WriteFileList(const std::string& plainList) {
+    std::vector<uint8_t> bytes(plainList.begin(), plainList.end());
+    ScrambleBuffer(bytes.data(), bytes.size());
+    m_medium.Write("setup.drc", std::string(bytes.begin(), bytes.end()));
+}
+
 SeenWindow E2eTest::Expect(const char* what) {
     std::optional<SeenWindow> w = m_setup.NextWindow();
     if (!w) {
         ADD_FAILURE() << "expected " << what << ", saw nothing";
         return SeenWindow();
     }
+    if (const char* folder = std::getenv("SETUP_SCREENSHOTS")) {
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(folder) + "/" + test->name() + "-" + std::to_string(++m_nScreenshots) + "-" +
+                           FileNamePart(what) + ".png";
+        if (!SaveScreenshot(name)) ADD_FAILURE() << "could not save the screenshot " << name;
+    }
     return *w;
+}
+
+void E2eTest::ExpectNoNewWindow(DWORD ms) {
+    std::optional<SeenWindow> w = m_setup.NextWindow(ms);
+    EXPECT_FALSE(w) << "unexpected window: " << w->Describe();
+    EXPECT_FALSE(m_setup.WaitExit(0)) << "the program ended";
 }
 
 void E2eTest::ExpectEndWithoutWindow() {

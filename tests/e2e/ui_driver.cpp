@@ -1,5 +1,7 @@
 #include "tests/e2e/ui_driver.h"
 
+#include "tests/e2e/png_file.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -242,4 +244,58 @@ std::string SetupProcess::ControlText(const SeenWindow& window, int id) const {
 
 void SetupProcess::Note(const std::string& line) {
     m_transcript += line + "\n";
+}
+
+namespace {
+
+// Under Wine, a Unix path ("/tmp/shots") becomes the DOS path that names the
+// same file; other paths are returned unchanged.
+std::string DosPath(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    using ToDos = WCHAR*(CDECL*)(const char*);
+    auto toDos = reinterpret_cast<ToDos>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    if (!toDos) return path;
+    WCHAR* wide = toDos(path.c_str());
+    if (!wide) return path;
+    char dos[MAX_PATH * 2] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, dos, sizeof dos, nullptr, nullptr);
+    HeapFree(GetProcessHeap(), 0, wide);
+    return dos;
+}
+
+}  // namespace
+
+bool SaveScreenshot(const std::string& path) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;  // top row first
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<uint8_t> rgb;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        BitBlt(dc, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        GdiFlush();
+        const uint8_t* bgra = static_cast<const uint8_t*>(bits);
+        rgb.resize(static_cast<size_t>(width) * height * 3);
+        for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
+            rgb[3 * i] = bgra[4 * i + 2];
+            rgb[3 * i + 1] = bgra[4 * i + 1];
+            rgb[3 * i + 2] = bgra[4 * i];
+        }
+        SelectObject(dc, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return !rgb.empty() && WritePngFile(DosPath(path), width, height, rgb);
 }

@@ -77,3 +77,7 @@ private:
 
 // Builds a message for a failed expectation about a window.
 std::string DescribeAll(const std::vector<SeenWindow>& windows);
+
+// Saves what the screen (the whole display) shows now as a PNG file at
+// |path|, a Windows path or, under Wine, a Unix one. False on failure.
+bool SaveScreenshot(const std::string& path);
