@@ -10,7 +10,7 @@
 namespace {
 
 constexpr size_t kInputBlock = size_t(1) << 16;
-constexpr size_t kOutputBlock = size_t(1) << 18;
+constexpr size_t kMaxOutputBlock = size_t(1) << 18;
 // Room behind the output block: a match that starts just before the flush
 // point, copied in whole 16-byte pieces.
 constexpr size_t kOutputSlack = 64;
@@ -50,8 +50,7 @@ class Decoder {
 public:
     Decoder(LzhufSource& source, LzhufSink& sink, LzhufEnd end)
         : m_source(source), m_sink(sink), m_stopAtEnd(end == LzhufEnd::Stop),
-          m_input(new uint8_t[kInputBlock]),
-          m_output(new uint8_t[kRingSize + kOutputBlock + kOutputSlack]()) {
+          m_input(new uint8_t[kInputBlock]) {
         m_in = m_inEnd = m_input.get();
     }
 
@@ -93,7 +92,8 @@ private:
     uint64_t m_inputBytes = 0;   // length of the stream, once m_exhausted
 
     // Linear output: the last 4096 bytes before m_output + kRingSize stand for
-    // the ring, so a match reads straight behind the write position.
+    // the ring, so a match reads straight behind the write position.  The
+    // block is no larger than the stated size needs.
     std::unique_ptr<uint8_t[]> m_output;
 };
 
@@ -142,6 +142,8 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
         return result;
 
     m_model.Reset();
+    const size_t block = std::min(kMaxOutputBlock, size_t(size));
+    m_output.reset(new uint8_t[kRingSize + block + kOutputSlack]());
     uint8_t* const start = m_output.get() + kRingSize;
     std::memset(m_output.get(), 0, kRingSize - kRingPreset);   // ring positions 4036..4095
     std::memset(m_output.get() + (kRingSize - kRingPreset), ' ', kRingPreset);   // ring positions 0..4035
@@ -152,7 +154,7 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
         const uint64_t done = flushed + uint64_t(out - start);
         if (done >= uint64_t(size) || (m_stopAtEnd && PastEnd()))
             break;
-        if (out >= start + kOutputBlock) {
+        if (out >= start + block) {
             if (!m_sink.Write(start, size_t(out - start))) {
                 result.sinkFailed = true;
                 result.written = flushed;
@@ -164,7 +166,7 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
         }
         // Decode without further checks until the block is full or the size is
         // reached.  The bit buffer lives in locals here.
-        uint8_t* const stop = out + std::min<uint64_t>(uint64_t(size) - done, uint64_t(start + kOutputBlock - out));
+        uint8_t* const stop = out + std::min<uint64_t>(uint64_t(size) - done, uint64_t(start + block - out));
         uint64_t bits = m_bits;
         unsigned count = m_count;
         const uint16_t* const child = m_model.child;

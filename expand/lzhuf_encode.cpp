@@ -10,7 +10,16 @@
 
 namespace {
 
-constexpr int kHashBits = 15;
+constexpr int kMinHashBits = 10;
+constexpr int kMaxHashBits = 15;
+
+// Hash table size for an input: no larger than the input needs.
+int HashBitsFor(size_t size) {
+    int bits = kMinHashBits;
+    while (bits < kMaxHashBits && (size_t(1) << bits) < size)
+        ++bits;
+    return bits;
+}
 constexpr int kWindowMask = kRingSize - 1;
 // The data is matched in one linear buffer that starts with the decoder's
 // start-up ring: 60 zero bytes (ring positions 4036..4095, which a conforming
@@ -32,14 +41,14 @@ class Encoder {
 public:
     Encoder(const uint8_t* data, size_t size, std::vector<uint8_t>& out, const LzhufEncodeOptions& options)
         : m_size(static_cast<Pos>(size)), m_options(options), m_writer(out),
-          m_buffer(new uint8_t[kDataStart + size + kTailPadding]), m_head(new Pos[size_t(1) << kHashBits]) {
+          m_buffer(new uint8_t[kDataStart + size + kTailPadding]), m_hashBits(HashBitsFor(size)), m_head(new Pos[size_t(1) << m_hashBits]) {
         uint8_t* b = m_buffer.get();
         std::memset(b, 0, kUnusable);
         std::memset(b + kUnusable, ' ', kRingPreset);
         if (size > 0)
             std::memcpy(b + kDataStart, data, size);
         std::memset(b + kDataStart + size, 0, kTailPadding);
-        std::fill(m_head.get(), m_head.get() + (size_t(1) << kHashBits), -1);
+        std::fill(m_head.get(), m_head.get() + (size_t(1) << m_hashBits), -1);
         m_inserted = kUnusable;
     }
 
@@ -49,7 +58,7 @@ private:
     unsigned Hash(Pos pos) const {
         const uint8_t* p = m_buffer.get() + pos;
         const uint32_t v = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-        return (v * 2654435761u) >> (32 - kHashBits);
+        return (v * 2654435761u) >> (32 - m_hashBits);
     }
     // Enters every position before end into the hash chains.
     void InsertUpTo(Pos end) {
@@ -66,6 +75,7 @@ private:
     const LzhufEncodeOptions m_options;
     LzhufSymbolWriter m_writer;
     std::unique_ptr<uint8_t[]> m_buffer;
+    const int m_hashBits;
     std::unique_ptr<Pos[]> m_head;
     Pos m_prev[kRingSize];
     Pos m_inserted;
