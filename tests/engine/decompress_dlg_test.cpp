@@ -374,8 +374,10 @@ TEST_F(DecompressRunTest, ExpansionFailureOfAPlainAndOfASharedFile) {
 
 TEST_F(DecompressRunTest, RegistryFailuresAreReportedUntilOneSucceeds) {
     TestRegistryKey key("DecompressRunRegistry");
+    // Backslash-separated lines: the separator is the line's second byte.
     std::string good = "HKEY_CURRENT_USER\\" + key.Name() + "\\V";
-    WriteList({"K;SZ;HKEY_NOWHERE\\a\\b;x", "K;SZ;" + good + ";ok", "K;SZ;HKEY_NOWHERE\\c\\d;y", "K;BIN;" + good + ";z"});
+    WriteList({"K\\SZ\\HKEY_NOWHERE\\a\\b\\x", "K\\SZ\\" + good + "\\ok", "K\\SZ\\HKEY_NOWHERE\\c\\d\\y",
+               "K\\BIN\\" + good + "\\z"});
     EXPECT_EQ(Run(), IDOK);
     ASSERT_EQ(m_boxes.size(), 1u) << Joined();
     EXPECT_EQ(m_boxes[0].text, "Uninstall information could not successfully\nbe input to registry. The program can run "
@@ -384,11 +386,14 @@ TEST_F(DecompressRunTest, RegistryFailuresAreReportedUntilOneSucceeds) {
     for (const std::string& line : m_log) failures += line == "Registry not successfully updated";
     EXPECT_EQ(failures, 1);
     EXPECT_FALSE(Logged("Failed to add registry key. Unknown type: "));
+    DWORD type;
+    std::string data;
+    EXPECT_TRUE(key.Get("", "V", type, data));
 
     m_boxes.clear();
     m_log.clear();
     theLog.ResetForTests();
-    WriteList({"K;BIN;" + good + ";z", "K;SZ;HKEY_NOWHERE\\a\\b;x", "K;DWORD;HKEY_NOWHERE\\a\\b;1"});
+    WriteList({"K\\BIN\\" + good + "\\z", "K\\SZ\\HKEY_NOWHERE\\a\\b\\x", "K\\DWORD\\HKEY_NOWHERE\\a\\b\\1"});
     EXPECT_EQ(Run(), IDOK);
     EXPECT_EQ(m_boxes.size(), 2u) << Joined();
     EXPECT_TRUE(Logged("Failed to add registry key. Unknown type: ")) << Joined();
