@@ -65,6 +65,12 @@ void InstallLog::WriteV(const char* format, va_list args) {
 
 void InstallLog::SetLineObserver(Observer observer) { m_observer = std::move(observer); }
 
+void InstallLog::ResetForTests() {
+    if (m_pFile) std::fclose(m_pFile);
+    m_pFile = nullptr;
+    m_strPending.clear();
+}
+
 void WriteLog(InstallLog& log, const char* format, ...) {
     va_list args;
     va_start(args, format);

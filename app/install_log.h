@@ -44,6 +44,10 @@ public:
     // the pending text. An empty observer removes it. The program sets none.
     void SetLineObserver(Observer observer);
 
+    // Seam for tests that run the installation several times in one
+    // process: closes the file and forgets the gathered lines, as at start.
+    void ResetForTests();
+
 private:
     Clock m_clock;
     Filter m_filter;

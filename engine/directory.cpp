@@ -1,0 +1,41 @@
+#include "engine/directory.h"
+
+#include "app/install_log.h"
+
+BOOL EnsureDirectory(std::string path) {
+    const size_t lastSep = path.rfind('\\');
+    if (lastSep == std::string::npos) return FALSE;
+    const std::string dirPart = path.substr(0, lastSep + 1);
+
+    // The part before the first backslash (a drive, or nothing) is never made.
+    const size_t firstSep = dirPart.find('\\');
+    for (size_t i = firstSep + 1; i < dirPart.size(); ++i) {
+        if (dirPart[i] != '\\') continue;
+        const std::string level = dirPart.substr(0, i);
+        if (CreateDirectoryA(level.c_str(), nullptr)) {
+            WriteLog(theLog, "Created: %s", level.c_str());
+            continue;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS) continue;
+        WriteLog(theLog, "Error creating directory %s: %s", level.c_str(), FormatSystemError(error).c_str());
+        return FALSE;
+    }
+    WriteLog(theLog, "Directory %s certified to be ok", path.c_str());
+    return TRUE;
+}
+
+std::string FormatSystemError(DWORD code) {
+    // Inserts are left as written: there are no arguments for them, and
+    // without FORMAT_MESSAGE_IGNORE_INSERTS a text with "%1" would make the
+    // system read arguments that were never passed.
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                  reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result;
+    if (length && text) result.assign(text, length);
+    if (text) LocalFree(text);
+    return result;
+}

@@ -1,0 +1,202 @@
+#include "engine/file_placement.h"
+
+#include "app/install_log.h"
+#include "data/file_list.h"
+#include "engine/directory.h"
+#include "engine/path_names.h"
+#include "expand/expand_file.h"
+#include "fw/message_box.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+namespace {
+
+// A printf-formatted text of any length.
+std::string FormatText(const char* format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+std::string FormatText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text;
+    if (length > 0) {
+        text.resize(static_cast<size_t>(length) + 1);
+        std::vsnprintf(&text[0], text.size(), format, again);
+        text.resize(static_cast<size_t>(length));
+    }
+    va_end(again);
+    return text;
+}
+
+// The failures of this file are fatal to the run: no owner, "Error", OK only.
+void ShowError(const std::string& text) { ShowMessageBox(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR); }
+
+// One find-first search, closed again when it goes out of scope.
+class FindFirst {
+public:
+    explicit FindFirst(const std::string& path) : m_handle(FindFirstFileA(path.c_str(), &m_data)) {}
+    ~FindFirst() {
+        if (Found()) FindClose(m_handle);
+    }
+    FindFirst(const FindFirst&) = delete;
+    FindFirst& operator=(const FindFirst&) = delete;
+
+    bool Found() const { return m_handle != INVALID_HANDLE_VALUE; }
+    DWORD Attributes() const { return m_data.dwFileAttributes; }
+
+private:
+    WIN32_FIND_DATAA m_data = {};
+    HANDLE m_handle;
+};
+
+// The new version is newer when its major number is greater, or the majors
+// are equal and its minor number is greater. Equal versions are not newer.
+bool IsNewer(WORD newMajor, WORD newMinor, WORD oldMajor, WORD oldMinor) {
+    return newMajor > oldMajor || (newMajor == oldMajor && newMinor > oldMinor);
+}
+
+}  // namespace
+
+BOOL FileExists(const std::string& path) { return FindFirst(path).Found() ? TRUE : FALSE; }
+
+BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor) {
+    if (!FindFirst(path).Found()) return FALSE;
+
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    if (size == 0) return FALSE;
+    std::unique_ptr<BYTE[]> info(new (std::nothrow) BYTE[size]);
+    if (!info || !GetFileVersionInfoA(path.c_str(), 0, size, info.get())) return FALSE;
+
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.get(), "\\", &value, &length) || !value || length == 0) return FALSE;
+    // A record shorter than VS_FIXEDFILEINFO would be read past its end.
+    if (length < sizeof(VS_FIXEDFILEINFO)) return FALSE;
+
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    if (fixed->dwSignature != VS_FFI_SIGNATURE) return FALSE;
+    major = HIWORD(fixed->dwFileVersionMS);
+    minor = LOWORD(fixed->dwFileVersionMS);
+    return TRUE;
+}
+
+DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir) {
+    WORD oldMajor = 0, oldMinor = 0;
+    if (!GetFileVersionNumbers(dest, oldMajor, oldMinor)) {
+        WriteLog(theLog, "Failed to get version info from %s, will replace anyway", dest.c_str());
+        return Replace;
+    }
+
+    // The new DLL is expanded once here to read its version, and again later
+    // into its destination.
+    const std::string tempCopy = tempDir + "\\" + GetPathFileName(dest);
+    if (ExpandFile(source.c_str(), tempCopy.c_str()) != 0) {
+        WriteLog(theLog, "Failed to decompress %s to %s, must abort", source.c_str(), tempCopy.c_str());
+        ShowError(FormatText("Failed to decompress %s to %s, please check disk space", source.c_str(),
+                             tempCopy.c_str()));
+        return Abort;
+    }
+    WriteLog(theLog, "Decompressed %s to %s", source.c_str(), tempCopy.c_str());
+
+    WORD newMajor = 0, newMinor = 0;
+    const bool keep = GetFileVersionNumbers(tempCopy, newMajor, newMinor) &&
+                      !IsNewer(newMajor, newMinor, oldMajor, oldMinor);
+    DeleteFileA(tempCopy.c_str());
+
+    if (!keep) return Replace;
+    WriteLog(theLog, "Will not expand to %s", dest.c_str());
+    return Keep;
+}
+
+namespace {
+
+// Makes sure |backupDir| is a directory, removing a plain file in its place.
+BOOL PrepareBackupDirectory(const std::string& backupDir) {
+    bool found, isDirectory;
+    {
+        FindFirst search(backupDir);
+        found = search.Found();
+        isDirectory = found && (search.Attributes() & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    if (isDirectory) {
+        WriteLog(theLog, "Subdirectory already exists");
+        return TRUE;
+    }
+    if (!found) {
+        WriteLog(theLog, "%s not found, will have to create it", backupDir.c_str());
+    } else {
+        WriteLog(theLog, "There is a FILE named %s!!!!", backupDir.c_str());
+        if (!DeleteFileA(backupDir.c_str())) {
+            WriteLog(theLog, "The file named %s cannot be deleted, installation should be aborted", backupDir.c_str());
+            ShowError(FormatText("It seems a file named %s exists and cannot be deleted.\n"
+                                 "Please delete that file manually and return to the installation",
+                                 backupDir.c_str()));
+            return FALSE;
+        }
+        WriteLog(theLog, "File %s successfully deleted", backupDir.c_str());
+    }
+
+    if (!EnsureDirectory(backupDir + "\\")) {
+        ShowError(FormatText("Cannot create directory %s (disk full?)\n"
+                             "Please correct the problem manually and return to the installation",
+                             backupDir.c_str()));
+        WriteLog(theLog, "Cannot create directory %s, installation aborted", backupDir.c_str());
+        return FALSE;
+    }
+    WriteLog(theLog, "Directory successfully created");
+    return TRUE;
+}
+
+// Moves |path| into |backupDir| under its own file name.
+BOOL MoveIntoBackup(const std::string& path, const std::string& backupDir, BOOL* pDllsUpgraded) {
+    const size_t lastSep = path.rfind('\\');
+    if (lastSep == std::string::npos || lastSep == 0) {
+        ShowError(FormatText("Could not copy file %s due to a parsing error.\n"
+                             "Please contact the developer and report the problem",
+                             path.c_str()));
+        WriteLog(theLog, "Could not copy file %s due to a parsing error, installation should be aborted.",
+                 path.c_str());
+        return FALSE;
+    }
+    const std::string target = backupDir + "\\" + path.substr(lastSep + 1);
+
+    // Read-only, hidden and system would stand in the way of the move.
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    // MoveFile never replaces: an earlier backup of the same name is kept
+    // and this move fails.
+    if (!MoveFileA(path.c_str(), target.c_str())) {
+        ShowError(FormatText("Cannot make backup of %s\ninto %s.\n"
+                             "Please check file attributes and\ndisk space and return to the installation",
+                             path.c_str(), target.c_str()));
+        WriteLog(theLog, "Could not move %s to %s, installation should be aborted.", path.c_str(), target.c_str());
+        return FALSE;
+    }
+    if (pDllsUpgraded) *pDllsUpgraded = TRUE;
+    WriteLog(theLog, "Moved successfully: %s to %s", path.c_str(), target.c_str());
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded) {
+    // Shared DLLs are never moved, and nothing about them is written.
+    if (!IsDllPath(path) || IsSharedFile(path.c_str())) return FALSE;
+
+    const std::string backupDir = appDir + "\\Backup";
+    BOOL result = PrepareBackupDirectory(backupDir) && MoveIntoBackup(path, backupDir, pDllsUpgraded);
+    WriteLog(theLog, "File %s was %s successfully save to directory %s", path.c_str(), result ? "" : "NOT",
+             appDir.c_str());
+    return result;
+}

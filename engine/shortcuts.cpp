@@ -1,0 +1,80 @@
+#include "engine/shortcuts.h"
+
+#include "app/install_log.h"
+#include "data/file_list.h"
+#include "engine/directory.h"
+#include "engine/file_placement.h"
+#include "fw/wnd.h"
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlguid.h>
+#include <shobjidl.h>
+
+#include <string>
+
+namespace {
+
+const CLSID* g_pShellLinkClass = &CLSID_ShellLink;
+
+// Saves the link through its IPersistFile under |linkPath|, converted to
+// UTF-16. The HRESULT of the save, or of the conversion when the name does
+// not fit: a cut name would put the link somewhere nobody asked for.
+HRESULT SaveLink(IPersistFile* file, const char* linkPath) {
+    WCHAR wideName[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wideName, MAX_PATH) == 0) {
+        DWORD error = GetLastError();
+        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    }
+    return file->Save(wideName, TRUE);
+}
+
+const char* TextOrEmpty(const char* text) { return text ? text : ""; }
+
+}  // namespace
+
+HRESULT CreateShortcut(const char* target, const char* linkPath, const char* description) {
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    HRESULT hr = CoCreateInstance(*g_pShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  reinterpret_cast<void**>(&link));
+    if (SUCCEEDED(hr)) {
+        link->SetPath(target);
+        link->SetDescription(description);
+        IPersistFile* file = nullptr;
+        hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+        if (SUCCEEDED(hr)) {
+            hr = SaveLink(file, linkPath);
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return hr;
+}
+
+void CreateProgramShortcuts(CWnd* pOwner) {
+    CWnd noOwner;
+    CWnd& owner = pOwner ? *pOwner : noOwner;
+    for (int i = 0; i < theFileList.m_nShortcuts; ++i) {
+        const ShortcutEntry& entry = theFileList.m_pShortcuts[i];
+        const char* link = TextOrEmpty(entry.m_pszLink);
+        const char* target = TextOrEmpty(entry.m_pszTarget);
+        if (!EnsureDirectory(link)) {
+            WriteLog(theLog, "Failed to create group: %s.", link);
+            owner.MessageBox(
+                "Failed to create group.\nYou still can run the program and\nuninstaller from their directory");
+            continue;
+        }
+        if (CreateShortcut(target, link, TextOrEmpty(entry.m_pszDescription)) == S_OK && FileExists(link)) {
+            WriteLog(theLog, "Successfully created: %s", link);
+        } else {
+            WriteLog(theLog, "Failed to create shortcut to %s", target);
+            std::string text = std::string("Failed to create start menu shortcut to\n") + target +
+                               "\nYou still can run the program from its directory";
+            owner.MessageBox(text.c_str());
+        }
+    }
+}
+
+void SetShellLinkClassForTesting(const CLSID* clsid) { g_pShellLinkClass = clsid ? clsid : &CLSID_ShellLink; }

@@ -1,0 +1,27 @@
+// Start-menu shortcuts: shell link files written through the shell's COM
+// shell-link object, and the shortcut phase of the installation run.
+#pragma once
+
+#include <windows.h>
+
+class CWnd;
+
+// Writes the shell link file |linkPath| (exactly that name; nothing is
+// appended) pointing to |target| with the description |description|. COM is
+// initialised for this one call and uninitialised before it returns. Returns
+// the HRESULT of the last step made: S_OK when the file was saved; the
+// failure of creating the shell link, of asking it for IPersistFile, or of
+// saving; HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) when |linkPath| does
+// not fit in MAX_PATH wide characters with its terminator (nothing is saved
+// then, rather than a link under a cut name).
+HRESULT CreateShortcut(const char* target, const char* linkPath, const char* description);
+
+// Creates every shortcut of the file list in file order. The directory of
+// each link (the program group) is made first when missing; a group that
+// cannot be made, or a shortcut that cannot be written, is logged and shown in
+// a box owned by |pOwner|, and the phase goes on with the next entry.
+void CreateProgramShortcuts(CWnd* pOwner);
+
+// Tests only: the COM class CreateShortcut creates instead of the shell link
+// class; null restores the shell link class.
+void SetShellLinkClassForTesting(const CLSID* clsid);

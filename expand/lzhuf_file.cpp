@@ -1,0 +1,91 @@
+#include "expand/lzhuf_file.h"
+
+#include "expand/lzhuf_scheme.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+class FileSource : public LzhufSource {
+public:
+    explicit FileSource(std::FILE* file) : m_file(file) {}
+    size_t Read(uint8_t* buffer, size_t size) override { return std::fread(buffer, 1, size, m_file); }
+
+private:
+    std::FILE* m_file;
+};
+
+class FileSink : public LzhufSink {
+public:
+    explicit FileSink(std::FILE* file) : m_file(file) {}
+    bool Write(const uint8_t* data, size_t size) override { return std::fwrite(data, 1, size, m_file) == size; }
+
+private:
+    std::FILE* m_file;
+};
+
+ExpandResult Failure(ExpandStatus status, const char* path) {
+    ExpandResult result;
+    result.status = status;
+    result.path = path;
+    return result;
+}
+
+}  // namespace
+
+ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end) {
+    FilePtr in(std::fopen(source, "rb"));
+    if (!in)
+        return Failure(ExpandStatus::kSourceOpenFailed, source);
+    FilePtr out(std::fopen(dest, "wb"));
+    if (!out)
+        return Failure(ExpandStatus::kDestCreateFailed, dest);
+
+    uint8_t header[kHeaderSize];
+    if (std::fread(header, 1, kHeaderSize, in.get()) != kHeaderSize)
+        return Failure(ExpandStatus::kReadFailed, source);
+
+    FileSource reader(in.get());
+    FileSink writer(out.get());
+    ExpandResult result;
+    result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, writer, end);
+    if (std::ferror(in.get())) {
+        result.status = ExpandStatus::kReadFailed;
+        result.path = source;
+        return result;
+    }
+    // A failed write or close (a full disk, say) must not pass for a good file.
+    const bool written = !result.decode.sinkFailed && std::fflush(out.get()) == 0;
+    if (std::fclose(out.release()) != 0 || !written) {
+        result.status = ExpandStatus::kDestAccessFailed;
+        result.path = dest;
+        return result;
+    }
+    FilePtr check(std::fopen(dest, "rb"));
+    if (!check) {
+        result.status = ExpandStatus::kDestAccessFailed;
+        result.path = dest;
+    }
+    return result;
+}
+
+std::string ExpandFailureText(const ExpandResult& result) {
+    switch (result.status) {
+    case ExpandStatus::kOk:
+        return std::string();
+    case ExpandStatus::kSourceOpenFailed:
+    case ExpandStatus::kDestCreateFailed:
+        return "Erro de abertura no arquivo " + result.path;
+    case ExpandStatus::kReadFailed:
+        return "Erro de leitura";
+    case ExpandStatus::kDestAccessFailed:
+        return "Erro de acesso ao arquivo " + result.path;
+    }
+    return std::string();
+}

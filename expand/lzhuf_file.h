@@ -1,0 +1,31 @@
+// Expansion of one payload file into its destination file, through the C
+// library's streams.  Pure code: the caller decides how a failure reaches the
+// user (a message box in the installer, a line on stderr in the tools).
+#pragma once
+
+#include "expand/lzhuf_decode.h"
+
+#include <string>
+
+enum class ExpandStatus {
+    kOk,
+    kSourceOpenFailed,   // the source cannot be opened for reading; nothing was opened
+    kDestCreateFailed,   // the destination cannot be created; the source is closed again
+    kReadFailed,         // the header is shorter than 4 bytes (an empty destination stays
+                         // behind), or reading the source failed
+    kDestAccessFailed,   // writing the destination failed, or it cannot be opened again
+};
+
+struct ExpandResult {
+    ExpandStatus status = ExpandStatus::kOk;
+    std::string path;           // the file the failure concerns
+    LzhufDecodeResult decode;   // what the decoder did, when it ran
+};
+
+// Expands source into dest; an existing dest is replaced.  Every file is closed
+// on return.
+ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end = LzhufEnd::ZeroBits);
+
+// The installer's text for a failure: "Erro de abertura no arquivo " + path,
+// "Erro de leitura" or "Erro de acesso ao arquivo " + path.  Empty for kOk.
+std::string ExpandFailureText(const ExpandResult& result);

@@ -1,0 +1,117 @@
+// The adaptive Huffman model shared by the LZHUF decoder and encoder.
+//
+// Nodes 0..626 are kept in ascending order of their counts; the two children of
+// an internal node are neighbours (child and child + 1, the first one even), and
+// the root is node 626.  After each symbol the counts on the path from its leaf
+// to the root rise by one; a node that would break the order is exchanged with
+// the highest node of lower count, so the tree stays a Huffman tree of the
+// counts.  When the root count reaches 0x8000 the tree is rebuilt from the
+// halved leaf counts.  Encoder and decoder must run exactly this model.
+//
+// Depth: a Huffman tree whose leaves count at least 1 and whose root counts W
+// has no leaf deeper than d where Fib(d + 2) <= W.  The root never exceeds
+// 0x8000 < Fib(24), so no code is longer than 21 bits.
+#pragma once
+
+#include "expand/lzhuf_scheme.h"
+
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+struct LzhufModel {
+    static constexpr int kSentinel = kNodes;           // count slot 627 holds 0xFFFF and ends every search
+    static constexpr int kSentinels = 8;               // 627..634, so the search may look 8 counts ahead
+    static constexpr int kMaxCodeLength = 21;
+
+    uint16_t count[kNodes + kSentinels];
+    // Internal node: its first child.  Leaf: kNodes + its symbol.
+    uint16_t child[kNodes];
+    // 0..626: the parent of each node (0 for the root).  kNodes + s: the leaf of symbol s.
+    uint16_t parent[kNodes + kSymbols];
+
+    // Sets up the start tree: leaves 0..313 carry symbols 0..313 with count 1,
+    // internal nodes 314..626 join nodes (0,1), (2,3), ... in turn.
+    void Reset();
+
+    // Rebuilds the tree from the leaves with their counts halved (rounded up).
+    // A new internal node goes after all nodes of equal count.
+    void Rebuild();
+
+    // Counts one occurrence of a symbol.
+    void Update(unsigned symbol) {
+        if (count[kRoot] == kRescaleLimit)
+            Rebuild();
+        unsigned c = parent[symbol + kNodes];
+        do {
+            const unsigned k = ++count[c];
+            if (k > count[c + 1])
+                c = Exchange(c, k);
+            c = parent[c];
+        } while (c != 0);
+    }
+
+    // The same for a symbol whose code was just read: path[0..depth-1] are the
+    // nodes from a child of the root down to the leaf.  Until an exchange
+    // moves a subtree, the parent of path[i] is path[i - 1], so the counts can
+    // rise without chasing parent links one load after the other.
+    void UpdateAlong(unsigned symbol, const uint16_t* path, unsigned depth) {
+        if (count[kRoot] == kRescaleLimit) {
+            Update(symbol);   // rebuilds first, which makes the path stale
+            return;
+        }
+        while (depth > 0) {
+            unsigned c = path[--depth];
+            const unsigned k = ++count[c];
+            if (k > count[c + 1]) {
+                c = Exchange(c, k);
+                for (c = parent[c]; c != 0; c = parent[c]) {
+                    const unsigned m = ++count[c];
+                    if (m > count[c + 1])
+                        c = Exchange(c, m);
+                }
+                return;
+            }
+        }
+        ++count[kRoot];
+    }
+
+private:
+    // Node c has just risen to count k above its right neighbour: swaps it with
+    // the highest node l whose count is still below k and returns l.
+    unsigned Exchange(unsigned c, unsigned k) {
+        unsigned l = c + 1;
+#if defined(__SSE2__)
+        // Eight counts at a time: the run of counts below k ends within the
+        // first eight in nearly every case, and a sentinel always ends it.
+        const __m128i limit = _mm_set1_epi16(static_cast<short>(k - 1));
+        for (;;) {
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(count + l + 1));
+            const __m128i below = _mm_cmpeq_epi16(_mm_subs_epu16(next, limit), _mm_setzero_si128());
+            const unsigned run = unsigned(__builtin_ctz(~unsigned(_mm_movemask_epi8(below)))) / 2;
+            l += run;
+            if (run < 8)
+                break;
+        }
+#else
+        while (k > count[l + 1])
+            ++l;
+#endif
+        count[c] = count[l];
+        count[l] = static_cast<uint16_t>(k);
+
+        const unsigned i = child[c];
+        parent[i] = static_cast<uint16_t>(l);
+        if (i < kNodes)
+            parent[i + 1] = static_cast<uint16_t>(l);
+        const unsigned j = child[l];
+        parent[j] = static_cast<uint16_t>(c);
+        if (j < kNodes)
+            parent[j + 1] = static_cast<uint16_t>(c);
+        child[l] = static_cast<uint16_t>(i);
+        child[c] = static_cast<uint16_t>(j);
+        return l;
+    }
+};

@@ -1,0 +1,88 @@
+#include "engine/directory.h"
+
+#include "tests/app/log_recorder.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class EnsureDirectoryTest : public ::testing::Test {
+protected:
+    std::string Root(const std::string& rest = "") const { return m_dir.Path() + "\\" + rest; }
+    bool IsDirectory(const std::string& path) const {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    TempDir m_dir;
+    LogRecorder m_log;
+};
+
+TEST_F(EnsureDirectoryTest, ATrailingBackslashMakesTheLastLevelAFileNameDoesNot) {
+    EXPECT_TRUE(EnsureDirectory(Root("a\\b\\")));
+    EXPECT_TRUE(IsDirectory(Root("a\\b")));
+    EXPECT_TRUE(EnsureDirectory(Root("c\\d")));
+    EXPECT_TRUE(IsDirectory(Root("c")));
+    EXPECT_FALSE(m_dir.Exists("c\\d"));
+    EXPECT_EQ(m_log.Lines(), (Lines{"Created: " + Root("a"), "Created: " + Root("a\\b"),
+                                    "Directory " + Root("a\\b\\") + " certified to be ok", "Created: " + Root("c"),
+                                    "Directory " + Root("c\\d") + " certified to be ok"}));
+}
+
+TEST_F(EnsureDirectoryTest, ASecondCallOnlyCertifies) {
+    const std::string path = Root("x\\y\\file.dll");
+    ASSERT_TRUE(EnsureDirectory(path));
+    m_log.Clear();
+    EXPECT_TRUE(EnsureDirectory(path));
+    EXPECT_EQ(m_log.Lines(), (Lines{"Directory " + path + " certified to be ok"}));
+}
+
+TEST_F(EnsureDirectoryTest, OnlyLevelsAfterTheFirstBackslashAreMade) {
+    char previous[MAX_PATH];
+    ASSERT_TRUE(GetCurrentDirectoryA(MAX_PATH, previous));
+    ASSERT_TRUE(SetCurrentDirectoryA(m_dir.Path().c_str()));
+    BOOL relative = EnsureDirectory("level\\file.txt");
+    BOOL bare = EnsureDirectory("file.txt");
+    SetCurrentDirectoryA(previous);
+
+    EXPECT_TRUE(relative);
+    EXPECT_FALSE(m_dir.Exists("level"));
+    EXPECT_FALSE(bare);  // no backslash at all: nothing logged
+    EXPECT_EQ(m_log.Lines(), (Lines{"Directory level\\file.txt certified to be ok"}));
+}
+
+TEST_F(EnsureDirectoryTest, ALevelUnderAPlainFileEndsTheWalkWithTheSystemText) {
+    m_dir.Write("plain", "not a directory");
+    // "plain" itself counts as present: its create fails with "already exists".
+    EXPECT_FALSE(EnsureDirectory(Root("plain\\sub\\deeper\\")));
+    ASSERT_EQ(m_log.Lines().size(), 1u);
+    EXPECT_EQ(m_log.Lines()[0], "Error creating directory " + Root("plain\\sub") + ": " +
+                                    FormatSystemError(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(EnsureDirectoryTest, LevelsMadeBeforeAFailureStay) {
+    EXPECT_FALSE(EnsureDirectory(Root("made\\bad?name\\never\\")));
+    EXPECT_TRUE(IsDirectory(Root("made")));
+    ASSERT_EQ(m_log.Lines().size(), 2u);
+    EXPECT_EQ(m_log.Lines()[0], "Created: " + Root("made"));
+    const std::string error = "Error creating directory " + Root("made\\bad?name") + ": ";
+    EXPECT_EQ(m_log.Lines()[1].substr(0, error.size()), error);
+    EXPECT_GT(m_log.Lines()[1].size(), error.size());
+}
+
+TEST(FormatSystemError, GivesTheSystemTextUntrimmedOrNothing) {
+    const std::string text = FormatSystemError(ERROR_FILE_NOT_FOUND);
+    ASSERT_GE(text.size(), 2u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_EQ(FormatSystemError(0x2FFFFFFF), "");
+    // A text with inserts is given as written, its inserts left in place.
+    EXPECT_NE(FormatSystemError(ERROR_BAD_EXE_FORMAT).find("%1"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// Expanding payload files: the four failures and what they leave behind.
+#include "expand/lzhuf_file.h"
+
+#include "tests/expand/lzhuf_test_util.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+std::string Payload(const std::string& text) {
+    Bytes file;
+    EncodeLzhuf(reinterpret_cast<const uint8_t*>(text.data()), text.size(), file);
+    return AsString(file);
+}
+
+}  // namespace
+
+TEST(ExpandLzhufFile, ExpandsAndReplacesAnExistingDestination) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "setup " + std::to_string(i % 17) + "\r\n";
+    dir.Write("readme.tx_", Payload(text));
+    dir.Write("readme.txt", std::string(100000, 'o'));   // longer than the new content
+    const ExpandResult r = ExpandLzhufFile(dir.Path("readme.tx_").c_str(), dir.Path("readme.txt").c_str());
+    EXPECT_EQ(r.status, ExpandStatus::kOk);
+    EXPECT_EQ(ExpandFailureText(r), "");
+    EXPECT_EQ(dir.Read("readme.txt"), text);
+}
+
+TEST(ExpandLzhufFile, ZeroAndNegativeSizesGiveAnEmptyFile) {
+    TempDir dir;
+    dir.Write("zero", std::string("\0\0\0\0\xAB\xCD", 6));
+    dir.Write("negative", std::string("\x10\0\0\x80\xAB\xCD", 6));
+    dir.Write("out", "old");
+    EXPECT_EQ(ExpandLzhufFile(dir.Path("zero").c_str(), dir.Path("out").c_str()).status, ExpandStatus::kOk);
+    EXPECT_TRUE(dir.Exists("out"));
+    EXPECT_EQ(dir.Read("out"), "");
+    dir.Write("out", "old");
+    EXPECT_EQ(ExpandLzhufFile(dir.Path("negative").c_str(), dir.Path("out").c_str()).status, ExpandStatus::kOk);
+    EXPECT_EQ(dir.Read("out"), "");
+}
+
+TEST(ExpandLzhufFile, ReportsEachFailureWithItsText) {
+    TempDir dir;
+    dir.Write("good", Payload("hello"));
+    dir.Write("short", std::string("\x05\0", 2));
+
+    ExpandResult r = ExpandLzhufFile(dir.Path("missing").c_str(), dir.Path("out1").c_str());
+    EXPECT_EQ(r.status, ExpandStatus::kSourceOpenFailed);
+    EXPECT_EQ(ExpandFailureText(r), "Erro de abertura no arquivo " + dir.Path("missing"));
+    EXPECT_FALSE(dir.Exists("out1"));
+
+    const std::string unreachable = dir.Path("no-such-folder/out2");
+    r = ExpandLzhufFile(dir.Path("good").c_str(), unreachable.c_str());
+    EXPECT_EQ(r.status, ExpandStatus::kDestCreateFailed);
+    EXPECT_EQ(ExpandFailureText(r), "Erro de abertura no arquivo " + unreachable);
+
+    r = ExpandLzhufFile(dir.Path("short").c_str(), dir.Path("out3").c_str());
+    EXPECT_EQ(r.status, ExpandStatus::kReadFailed);
+    EXPECT_EQ(ExpandFailureText(r), "Erro de leitura");
+    EXPECT_TRUE(dir.Exists("out3"));   // left behind, empty
+    EXPECT_EQ(dir.Read("out3"), "");
+
+#if defined(__linux__)
+    // A write that fails (a full disk) is not passed off as a good file.
+    r = ExpandLzhufFile(dir.Path("good").c_str(), "/dev/full");
+    EXPECT_EQ(r.status, ExpandStatus::kDestAccessFailed);
+    EXPECT_EQ(ExpandFailureText(r), "Erro de acesso ao arquivo /dev/full");
+#endif
+}

@@ -1,0 +1,45 @@
+# Packs the example product with the built mksetup, then expands every packed
+# file and compares it with its source.  The Windows build makes the real
+# example.dll; here a stand-in takes its place.
+#   cmake -DMKSETUP=<mksetup> -DEXAMPLES=<repo>/examples -DWORK=<scratch dir> -P example_build.cmake
+file(REMOVE_RECURSE "${WORK}")
+file(COPY "${EXAMPLES}/files/" DESTINATION "${WORK}/files")
+file(WRITE "${WORK}/files/example.dll" "MZ stand-in for the DLL of the Windows build")
+
+function(run)
+    execute_process(COMMAND "${MKSETUP}" ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "mksetup ${ARGN} failed (${rc}):\n${out}${err}")
+    endif()
+    set(output "${out}${err}" PARENT_SCOPE)
+endfunction()
+
+run(check "${EXAMPLES}/setup.lst" "${WORK}/files")
+if(NOT output STREQUAL "")
+    message(FATAL_ERROR "the example list has issues:\n${output}")
+endif()
+run(build "${EXAMPLES}/setup.lst" "${WORK}/files" "${WORK}/dist")
+
+file(GLOB names RELATIVE "${WORK}/files" "${WORK}/files/*")
+list(LENGTH names count)
+if(count LESS 3)
+    message(FATAL_ERROR "expected the example's files, found: ${names}")
+endif()
+foreach(name IN LISTS names)
+    run(expand "${WORK}/dist/${name}" "${WORK}/back")
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${WORK}/back" "${WORK}/files/${name}"
+                    RESULT_VARIABLE different)
+    if(different)
+        message(FATAL_ERROR "${name} does not come back as it was")
+    endif()
+endforeach()
+foreach(name setup.drc Setup2.txt terms.txt)
+    if(NOT EXISTS "${WORK}/dist/${name}")
+        message(FATAL_ERROR "the distribution lacks ${name}")
+    endif()
+endforeach()
+run(show "${WORK}/dist/setup.drc")
+file(READ "${EXAMPLES}/setup.lst" list)
+if(NOT output STREQUAL list)
+    message(FATAL_ERROR "show does not give the list back")
+endif()

@@ -1,0 +1,175 @@
+// The packaging tool's commands, run in-process on temporary folders.
+#include "tools/mksetup/mksetup.h"
+
+#include "data/scramble.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome Mksetup(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = RunMksetup(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = char(rng());
+    return s;
+}
+
+bool HasTemporaryFiles(const std::string& folder) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.path().string().find(".mksetup-tmp") != std::string::npos)
+            return true;
+    return false;
+}
+
+class MksetupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_files["readme.txt"] = "Example product\r\nRead me first.\r\n";
+        m_files["empty.dat"] = "";
+        m_files["tool.dll"] = "MZ" + RandomBytes(20000, 1) + std::string(30000, '\0') + RandomBytes(5000, 2);
+        std::string text;
+        for (int i = 0; i < 5000; ++i)
+            text += "line " + std::to_string(i % 97) + " of the manual\r\n";
+        m_files["docs/manual.txt"] = text;
+        for (const auto& f : m_files)
+            m_dir.Write("src/" + f.first, f.second);
+        m_list = "X;?PRGFDIR?\\Example\r\n"
+                 "F;readme.txt;?APPDIR?\\readme.txt\r\n"
+                 "F;empty.dat;?APPDIR?\\empty.dat\r\n"
+                 "F;TOOL.DLL;?SYSTEM?\\tool.dll\r\n"
+                 "F;docs\\manual.txt;?APPDIR?\\manual.txt\r\n"
+                 "F;readme.txt;?APPDIR?\\copy\\readme.txt\r\n"
+                 "K;DWORD;HKEY_CURRENT_USER;Software;Example;Runs;0\r\n";
+        m_dir.Write("setup.lst", m_list);
+        m_dir.Write("Setup2.txt", "Welcome\r\n");
+        m_dir.Write("terms.txt", "Terms\r\n");
+        m_dir.Write("bin/setup.exe", "MZ fake installer");
+    }
+
+    std::string Expanded(const std::string& packed) {
+        const Outcome r = Mksetup({"expand", m_dir.Path(packed), m_dir.Path("check.out")});
+        EXPECT_EQ(r.status, kExitOk) << r.err;
+        return m_dir.Read("check.out");
+    }
+
+    TempDir m_dir;
+    std::map<std::string, std::string> m_files;
+    std::string m_list;
+};
+
+}  // namespace
+
+TEST_F(MksetupTest, BuildThenExpandGivesEveryFileBack) {
+    const Outcome r = Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist"), "--setup-exe",
+                           m_dir.Path("bin/setup.exe")});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_NE(r.out.find("packed 4 files"), std::string::npos) << r.out;
+
+    EXPECT_EQ(Expanded("dist/readme.txt"), m_files["readme.txt"]);
+    EXPECT_EQ(Expanded("dist/empty.dat"), "");
+    EXPECT_EQ(Expanded("dist/TOOL.DLL"), m_files["tool.dll"]);   // under the name the list uses
+    EXPECT_EQ(Expanded("dist/docs/manual.txt"), m_files["docs/manual.txt"]);
+    EXPECT_LT(m_dir.Read("dist/docs/manual.txt").size(), m_files["docs/manual.txt"].size() / 4);
+
+    std::string drc = m_dir.Read("dist/setup.drc");
+    ScrambleBuffer(reinterpret_cast<uint8_t*>(&drc[0]), drc.size());
+    EXPECT_EQ(drc, m_list);
+    EXPECT_EQ(Mksetup({"show", m_dir.Path("dist/setup.drc")}).out, m_list);
+    EXPECT_EQ(m_dir.Read("dist/Setup2.txt"), "Welcome\r\n");
+    EXPECT_EQ(m_dir.Read("dist/terms.txt"), "Terms\r\n");
+    EXPECT_EQ(m_dir.Read("dist/setup.exe"), "MZ fake installer");
+    EXPECT_FALSE(HasTemporaryFiles(m_dir.Path("dist")));
+}
+
+TEST_F(MksetupTest, BuildWithErrorsWritesNothingAndAFailedBuildLeavesNoList) {
+    const std::vector<std::string> build = {"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist")};
+    ASSERT_EQ(Mksetup(build).status, kExitOk);
+    const std::string drc = m_dir.Read("dist/setup.drc");
+
+    // Errors in the list: the earlier distribution stays as it was.
+    m_dir.Write("setup.lst", m_list + "F;missing.txt;?APPDIR?\\missing.txt\r\n");
+    const Outcome r = Mksetup(build);
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find(m_dir.Path("setup.lst") + ":8: error: source file 'missing.txt' is not in the source folder"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(m_dir.Read("dist/setup.drc"), drc);
+
+    m_dir.Write("setup.lst", m_list + "F;..\\setup.lst;x\r\n");
+    m_dir.Write("setup.lst.copy", m_list);
+    EXPECT_EQ(Mksetup(build).status, kExitFailed);
+
+    // A build that fails half way leaves no setup.drc: the folder cannot pass
+    // for a finished distribution.
+    m_dir.Write("setup.lst", m_list);
+    std::filesystem::remove_all(m_dir.Path("dist/docs"));
+    m_dir.Write("dist/docs", "a file where a folder should be");
+    EXPECT_EQ(Mksetup(build).status, kExitFailed);
+    EXPECT_FALSE(m_dir.Exists("dist/setup.drc"));
+}
+
+TEST_F(MksetupTest, CheckPrintsIssuesAndSetsTheStatus) {
+    EXPECT_EQ(Mksetup({"check", m_dir.Path("setup.lst"), m_dir.Path("src")}).status, kExitOk);
+
+    m_dir.Write("warn.lst", "F;readme.txt;?Appdir?\\readme.txt\r\n");
+    Outcome r = Mksetup({"check", m_dir.Path("warn.lst"), m_dir.Path("src")});
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.out.rfind(m_dir.Path("warn.lst") + ":1: warning: '?Appdir?'", 0), 0u) << r.out;
+
+    m_dir.Write("bad.lst", "F;readme.txt;x\r\nK;SZ;HKLM;Software;V;d\r\nQ;what\r\n");
+    r = Mksetup({"check", m_dir.Path("bad.lst")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.out.find("bad.lst:2: error: registry root 'HKLM'"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("bad.lst:3: error: unknown record letter 'Q'"), std::string::npos) << r.out;
+}
+
+TEST_F(MksetupTest, CompressAndExpandSingleFiles) {
+    ASSERT_EQ(Mksetup({"compress", m_dir.Path("src/tool.dll"), m_dir.Path("tool.dl_")}).status, kExitOk);
+    EXPECT_EQ(Expanded("tool.dl_"), m_files["tool.dll"]);
+
+    // A cut or short file is refused and leaves the output as it was.
+    const std::string packed = m_dir.Read("tool.dl_");
+    m_dir.Write("cut", packed.substr(0, packed.size() / 2));
+    m_dir.Write("short", packed.substr(0, 3));
+    m_dir.Write("out", "before");
+    Outcome r = Mksetup({"expand", m_dir.Path("cut"), m_dir.Path("out")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("truncated or damaged"), std::string::npos) << r.err;
+    EXPECT_EQ(Mksetup({"expand", m_dir.Path("short"), m_dir.Path("out")}).status, kExitFailed);
+    EXPECT_EQ(Mksetup({"expand", m_dir.Path("absent"), m_dir.Path("out")}).status, kExitFailed);
+    EXPECT_EQ(m_dir.Read("out"), "before");
+    EXPECT_FALSE(HasTemporaryFiles(m_dir.Path()));
+
+    EXPECT_EQ(Mksetup({"compress", m_dir.Path("absent"), m_dir.Path("x")}).status, kExitFailed);
+    EXPECT_FALSE(m_dir.Exists("x"));
+}
+
+TEST_F(MksetupTest, UsageMistakesAndHelp) {
+    EXPECT_EQ(Mksetup({}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"pack"}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"build", "a", "b"}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"build", "a", "b", "c", "--setup-exe"}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"build", "a", "b", "c", "--fast"}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"expand", "a"}).status, kExitUsage);
+    const Outcome help = Mksetup({"--help"});
+    EXPECT_EQ(help.status, kExitOk);
+    EXPECT_NE(help.out.find("build LIST SOURCE_DIR OUT_DIR [--setup-exe PATH]"), std::string::npos);
+}

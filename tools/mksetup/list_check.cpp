@@ -1,0 +1,197 @@
+#include "tools/mksetup/list_check.h"
+
+#include "data/list_format.h"
+
+#include <map>
+
+namespace {
+
+const char* const kMacros[] = {"WINDOWS", "SYSTEM", "APPDIR", "STARTMENU", "PRGFDIR"};
+const char* const kRegistryRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+std::string UpperAscii(std::string s) {
+    for (char& c : s)
+        c = UpperAscii(c);
+    return s;
+}
+
+bool IsWordChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+class Checker {
+public:
+    explicit Checker(const SourceFinder& findSource) : m_findSource(findSource) {}
+
+    // dropped: the byte the loader drops before the line's LF (0: none).
+    void Line(const ListLine& line, char dropped);
+    void Unterminated(int line) {
+        Warn(line, "the last line has no line end; the installer ignores it");
+    }
+    std::vector<ListIssue> Take() { return std::move(m_issues); }
+
+private:
+    void Error(int line, const std::string& message) { m_issues.push_back({line, true, message}); }
+    void Warn(int line, const std::string& message) { m_issues.push_back({line, false, message}); }
+    void Macros(int line, const std::string& text);
+    void FileRecord(int line, char sep, const std::string& body);
+    void RegistryRecord(int line, char sep, const std::string& body);
+    void ShortcutRecord(int line, char sep, const std::string& body);
+
+    const SourceFinder& m_findSource;
+    std::vector<ListIssue> m_issues;
+    std::map<std::string, int> m_destinations;   // upper-case destination -> first line
+};
+
+void Checker::Line(const ListLine& line, char dropped) {
+    const int n = line.number;
+    if (line.tooLong) {
+        Error(n, "the line is longer than " + std::to_string(kMaxLineContent) +
+                     " characters; the installer refuses the whole list");
+        return;
+    }
+    // A line that ends in LF alone loses its last character to the loader.
+    if (!line.crlf && dropped != 0)
+        Error(n, "the line ends in LF without CR; the installer drops its last character " +
+                     Quoted(std::string(1, dropped)));
+    if (line.text.size() < 3)
+        return;
+    const char letter = UpperAscii(line.text[0]);
+    const char sep = line.text[1];
+    const std::string body = line.text.substr(2);
+    switch (letter) {
+    case ';':
+        return;
+    case 'F':
+        FileRecord(n, sep, body);
+        break;
+    case 'K':
+        RegistryRecord(n, sep, body);
+        break;
+    case 'L':
+        ShortcutRecord(n, sep, body);
+        break;
+    case 'H':
+    case 'X':
+        break;
+    default:
+        Error(n, "unknown record letter " + Quoted(std::string(1, line.text[0])) +
+                     "; the installer stops loading the list here");
+        return;
+    }
+    Macros(n, body);
+}
+
+// Every ?WORD? must be one of the five macros, written in upper case.
+void Checker::Macros(int line, const std::string& text) {
+    size_t pos = 0;
+    while ((pos = text.find('?', pos)) != std::string::npos) {
+        size_t end = pos + 1;
+        while (end < text.size() && IsWordChar(text[end]))
+            ++end;
+        if (end == pos + 1 || end == text.size() || text[end] != '?') {
+            ++pos;
+            continue;
+        }
+        const std::string word = text.substr(pos + 1, end - pos - 1);
+        bool known = false;
+        std::string meant;
+        for (const char* macro : kMacros) {
+            known |= word == macro;
+            if (UpperAscii(word) == macro)
+                meant = macro;
+        }
+        if (!known) {
+            std::string message = Quoted("?" + word + "?") + " is not a path macro and stays as it is";
+            if (!meant.empty())
+                message += "; macros are upper case: ?" + meant + "?";
+            Warn(line, message);
+        }
+        pos = end + 1;
+    }
+}
+
+void Checker::FileRecord(int line, char sep, const std::string& body) {
+    if (body.find(sep) == std::string::npos) {
+        Error(line, "F record without the separator " + Quoted(std::string(1, sep)) +
+                        " between source and destination");
+        return;
+    }
+    std::string source, dest;
+    SplitAtFirst(body, sep, source, dest);
+    if (m_findSource && !m_findSource(source))
+        Error(line, "source file " + Quoted(source) + " is not in the source folder");
+    const auto seen = m_destinations.emplace(UpperAscii(dest), line);
+    if (!seen.second)
+        Warn(line, "destination " + Quoted(dest) + " is also the destination on line " +
+                       std::to_string(seen.first->second) + "; the later file replaces the earlier");
+}
+
+void Checker::RegistryRecord(int line, char sep, const std::string& body) {
+    const size_t first = body.find(sep);
+    if (first == std::string::npos || body.find(sep, first + 1) == std::string::npos) {
+        Error(line, "K record needs type, key path and data, separated by " + Quoted(std::string(1, sep)));
+        return;
+    }
+    std::string type, path, data;
+    SplitAtFirstAndLast(body, sep, type, path, data);
+    uint32_t value = 0;
+    if (type != "DWORD" && type != "SZ")
+        Error(line, "registry type " + Quoted(type) + " is neither \"DWORD\" nor \"SZ\" (exactly, in upper case)");
+    else if (type == "DWORD" && !ParseUnsignedDecimal(data.c_str(), value))
+        Error(line, "DWORD data " + Quoted(data) + " has no digits");
+
+    std::string root, rest;
+    SplitAtFirst(path, sep, root, rest);
+    if (path.find(sep) == std::string::npos) {
+        Error(line, "registry path " + Quoted(path) + " names no key below a root");
+        return;
+    }
+    bool known = false;
+    for (const char* name : kRegistryRoots)
+        known |= UpperAscii(root) == name;
+    if (!known)
+        Error(line, "registry root " + Quoted(root) +
+                        " is not HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_USERS");
+}
+
+void Checker::ShortcutRecord(int line, char sep, const std::string& body) {
+    const size_t first = body.find(sep);
+    if (first == std::string::npos || body.find(sep, first + 1) == std::string::npos)
+        Error(line, "L record needs link, target and description, separated by " + Quoted(std::string(1, sep)));
+}
+
+}  // namespace
+
+std::vector<ListIssue> CheckList(const uint8_t* data, size_t size, const SourceFinder& findSource) {
+    Checker checker(findSource);
+    const std::vector<ListLine> lines = SplitListLines(data, size);
+    size_t start = 0, next = 0;
+    for (const ListLine& line : lines) {
+        while (data[next] != '\n')
+            ++next;
+        checker.Line(line, next - start >= 2 ? char(data[next - 1]) : 0);
+        start = ++next;
+    }
+    if (size > 0 && data[size - 1] != '\n')
+        checker.Unterminated(int(lines.size()) + 1);
+    return checker.Take();
+}
+
+std::vector<std::string> ListSources(const uint8_t* data, size_t size) {
+    std::vector<std::string> sources;
+    std::map<std::string, bool> seen;
+    for (const ListLine& line : SplitListLines(data, size)) {
+        if (line.tooLong || line.text.size() < 3 || UpperAscii(line.text[0]) != 'F')
+            continue;
+        std::string source, dest;
+        SplitAtFirst(line.text.substr(2), line.text[1], source, dest);
+        if (seen.emplace(source, true).second)
+            sources.push_back(source);
+    }
+    return sources;
+}

@@ -1,0 +1,340 @@
+#include "tools/mksetup/mksetup.h"
+
+#include "data/scramble.h"
+#include "expand/lzhuf_encode.h"
+#include "expand/lzhuf_file.h"
+#include "tools/mksetup/list_check.h"
+#include "tools/mksetup/mksetup_files.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kUsage[] =
+    "usage: mksetup COMMAND ARGUMENTS\n"
+    "\n"
+    "  build LIST SOURCE_DIR OUT_DIR [--setup-exe PATH]\n"
+    "      Checks the plain file list LIST, compresses every F source found in\n"
+    "      SOURCE_DIR into OUT_DIR under the same name, writes OUT_DIR/setup.drc\n"
+    "      (the scrambled list), copies Setup2.txt and terms.txt from beside LIST\n"
+    "      when they are there, and PATH as OUT_DIR/setup.exe when given.\n"
+    "  check LIST [SOURCE_DIR]\n"
+    "      Reports errors and warnings as LIST:LINE: message; with SOURCE_DIR also\n"
+    "      every F source that is not there.\n"
+    "  compress IN OUT     Compresses the file IN into OUT.\n"
+    "  expand IN OUT       Expands the compressed file IN into OUT.\n"
+    "  show FILE           Writes the plain list of a setup.drc to standard output.\n"
+    "  --help              Shows this text.\n"
+    "\n"
+    "Exit status: 0 done, 1 errors found or a command failed, 2 wrong usage.\n";
+
+const char* const kBesideList[] = {"Setup2.txt", "terms.txt"};
+
+int Usage(std::ostream& err, const std::string& problem) {
+    err << "mksetup: " << problem << "\n\n" << kUsage;
+    return kExitUsage;
+}
+
+std::string Percent(uint64_t part, uint64_t whole) {
+    std::ostringstream s;
+    s << std::fixed << std::setprecision(1) << (whole ? 100.0 * double(part) / double(whole) : 100.0) << "%";
+    return s.str();
+}
+
+// Prints the issues of a list; true when none of them is an error.
+bool ReportIssues(const std::string& listName, const std::vector<ListIssue>& issues, std::ostream& out) {
+    bool clean = true;
+    for (const ListIssue& issue : issues) {
+        out << listName << ":" << issue.line << ": " << (issue.error ? "error: " : "warning: ") << issue.message
+            << "\n";
+        clean &= !issue.error;
+    }
+    return clean;
+}
+
+// A source name of the list as a path below the output folder; empty when it
+// would lead outside it.
+std::string RelativeOutputPath(const std::string& source) {
+    fs::path relative;
+    std::string part;
+    for (char c : source + '\\') {
+        if (c != '\\' && c != '/') {
+            part += c;
+            continue;
+        }
+        if (part == "..")
+            return std::string();
+        if (!part.empty() && part != ".")
+            relative /= part;
+        part.clear();
+    }
+    if (relative.empty() || source.find(':') != std::string::npos || source[0] == '\\' || source[0] == '/')
+        return std::string();
+    return relative.string();
+}
+
+class Progress {
+public:
+    Progress(std::ostream& err, bool terminal, size_t total) : m_err(err), m_terminal(terminal), m_total(total) {}
+    ~Progress() { Clear(); }
+    void Show(size_t done, const std::string& name) {
+        if (!m_terminal)
+            return;
+        std::string line = "[" + std::to_string(done) + "/" + std::to_string(m_total) + "] " + name;
+        if (line.size() > 70)
+            line = line.substr(0, 67) + "...";
+        m_err << "\r" << line << std::string(m_width > line.size() ? m_width - line.size() : 0, ' ') << std::flush;
+        m_width = line.size();
+    }
+    void Clear() {
+        if (m_terminal && m_width > 0)
+            m_err << "\r" << std::string(m_width, ' ') << "\r" << std::flush;
+        m_width = 0;
+    }
+
+private:
+    std::ostream& m_err;
+    const bool m_terminal;
+    const size_t m_total;
+    size_t m_width = 0;
+};
+
+int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() < 2 || args.size() > 3)
+        return Usage(err, "check takes LIST and optionally SOURCE_DIR");
+    std::vector<uint8_t> list;
+    if (!ReadWholeFile(args[1], list)) {
+        err << "mksetup: cannot read " << args[1] << "\n";
+        return kExitFailed;
+    }
+    SourceFinder finder;
+    if (args.size() == 3) {
+        if (!fs::is_directory(args[2])) {
+            err << "mksetup: " << args[2] << " is not a folder\n";
+            return kExitFailed;
+        }
+        finder = [&](const std::string& source) { return !FindFileIn(args[2], source).empty(); };
+    }
+    const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), finder);
+    const bool clean = ReportIssues(args[1], issues, out);
+    return clean ? kExitOk : kExitFailed;
+}
+
+bool CopyFile(const std::string& from, const std::string& to, std::ostream& err) {
+    std::vector<uint8_t> data;
+    if (!ReadWholeFile(from, data)) {
+        err << "mksetup: cannot read " << from << "\n";
+        return false;
+    }
+    if (!WriteFileAtomically(to, data.data(), data.size())) {
+        err << "mksetup: cannot write " << to << "\n";
+        return false;
+    }
+    return true;
+}
+
+int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+    std::vector<std::string> positional;
+    std::string setupExe;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--setup-exe") {
+            if (++i == args.size())
+                return Usage(err, "--setup-exe needs a PATH");
+            setupExe = args[i];
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return Usage(err, "unknown option " + args[i]);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 3)
+        return Usage(err, "build takes LIST, SOURCE_DIR and OUT_DIR");
+    const std::string& listName = positional[0];
+    const std::string& sourceDir = positional[1];
+    const fs::path outDir = positional[2];
+
+    std::vector<uint8_t> list;
+    if (!ReadWholeFile(listName, list)) {
+        err << "mksetup: cannot read " << listName << "\n";
+        return kExitFailed;
+    }
+    if (!fs::is_directory(sourceDir)) {
+        err << "mksetup: " << sourceDir << " is not a folder\n";
+        return kExitFailed;
+    }
+    const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), [&](const std::string& source) {
+        return !FindFileIn(sourceDir, source).empty();
+    });
+    bool clean = ReportIssues(listName, issues, err);
+    const std::vector<std::string> sources = ListSources(list.data(), list.size());
+    for (const std::string& source : sources) {
+        if (RelativeOutputPath(source).empty()) {
+            err << listName << ": error: source name '" << source << "' leads outside the distribution folder\n";
+            clean = false;
+        }
+    }
+    if (!clean) {
+        err << "mksetup: " << listName << " has errors; nothing was built\n";
+        return kExitFailed;
+    }
+
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    const fs::path drc = outDir / "setup.drc";
+    // Without a list the folder cannot pass for a finished distribution
+    // until this build has written everything.
+    fs::remove(drc, ec);
+    if (!fs::is_directory(outDir)) {
+        err << "mksetup: cannot create " << outDir.string() << "\n";
+        return kExitFailed;
+    }
+
+    uint64_t bytesIn = 0, bytesOut = 0;
+    {
+        Progress progress(err, terminal, sources.size());
+        for (size_t i = 0; i < sources.size(); ++i) {
+            progress.Show(i + 1, sources[i]);
+            std::vector<uint8_t> data, packed;
+            const std::string from = FindFileIn(sourceDir, sources[i]);
+            if (!ReadWholeFile(from, data)) {
+                progress.Clear();
+                err << "mksetup: cannot read " << from << "\n";
+                return kExitFailed;
+            }
+            if (!EncodeLzhuf(data.data(), data.size(), packed)) {
+                progress.Clear();
+                err << "mksetup: " << from << " is too large (2 GB at most)\n";
+                return kExitFailed;
+            }
+            const fs::path to = outDir / RelativeOutputPath(sources[i]);
+            fs::create_directories(to.parent_path(), ec);
+            if (!WriteFileAtomically(to.string(), packed.data(), packed.size())) {
+                progress.Clear();
+                err << "mksetup: cannot write " << to.string() << "\n";
+                return kExitFailed;
+            }
+            bytesIn += data.size();
+            bytesOut += packed.size();
+        }
+    }
+    const fs::path listFolder = fs::path(listName).parent_path();
+    for (const char* name : kBesideList) {
+        const fs::path beside = listFolder / name;
+        if (fs::exists(beside, ec) && !CopyFile(beside.string(), (outDir / name).string(), err))
+            return kExitFailed;
+    }
+    if (!setupExe.empty() && !CopyFile(setupExe, (outDir / "setup.exe").string(), err))
+        return kExitFailed;
+
+    std::vector<uint8_t> scrambled = list;
+    ScrambleBuffer(scrambled.data(), scrambled.size());
+    if (!WriteFileAtomically(drc.string(), scrambled.data(), scrambled.size())) {
+        err << "mksetup: cannot write " << drc.string() << "\n";
+        return kExitFailed;
+    }
+    out << "packed " << sources.size() << (sources.size() == 1 ? " file: " : " files: ") << bytesIn
+        << " bytes in, " << bytesOut << " bytes out (" << Percent(bytesOut, bytesIn) << "); wrote "
+        << drc.string() << "\n";
+    return kExitOk;
+}
+
+int Compress(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 3)
+        return Usage(err, "compress takes IN and OUT");
+    std::vector<uint8_t> data, packed;
+    if (!ReadWholeFile(args[1], data)) {
+        err << "mksetup: cannot read " << args[1] << "\n";
+        return kExitFailed;
+    }
+    if (!EncodeLzhuf(data.data(), data.size(), packed)) {
+        err << "mksetup: " << args[1] << " is too large (2 GB at most)\n";
+        return kExitFailed;
+    }
+    if (!WriteFileAtomically(args[2], packed.data(), packed.size())) {
+        err << "mksetup: cannot write " << args[2] << "\n";
+        return kExitFailed;
+    }
+    out << args[1] << ": " << data.size() << " -> " << packed.size() << " bytes (" << Percent(packed.size(), data.size())
+        << ")\n";
+    return kExitOk;
+}
+
+int Expand(const std::vector<std::string>& args, std::ostream& err) {
+    if (args.size() != 3)
+        return Usage(err, "expand takes IN and OUT");
+    const std::string temporary = TemporaryNameFor(args[2]);
+    const ExpandResult r = ExpandLzhufFile(args[1].c_str(), temporary.c_str(), LzhufEnd::Stop);
+    std::string problem;
+    switch (r.status) {
+    case ExpandStatus::kOk:
+        if (r.decode.pastEnd)
+            problem = args[1] + " ends before its stated size: truncated or damaged";
+        break;
+    case ExpandStatus::kSourceOpenFailed:
+        problem = "cannot open " + args[1];
+        break;
+    case ExpandStatus::kDestCreateFailed:
+        problem = "cannot create " + args[2];
+        break;
+    case ExpandStatus::kReadFailed:
+        problem = "cannot read " + args[1] + " (shorter than the 4-byte size, or a read error)";
+        break;
+    case ExpandStatus::kDestAccessFailed:
+        problem = "cannot write " + args[2];
+        break;
+    }
+    std::error_code ec;
+    if (!problem.empty()) {
+        fs::remove(temporary, ec);
+        err << "mksetup: " << problem << "\n";
+        return kExitFailed;
+    }
+    if (!ReplaceFile(temporary, args[2])) {
+        err << "mksetup: cannot write " << args[2] << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2)
+        return Usage(err, "show takes FILE");
+    std::vector<uint8_t> data;
+    if (!ReadWholeFile(args[1], data)) {
+        err << "mksetup: cannot read " << args[1] << "\n";
+        return kExitFailed;
+    }
+    ScrambleBuffer(data.data(), data.size());
+    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    out.flush();
+    return out ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int RunMksetup(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+    if (args.empty())
+        return Usage(err, "no command given");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return kExitOk;
+    }
+    if (command == "build")
+        return Build(args, out, err, terminal);
+    if (command == "check")
+        return Check(args, out, err);
+    if (command == "compress")
+        return Compress(args, out, err);
+    if (command == "expand")
+        return Expand(args, err);
+    if (command == "show")
+        return Show(args, out, err);
+    return Usage(err, "unknown command " + command);
+}

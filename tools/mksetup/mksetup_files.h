@@ -1,0 +1,24 @@
+// File helpers of the packaging tool: whole-file reads, and writes that never
+// leave a partial file under the final name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
+
+// Writes data to a temporary name beside path and renames it to path once it
+// is complete; on failure nothing is left under either name.
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size);
+
+// Renames a finished temporary file over path, replacing an existing file.
+bool ReplaceFile(const std::string& temporary, const std::string& path);
+
+// A temporary name beside path.
+std::string TemporaryNameFor(const std::string& path);
+
+// The file folder/name, where name may use backslashes for subfolders and
+// may differ from the real file in the case of its letters (lists are often
+// written on Windows).  Empty when there is no such file.
+std::string FindFileIn(const std::string& folder, const std::string& name);
