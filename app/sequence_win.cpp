@@ -3,15 +3,12 @@
 #include "app/sequence.h"
 
 #include "app/setup_app.h"
-#include "app/wizard_texts.h"
 #include "app/wizard_pages.h"
-#if __has_include("engine/decompress_dlg.h")  // TEMPORARY until the progress dialog lands
+#include "app/wizard_texts.h"
 #include "engine/decompress_dlg.h"
-#define HAVE_DECOMPRESS_DLG 1
-#endif
 #include "fw/message_box.h"
 
-#include <cstdlib>
+#include <cstdlib>  // __argc, __argv
 
 namespace {
 
@@ -38,14 +35,9 @@ public:
     }
 
     bool RunInstallation(const std::string& destDir) override {
-#ifdef HAVE_DECOMPRESS_DLG
         CDlgDecompress dialog;
         dialog.m_strDestDir = destDir;
         return dialog.DoModal() == IDOK;
-#else
-        (void)destDir;
-        return false;
-#endif
     }
 
     void ShowFinalMessage(const std::string& text) override {
