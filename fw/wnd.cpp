@@ -36,6 +36,20 @@ LRESULT CWnd::Default() {
     return 0;
 }
 
+namespace {
+// Dialogs open in the middle of the work area, as users expect of a setup
+// program, rather than at the template's corner.
+void CenterOnScreen(HWND hWnd) {
+    RECT window, work;
+    GetWindowRect(hWnd, &window);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    int x = work.left + ((work.right - work.left) - (window.right - window.left)) / 2;
+    int y = work.top + ((work.bottom - work.top) - (window.bottom - window.top)) / 2;
+    SetWindowPos(hWnd, nullptr, x > work.left ? x : work.left, y > work.top ? y : work.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+}  // namespace
+
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
 
 INT_PTR CDialog::DoModal() {
@@ -83,6 +97,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         self = reinterpret_cast<CDialog*>(lParam);
         SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
         self->m_hWnd = hWnd;
+        CenterOnScreen(hWnd);
         return self->OnInitDialog();
     }
     self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hWnd, DWLP_USER));

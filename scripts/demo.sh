@@ -1,20 +1,63 @@
 #!/bin/bash
-# The main job: builds setup.exe and lets it prepare "setup.drc" from the
-# bundled example's plain list, the way a publisher prepares a medium.
+# The main job: builds everything, packs the bundled example product with
+# mksetup, and installs it with setup.exe under Wine. With a display, the
+# installer opens in a window for you to click through; without one (or with
+# DEMO_HEADLESS=1) it runs on a private Xvfb display, driven with the default
+# answers, saving a screenshot of every window in out/demo/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 source scripts/env.sh
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
-[ -f build/win32/wineprefix/system.reg ] || make_prefix build/win32
-export WINEPREFIX=$PWD/build/win32/wineprefix
+for preset in native win32; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+done
 
-medium=out/demo-medium
-rm -rf "$medium"
-mkdir -p "$medium"
-cp build/win32/bin/setup.exe examples/setup.lst "$medium"/
-echo "Running setup.exe in $medium with only setup.lst beside it..."
-(cd "$medium" && wine setup.exe Example)
-echo "setup.exe wrote $(stat -c %s "$medium/setup.drc") bytes of scrambled list to $medium/setup.drc"
+demo=$PWD/out/demo
+medium=$demo/medium
+rm -rf "$demo"
+mkdir -p "$demo/screenshots"
+
+echo "== packing examples/ with mksetup"
+build/native/bin/mksetup build examples/setup.lst build/win32/example-files "$medium" \
+    --setup-exe build/win32/bin/setup.exe
+
+echo "== a fresh Wine prefix for the demo"
+make_prefix out/demo
+export WINEPREFIX=$demo/wineprefix
+win_medium=$(winepath -w "$medium")
+
+if [ -z "${DEMO_HEADLESS:-}" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    echo "== setup.exe in a window on $DISPLAY: click it through"
+    (cd "$medium" && wine setup.exe Example*Product)
+else
+    echo "== no display: setup.exe on Xvfb, driven with the default answers"
+    start_xvfb
+    trap stop_xvfb EXIT
+    wine build/win32/bin/demo_driver.exe "$win_medium" "$(winepath -w "$demo/screenshots")" "Example*Product" \
+        | tee "$demo/driver.log"
+    stop_xvfb
+fi
+
+log=$(find "$WINEPREFIX/drive_c" -name SETUP.LOG 2>/dev/null | head -1)
+if [ -z "$log" ]; then
+    echo "No SETUP.LOG was written: the installation did not run to the progress dialog."
+    exit 0
+fi
+dest=$(dirname "$log")
+echo
+echo "== SETUP.LOG ($log)"
+tr -d '\r' < "$log"
+echo
+echo "== installed into $(winepath -w "$dest" 2>/dev/null) = $dest"
+(cd "$dest" && find . -type f | sort | sed 's/^/   /')
+echo "== shared DLL and shortcut"
+find "$WINEPREFIX/drive_c/windows" -maxdepth 2 -name example.dll | sed 's/^/   /'
+find "$WINEPREFIX/drive_c/users" -path '*Programs/Example*' | sed 's/^/   /'
+echo "== registry"
+wine reg query 'HKCU\Software\Example' 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/   /'
+if ls "$demo"/screenshots/*.png >/dev/null 2>&1; then
+    echo "== screenshots"
+    ls "$demo"/screenshots/*.png | sed 's/^/   /'
+fi

@@ -8,6 +8,9 @@ make_prefix() {
     local prefix="$1/wineprefix"
     rm -rf "$prefix"
     WINEPREFIX="$PWD/$prefix" wineboot -i >/dev/null 2>&1 || true
+    # Without a window manager, managed windows get no caption and every hide
+    # waits for one; unmanaged windows draw their own frames.
+    WINEPREFIX="$PWD/$prefix" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     WINEPREFIX="$PWD/$prefix" wineserver -w || true
 }
 

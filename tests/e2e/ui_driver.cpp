@@ -111,6 +111,13 @@ BOOL CALLBACK CollectChild(HWND hWnd, LPARAM lParam) {
 
 }  // namespace
 
+bool SeenWindow::IsMessageBox() const {
+    for (const SeenControl& c : controls)
+        if (lstrcmpiA(c.className.c_str(), "Edit") == 0) return false;
+    const SeenControl* text = GetControl(0xFFFF);
+    return text && (text->style & SS_TYPEMASK) != SS_ICON;
+}
+
 const SeenControl* SeenWindow::GetControl(int id) const {
     for (const SeenControl& c : controls)
         if (c.id == id) return &c;
@@ -186,7 +193,7 @@ std::optional<SeenWindow> SetupProcess::NextWindow(DWORD timeoutMs) {
             w.style = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_STYLE));
             w.exStyle = static_cast<DWORD>(GetWindowLongA(hWnd, GWL_EXSTYLE));
             EnumChildWindows(hWnd, CollectChild, reinterpret_cast<LPARAM>(&w));
-            if (const SeenControl* t = w.GetControl(0xFFFF)) w.text = t->text;
+            if (w.IsMessageBox()) w.text = w.GetControl(0xFFFF)->text;
             Note("window: " + w.Describe());
             return w;
         }

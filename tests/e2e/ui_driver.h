@@ -31,7 +31,10 @@ struct SeenWindow {
     DWORD style = 0;
     DWORD exStyle = 0;
 
-    bool IsMessageBox() const { return GetControl(0xFFFF) != nullptr; }
+    // A message box: a dialog whose text is its static 0xFFFF and that has no
+    // edit control (the pages' own static texts and icons also carry the id
+    // 0xFFFF of "-1" in their templates, but every page has an edit box).
+    bool IsMessageBox() const;
     const SeenControl* GetControl(int id) const;
     std::string Describe() const;
 };
