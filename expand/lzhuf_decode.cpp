@@ -180,17 +180,31 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
                 m_in += (63 - count) >> 3;
                 count |= 56;
             }
-            uint16_t path[LzhufModel::kMaxCodeLength];
+            uint16_t path[LzhufModel::kMaxCodeLength + 1];
             unsigned c = child[kRoot];
             unsigned depth = 0;
-            do {
-                if (depth == LzhufModel::kMaxCodeLength)
-                    break;
+            const uint16_t(*const grand)[2] = m_model.grand;
+            for (;;) {
+                // Two levels per step: the child of the node the first bit
+                // picks and the grandchild the second bit picks are loaded
+                // side by side.
                 const unsigned node = c + unsigned(bits >> 63);
-                path[depth++] = static_cast<uint16_t>(node);
-                c = child[node];
-                bits <<= 1;
-            } while (c < kNodes);
+                const unsigned next = child[node];
+                const unsigned after = grand[node][(bits >> 62) & 1];
+                path[depth] = static_cast<uint16_t>(node);
+                if (next >= kNodes) {
+                    bits <<= 1;
+                    depth += 1;
+                    c = next;
+                    break;
+                }
+                path[depth + 1] = static_cast<uint16_t>(next + ((bits >> 62) & 1));
+                bits <<= 2;
+                depth += 2;
+                c = after;
+                if (c >= kNodes || depth >= LzhufModel::kMaxCodeLength - 1)
+                    break;
+            }
             count -= depth;
             if (c < kNodes) {
                 // Deeper than the model's bound allows; stay exact anyway.

@@ -1,6 +1,9 @@
 #include "expand/lzhuf_model.h"
 
+#include <cstring>
+
 void LzhufModel::Reset() {
+    std::memset(grand, 0, sizeof grand);
     for (int s = 0; s < kSymbols; ++s) {
         count[s] = 1;
         child[s] = static_cast<uint16_t>(s + kNodes);
@@ -14,6 +17,8 @@ void LzhufModel::Reset() {
     for (int i = kSentinel; i < kSentinel + kSentinels; ++i)
         count[i] = 0xFFFF;
     parent[kRoot] = 0;
+    for (unsigned n = 0; n < unsigned(kNodes); ++n)
+        SetGrand(n);
 }
 
 void LzhufModel::Rebuild() {
@@ -47,4 +52,6 @@ void LzhufModel::Rebuild() {
         if (k < kNodes)
             parent[k + 1] = static_cast<uint16_t>(i);
     }
+    for (unsigned n = 0; n < unsigned(kNodes); ++n)
+        SetGrand(n);
 }

@@ -31,6 +31,10 @@ struct LzhufModel {
     uint16_t child[kNodes];
     // 0..626: the parent of each node (0 for the root).  kNodes + s: the leaf of symbol s.
     uint16_t parent[kNodes + kSymbols];
+    // For an internal node n: grand[n][b] = child[child[n] + b], so a walk
+    // can look two levels ahead with loads that do not wait for each other.
+    // Unused for leaves.
+    uint16_t grand[kNodes][2];
 
     // Sets up the start tree: leaves 0..313 carry symbols 0..313 with count 1,
     // internal nodes 314..626 join nodes (0,1), (2,3), ... in turn.
@@ -79,6 +83,14 @@ struct LzhufModel {
     }
 
 private:
+    void SetGrand(unsigned n) {
+        const unsigned first = child[n];
+        if (first < kNodes) {
+            grand[n][0] = child[first];
+            grand[n][1] = child[first + 1];
+        }
+    }
+
     // Node c has just risen to count k above its right neighbour: swaps it with
     // the highest node l whose count is still below k and returns l.
     unsigned Exchange(unsigned c, unsigned k) {
@@ -112,6 +124,11 @@ private:
             parent[j + 1] = static_cast<uint16_t>(c);
         child[l] = static_cast<uint16_t>(i);
         child[c] = static_cast<uint16_t>(j);
+        SetGrand(c);
+        SetGrand(l);
+        // c and l keep their parents; what those see below c and l changed.
+        grand[parent[c]][c & 1] = static_cast<uint16_t>(j);
+        grand[parent[l]][l & 1] = static_cast<uint16_t>(i);
         return l;
     }
 };

@@ -10,7 +10,8 @@ namespace {
 
 // Checks the shape every state of the model must have: counts ascending by
 // node number, each internal count the sum of its children, children pairs
-// (even, odd) that point back to their parent, each symbol at a leaf.
+// (even, odd) that point back to their parent, each symbol at a leaf, and
+// the grandchildren table in step with the children.
 void ExpectConsistent(const LzhufModel& m) {
     for (int i = 0; i < kRoot; ++i)
         ASSERT_LE(m.count[i], m.count[i + 1]) << "node " << i;
@@ -27,6 +28,8 @@ void ExpectConsistent(const LzhufModel& m) {
             ASSERT_EQ(m.parent[c], i);
             ASSERT_EQ(m.parent[c + 1], i);
             ASSERT_EQ(m.count[i], m.count[c] + m.count[c + 1]) << "node " << i;
+            ASSERT_EQ(m.grand[i][0], m.child[c]) << "node " << i;
+            ASSERT_EQ(m.grand[i][1], m.child[c + 1]) << "node " << i;
         }
     }
     ASSERT_EQ(leaves, kSymbols);
