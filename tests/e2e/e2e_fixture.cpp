@@ -3,6 +3,8 @@
 #include "data/scramble.h"
 
 #include <cctype>
+#include <cstdio>
+#include <regex>
 #include <cstdlib>
 #include <vector>
 
@@ -93,4 +95,30 @@ void E2eTest::ExpectEndWithoutWindow() {
     std::optional<SeenWindow> w = m_setup.NextWindow(4000);
     EXPECT_FALSE(w) << "unexpected window: " << w->Describe();
     EXPECT_TRUE(m_setup.WaitExit());
+}
+
+std::string E2eTest::ReadFile(const std::string& path) {
+    std::string data;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char block[4096];
+        size_t got;
+        while ((got = std::fread(block, 1, sizeof block, f)) > 0) data.append(block, got);
+        std::fclose(f);
+    }
+    return data;
+}
+
+std::vector<std::string> E2eTest::LogMessages(const std::string& logPath) {
+    std::string log = ReadFile(logPath);
+    static const std::regex line("(\\d\\d) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} "
+                                 "([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d ([^\\r\\n]*)\\r\\n");
+    std::vector<std::string> messages;
+    size_t covered = 0;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it) {
+        EXPECT_EQ(static_cast<size_t>(it->position()), covered) << "not a log line: " << log.substr(covered, 80);
+        covered = static_cast<size_t>(it->position() + it->length());
+        messages.push_back((*it)[4]);
+    }
+    EXPECT_EQ(covered, log.size()) << "not a log line: " << log.substr(covered, 80);
+    return messages;
 }

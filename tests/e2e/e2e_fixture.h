@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 class E2eTest : public ::testing::Test {
 protected:
@@ -33,6 +34,11 @@ protected:
     void ExpectEndWithoutWindow();
     // Asserts that no new window appears within |ms| and the process still runs.
     void ExpectNoNewWindow(DWORD ms);
+
+    // The whole content of a file; empty when it cannot be read.
+    static std::string ReadFile(const std::string& path);
+    // The messages of a SETUP.LOG, each line checked for its timestamp and CR LF.
+    static std::vector<std::string> LogMessages(const std::string& logPath);
 
     TempDir m_medium;
     SetupProcess m_setup;

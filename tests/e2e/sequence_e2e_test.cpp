@@ -5,7 +5,6 @@
 #include "expand/lzhuf_encode.h"
 #include "res/resource.h"
 
-#include <regex>
 
 namespace {
 
@@ -47,34 +46,6 @@ protected:
         EXPECT_EQ(box.owner, nullptr);
     }
 
-    // The messages of SETUP.LOG, each line checked for its timestamp and CR LF.
-    std::vector<std::string> LogMessages() {
-        std::string log = ReadFile(m_dest + "\\SETUP.LOG");
-        static const std::regex line("(\\d\\d) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} "
-                                     "([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d ([^\\r\\n]*)\\r\\n");
-        std::vector<std::string> messages;
-        auto begin = std::sregex_iterator(log.begin(), log.end(), line);
-        size_t covered = 0;
-        for (auto it = begin; it != std::sregex_iterator(); ++it) {
-            EXPECT_EQ(static_cast<size_t>(it->position()), covered) << "not a log line: " << log.substr(covered, 80);
-            covered = static_cast<size_t>(it->position() + it->length());
-            messages.push_back((*it)[4]);
-        }
-        EXPECT_EQ(covered, log.size()) << "not a log line: " << log.substr(covered, 80);
-        return messages;
-    }
-
-    static std::string ReadFile(const std::string& path) {
-        std::string data;
-        if (FILE* f = std::fopen(path.c_str(), "rb")) {
-            char block[4096];
-            size_t got;
-            while ((got = std::fread(block, 1, sizeof block, f)) > 0) data.append(block, got);
-            std::fclose(f);
-        }
-        return data;
-    }
-
     static std::vector<std::string> Header(const std::string& upperProduct) {
         std::string stars(upperProduct.size() + 24, '*');
         return {stars, upperProduct + " - INSTALLATION LOG FILE", stars, "", "Begin Installation"};
@@ -107,7 +78,7 @@ TEST_F(SequenceE2eTest, CompleteRunWithoutArgumentAfterGoingBack) {
     ExpectEndWithoutWindow();
 
     EXPECT_EQ(ReadFile(m_dest + "\\readme.txt"), kPayload);
-    std::vector<std::string> log = LogMessages();
+    std::vector<std::string> log = LogMessages(m_dest + "\\SETUP.LOG");
     ASSERT_GE(log.size(), 11u);
     std::vector<std::string> top(log.begin(), log.begin() + 10);
     std::vector<std::string> expected = Header("");
@@ -136,7 +107,7 @@ TEST_F(SequenceE2eTest, PercentSignsInTheProductNameAndAMissingWelcomeText) {
     m_setup.Click(done, IDOK);
     ExpectEndWithoutWindow();
 
-    std::vector<std::string> log = LogMessages();
+    std::vector<std::string> log = LogMessages(m_dest + "\\SETUP.LOG");
     ASSERT_GE(log.size(), 6u);
     // The welcome text is looked for beside the program as it was started.
     EXPECT_EQ(log[0], "Failed to load " + m_medium.Path("Setup2.txt") + ". Reported reason: No such file or directory");
@@ -161,7 +132,7 @@ TEST_F(SequenceE2eTest, AFailedRunIsLoggedAndThenAnnounced) {
     m_setup.Click(box, IDOK);
     ExpectEndWithoutWindow();
 
-    std::vector<std::string> log = LogMessages();
+    std::vector<std::string> log = LogMessages(m_dest + "\\SETUP.LOG");
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "Installation Aborted (DlgDecompress did not return IDOK)");
 }

@@ -1,0 +1,265 @@
+// The bundled example product, packed by mksetup and installed by setup.exe
+// as a user would, and two runs that go wrong on the way.
+#include "tests/e2e/e2e_fixture.h"
+
+#include "expand/lzhuf_encode.h"
+#include "res/resource.h"
+#include "tools/mksetup/mksetup.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <sstream>
+
+namespace {
+
+// The source tree as the Windows program sees it under Wine (drive Z: is /).
+std::string SourcePath(const std::string& relative) {
+    std::string path = std::string("Z:") + SETUP_SOURCE_DIR + "/" + relative;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+DWORD SharedDllCount(const std::string& dll) {
+    DWORD count = 0, size = sizeof count;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kSharedDlls, dll.c_str(), RRF_RT_REG_DWORD, nullptr, &count, &size) !=
+        ERROR_SUCCESS)
+        return 0;
+    return count;
+}
+
+std::string RegistryString(HKEY root, const char* key, const char* value) {
+    char data[MAX_PATH] = "";
+    DWORD size = sizeof data;
+    if (RegGetValueA(root, key, value, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return "(missing)";
+    return data;
+}
+
+// The target and description of a shell link, read back through the shell.
+bool ReadLink(const std::string& link, std::string& target, std::string& description) {
+    CoInitialize(nullptr);
+    IShellLinkA* shellLink = nullptr;
+    IPersistFile* file = nullptr;
+    bool ok = false;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&shellLink)))) {
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+            char path[MAX_PATH] = "", text[MAX_PATH] = "";
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0)) &&
+                SUCCEEDED(shellLink->GetDescription(text, MAX_PATH))) {
+                target = path;
+                description = text;
+                ok = true;
+            }
+            file->Release();
+        }
+        shellLink->Release();
+    }
+    CoUninitialize();
+    return ok;
+}
+
+}  // namespace
+
+class ExampleE2eTest : public E2eTest {
+protected:
+    void TearDown() override {
+        E2eTest::TearDown();
+        // What the example leaves outside its own directory.
+        if (!m_systemDll.empty()) DeleteFileA(m_systemDll.c_str());
+        char programs[MAX_PATH];
+        if (SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE))
+            SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Example"), RemoveTree(std::string(programs) + "\\Example");
+        HKEY key;
+        if (!m_systemDll.empty() &&
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, m_systemDll.c_str());
+            RegCloseKey(key);
+        }
+    }
+    static void RemoveTree(const std::string& dir) {
+        std::string from = dir + '\0';
+        SHFILEOPSTRUCTA op = {};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+        SHFileOperationA(&op);
+    }
+    void WritePayload(const std::string& name, const std::string& content) {
+        std::vector<uint8_t> packed;
+        ASSERT_TRUE(EncodeLzhuf(reinterpret_cast<const uint8_t*>(content.data()), content.size(), packed));
+        m_medium.Write(name, std::string(packed.begin(), packed.end()));
+    }
+    // Continue, I Agree, then |destination| on the destination page and Continue.
+    void ThroughTheWizard(const std::string& destination) {
+        m_setup.Click(Expect("the welcome page"), IDOK);
+        m_setup.Click(Expect("the terms page"), IDOK);
+        SeenWindow page = Expect("the destination page");
+        m_setup.SetText(page, IDC_DEST_DIR, destination);
+        m_setup.Click(page, IDOK);
+        EXPECT_EQ(Expect("the progress dialog").caption, "Installation");
+    }
+    void ExpectBox(const SeenWindow& box, const std::string& text, const std::string& caption, bool owned,
+                   bool errorIcon) {
+        EXPECT_TRUE(box.IsMessageBox()) << box.Describe();
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.caption, caption);
+        EXPECT_EQ(box.owner != nullptr, owned) << box.Describe();
+        EXPECT_EQ(box.errorIcon, errorIcon) << box.Describe();
+        EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
+    }
+
+    TempDir m_target;
+    std::string m_systemDll;
+};
+
+TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
+    std::string exampleFiles = BinDir() + "\\..\\example-files";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), exampleFiles, m_medium.Path("cd")}, out, err), 0)
+        << err.str();
+    TempDir& medium = m_medium;
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    m_systemDll = std::string(system) + "\\example.dll";
+    // An older example.dll without version information is in place: it is
+    // replaced, and the old one goes into Backup.
+    std::string oldDll = ReadFile(BinDir() + "\\test_dlls\\no_version.dll");
+    ASSERT_FALSE(oldDll.empty());
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\no_version.dll").c_str(), m_systemDll.c_str(), FALSE));
+    DWORD countBefore = SharedDllCount(m_systemDll);
+
+    // The distribution folder as mksetup wrote it, with setup.exe beside the list.
+    std::string dist = medium.Path("cd");
+    CopyFileA((BinDir() + "\\setup.exe").c_str(), (dist + "\\setup.exe").c_str(), FALSE);
+    ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", "Example*Product", dist));
+
+    SeenWindow welcome = Expect("the welcome page");
+    EXPECT_EQ(welcome.caption, "Example Product Setup");
+    EXPECT_EQ(welcome.buttons, (std::vector<std::string>{"Continue", "Cancel"}));
+    EXPECT_EQ(welcome.GetControl(IDC_WELCOME_TEXT)->text, ReadFile(SourcePath("examples/Setup2.txt")));
+    EXPECT_TRUE(welcome.style & WS_SYSMENU);
+    m_setup.Click(welcome, IDOK);
+
+    SeenWindow terms = Expect("the terms page");
+    EXPECT_EQ(terms.caption, "Terms and Conditions");
+    EXPECT_EQ(terms.buttons, (std::vector<std::string>{"I Agree", "Cancel"}));
+    EXPECT_EQ(terms.GetControl(IDC_TERMS_TEXT)->text, ReadFile(SourcePath("examples/terms.txt")));
+    m_setup.Click(terms, IDOK);
+
+    SeenWindow page = Expect("the destination page");
+    EXPECT_EQ(page.caption, "Example Product Setup");
+    EXPECT_EQ(page.buttons, (std::vector<std::string>{"Continue", "Back"}));
+    EXPECT_EQ(page.GetControl(IDC_DEST_DIR)->text,
+              RegistryString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") +
+                  "\\Example");
+    std::string app = m_target.Path("Example");
+    m_setup.SetText(page, IDC_DEST_DIR, app);
+    m_setup.Click(page, IDOK);
+
+    SeenWindow progress = Expect("the progress dialog");
+    EXPECT_EQ(progress.caption, "Installation");
+    EXPECT_FALSE(progress.style & WS_SYSMENU);
+    SeenWindow upgraded = Expect("the upgraded-DLLs message");
+    ExpectBox(upgraded,
+              "Some system files (dlls) needed to be\nupgraded to newer versions. The old versions\nwere moved to the "
+              "directory BACKUP, below\nthe application's directory.\n",
+              "setup", true, false);
+    m_setup.Click(upgraded, IDOK);
+    SeenWindow done = Expect("the success message");
+    ExpectBox(done, "Installation Successfully Completed.\nTo start the program, just click\nStart, Programs and Example Product.",
+              "", false, false);
+    m_setup.Click(done, IDOK);
+    ExpectEndWithoutWindow();
+
+    // Files, byte for byte; the old DLL in Backup.
+    EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(exampleFiles + "\\readme.txt"));
+    EXPECT_EQ(ReadFile(app + "\\docs\\notes.txt"), ReadFile(exampleFiles + "\\notes.txt"));
+    EXPECT_EQ(ReadFile(m_systemDll), ReadFile(exampleFiles + "\\example.dll"));
+    EXPECT_EQ(ReadFile(app + "\\Backup\\example.dll"), oldDll);
+
+    // The log from its header to its last line.
+    std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+    ASSERT_GE(log.size(), 10u);
+    std::string stars(15 + 24, '*');
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 8),
+              (std::vector<std::string>{stars, "EXAMPLE PRODUCT - INSTALLATION LOG FILE", stars, "", "Begin Installation",
+                                        "Terms and conditions accepted", "Destination directory: " + app,
+                                        "Decompression box opened"}));
+    for (const std::string& line :
+         std::vector<std::string>{"Failed to get version info from " + m_systemDll + ", will replace anyway",
+          "Moved successfully: " + m_systemDll + " to " + app + "\\Backup\\example.dll",
+          "Key added successfully: HKEY_CURRENT_USER;Software;Example;InstallDir=" + app,
+          std::string("Key added successfully: HKEY_CURRENT_USER;Software;Example;Version=66"),
+          std::string("Some dlls were upgraded")})
+        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+    EXPECT_EQ(log.back(), "Installation Successfully Completed");
+    EXPECT_EQ(log[log.size() - 2], "Destroying decompression box");
+
+    // Registry values, the shared-DLL count, the shortcut.
+    EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, "Software\\Example", "InstallDir"), app);
+    DWORD version = 0, size = sizeof version;
+    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\Example", "Version", RRF_RT_REG_DWORD, nullptr, &version, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(version, 102u);
+    EXPECT_EQ(SharedDllCount(m_systemDll), countBefore + 1);
+    char programs[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
+    std::string target, description;
+    ASSERT_TRUE(ReadLink(std::string(programs) + "\\Example\\Read me.lnk", target, description));
+    EXPECT_EQ(lstrcmpiA(target.c_str(), (app + "\\readme.txt").c_str()), 0) << target;
+    EXPECT_EQ(description, "Read me first");
+}
+
+TEST_F(ExampleE2eTest, AnEmptyDestinationInstallsAtTheRootOfTheDrive) {
+    WritePayload("empty.pak", "at the root\r\n");
+    WriteFileList("F;empty.pak;?APPDIR?\\setup-e2e-root.txt\r\n");
+    StartSetup("Root");
+    ThroughTheWizard("");
+    SeenWindow done = Expect("the success message");
+    m_setup.Click(done, IDOK);
+    ExpectEndWithoutWindow();
+    // The working directory is on drive C:, so "\" is C:\.
+    std::vector<std::string> log = LogMessages("C:\\SETUP.LOG");
+    EXPECT_EQ(ReadFile("C:\\setup-e2e-root.txt"), "at the root\r\n");
+    DeleteFileA("C:\\SETUP.LOG");
+    DeleteFileA("C:\\setup-e2e-root.txt");
+    EXPECT_NE(std::find(log.begin(), log.end(), "Destination directory: "), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Directory \\ certified to be ok"), log.end());
+}
+
+TEST_F(ExampleE2eTest, APayloadMissingInTheMiddleAbortsAndKeepsWhatWasPlaced) {
+    WritePayload("a.pak", "first");
+    WritePayload("c.pak", "third");
+    std::string app = m_target.Path("App");
+    WriteFileList("F;a.pak;?APPDIR?\\a.txt\r\nF;b.pak;?APPDIR?\\b.txt\r\nF;c.pak;?APPDIR?\\c.txt\r\n");
+    StartSetup("Broken");
+    ThroughTheWizard(app);
+    // The expander's own box (no caption of its own: the system's "Error"),
+    // owned by the progress dialog; then the run's box; then the sequence's.
+    SeenWindow expander = Expect("the expander's box");
+    ExpectBox(expander, "Erro de abertura no arquivo b.pak", "Error", true, true);
+    m_setup.Click(expander, IDOK);
+    SeenWindow run = Expect("the run's box");
+    ExpectBox(run, "Failed to decompress file\n" + app + "\\b.txt\nIs file in use?", "Error", false, true);
+    m_setup.Click(run, IDOK);
+    SeenWindow aborted = Expect("the aborted message");
+    ExpectBox(aborted, "Installation Aborted", "", false, false);
+    m_setup.Click(aborted, IDOK);
+    ExpectEndWithoutWindow();
+
+    EXPECT_EQ(ReadFile(app + "\\a.txt"), "first");
+    EXPECT_FALSE(PathFileExistsA((app + "\\c.txt").c_str()));
+    std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
+              (std::vector<std::string>{"Failed to decompress to " + app + "\\b.txt, must abort",
+                                        "Destroying decompression box",
+                                        "Installation Aborted (DlgDecompress did not return IDOK)"}));
+}
