@@ -235,6 +235,8 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
                     std::memcpy(piece, src + k, 16);
                     std::memcpy(out + k, piece, 16);
                 }
+            } else if (distance == 1) {
+                std::memset(out, src[0], n);   // a run of one byte, such as zero padding
             } else {
                 for (unsigned k = 0; k < n; ++k)
                     out[k] = src[k];
