@@ -5,9 +5,8 @@
 
 namespace {
 
-enum Macro { kWindows, kSystem, kAppDir, kStartMenu, kProgramFiles, kMacroCount };
-
-const char* const kMacroNames[kMacroCount] = {"?WINDOWS?", "?SYSTEM?", "?APPDIR?", "?STARTMENU?", "?PRGFDIR?"};
+// Indexes into kPathMacroNames.
+enum Macro { kWindows, kSystem, kAppDir, kStartMenu, kProgramFiles, kMacroCount = kPathMacroCount };
 
 // Spans of the text that hold an inserted application directory: [first, second).
 using Spans = std::vector<std::pair<size_t, size_t>>;
@@ -31,7 +30,7 @@ void ExpandPathMacrosWith(MacroValues& values, std::string& text, const char* ap
         int macro = kMacroCount;
         size_t pos = std::string::npos;
         for (int m = 0; m < kMacroCount; ++m) {
-            pos = FindOutsideSpans(text, kMacroNames[m], spans);
+            pos = FindOutsideSpans(text, kPathMacroNames[m], spans);
             if (pos != std::string::npos) {
                 macro = m;
                 break;
@@ -51,7 +50,7 @@ void ExpandPathMacrosWith(MacroValues& values, std::string& text, const char* ap
             if (!values.ProgramFilesDirectory(value)) value = kDefaultProgramFiles;
             break;
         }
-        size_t nameLength = std::char_traits<char>::length(kMacroNames[macro]);
+        size_t nameLength = std::char_traits<char>::length(kPathMacroNames[macro]);
         text.replace(pos, nameLength, value);
         // Shift the spans that lie after the replaced macro.
         for (auto& span : spans) {

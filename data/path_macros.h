@@ -17,6 +17,11 @@ public:
     virtual bool ProgramFilesDirectory(std::string& path) = 0;
 };
 
+// The macros, in the order in which each pass looks for them.
+constexpr int kPathMacroCount = 5;
+constexpr const char* kPathMacroNames[kPathMacroCount] = {"?WINDOWS?", "?SYSTEM?", "?APPDIR?", "?STARTMENU?",
+                                                          "?PRGFDIR?"};
+
 // Used for "?PRGFDIR?" when the registry gives no Program Files directory.
 constexpr const char* kDefaultProgramFiles = "C:\\PROGRAM FILES";
 // Used for "?APPDIR?" while the application directory is not known yet.

@@ -1,5 +1,7 @@
 #include "data/registry_path.h"
 
+#include "data/registry_roots.h"
+
 #include <cstring>
 #include <string>
 
@@ -20,18 +22,10 @@ void RegKey::Close() {
 }
 
 HKEY RegistryRootFromName(const char* name) {
-    static const struct {
-        const char* name;
-        HKEY key;
-    } kRoots[] = {
-        {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-        {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-        {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-        {"HKEY_USERS", HKEY_USERS},
-    };
-    for (const auto& root : kRoots)
-        if (lstrcmpiA(name, root.name) == 0) return root.key;
-    return nullptr;
+    static const HKEY kRoots[kRegistryRootCount] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
+                                                    HKEY_USERS};
+    int index = RegistryRootIndex(name);
+    return index < 0 ? nullptr : kRoots[index];
 }
 
 bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode, const char* keyClass,

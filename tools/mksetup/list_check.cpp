@@ -1,13 +1,12 @@
 #include "tools/mksetup/list_check.h"
 
 #include "data/list_format.h"
+#include "data/path_macros.h"
+#include "data/registry_roots.h"
 
 #include <map>
 
 namespace {
-
-const char* const kMacros[] = {"WINDOWS", "SYSTEM", "APPDIR", "STARTMENU", "PRGFDIR"};
-const char* const kRegistryRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
@@ -100,10 +99,11 @@ void Checker::Macros(int line, const std::string& text) {
         const std::string word = text.substr(pos + 1, end - pos - 1);
         bool known = false;
         std::string meant;
-        for (const char* macro : kMacros) {
-            known |= word == macro;
-            if (UpperAscii(word) == macro)
-                meant = macro;
+        for (const char* macro : kPathMacroNames) {
+            const std::string name(macro + 1, std::char_traits<char>::length(macro) - 2);  // without the '?'s
+            known |= word == name;
+            if (UpperAscii(word) == name)
+                meant = name;
         }
         if (!known) {
             std::string message = Quoted("?" + word + "?") + " is not a path macro and stays as it is";
@@ -151,10 +151,7 @@ void Checker::RegistryRecord(int line, char sep, const std::string& body) {
         Error(line, "registry path " + Quoted(path) + " names no key below a root");
         return;
     }
-    bool known = false;
-    for (const char* name : kRegistryRoots)
-        known |= UpperAscii(root) == name;
-    if (!known)
+    if (RegistryRootIndex(root) < 0)
         Error(line, "registry root " + Quoted(root) +
                         " is not HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_USERS");
 }
