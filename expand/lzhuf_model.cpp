@@ -22,29 +22,38 @@ void LzhufModel::Reset() {
 }
 
 void LzhufModel::Rebuild() {
-    // Gather the leaves, in node order, into the lowest nodes with half their count.
-    int j = 0;
+    // Gather the leaves, in node order, with half their count.  Node order is
+    // count order, and halving keeps it.
+    uint16_t leafCount[kSymbols];
+    uint16_t leafChild[kSymbols];
+    int leaves = 0;
     for (int i = 0; i < kNodes; ++i) {
         if (child[i] >= kNodes) {
-            count[j] = static_cast<uint16_t>((count[i] + 1) / 2);
-            child[j] = child[i];
-            ++j;
+            leafCount[leaves] = static_cast<uint16_t>((count[i] + 1) / 2);
+            leafChild[leaves] = child[i];
+            ++leaves;
         }
     }
-    // Join the two lowest remaining nodes in turn; each new node is inserted in
-    // count order, after the nodes of equal count.
-    for (int i = 0, node = kSymbols; node < kNodes; i += 2, ++node) {
-        const unsigned f = count[i] + count[i + 1];
-        int k = node - 1;
-        while (f < count[k])
-            --k;
-        ++k;
-        for (int m = node; m > k; --m) {
-            count[m] = count[m - 1];
-            child[m] = child[m - 1];
+    // Join the two lowest remaining nodes in turn: the n-th new node joins
+    // nodes 2n and 2n + 1 and goes after every node of equal count.  New nodes
+    // come in ascending count order, so the nodes are the merge of two sorted
+    // runs, the leaves and the new nodes, with a leaf first on equal counts.
+    // A new node always lands above its children, so when it is due they are
+    // in place; while they are not, the next node is a leaf.
+    int leaf = 0;
+    int joined = 0;   // new nodes placed so far
+    for (int node = 0; node < kNodes; ++node) {
+        const bool ready = joined < kNodes - kSymbols && 2 * joined + 1 < node;
+        const unsigned f = ready ? count[2 * joined] + count[2 * joined + 1] : 0;
+        if (leaf < kSymbols && (!ready || leafCount[leaf] <= f)) {
+            count[node] = leafCount[leaf];
+            child[node] = leafChild[leaf];
+            ++leaf;
+        } else {
+            count[node] = static_cast<uint16_t>(f);
+            child[node] = static_cast<uint16_t>(2 * joined);
+            ++joined;
         }
-        count[k] = static_cast<uint16_t>(f);
-        child[k] = static_cast<uint16_t>(i);
     }
     for (int i = 0; i < kNodes; ++i) {
         const unsigned k = child[i];
