@@ -66,16 +66,19 @@ struct LzhufModel {
             Update(symbol);   // rebuilds first, which makes the path stale
             return;
         }
+        // The leaf first: nine in ten exchanges happen there, and a leaf
+        // exchange is cheaper (a leaf has no children).
+        unsigned c = path[--depth];
+        const unsigned k = ++count[c];
+        if (k > count[c + 1]) {
+            RiseAbove(ExchangeLeaf(c, k, symbol + kNodes));
+            return;
+        }
         while (depth > 0) {
-            unsigned c = path[--depth];
-            const unsigned k = ++count[c];
-            if (k > count[c + 1]) {
-                c = Exchange(c, k);
-                for (c = parent[c]; c != 0; c = parent[c]) {
-                    const unsigned m = ++count[c];
-                    if (m > count[c + 1])
-                        c = Exchange(c, m);
-                }
+            c = path[--depth];
+            const unsigned m = ++count[c];
+            if (m > count[c + 1]) {
+                RiseAbove(Exchange(c, m));
                 return;
             }
         }
@@ -83,6 +86,16 @@ struct LzhufModel {
     }
 
 private:
+    // After an exchange: raises the counts from the parent of node c up to
+    // the root, by parent links, since the recorded path no longer applies.
+    void RiseAbove(unsigned c) {
+        for (c = parent[c]; c != 0; c = parent[c]) {
+            const unsigned k = ++count[c];
+            if (k > count[c + 1])
+                c = Exchange(c, k);
+        }
+    }
+
     void SetGrand(unsigned n) {
         const unsigned first = child[n];
         if (first < kNodes) {
@@ -91,9 +104,8 @@ private:
         }
     }
 
-    // Node c has just risen to count k above its right neighbour: swaps it with
-    // the highest node l whose count is still below k and returns l.
-    unsigned Exchange(unsigned c, unsigned k) {
+    // The highest node l above c whose count is still below k.
+    unsigned FindExchange(unsigned c, unsigned k) const {
         unsigned l = c + 1;
 #if defined(__SSE2__)
         // Eight counts at a time: the run of counts below k ends within the
@@ -111,6 +123,35 @@ private:
         while (k > count[l + 1])
             ++l;
 #endif
+        return l;
+    }
+
+    // Leaf c, carrying the symbol whose parent entry is leafEntry, has just
+    // risen to count k above its right neighbour: Exchange for a node without
+    // children.
+    unsigned ExchangeLeaf(unsigned c, unsigned k, unsigned leafEntry) {
+        const unsigned l = FindExchange(c, k);
+        count[c] = count[l];
+        count[l] = static_cast<uint16_t>(k);
+        const unsigned j = child[l];
+        parent[leafEntry] = static_cast<uint16_t>(l);
+        parent[j] = static_cast<uint16_t>(c);
+        if (j < kNodes) {
+            parent[j + 1] = static_cast<uint16_t>(c);
+            grand[c][0] = child[j];
+            grand[c][1] = child[j + 1];
+        }
+        child[l] = static_cast<uint16_t>(leafEntry);
+        child[c] = static_cast<uint16_t>(j);
+        grand[parent[c]][c & 1] = static_cast<uint16_t>(j);
+        grand[parent[l]][l & 1] = static_cast<uint16_t>(leafEntry);
+        return l;
+    }
+
+    // Node c has just risen to count k above its right neighbour: swaps it with
+    // the highest node l whose count is still below k and returns l.
+    unsigned Exchange(unsigned c, unsigned k) {
+        const unsigned l = FindExchange(c, k);
         count[c] = count[l];
         count[l] = static_cast<uint16_t>(k);
 
