@@ -1,6 +1,7 @@
 #include "app/wizard_texts.h"
 
 #include "app/install_log.h"
+#include "data/file_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,12 +12,6 @@
 namespace {
 
 constexpr char kWelcomeTextName[] = "Setup2.txt";
-
-// Closes the stream when the reader leaves.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Length of an open file in bytes; -1 when it cannot be told (a directory
 // opened as a file on some systems, a device).
@@ -57,7 +52,7 @@ std::string WelcomeTextPath(const char* invocationPath) {
 }
 
 std::string LoadWelcomeText(const std::string& path) {
-    File file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         const char* reason = std::strerror(errno);
         WriteLog(theLog, "Failed to load %s. Reported reason: %s", path.c_str(), reason);
@@ -69,7 +64,7 @@ std::string LoadWelcomeText(const std::string& path) {
 }
 
 std::string ReadTermsText(const char* fileName) {
-    File file(std::fopen(fileName, "rb"));
+    FilePtr file(std::fopen(fileName, "rb"));
     if (!file) return std::string();
     bool whole = false;  // after a short read the text ends where the read did
     return ReadAsCString(file.get(), whole);

@@ -1,10 +1,10 @@
 #include "data/file_list.h"
 
+#include "data/ascii.h"
+#include "data/file_io.h"
 #include "data/list_format.h"
 #include "data/scramble.h"
 
-#include <cctype>
-#include <cstdio>
 #include <vector>
 
 FileList theFileList;
@@ -23,9 +23,7 @@ void FileList::Clear() {
 
 namespace {
 
-char RecordLetter(const ListLine& line) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(line.text[0])));
-}
+char RecordLetter(const ListLine& line) { return UpperAscii(line.text[0]); }
 
 void FillRegistryEntry(RegistryEntry& entry, char sep, const std::string& text) {
     std::string type, path, data;
@@ -115,35 +113,21 @@ bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& e
 
 bool LoadFileListFile(const char* fileName, const MacroExpander& expand, FileList& list,
                       std::string& defaultDestDir) {
-    FILE* file = std::fopen(fileName, "rb");
+    FilePtr file(std::fopen(fileName, "rb"));
     if (!file) return false;
     std::vector<uint8_t> bytes;
-    uint8_t block[16384];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + got);
-    bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readError) {
+    if (!ReadRest(file.get(), bytes)) {
         list.Clear();
         return false;
     }
     return ParseFileList(bytes.data(), bytes.size(), expand, list, defaultDestDir);
 }
 
-namespace {
-std::string UpperAscii(const char* text) {
-    std::string upper(text);
-    for (char& ch : upper)
-        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-    return upper;
-}
-}  // namespace
-
 bool ContainsSharedFragment(const FileList& list, const char* text) {
     if (list.m_nSharedFiles == 0) return false;
     std::string upperText = UpperAscii(text);
     for (int i = 0; i < list.m_nSharedFiles; ++i) {
-        if (upperText.find(UpperAscii(list.m_pSharedFiles[i].m_strFragment.c_str())) != std::string::npos)
+        if (upperText.find(UpperAscii(list.m_pSharedFiles[i].m_strFragment)) != std::string::npos)
             return true;
     }
     return false;

@@ -23,6 +23,8 @@ public:
         m_psz = nullptr;
     }
     const char* Get() const { return m_psz; }
+    // The text, or "" in the empty state.
+    const char* OrEmpty() const { return m_psz ? m_psz : ""; }
     operator const char*() const { return m_psz; }
 
 private:

@@ -2,6 +2,8 @@
 // packaging tool's checker knows them too.
 #pragma once
 
+#include "data/ascii.h"
+
 #include <string>
 
 constexpr int kRegistryRootCount = 4;
@@ -13,15 +15,8 @@ constexpr const char* kRegistryRootNames[kRegistryRootCount] = {"HKEY_CLASSES_RO
 // The index of |name| in kRegistryRootNames, compared without regard to the
 // case of ASCII letters; -1 for any other name (no abbreviations).
 inline int RegistryRootIndex(const std::string& name) {
-    for (int i = 0; i < kRegistryRootCount; ++i) {
-        const char* root = kRegistryRootNames[i];
-        size_t n = 0;
-        for (; root[n] && n < name.size(); ++n) {
-            char ch = name[n];
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-            if (ch != root[n]) break;
-        }
-        if (!root[n] && n == name.size()) return i;
-    }
+    const std::string upper = UpperAscii(name);
+    for (int i = 0; i < kRegistryRootCount; ++i)
+        if (upper == kRegistryRootNames[i]) return i;
     return -1;
 }

@@ -5,6 +5,7 @@
 #include "data/file_list_win.h"
 #include "engine/directory.h"
 #include "engine/file_placement.h"
+#include "engine/format_text.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
 #include "engine/shortcuts.h"
@@ -13,22 +14,11 @@
 #include "res/resource.h"
 
 #include <commctrl.h>
-#include <io.h>
-
-#include <cstdio>
 
 namespace {
 
 constexpr UINT kTimerId = 1;
 constexpr UINT kTickMs = 200;
-
-const char* Str(const char* text) { return text ? text : ""; }
-
-std::string Format(const char* format, const std::string& a) {
-    char buffer[2048];
-    std::snprintf(buffer, sizeof buffer, format, a.c_str());
-    return buffer;
-}
 
 }  // namespace
 
@@ -88,21 +78,19 @@ void CDlgDecompress::CheckTemporaryDirectory() {
     std::string withSlash = m_strTempPath + "\\";
     if (!EnsureDirectory(withSlash)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
 
-    _finddata_t found;
-    intptr_t search = _findfirst(m_strTempPath.c_str(), &found);
-    if (search == -1) return;
-    if (found.attrib & _A_SUBDIR) {
+    FindFirst search(m_strTempPath);
+    if (!search.Found()) return;
+    if (search.IsDirectory()) {
         WriteLog(theLog, "Temporary path exists and is ok");
     } else {
-        std::string text = Format(
+        std::string text = FormatText(
             "The specified Windows temporary directory setting is wrong.\nPlease correct the problem and "
             "reinstall.\nWrong path: %s\n",
-            m_strTempPath);
+            m_strTempPath.c_str());
         ShowMessageBox(nullptr, text.c_str(), "Error", MB_ICONERROR);
         EndDialog(IDCANCEL);
         WriteLog(theLog, "Temporary path is a file, not a directory. Must abort installation");
     }
-    _findclose(search);
 }
 
 bool CDlgDecompress::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
@@ -135,8 +123,8 @@ void CDlgDecompress::OnTimer(UINT_PTR) {
 
 void CDlgDecompress::CheckStep(int i) {
     const FileEntry& entry = theFileList.m_pFiles[i];
-    m_strSource = Str(entry.m_pszSource);
-    std::string dest = Str(entry.m_pszDest);
+    m_strSource = entry.m_pszSource.OrEmpty();
+    std::string dest = entry.m_pszDest.OrEmpty();
     std::string fileName = GetPathFileName(dest);
 
     // A shared file is kept out of what the user sees.
@@ -185,7 +173,7 @@ void CDlgDecompress::ExpandStep() {
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     if (ExpandFile(m_strSource.c_str(), m_strDest.c_str()) != 0) {
-        std::string text = Format("Failed to decompress file\n%s\nIs file in use?", m_strDest);
+        std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
         if (IsSharedFile(text.c_str())) {
             ShowMessageBox(nullptr, "Cannot decompress shared file. Please close all other applications and reinstall",
                            "Error", MB_ICONERROR);
@@ -222,14 +210,14 @@ void CDlgDecompress::WriteRegistryEntries() {
         const char* type = entry.m_pszType;
         bool unknownType = false;
         if (type && lstrcmpiA(type, "SZ") == 0) {
-            if (WriteRegistryString(Str(entry.m_pszPath), Str(entry.m_pszValue), entry.m_chSep)) {
-                WriteLog(theLog, "Key added successfully: %s=%s", Str(entry.m_pszPath), Str(entry.m_pszValue));
+            if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep)) {
+                WriteLog(theLog, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
                 bWritten = TRUE;
                 continue;
             }
         } else if (type && lstrcmpiA(type, "DWORD") == 0) {
-            if (WriteRegistryDword(Str(entry.m_pszPath), entry.m_dwValue, entry.m_chSep)) {
-                WriteLog(theLog, "Key added successfully: %s=%0x", Str(entry.m_pszPath),
+            if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep)) {
+                WriteLog(theLog, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
                          static_cast<unsigned>(entry.m_dwValue));
                 bWritten = TRUE;
                 continue;
@@ -239,7 +227,7 @@ void CDlgDecompress::WriteRegistryEntries() {
         }
         if (bWritten) continue;
         if (unknownType) {
-            WriteLog(theLog, "Failed to add registry key. Unknown type: %s", Str(type));
+            WriteLog(theLog, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
         } else {
             WriteLog(theLog, "Registry not successfully updated");
             MessageBox("Uninstall information could not successfully\nbe input to registry. The program can run "

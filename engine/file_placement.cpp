@@ -3,61 +3,18 @@
 #include "app/install_log.h"
 #include "data/file_list.h"
 #include "engine/directory.h"
+#include "engine/format_text.h"
 #include "engine/path_names.h"
 #include "expand/expand_file.h"
 #include "fw/message_box.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <memory>
 #include <new>
 
 namespace {
 
-// A printf-formatted text of any length.
-std::string FormatText(const char* format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
-std::string FormatText(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text;
-    if (length > 0) {
-        text.resize(static_cast<size_t>(length) + 1);
-        std::vsnprintf(&text[0], text.size(), format, again);
-        text.resize(static_cast<size_t>(length));
-    }
-    va_end(again);
-    return text;
-}
-
 // The failures of this file are fatal to the run: no owner, "Error", OK only.
 void ShowError(const std::string& text) { ShowMessageBox(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR); }
-
-// One find-first search, closed again when it goes out of scope.
-class FindFirst {
-public:
-    explicit FindFirst(const std::string& path) : m_handle(FindFirstFileA(path.c_str(), &m_data)) {}
-    ~FindFirst() {
-        if (Found()) FindClose(m_handle);
-    }
-    FindFirst(const FindFirst&) = delete;
-    FindFirst& operator=(const FindFirst&) = delete;
-
-    bool Found() const { return m_handle != INVALID_HANDLE_VALUE; }
-    DWORD Attributes() const { return m_data.dwFileAttributes; }
-
-private:
-    WIN32_FIND_DATAA m_data = {};
-    HANDLE m_handle;
-};
 
 // The new version is newer when its major number is greater, or the majors
 // are equal and its minor number is greater. Equal versions are not newer.
@@ -127,7 +84,7 @@ BOOL PrepareBackupDirectory(const std::string& backupDir) {
     {
         FindFirst search(backupDir);
         found = search.Found();
-        isDirectory = found && (search.Attributes() & FILE_ATTRIBUTE_DIRECTORY);
+        isDirectory = search.IsDirectory();
     }
     if (isDirectory) {
         WriteLog(theLog, "Subdirectory already exists");

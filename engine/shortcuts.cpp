@@ -29,8 +29,6 @@ HRESULT SaveLink(IPersistFile* file, const char* linkPath) {
     return file->Save(wideName, TRUE);
 }
 
-const char* TextOrEmpty(const char* text) { return text ? text : ""; }
-
 }  // namespace
 
 HRESULT CreateShortcut(const char* target, const char* linkPath, const char* description) {
@@ -58,15 +56,15 @@ void CreateProgramShortcuts(CWnd* pOwner) {
     CWnd& owner = pOwner ? *pOwner : noOwner;
     for (int i = 0; i < theFileList.m_nShortcuts; ++i) {
         const ShortcutEntry& entry = theFileList.m_pShortcuts[i];
-        const char* link = TextOrEmpty(entry.m_pszLink);
-        const char* target = TextOrEmpty(entry.m_pszTarget);
+        const char* link = entry.m_pszLink.OrEmpty();
+        const char* target = entry.m_pszTarget.OrEmpty();
         if (!EnsureDirectory(link)) {
             WriteLog(theLog, "Failed to create group: %s.", link);
             owner.MessageBox(
                 "Failed to create group.\nYou still can run the program and\nuninstaller from their directory");
             continue;
         }
-        if (CreateShortcut(target, link, TextOrEmpty(entry.m_pszDescription)) == S_OK && FileExists(link)) {
+        if (CreateShortcut(target, link, entry.m_pszDescription.OrEmpty()) == S_OK && FileExists(link)) {
             WriteLog(theLog, "Successfully created: %s", link);
         } else {
             WriteLog(theLog, "Failed to create shortcut to %s", target);

@@ -1,16 +1,12 @@
 #include "expand/lzhuf_file.h"
 
 #include "expand/lzhuf_scheme.h"
+#include "data/file_io.h"
 
 #include <cstdio>
 #include <memory>
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 class FileSource : public LzhufSource {
 public:

@@ -1,5 +1,6 @@
 #include "tools/mksetup/list_check.h"
 
+#include "data/ascii.h"
 #include "data/list_format.h"
 #include "data/path_macros.h"
 #include "data/registry_roots.h"
@@ -8,13 +9,6 @@
 
 namespace {
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-std::string UpperAscii(std::string s) {
-    for (char& c : s)
-        c = UpperAscii(c);
-    return s;
-}
 
 bool IsWordChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';

@@ -1,5 +1,6 @@
 #include "tools/mksetup/mksetup.h"
 
+#include "data/file_io.h"
 #include "data/scramble.h"
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_file.h"

@@ -1,5 +1,7 @@
 #include "tools/mksetup/mksetup_files.h"
 
+#include "data/ascii.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -8,36 +10,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
+bool SameIgnoringCase(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
 
 }  // namespace
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
-    data.clear();
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
-    if (!in)
-        return false;
-    uint8_t block[65536];
-    size_t n;
-    while ((n = std::fread(block, 1, sizeof block, in.get())) > 0)
-        data.insert(data.end(), block, block + n);
-    return !std::ferror(in.get());
-}
 
 std::string TemporaryNameFor(const std::string& path) { return path + ".mksetup-tmp"; }
 

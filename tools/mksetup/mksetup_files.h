@@ -1,12 +1,10 @@
-// File helpers of the packaging tool: whole-file reads, and writes that never
-// leave a partial file under the final name.
+// File helpers of the packaging tool: writes that never leave a partial file
+// under the final name. (Whole-file reads: data/file_io.h.)
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
 
 // Writes data to a temporary name beside path and renames it to path once it
 // is complete; on failure nothing is left under either name.
