@@ -170,6 +170,7 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
         uint64_t bits = m_bits;
         unsigned count = m_count;
         const uint16_t* const child = m_model.child;
+        const uint16_t* const grand = &m_model.grand[0][0];
         while (out < stop) {
             if (count < 56) {
                 if (m_inEnd - m_in < 8)
@@ -180,40 +181,47 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
                 m_in += (63 - count) >> 3;
                 count |= 56;
             }
-            uint16_t path[LzhufModel::kMaxCodeLength + 1];
+            const uint64_t bitsBefore = bits;
+            // No leaf lies more than kSymbols - 1 levels down, so the walk
+            // stays inside this array whatever the tree; the model's own
+            // bound is checked after it.
+            uint16_t path[kSymbols + 1];
+            uint16_t* p = path;
             unsigned c = child[kRoot];
-            unsigned depth = 0;
-            const uint16_t(*const grand)[2] = m_model.grand;
             for (;;) {
                 // Two levels per step: the child of the node the first bit
                 // picks and the grandchild the second bit picks are loaded
-                // side by side.
-                const unsigned node = c + unsigned(bits >> 63);
+                // side by side.  With node = c + first bit, the grandchild
+                // entry grand[node][second bit] is flat entry 2 * c + both bits.
+                const unsigned top = unsigned(bits >> 62);
+                const unsigned node = c + (top >> 1);
                 const unsigned next = child[node];
-                const unsigned after = grand[node][(bits >> 62) & 1];
-                path[depth] = static_cast<uint16_t>(node);
+                const unsigned after = grand[2 * c + top];
+                p[0] = static_cast<uint16_t>(node);
                 if (next >= kNodes) {
                     bits <<= 1;
-                    depth += 1;
+                    p += 1;
                     c = next;
                     break;
                 }
-                path[depth + 1] = static_cast<uint16_t>(next + ((bits >> 62) & 1));
+                p[1] = static_cast<uint16_t>(next + (top & 1));
                 bits <<= 2;
-                depth += 2;
+                p += 2;
                 c = after;
-                if (c >= kNodes || depth >= LzhufModel::kMaxCodeLength - 1)
+                if (c >= kNodes)
                     break;
             }
-            count -= depth;
-            if (c < kNodes) {
-                // Deeper than the model's bound allows; stay exact anyway.
-                m_bits = bits;
+            const unsigned depth = unsigned(p - path);
+            if (depth > unsigned(LzhufModel::kMaxCodeLength)) {
+                // Deeper than the model's bound allows, past the bits at hand;
+                // stay exact anyway.
+                m_bits = bitsBefore;
                 m_count = count;
-                c = DecodeSymbolSlow(c);
+                c = DecodeSymbolSlow(child[kRoot]);
                 bits = m_bits;
                 count = m_count;
             } else {
+                count -= depth;
                 c -= kNodes;
                 m_model.UpdateAlong(c, path, depth);
             }
