@@ -51,41 +51,59 @@ public:
     Decoder(LzhufSource& source, LzhufSink& sink, LzhufEnd end)
         : m_source(source), m_sink(sink), m_stopAtEnd(end == LzhufEnd::Stop),
           m_input(new uint8_t[kInputBlock]) {
-        m_in = m_inEnd = m_input.get();
+        m_bits.in = m_inEnd = m_input.get();
     }
 
     LzhufDecodeResult Run(int32_t size);
 
 private:
-    // The bit buffer holds m_count unread bits at its top, most significant
-    // first; the bits below them are zero or the stream's next bits.  Refill
-    // brings it to at least 56 bits, enough for any symbol code (21 bits at
-    // most) plus a position (14 bits).
-    void Refill() {
-        if (m_inEnd - m_in < 8)
-            FillInput();
-        m_bits |= LoadBigEndian64(m_in) >> m_count;
-        m_in += (63 - m_count) >> 3;
-        m_count |= 56;
-    }
+    // The bit buffer is two words.  hi holds the next 64 bits of the stream,
+    // most significant first; lo holds the low bits after them at its top
+    // (the bits below those are zero or the stream's next bits), and in is
+    // the input byte that follows them.  A symbol takes at most 35 bits (a
+    // code of 21 bits at most and a position of 14) from the top of hi, whose
+    // low end is then filled from lo; lo is topped up from the input before
+    // each symbol.  So the bits of the next symbol never wait for a load.
+    struct BitState {
+        uint64_t hi;
+        uint64_t lo;
+        unsigned low;
+        const uint8_t* in;
+
+        // Brings m_lo to 56 bits or more; needs 8 readable bytes at in.
+        void TopUp() {
+            lo |= LoadBigEndian64(in) >> low;
+            in += (63 - low) >> 3;
+            low |= 56;
+        }
+        // hi has just been shifted left by n (1..56, no more than low):
+        // fills its low end with the next n bits.
+        void Follow(unsigned n) {
+            hi |= lo >> (64 - n);
+            lo <<= n;
+            low -= n;
+        }
+    };
+    // Enough input ahead of the read position for a symbol however deep,
+    // with its top-up: a code is at most kSymbols - 1 bits.
+    static constexpr ptrdiff_t kInputMargin = (kSymbols + 64) / 8 + 16;
+
     void FillInput();
-    // Whether the bits taken so far, with count bits still unread in the
-    // buffer, reach beyond the end of the input.
-    bool PastEndWith(unsigned count) const {
-        return m_exhausted && (m_inBase + uint64_t(m_in - m_input.get())) * 8 - count > m_inputBytes * 8;
+    // Bits of the stream taken so far.
+    uint64_t Taken(const BitState& b) const {
+        return (m_inBase + uint64_t(b.in - m_input.get())) * 8 - b.low - 64;
     }
-    bool PastEnd() const { return PastEndWith(m_count); }
-    unsigned DecodeSymbolSlow(unsigned c);
+    // Whether the bits taken so far reach beyond the end of the input.
+    bool PastEnd(const BitState& b) const { return m_exhausted && Taken(b) > m_inputBytes * 8; }
+    unsigned DecodeSymbolSlow(BitState& b);
 
     LzhufSource& m_source;
     LzhufSink& m_sink;
     const bool m_stopAtEnd;
     LzhufModel m_model;
 
-    uint64_t m_bits = 0;
-    unsigned m_count = 0;
+    BitState m_bits{};
     std::unique_ptr<uint8_t[]> m_input;
-    const uint8_t* m_in;
     const uint8_t* m_inEnd;
     uint64_t m_inBase = 0;       // stream offset of the start of m_input
     bool m_exhausted = false;
@@ -101,9 +119,9 @@ private:
 // up; past the end of the stream it fills with zero bytes.
 void Decoder::FillInput() {
     uint8_t* const block = m_input.get();
-    const size_t rest = static_cast<size_t>(m_inEnd - m_in);
-    std::memmove(block, m_in, rest);
-    m_inBase += static_cast<uint64_t>(m_in - block);
+    const size_t rest = static_cast<size_t>(m_inEnd - m_bits.in);
+    std::memmove(block, m_bits.in, rest);
+    m_inBase += static_cast<uint64_t>(m_bits.in - block);
     uint8_t* end = block + rest;
     while (!m_exhausted && end < block + kInputBlock) {
         const size_t n = m_source.Read(end, static_cast<size_t>(block + kInputBlock - end));
@@ -117,20 +135,21 @@ void Decoder::FillInput() {
         std::memset(end, 0, static_cast<size_t>(block + kInputBlock - end));
         end = block + kInputBlock;
     }
-    m_in = block;
+    m_bits.in = block;
     m_inEnd = end;
 }
 
-unsigned Decoder::DecodeSymbolSlow(unsigned c) {
+// A code deeper than the model allows: one bit at a time from the root.
+unsigned Decoder::DecodeSymbolSlow(BitState& b) {
     const uint16_t* const child = m_model.child;
+    unsigned c = child[kRoot];
     while (c < kNodes) {
-        if (m_count == 0)
-            Refill();
-        c = child[c + unsigned(m_bits >> 63)];
-        m_bits <<= 1;
-        --m_count;
+        c = child[c + unsigned(b.hi >> 63)];
+        b.hi <<= 1;
+        b.Follow(1);
+        if (b.low < 8)
+            b.TopUp();
     }
-    Refill();
     const unsigned symbol = c - kNodes;
     m_model.Update(symbol);
     return symbol;
@@ -150,9 +169,15 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
     uint8_t* out = start;
     uint64_t flushed = 0;
 
+    FillInput();
+    m_bits.hi = LoadBigEndian64(m_bits.in);
+    m_bits.lo = LoadBigEndian64(m_bits.in + 8);
+    m_bits.low = 56;   // the eighth byte of lo is read again by the first top-up
+    m_bits.in += 15;
+
     for (;;) {
         const uint64_t done = flushed + uint64_t(out - start);
-        if (done >= uint64_t(size) || (m_stopAtEnd && PastEnd()))
+        if (done >= uint64_t(size) || (m_stopAtEnd && PastEnd(m_bits)))
             break;
         if (out >= start + block) {
             if (!m_sink.Write(start, size_t(out - start))) {
@@ -164,48 +189,54 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
             std::memmove(m_output.get(), out - kRingSize, kRingSize);
             out = start;
         }
-        // Decode without further checks until the block is full or the size is
-        // reached.  The bit buffer lives in locals here.
+        if (m_inEnd - m_bits.in < kInputMargin)
+            FillInput();
+        // Decode without further checks until the block is full, the size is
+        // reached or the input block runs low.  When decoding is to stop at
+        // the end of the stream, a symbol read from beyond inSure checks
+        // first whether the stream has already run out.
         uint8_t* const stop = out + std::min<uint64_t>(uint64_t(size) - done, uint64_t(start + block - out));
-        uint64_t bits = m_bits;
-        unsigned count = m_count;
+        const uint8_t* const inLimit = m_inEnd - kInputMargin;
+        const uint8_t* inSure = inLimit;
+        if (m_stopAtEnd && m_exhausted) {
+            // Below this read position fewer bits than the stream has are taken.
+            const uint64_t sure = m_inputBytes + 8 - m_inBase;
+            if (sure < uint64_t(inLimit - m_input.get()))
+                inSure = m_input.get() + sure;
+        }
+        BitState b = m_bits;
         const uint16_t* const child = m_model.child;
         const uint16_t* const grand = &m_model.grand[0][0];
-        while (out < stop) {
-            if (count < 56) {
-                if (m_inEnd - m_in < 8)
-                    FillInput();
-                if (m_stopAtEnd && m_exhausted && PastEndWith(count))
-                    break;
-                bits |= LoadBigEndian64(m_in) >> count;
-                m_in += (63 - count) >> 3;
-                count |= 56;
-            }
-            const uint64_t bitsBefore = bits;
+        while (out < stop && b.in <= inLimit && (b.in <= inSure || !PastEnd(b))) {
+            b.TopUp();
+            const uint64_t hiBefore = b.hi;
             // No leaf lies more than kSymbols - 1 levels down, so the walk
             // stays inside this array whatever the tree; the model's own
             // bound is checked after it.
             uint16_t path[kSymbols + 1];
             uint16_t* p = path;
             unsigned c = child[kRoot];
+            unsigned leaf;
             for (;;) {
                 // Two levels per step: the child of the node the first bit
                 // picks and the grandchild the second bit picks are loaded
                 // side by side.  With node = c + first bit, the grandchild
                 // entry grand[node][second bit] is flat entry 2 * c + both bits.
-                const unsigned top = unsigned(bits >> 62);
+                const unsigned top = unsigned(b.hi >> 62);
                 const unsigned node = c + (top >> 1);
                 const unsigned next = child[node];
                 const unsigned after = grand[2 * c + top];
                 p[0] = static_cast<uint16_t>(node);
                 if (next >= kNodes) {
-                    bits <<= 1;
+                    b.hi <<= 1;
                     p += 1;
                     c = next;
+                    leaf = node;
                     break;
                 }
-                p[1] = static_cast<uint16_t>(next + (top & 1));
-                bits <<= 2;
+                leaf = next + (top & 1);
+                p[1] = static_cast<uint16_t>(leaf);
+                b.hi <<= 2;
                 p += 2;
                 c = after;
                 if (c >= kNodes)
@@ -215,25 +246,22 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
             if (depth > unsigned(LzhufModel::kMaxCodeLength)) {
                 // Deeper than the model's bound allows, past the bits at hand;
                 // stay exact anyway.
-                m_bits = bitsBefore;
-                m_count = count;
-                c = DecodeSymbolSlow(child[kRoot]);
-                bits = m_bits;
-                count = m_count;
+                b.hi = hiBefore;
+                c = DecodeSymbolSlow(b);
             } else {
-                count -= depth;
+                b.Follow(depth);
                 c -= kNodes;
-                m_model.UpdateAlong(c, path, depth);
+                m_model.UpdateAlong(c, path, depth, leaf);
             }
             if (c < 256) {
                 *out++ = static_cast<uint8_t>(c);
                 continue;
             }
             const unsigned n = unsigned(MatchLength(int(c)));
-            const PositionStep step = kPositionSteps.step[bits >> 56];
-            const unsigned distance = (step.upper | (unsigned(bits >> (64 - step.bits)) & 63)) + 1;
-            bits <<= step.bits;
-            count -= step.bits;
+            const PositionStep step = kPositionSteps.step[b.hi >> 56];
+            const unsigned distance = (step.upper | (unsigned(b.hi >> (64 - step.bits)) & 63)) + 1;
+            b.hi <<= step.bits;
+            b.Follow(step.bits);
             const uint8_t* src = out - distance;
             if (distance >= 16 || distance >= n) {
                 // Whole 16-byte pieces: every piece reads only bytes that are final
@@ -251,8 +279,7 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
             }
             out += n;
         }
-        m_bits = bits;
-        m_count = count;
+        m_bits = b;
     }
     const size_t tail = size_t(out - start);
     if (tail > 0 && !m_sink.Write(start, tail)) {
@@ -261,7 +288,7 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
         return result;
     }
     result.written = flushed + tail;
-    result.pastEnd = PastEnd();
+    result.pastEnd = PastEnd(m_bits);
     return result;
 }
 

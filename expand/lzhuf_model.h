@@ -58,17 +58,20 @@ struct LzhufModel {
     }
 
     // The same for a symbol whose code was just read: path[0..depth-1] are the
-    // nodes from a child of the root down to the leaf.  Until an exchange
-    // moves a subtree, the parent of path[i] is path[i - 1], so the counts can
-    // rise without chasing parent links one load after the other.
-    void UpdateAlong(unsigned symbol, const uint16_t* path, unsigned depth) {
+    // nodes from a child of the root down to the leaf, which is also given
+    // as leaf (the caller has it at hand, so its test need not wait for the
+    // path to be read back).  Until an exchange moves a subtree, the parent
+    // of path[i] is path[i - 1], so the counts can rise without chasing
+    // parent links one load after the other.
+    void UpdateAlong(unsigned symbol, const uint16_t* path, unsigned depth, unsigned leaf) {
         if (count[kRoot] == kRescaleLimit) {
             Update(symbol);   // rebuilds first, which makes the path stale
             return;
         }
         // The leaf first: nine in ten exchanges happen there, and a leaf
         // exchange is cheaper (a leaf has no children).
-        unsigned c = path[--depth];
+        --depth;
+        unsigned c = leaf;
         const unsigned k = ++count[c];
         if (k > count[c + 1]) {
             RiseAbove(ExchangeLeaf(c, k, symbol + kNodes));

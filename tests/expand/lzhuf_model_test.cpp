@@ -118,7 +118,7 @@ TEST(LzhufModel, UpdateAlongThePathEqualsUpdateByParents) {
         for (unsigned i = 0; i < depth / 2; ++i)
             std::swap(path[i], path[depth - 1 - i]);
         a->Update(symbol);
-        b->UpdateAlong(symbol, path, depth);
+        b->UpdateAlong(symbol, path, depth, path[depth - 1]);
         if (n % 1009 == 0) {
             for (int i = 0; i < kNodes; ++i) {
                 ASSERT_EQ(a->count[i], b->count[i]) << "after " << n;
