@@ -122,12 +122,21 @@ TEST(LzhufDecode, AStreamThatEndsEarlyGoesOnWithZeroBits) {
     const Bytes bare = SizeHeader(100000);
     EXPECT_GE(DecodeChecked(bare).size(), 100000u);
 
-    // Tools may ask to stop as soon as the input is used up.
+    // Tools may ask to stop as soon as the input is used up: the text is
+    // even, so half the stream holds about half of it, all of it right.
     Bytes stopped;
     ASSERT_TRUE(DecodeLzhufBuffer(cut.data(), cut.size(), stopped, &result, LzhufEnd::Stop));
     EXPECT_TRUE(result.pastEnd);
-    EXPECT_LT(stopped.size(), out.size());
+    EXPECT_GT(stopped.size(), text.size() * 4 / 10);
+    EXPECT_LT(stopped.size(), text.size() * 6 / 10);
     EXPECT_TRUE(std::equal(stopped.begin(), stopped.end(), out.begin()));
+    EXPECT_EQ(std::string(stopped.begin(), stopped.end() - kMaxMatch), text.substr(0, stopped.size() - kMaxMatch));
+
+    // The whole stream, stopped at its end, gives the whole text back.
+    stopped.clear();
+    ASSERT_TRUE(DecodeLzhufBuffer(file.data(), file.size(), stopped, &result, LzhufEnd::Stop));
+    EXPECT_FALSE(result.pastEnd);
+    EXPECT_EQ(std::string(stopped.begin(), stopped.end()), text);
 }
 
 TEST(LzhufDecode, GoesAcrossSeveralRebuilds) {
