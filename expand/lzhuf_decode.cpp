@@ -243,11 +243,15 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
                     break;
             }
             const unsigned depth = unsigned(p - path);
+            // The top of hi is final already; a position read from it need not
+            // wait for the low end to be filled.
+            uint64_t head = b.hi;
             if (depth > unsigned(LzhufModel::kMaxCodeLength)) {
                 // Deeper than the model's bound allows, past the bits at hand;
                 // stay exact anyway.
                 b.hi = hiBefore;
                 c = DecodeSymbolSlow(b);
+                head = b.hi;
             } else {
                 b.Follow(depth);
                 c -= kNodes;
@@ -258,8 +262,8 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
                 continue;
             }
             const unsigned n = unsigned(MatchLength(int(c)));
-            const PositionStep step = kPositionSteps.step[b.hi >> 56];
-            const unsigned distance = (step.upper | (unsigned(b.hi >> (64 - step.bits)) & 63)) + 1;
+            const PositionStep step = kPositionSteps.step[head >> 56];
+            const unsigned distance = (step.upper | (unsigned(head >> (64 - step.bits)) & 63)) + 1;
             b.hi <<= step.bits;
             b.Follow(step.bits);
             const uint8_t* src = out - distance;
