@@ -70,7 +70,7 @@ private:
         unsigned low;
         const uint8_t* in;
 
-        // Brings m_lo to 56 bits or more; needs 8 readable bytes at in.
+        // Brings lo to 56 bits or more; needs 8 readable bytes at in.
         void TopUp() {
             lo |= LoadBigEndian64(in) >> low;
             in += (63 - low) >> 3;
@@ -199,7 +199,7 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
         const uint8_t* const inLimit = m_inEnd - kInputMargin;
         const uint8_t* inSure = inLimit;
         if (m_stopAtEnd && m_exhausted) {
-            // Below this read position fewer bits than the stream has are taken.
+            // Up to this read position fewer bits than the stream has are taken.
             const uint64_t sure = m_inputBytes + 8 - m_inBase;
             if (sure < uint64_t(inLimit - m_input.get()))
                 inSure = m_input.get() + sure;
