@@ -100,6 +100,18 @@ protected:
         m_setup.Click(terms, IDCANCEL);
         ExpectEndWithoutWindow();
     }
+
+    // The welcome and destination pages carry title; then back and out.
+    void ExpectTitlesAndLeave(const std::string& title) {
+        SeenWindow welcome = Expect("the welcome page");
+        EXPECT_EQ(welcome.caption, title);
+        m_setup.Click(welcome, IDOK);
+        m_setup.Click(Expect("the terms page"), IDOK);
+        SeenWindow destination = Expect("the destination page");
+        EXPECT_EQ(destination.caption, title);
+        m_setup.Click(destination, IDCANCEL);
+        DeclineTerms(Expect("the terms page again"));
+    }
 };
 
 }  // namespace
@@ -190,26 +202,12 @@ TEST_F(WizardE2eTest, BackRereadsTheTermsAndStartsTheDestinationAnew) {
 
 TEST_F(WizardE2eTest, NoArgumentGivesTitlesThatBeginWithTheBlank) {
     StartSetup();
-    SeenWindow welcome = Expect("the welcome page");
-    EXPECT_EQ(welcome.caption, " Setup");
-    m_setup.Click(welcome, IDOK);
-    m_setup.Click(Expect("the terms page"), IDOK);
-    SeenWindow destination = Expect("the destination page");
-    EXPECT_EQ(destination.caption, " Setup");
-    m_setup.Click(destination, IDCANCEL);
-    DeclineTerms(Expect("the terms page again"));
+    ExpectTitlesAndLeave(" Setup");
 }
 
 TEST_F(WizardE2eTest, AsterisksAndPercentSignsInTheProductName) {
     StartSetup("100%*Sure*%s%n*Edition");
-    SeenWindow welcome = Expect("the welcome page");
-    EXPECT_EQ(welcome.caption, "100% Sure %s%n Edition Setup");
-    m_setup.Click(welcome, IDOK);
-    m_setup.Click(Expect("the terms page"), IDOK);
-    SeenWindow destination = Expect("the destination page");
-    EXPECT_EQ(destination.caption, "100% Sure %s%n Edition Setup");
-    m_setup.Click(destination, IDCANCEL);
-    DeclineTerms(Expect("the terms page again"));
+    ExpectTitlesAndLeave("100% Sure %s%n Edition Setup");
 }
 
 TEST_F(WizardE2eTest, TextsAreShownAsStored) {
