@@ -29,15 +29,8 @@ for preset in native native-asan win32 win64; do
     if ctest --preset "$preset"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 done
 
-echo "== fuzz ${FUZZ_SECONDS}s"
-corpus=$(mktemp -d)
-cp fuzz/corpus/* "$corpus"/ 2>/dev/null || true
-if build/fuzz/bin/fuzz_decode -max_total_time="$FUZZ_SECONDS" -print_final_stats=0 "$corpus" >build/fuzz/fuzz.log 2>&1; then
-    passed=$((passed + 1)); echo "fuzz_decode: no finding"
-else
-    failed=$((failed + 1)); tail -40 build/fuzz/fuzz.log
-fi
-rm -rf "$corpus"
+echo "== fuzz ${FUZZ_SECONDS}s per target"
+if scripts/fuzz.sh "$FUZZ_SECONDS"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
 echo "suites: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
