@@ -2,6 +2,7 @@
 # Runs a Windows program under Wine with a prefix private to the build tree the
 # program lives in (build/<preset>/wineprefix), so no test touches ~/.wine.
 # The prefix is made on first use; scripts/test.sh makes it fresh for every run.
+# scripts/env.sh picks the Wine loader this host can start.
 set -e
 exe="$1"
 if [ -z "$WINEPREFIX" ]; then
@@ -11,12 +12,9 @@ if [ -z "$WINEPREFIX" ]; then
     WINEPREFIX="$dir/wineprefix"
 fi
 export WINEPREFIX
-export WINEDEBUG="${WINEDEBUG:--all}"
-# No desktop entries for .lnk files, no Mono/Gecko install prompts.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=;mshtml=}"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 || true
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-    wineserver -w || true
-fi
-exec wine "$@"
+. "$(dirname "$0")/../scripts/env.sh"
+[ -f "$WINEPREFIX/system.reg" ] || boot_prefix
+# Every test case is a process of its own: a server that stays for a while
+# saves each of them starting one (about a second).
+wineserver -p30 2>/dev/null || true
+exec $SETUP_WINE "$@"

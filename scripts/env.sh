@@ -1,33 +1,77 @@
-# Sourced by the scripts: Wine without prompts or desktop entries, and an Xvfb
+# Sourced by the scripts and by cmake/wine-run.sh (POSIX sh): Wine without
+# prompts or desktop entries, the Wine loader this host can start, and an Xvfb
 # display of our own when a window must be shown.
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=;mshtml=}"
+
+# Some hosts' kernels cannot execute 32-bit programs at all. There Debian's
+# `wine` wrapper, which prefers the 32-bit loader whenever it is installed,
+# fails for every program, 64-bit ones included, and only Wine's 64-bit loader
+# starts. Decided once per run and exported to everything started from it:
+#   SETUP_HOST32  native  32-bit programs run on this host's own CPU
+#                 none    they do not (or are only emulated): set it to "none"
+#                         beforehand to take that path on any host
+#   SETUP_WINE    the loader to run programs, wineboot and winepath with
+QEMU_I386_ENTRY=/proc/sys/fs/binfmt_misc/qemu-i386
+
+# True when a 32-bit program starts natively. An enabled qemu registration
+# would run it under emulation, so it is switched off for the probe.
+host_runs_32bit() {
+    _probe=/usr/lib/wine/wine
+    [ -x "$_probe" ] || _probe=/lib/ld-linux.so.2
+    [ -x "$_probe" ] || return 1
+    _paused=""
+    if [ -e "$QEMU_I386_ENTRY" ] && grep -qx enabled "$QEMU_I386_ENTRY"; then
+        # Cannot switch the emulator off: no way to tell, so take it as none.
+        echo 0 2>/dev/null > "$QEMU_I386_ENTRY" || return 1
+        _paused=yes
+    fi
+    _ok=1
+    "$_probe" --version >/dev/null 2>&1 && _ok=0
+    [ -n "$_paused" ] && echo 1 > "$QEMU_I386_ENTRY"
+    return $_ok
+}
+
+if [ -z "${SETUP_WINE:-}" ]; then
+    if [ "${SETUP_HOST32:-}" != none ] && host_runs_32bit; then
+        SETUP_HOST32=native
+        SETUP_WINE=wine
+    else
+        SETUP_HOST32=none
+        SETUP_WINE=/usr/lib/wine/wine64
+        export WINELOADER=$SETUP_WINE
+    fi
+    export SETUP_HOST32 SETUP_WINE
+fi
 
 # Makes a fresh Wine prefix inside a build tree: make_prefix build/win32
 make_prefix() {
-    local prefix="$1/wineprefix"
-    rm -rf "$prefix"
-    WINEPREFIX="$PWD/$prefix" wineboot -i >/dev/null 2>&1 || true
+    rm -rf "$PWD/$1/wineprefix"
+    WINEPREFIX="$PWD/$1/wineprefix" boot_prefix
+}
+
+# Boots the prefix named by WINEPREFIX.
+boot_prefix() {
+    $SETUP_WINE wineboot -i >/dev/null 2>&1 || true
     # Without a window manager, managed windows get no caption and every hide
     # waits for one; unmanaged windows draw their own frames.
-    WINEPREFIX="$PWD/$prefix" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-    WINEPREFIX="$PWD/$prefix" wineserver -w || true
+    $SETUP_WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    wineserver -w || true
 }
 
 # Starts Xvfb on a free display and exports DISPLAY; stop_xvfb ends it.
 XVFB_PID=""
 start_xvfb() {
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    for _n in $(seq 90 140); do
+        { [ -e "/tmp/.X$_n-lock" ] || [ -e "/tmp/.X11-unix/X$_n" ]; } && continue
+        Xvfb ":$_n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
         for _ in $(seq 50); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
+            [ -e "/tmp/.X11-unix/X$_n" ] && break
             sleep 0.1
         done
         if kill -0 "$XVFB_PID" 2>/dev/null; then
-            export DISPLAY=":$n"
+            export DISPLAY=":$_n"
             return 0
         fi
     done
@@ -37,4 +81,24 @@ start_xvfb() {
 stop_xvfb() {
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=""
+}
+
+# Packs examples/ into DIR/medium with mksetup, the given setup.exe and the
+# example files of that setup.exe's build tree.
+#   pack_example DIR SETUP_EXE
+pack_example() {
+    rm -rf "$1/medium"
+    build/native/bin/mksetup build examples/setup.lst "$(dirname "$(dirname "$2")")/example-files" "$1/medium" \
+        --setup-exe "$2"
+}
+
+# Installs DIR/medium in the prefix WINEPREFIX on the current display, driven
+# with the default answers by DRIVER (a demo_driver.exe; either bitness, it
+# only watches setup.exe's windows), with a screenshot of each window in
+# DIR/screenshots and the driver's account in DIR/driver.log.
+#   drive_example DIR DRIVER
+drive_example() {
+    mkdir -p "$1/screenshots"
+    $SETUP_WINE "$2" "$($SETUP_WINE winepath -w "$1/medium")" "$($SETUP_WINE winepath -w "$1/screenshots")" \
+        "Example*Product" | tee "$1/driver.log"
 }
