@@ -1,11 +1,13 @@
 #!/bin/bash
 # Installs what building and testing need on Debian 12, only what is missing.
-# Safe to run again. Needs root (or sudo) the first time.
+# Safe to run again. Needs root (or sudo) the first time. Packages named as
+# arguments are installed too: scripts/deps.sh qemu-user-static
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64
           wine wine64 wine32:i386 fonts-wine xvfb x11-utils imagemagick clang libclang-rt-14-dev)
 
+packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
