@@ -4,14 +4,23 @@
 # installer opens in a window for you to click through; without one (or with
 # DEMO_HEADLESS=1) it runs on a private Xvfb display, driven with the default
 # answers, saving a screenshot of every window in out/demo/screenshots.
+# The release (i686) setup.exe is used where this host executes 32-bit
+# programs, the x86_64 build elsewhere (scripts/env.sh decides).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 source scripts/env.sh
 
-for preset in native win32; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
+if [ "$SETUP_HOST32" = native ]; then
+    preset=win32
+    why="the release (i686) setup.exe: this host executes 32-bit programs"
+else
+    preset=win64
+    why="the x86_64 setup.exe: this host cannot execute 32-bit programs"
+fi
+for p in native "$preset"; do
+    cmake --preset "$p" >/dev/null
+    cmake --build --preset "$p"
 done
 
 demo=$PWD/out/demo
@@ -20,23 +29,21 @@ rm -rf "$demo"
 mkdir -p "$demo/screenshots"
 
 echo "== packing examples/ with mksetup"
-build/native/bin/mksetup build examples/setup.lst build/win32/example-files "$medium" \
-    --setup-exe build/win32/bin/setup.exe
+pack_example "$demo" "build/$preset/bin/setup.exe"
 
 echo "== a fresh Wine prefix for the demo"
 make_prefix out/demo
 export WINEPREFIX=$demo/wineprefix
-win_medium=$(winepath -w "$medium")
 
+echo "== installing with $why"
 if [ -z "${DEMO_HEADLESS:-}" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     echo "== setup.exe in a window on $DISPLAY: click it through"
-    (cd "$medium" && wine setup.exe Example*Product)
+    (cd "$medium" && $SETUP_WINE setup.exe Example*Product)
 else
     echo "== no display: setup.exe on Xvfb, driven with the default answers"
     start_xvfb
     trap stop_xvfb EXIT
-    wine build/win32/bin/demo_driver.exe "$win_medium" "$(winepath -w "$demo/screenshots")" "Example*Product" \
-        | tee "$demo/driver.log"
+    drive_example "$demo" "build/$preset/bin/demo_driver.exe"
     stop_xvfb
 fi
 
@@ -50,13 +57,13 @@ echo
 echo "== SETUP.LOG ($log)"
 tr -d '\r' < "$log"
 echo
-echo "== installed into $(winepath -w "$dest" 2>/dev/null) = $dest"
+echo "== installed into $($SETUP_WINE winepath -w "$dest" 2>/dev/null) = $dest"
 (cd "$dest" && find . -type f | sort | sed 's/^/   /')
 echo "== shared DLL and shortcut"
 find "$WINEPREFIX/drive_c/windows" -maxdepth 2 -name example.dll | sed 's/^/   /'
 find "$WINEPREFIX/drive_c/users" -path '*Programs/Example*' | sed 's/^/   /'
 echo "== registry"
-wine reg query 'HKCU\Software\Example' 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/   /'
+$SETUP_WINE reg query 'HKCU\Software\Example' 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/   /'
 if ls "$demo"/screenshots/*.png >/dev/null 2>&1; then
     echo "== screenshots"
     ls "$demo"/screenshots/*.png | sed 's/^/   /'
