@@ -5,7 +5,7 @@
 #include "app/setup_app.h"
 #include "app/wizard_pages.h"
 #include "app/wizard_texts.h"
-#include "engine/decompress_dlg.h"
+#include "app/decompress_dlg.h"
 #include "fw/message_box.h"
 
 #include <cstdlib>  // __argc, __argv

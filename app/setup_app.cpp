@@ -2,16 +2,15 @@
 
 #include "app/product_name.h"
 #include "app/sequence.h"
+#include "data/file_list.h"
 #include "data/file_list_win.h"
+#include "data/install_log.h"
+#include "data/medium_files.h"
 #include "data/scramble.h"
 #include "fw/message_box.h"
 
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-constexpr const char* kFileListName = "setup.drc";
-}
 
 std::string GetProductName() { return ProductNameFromArgs(__argc, __argv); }
 
@@ -26,6 +25,8 @@ std::string PlainListName() {
 
 BOOL CSetupApp::InitInstance() {
     Enable3dControlsStatic();
+    // No line that names a shared file of the file list reaches the log.
+    theLog.SetFilter([](const char* line) { return IsSharedFile(line); });
 
     if (FILE* list = std::fopen(kFileListName, "rb")) {
         std::fclose(list);
