@@ -252,3 +252,12 @@ TEST_F(WizardE2eTest, WelcomeTextBesideTheProgramTermsFromTheWorkingDirectory) {
     EXPECT_EQ(EditText(terms, IDC_TERMS_TEXT), kTermsText);
     DeclineTerms(terms);
 }
+
+TEST_F(WizardE2eTest, CancelOnTheWelcomePageExitsWith4) {
+    StartSetup("Example");
+    SeenWindow welcome = Expect("the welcome page");
+    m_setup.Click(welcome, IDCANCEL);
+    m_setup.Click(Expect("the cancel question"), IDYES);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 4u);
+}
