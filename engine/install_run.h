@@ -47,7 +47,8 @@ public:
     // temporary directory. kGoingOn when the steps may begin.
     RunResult Prepare(HWND owner);
     // One step: check or expand the current entry, or the final step. After
-    // the final step or a failure the run is over and Step does nothing more.
+    // the final step or a failure the run is over: Step then does nothing
+    // and returns kGoingOn.
     RunResult Step();
     // Logs "Destroying decompression box": the run's last line.
     void Close();
