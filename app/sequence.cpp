@@ -1,6 +1,6 @@
 #include "app/sequence.h"
 
-#include "app/install_log.h"
+#include "data/install_log.h"
 #include "app/wizard_texts.h"
 
 namespace {
@@ -59,8 +59,10 @@ Step Destination(SequenceUi& ui, const std::string& productName, std::string& de
     return kInstallation;
 }
 
-Step Installation(SequenceUi& ui, const std::string& productName, const std::string& destDir) {
-    if (ui.RunInstallation(destDir)) {
+Step Installation(SequenceUi& ui, const std::string& productName, const std::string& destDir, SequenceEnd& end) {
+    const bool completed = ui.RunInstallation(destDir);
+    end = completed ? SequenceEnd::kInstalled : SequenceEnd::kRunFailed;
+    if (completed) {
         ui.ShowFinalMessage("Installation Successfully Completed.\nTo start the program, just click\nStart, Programs and " +
                             productName + ".");
         WriteLog(theLog, "Installation Successfully Completed");
@@ -73,7 +75,8 @@ Step Installation(SequenceUi& ui, const std::string& productName, const std::str
 
 }  // namespace
 
-void RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath) {
+SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath) {
+    SequenceEnd end = SequenceEnd::kCancelled;  // until the installation run says otherwise
     std::string destDir;
     Step step = kWelcome;
     while (step != kEnd) {
@@ -88,10 +91,11 @@ void RunSequence(SequenceUi& ui, const std::string& productName, const std::stri
             step = Destination(ui, productName, destDir);
             break;
         case kInstallation:
-            step = Installation(ui, productName, destDir);
+            step = Installation(ui, productName, destDir, end);
             break;
         case kEnd:
             break;
         }
     }
+    return end;
 }

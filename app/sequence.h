@@ -7,6 +7,8 @@
 
 #include <string>
 
+struct CommandLine;
+
 // What the sequence asks of the user interface. Each call shows one modal
 // window and returns when it is closed. true means the page ended with IDOK.
 class SequenceUi {
@@ -26,10 +28,17 @@ public:
     virtual void ShowFinalMessage(const std::string& text) = 0;
 };
 
+// How the sequence ended.
+enum class SequenceEnd {
+    kInstalled,  // the installation run completed
+    kRunFailed,  // the installation run ended early
+    kCancelled,  // the user left the wizard (Cancel on the welcome page, terms declined)
+};
+
 // Runs the sequence for the product |productName| through |ui|, with the
 // welcome text read from |welcomeTextPath| (see WelcomeTextPath).
-void RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath);
+SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath);
 
-// The sequence of setup.exe itself: the real pages and progress dialog, the
-// product name from the command line.
-void RunInstallationSequence();
+// The sequence of setup.exe itself for |line|: the real pages and progress
+// dialog, or, with /S, no window at all. Returns the process exit code.
+int RunInstallationSequence(const CommandLine& line);

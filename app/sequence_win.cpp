@@ -1,11 +1,15 @@
 // The installation sequence on screen: the wizard pages and the progress
-// dialog as modal dialogs, the final message as a message box.
+// dialog as modal dialogs, the final message as a message box; or, with /S,
+// without any window.
 #include "app/sequence.h"
 
+#include "app/command_line.h"
+#include "app/decompress_dlg.h"
 #include "app/setup_app.h"
+#include "app/unattended.h"
 #include "app/wizard_pages.h"
 #include "app/wizard_texts.h"
-#include "engine/decompress_dlg.h"
+#include "data/file_list.h"
 #include "fw/message_box.h"
 
 #include <cstdlib>  // __argc, __argv
@@ -37,18 +41,38 @@ public:
     bool RunInstallation(const std::string& destDir) override {
         CDlgDecompress dialog;
         dialog.m_strDestDir = destDir;
-        return dialog.DoModal() == IDOK;
+        const bool completed = dialog.DoModal() == IDOK;
+        m_lastRun = dialog.m_result;
+        return completed;
     }
 
     void ShowFinalMessage(const std::string& text) override {
         ShowMessageBox(nullptr, text.c_str(), "", MB_OK);
     }
+
+    RunResult m_lastRun;  // how the installation run ended
 };
+
+int ExitCodeOf(SequenceEnd end, const RunResult& run) {
+    switch (end) {
+    case SequenceEnd::kInstalled: return kExitInstalled;
+    case SequenceEnd::kCancelled: return kExitCancelled;
+    case SequenceEnd::kRunFailed: break;
+    }
+    // The file list that loaded at start-up can no longer be loaded: the
+    // distribution is incomplete, not the installation gone wrong.
+    return run.what == RunOutcome::kListFailed ? kExitIncomplete : kExitFailed;
+}
 
 }  // namespace
 
-void RunInstallationSequence() {
-    DialogUi ui;
+int RunInstallationSequence(const CommandLine& line) {
     const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
-    RunSequence(ui, GetProductName(), WelcomeTextPath(invocationPath));
+    const std::string welcomeTextPath = WelcomeTextPath(invocationPath);
+    if (line.unattended) {
+        UnattendedUi ui(DefaultDestDir);
+        return ExitCodeOf(RunSequence(ui, line.productName, welcomeTextPath), ui.m_lastRun);
+    }
+    DialogUi ui;
+    return ExitCodeOf(RunSequence(ui, line.productName, welcomeTextPath), ui.m_lastRun);
 }

@@ -1,8 +1,11 @@
 #include "app/setup_app.h"
 
-#include "app/product_name.h"
+#include "app/command_line.h"
 #include "app/sequence.h"
+#include "data/file_list.h"
 #include "data/file_list_win.h"
+#include "data/install_log.h"
+#include "data/medium_files.h"
 #include "data/scramble.h"
 #include "fw/message_box.h"
 
@@ -10,10 +13,12 @@
 #include <cstdlib>
 
 namespace {
-constexpr const char* kFileListName = "setup.drc";
-}
 
-std::string GetProductName() { return ProductNameFromArgs(__argc, __argv); }
+CommandLine ProgramCommandLine() { return ParseCommandLine(__argc, __argv, GetCommandLineA()); }
+
+}  // namespace
+
+std::string GetProductName() { return ProgramCommandLine().productName; }
 
 std::string PlainListName() {
     // "setup.lst" and its terminating zero, each byte XOR 0x5A, so the name
@@ -26,6 +31,19 @@ std::string PlainListName() {
 
 BOOL CSetupApp::InitInstance() {
     Enable3dControlsStatic();
+    // No line that names a shared file of the file list reaches the log.
+    theLog.SetFilter([](const char* line) { return IsSharedFile(line); });
+    m_nExitCode = Install();
+    return FALSE;
+}
+
+int CSetupApp::Install() {
+    const CommandLine line = ProgramCommandLine();
+    if (!line.error.empty()) {
+        if (!line.unattended)
+            ShowMessageBox(nullptr, (line.error + "\n\n" + kCommandLineUsage).c_str(), "Error", MB_OK | MB_ICONERROR);
+        return kExitCommandLine;
+    }
 
     if (FILE* list = std::fopen(kFileListName, "rb")) {
         std::fclose(list);
@@ -33,18 +51,21 @@ BOOL CSetupApp::InitInstance() {
         std::string plainName = PlainListName();
         if (FILE* plain = std::fopen(plainName.c_str(), "rt")) {
             // Preparing a medium: write the scrambled list and end, silently.
-            ScrambleCopy(plainName.c_str(), kFileListName);
+            const bool written = ScrambleCopy(plainName.c_str(), kFileListName);
             std::fclose(plain);
-            return FALSE;
+            return written ? kExitInstalled : kExitFailed;
         }
     }
 
     if (!LoadFileList(nullptr, kFileListName, nullptr)) {
-        ShowMessageBox(nullptr, "One or more files missing, cannot continue installation", "Error",
-                       MB_OK | MB_ICONERROR);
-        return FALSE;
+        if (!line.unattended)
+            ShowMessageBox(nullptr, "One or more files missing, cannot continue installation", "Error",
+                           MB_OK | MB_ICONERROR);
+        return kExitIncomplete;
     }
+    // The destination page opens with it, and an installation without
+    // windows installs there.
+    if (line.hasDestDir) DefaultDestDir = line.destDir;
 
-    RunInstallationSequence();
-    return FALSE;
+    return RunInstallationSequence(line);
 }

@@ -5,12 +5,28 @@
 
 #include <string>
 
+// The process exit codes, with and without windows.
+enum ExitCode {
+    kExitInstalled = 0,    // installed; or setup.drc prepared from the plain list
+    kExitFailed = 1,       // the installation ran and failed; or setup.drc could not be written
+    kExitCommandLine = 2,  // the command line is wrong
+    kExitIncomplete = 3,   // the distribution is incomplete or unreadable (setup.drc missing or bad)
+    kExitCancelled = 4,    // the user cancelled in the wizard
+};
+
 class CSetupApp : public CWinApp {
 public:
-    // Writes "setup.drc" from the plain list when only the list is there, or
-    // loads "setup.drc" and runs the installation. Always FALSE: the program
-    // ends when the installation is over.
+    // Checks the command line, then writes "setup.drc" from the plain list
+    // when only the list is there, or loads "setup.drc" and runs the
+    // installation. Always FALSE: the program ends when the installation is over.
     BOOL InitInstance() override;
+    // The exit code of what InitInstance did.
+    int ExitInstance() override { return m_nExitCode; }
+
+private:
+    int Install();
+
+    int m_nExitCode = kExitFailed;
 };
 
 // The product name from the program's command line, computed afresh each time.

@@ -2,12 +2,9 @@
 
 #include "app/wizard_texts.h"
 #include "data/file_list.h"
+#include "data/medium_files.h"
 #include "fw/app.h"
 #include "res/resource.h"
-
-namespace {
-constexpr char kTermsFileName[] = "terms.txt";
-}  // namespace
 
 CWelcomeDlg::CWelcomeDlg()
     : CDialog(IDD_SETUP_DIALOG),

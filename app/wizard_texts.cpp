@@ -1,7 +1,9 @@
 #include "app/wizard_texts.h"
 
-#include "app/install_log.h"
 #include "data/file_io.h"
+#include "data/install_log.h"
+#include "data/medium_files.h"
+#include "data/path_parts.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,8 +12,6 @@
 #include <memory>
 
 namespace {
-
-constexpr char kWelcomeTextName[] = "Setup2.txt";
 
 // Length of an open file in bytes; -1 when it cannot be told (a directory
 // opened as a file on some systems, a device).
@@ -45,10 +45,10 @@ std::string ReadAsCString(std::FILE* file, bool& whole) {
 }  // namespace
 
 std::string WelcomeTextPath(const char* invocationPath) {
-    std::string path = invocationPath ? invocationPath : "";
-    size_t separator = path.find_last_of("\\:");
-    if (separator == std::string::npos || separator < 1) return kWelcomeTextName;
-    return path.substr(0, separator + 1) + kWelcomeTextName;
+    // A separator at position 0 alone is no directory part.
+    const std::string directory = SplitPath(invocationPath ? invocationPath : "").directory;
+    if (directory.size() < 2) return kWelcomeTextName;
+    return directory + kWelcomeTextName;
 }
 
 std::string LoadWelcomeText(const std::string& path) {

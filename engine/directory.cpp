@@ -1,11 +1,11 @@
 #include "engine/directory.h"
 
-#include "app/install_log.h"
+#include "data/install_log.h"
+#include "data/path_parts.h"
 
-BOOL EnsureDirectory(std::string path) {
-    const size_t lastSep = path.rfind('\\');
-    if (lastSep == std::string::npos) return FALSE;
-    const std::string dirPart = path.substr(0, lastSep + 1);
+BOOL EnsureDirectory(std::string path, DWORD* pError) {
+    const std::string dirPart = SplitPath(path, "\\").directory;
+    if (dirPart.empty()) return FALSE;
 
     // The part before the first backslash (a drive, or nothing) is never made.
     const size_t firstSep = dirPart.find('\\');
@@ -18,6 +18,7 @@ BOOL EnsureDirectory(std::string path) {
         }
         const DWORD error = GetLastError();
         if (error == ERROR_ALREADY_EXISTS) continue;
+        if (pError) *pError = error;
         WriteLog(theLog, "Error creating directory %s: %s", level.c_str(), FormatSystemError(error).c_str());
         return FALSE;
     }

@@ -10,8 +10,9 @@
 // level that cannot be made ("Error creating directory %s: %s") and the
 // outcome ("Directory %s certified to be ok"). The part after the last
 // backslash is a file name and is not created. FALSE when |path| has no
-// backslash or a level cannot be created.
-BOOL EnsureDirectory(std::string path);
+// backslash or a level cannot be created; then |*pError|, when given, is the
+// Windows error code of that level (left alone for a path without backslash).
+BOOL EnsureDirectory(std::string path, DWORD* pError = nullptr);
 
 // The system's message text for a Win32 error code, as the system gives it
 // (its closing line end included); empty when the system has none.

@@ -1,20 +1,17 @@
 #include "engine/file_placement.h"
 
-#include "app/install_log.h"
 #include "data/file_list.h"
+#include "data/install_log.h"
+#include "data/path_parts.h"
 #include "engine/directory.h"
+#include "engine/expand_payload.h"
 #include "engine/format_text.h"
 #include "engine/path_names.h"
-#include "expand/expand_file.h"
-#include "fw/message_box.h"
 
 #include <memory>
 #include <new>
 
 namespace {
-
-// The failures of this file are fatal to the run: no owner, "Error", OK only.
-void ShowError(const std::string& text) { ShowMessageBox(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR); }
 
 // The new version is newer when its major number is greater, or the majors
 // are equal and its minor number is greater. Equal versions are not newer.
@@ -48,7 +45,8 @@ BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor) {
     return TRUE;
 }
 
-DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir) {
+DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
+                                 RunUi& ui) {
     WORD oldMajor = 0, oldMinor = 0;
     if (!GetFileVersionNumbers(dest, oldMajor, oldMinor)) {
         WriteLog(theLog, "Failed to get version info from %s, will replace anyway", dest.c_str());
@@ -58,9 +56,9 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
     // The new DLL is expanded once here to read its version, and again later
     // into its destination.
     const std::string tempCopy = tempDir + "\\" + GetPathFileName(dest);
-    if (ExpandFile(source.c_str(), tempCopy.c_str()) != 0) {
+    if (ExpandFile(source.c_str(), tempCopy.c_str(), ui) != 0) {
         WriteLog(theLog, "Failed to decompress %s to %s, must abort", source.c_str(), tempCopy.c_str());
-        ShowError(FormatText("Failed to decompress %s to %s, please check disk space", source.c_str(),
+        ui.ShowBox(RunBox::kError, FormatText("Failed to decompress %s to %s, please check disk space", source.c_str(),
                              tempCopy.c_str()));
         return Abort;
     }
@@ -79,7 +77,7 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
 namespace {
 
 // Makes sure |backupDir| is a directory, removing a plain file in its place.
-BOOL PrepareBackupDirectory(const std::string& backupDir) {
+BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui) {
     bool found, isDirectory;
     {
         FindFirst search(backupDir);
@@ -96,7 +94,7 @@ BOOL PrepareBackupDirectory(const std::string& backupDir) {
         WriteLog(theLog, "There is a FILE named %s!!!!", backupDir.c_str());
         if (!DeleteFileA(backupDir.c_str())) {
             WriteLog(theLog, "The file named %s cannot be deleted, installation should be aborted", backupDir.c_str());
-            ShowError(FormatText("It seems a file named %s exists and cannot be deleted.\n"
+            ui.ShowBox(RunBox::kError, FormatText("It seems a file named %s exists and cannot be deleted.\n"
                                  "Please delete that file manually and return to the installation",
                                  backupDir.c_str()));
             return FALSE;
@@ -105,7 +103,7 @@ BOOL PrepareBackupDirectory(const std::string& backupDir) {
     }
 
     if (!EnsureDirectory(backupDir + "\\")) {
-        ShowError(FormatText("Cannot create directory %s (disk full?)\n"
+        ui.ShowBox(RunBox::kError, FormatText("Cannot create directory %s (disk full?)\n"
                              "Please correct the problem manually and return to the installation",
                              backupDir.c_str()));
         WriteLog(theLog, "Cannot create directory %s, installation aborted", backupDir.c_str());
@@ -116,17 +114,17 @@ BOOL PrepareBackupDirectory(const std::string& backupDir) {
 }
 
 // Moves |path| into |backupDir| under its own file name.
-BOOL MoveIntoBackup(const std::string& path, const std::string& backupDir, BOOL* pDllsUpgraded) {
-    const size_t lastSep = path.rfind('\\');
-    if (lastSep == std::string::npos || lastSep == 0) {
-        ShowError(FormatText("Could not copy file %s due to a parsing error.\n"
+BOOL MoveIntoBackup(const std::string& path, const std::string& backupDir, BOOL* pDllsUpgraded, RunUi& ui) {
+    const PathParts parts = SplitPath(path, "\\");
+    if (parts.directory.size() < 2) {  // no backslash, or only one in front
+        ui.ShowBox(RunBox::kError, FormatText("Could not copy file %s due to a parsing error.\n"
                              "Please contact the developer and report the problem",
                              path.c_str()));
         WriteLog(theLog, "Could not copy file %s due to a parsing error, installation should be aborted.",
                  path.c_str());
         return FALSE;
     }
-    const std::string target = backupDir + "\\" + path.substr(lastSep + 1);
+    const std::string target = backupDir + "\\" + parts.fileName;
 
     // Read-only, hidden and system would stand in the way of the move.
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_ARCHIVE);
@@ -134,7 +132,7 @@ BOOL MoveIntoBackup(const std::string& path, const std::string& backupDir, BOOL*
     // MoveFile never replaces: an earlier backup of the same name is kept
     // and this move fails.
     if (!MoveFileA(path.c_str(), target.c_str())) {
-        ShowError(FormatText("Cannot make backup of %s\ninto %s.\n"
+        ui.ShowBox(RunBox::kError, FormatText("Cannot make backup of %s\ninto %s.\n"
                              "Please check file attributes and\ndisk space and return to the installation",
                              path.c_str(), target.c_str()));
         WriteLog(theLog, "Could not move %s to %s, installation should be aborted.", path.c_str(), target.c_str());
@@ -147,12 +145,12 @@ BOOL MoveIntoBackup(const std::string& path, const std::string& backupDir, BOOL*
 
 }  // namespace
 
-BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded) {
+BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui) {
     // Shared DLLs are never moved, and nothing about them is written.
     if (!IsDllPath(path) || IsSharedFile(path.c_str())) return FALSE;
 
     const std::string backupDir = appDir + "\\Backup";
-    BOOL result = PrepareBackupDirectory(backupDir) && MoveIntoBackup(path, backupDir, pDllsUpgraded);
+    BOOL result = PrepareBackupDirectory(backupDir, ui) && MoveIntoBackup(path, backupDir, pDllsUpgraded, ui);
     WriteLog(theLog, "File %s was %s successfully save to directory %s", path.c_str(), result ? "" : "NOT",
              appDir.c_str());
     return result;

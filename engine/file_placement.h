@@ -2,6 +2,8 @@
 // of an older DLL into "Backup" below the application directory.
 #pragma once
 
+#include "engine/run_ui.h"
+
 #include <windows.h>
 
 #include <string>
@@ -36,9 +38,13 @@ BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor);
 enum DllDecision { Replace, Keep, Abort };
 
 // Decides whether the new DLL |source| may replace the existing |dest|, by
-// expanding it into |tempDir| and comparing major then minor version.
-DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir);
+// expanding it into |tempDir| and comparing major then minor version. On
+// Abort the failure has been logged and shown through |ui| (RunBox::kError,
+// after the expander's own box).
+DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
+                                 RunUi& ui);
 
 // Moves the existing DLL |path| into |appDir|\Backup, sets |*pDllsUpgraded|
-// when it did. TRUE when the old DLL is safely in the backup directory.
-BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded);
+// when it did. TRUE when the old DLL is safely in the backup directory; each
+// failure is logged and shown through |ui| (RunBox::kError).
+BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui);

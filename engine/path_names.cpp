@@ -1,5 +1,7 @@
 #include "engine/path_names.h"
 
+#include "data/path_parts.h"
+
 #include <cctype>
 
 namespace {
@@ -17,8 +19,7 @@ std::string GetPathExtension(const std::string& path) {
 }
 
 std::string GetPathFileName(const std::string& path) {
-    size_t sep = path.find_last_of("\\:");
-    return sep == std::string::npos ? path : path.substr(sep + 1);
+    return SplitPath(path).fileName;
 }
 
 bool IsDllPath(const std::string& path) { return GetPathExtension(path) == ".dll"; }

@@ -1,10 +1,9 @@
 #include "engine/shortcuts.h"
 
-#include "app/install_log.h"
 #include "data/file_list.h"
+#include "data/install_log.h"
 #include "engine/directory.h"
 #include "engine/file_placement.h"
-#include "fw/wnd.h"
 
 #include <objbase.h>
 #include <objidl.h>
@@ -51,17 +50,15 @@ HRESULT CreateShortcut(const char* target, const char* linkPath, const char* des
     return hr;
 }
 
-void CreateProgramShortcuts(CWnd* pOwner) {
-    CWnd noOwner;
-    CWnd& owner = pOwner ? *pOwner : noOwner;
+void CreateProgramShortcuts(RunUi& ui) {
     for (int i = 0; i < theFileList.m_nShortcuts; ++i) {
         const ShortcutEntry& entry = theFileList.m_pShortcuts[i];
         const char* link = entry.m_pszLink.OrEmpty();
         const char* target = entry.m_pszTarget.OrEmpty();
         if (!EnsureDirectory(link)) {
             WriteLog(theLog, "Failed to create group: %s.", link);
-            owner.MessageBox(
-                "Failed to create group.\nYou still can run the program and\nuninstaller from their directory");
+            ui.ShowBox(RunBox::kNotice,
+                       "Failed to create group.\nYou still can run the program and\nuninstaller from their directory");
             continue;
         }
         if (CreateShortcut(target, link, entry.m_pszDescription.OrEmpty()) == S_OK && FileExists(link)) {
@@ -70,7 +67,7 @@ void CreateProgramShortcuts(CWnd* pOwner) {
             WriteLog(theLog, "Failed to create shortcut to %s", target);
             std::string text = std::string("Failed to create start menu shortcut to\n") + target +
                                "\nYou still can run the program from its directory";
-            owner.MessageBox(text.c_str());
+            ui.ShowBox(RunBox::kNotice, text);
         }
     }
 }

@@ -2,9 +2,9 @@
 // shell-link object, and the shortcut phase of the installation run.
 #pragma once
 
-#include <windows.h>
+#include "engine/run_ui.h"
 
-class CWnd;
+#include <windows.h>
 
 // Writes the shell link file |linkPath| (exactly that name; nothing is
 // appended) pointing to |target| with the description |description|. COM is
@@ -18,9 +18,9 @@ HRESULT CreateShortcut(const char* target, const char* linkPath, const char* des
 
 // Creates every shortcut of the file list in file order. The directory of
 // each link (the program group) is made first when missing; a group that
-// cannot be made, or a shortcut that cannot be written, is logged and shown in
-// a box owned by |pOwner|, and the phase goes on with the next entry.
-void CreateProgramShortcuts(CWnd* pOwner);
+// cannot be made, or a shortcut that cannot be written, is logged and shown
+// through |ui| (RunBox::kNotice), and the phase goes on with the next entry.
+void CreateProgramShortcuts(RunUi& ui);
 
 // Tests only: the COM class CreateShortcut creates instead of the shell link
 // class; null restores the shell link class.

@@ -44,3 +44,21 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// Makes a folder the working directory while it lives; the one before is
+// back afterwards.
+class ScopedWorkingDirectory {
+public:
+    explicit ScopedWorkingDirectory(const std::string& dir) : m_saved(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~ScopedWorkingDirectory() {
+        std::error_code ec;
+        std::filesystem::current_path(m_saved, ec);
+    }
+    ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
+    ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
+
+private:
+    std::filesystem::path m_saved;
+};

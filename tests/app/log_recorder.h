@@ -1,7 +1,7 @@
 // Test helpers around the program's one installation log and file list.
 #pragma once
 
-#include "app/install_log.h"
+#include "data/install_log.h"
 #include "data/file_list.h"
 
 #include <initializer_list>

@@ -1,6 +1,6 @@
 #include "app/sequence.h"
 
-#include "app/install_log.h"
+#include "data/install_log.h"
 #include "tests/app/log_recorder.h"
 #include "tests/temp_dir.h"
 

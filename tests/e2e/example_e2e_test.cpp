@@ -11,6 +11,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 namespace {
@@ -115,29 +116,78 @@ protected:
         EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
     }
 
+    // Packs the example with mksetup into m_dist, with setup.exe beside it,
+    // and puts an older example.dll in place.
+    void PackExample() {
+        std::ostringstream out, err;
+        ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), m_exampleFiles, m_medium.Path("cd")}, out, err),
+                  0)
+            << err.str();
+        char system[MAX_PATH];
+        GetSystemDirectoryA(system, MAX_PATH);
+        m_systemDll = std::string(system) + "\\example.dll";
+        // An older example.dll without version information is in place: it is
+        // replaced, and the old one goes into Backup.
+        m_oldDll = ReadFile(BinDir() + "\\test_dlls\\no_version.dll");
+        ASSERT_FALSE(m_oldDll.empty());
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\no_version.dll").c_str(), m_systemDll.c_str(), FALSE));
+        m_countBefore = SharedDllCount(m_systemDll);
+
+        // The distribution folder as mksetup wrote it, with setup.exe beside the list.
+        m_dist = m_medium.Path("cd");
+        CopyFileA((BinDir() + "\\setup.exe").c_str(), (m_dist + "\\setup.exe").c_str(), FALSE);
+    }
+    // The example installed into |app|, as its SETUP.LOG |log| says too.
+    void ExpectExampleInstalled(const std::string& app, const std::vector<std::string>& log) {
+        // Files, byte for byte; the old DLL in Backup.
+        EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
+        EXPECT_EQ(ReadFile(app + "\\docs\\notes.txt"), ReadFile(m_exampleFiles + "\\notes.txt"));
+        EXPECT_EQ(ReadFile(m_systemDll), ReadFile(m_exampleFiles + "\\example.dll"));
+        EXPECT_EQ(ReadFile(app + "\\Backup\\example.dll"), m_oldDll);
+
+        // The log from its header to its last line.
+        ASSERT_GE(log.size(), 10u);
+        std::string stars(15 + 24, '*');
+        EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 8),
+                  (std::vector<std::string>{stars, "EXAMPLE PRODUCT - INSTALLATION LOG FILE", stars, "", "Begin Installation",
+                                            "Terms and conditions accepted", "Destination directory: " + app,
+                                            "Decompression box opened"}));
+        for (const std::string& line :
+             std::vector<std::string>{"Failed to get version info from " + m_systemDll + ", will replace anyway",
+              "Moved successfully: " + m_systemDll + " to " + app + "\\Backup\\example.dll",
+              "Key added successfully: HKEY_CURRENT_USER;Software;Example;InstallDir=" + app,
+              std::string("Key added successfully: HKEY_CURRENT_USER;Software;Example;Version=66"),
+              std::string("Some dlls were upgraded")})
+            EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+        EXPECT_EQ(log.back(), "Installation Successfully Completed");
+        EXPECT_EQ(log[log.size() - 2], "Destroying decompression box");
+
+        // Registry values, the shared-DLL count, the shortcut.
+        EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, "Software\\Example", "InstallDir"), app);
+        DWORD version = 0, size = sizeof version;
+        EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\Example", "Version", RRF_RT_REG_DWORD, nullptr, &version, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(version, 102u);
+        EXPECT_EQ(SharedDllCount(m_systemDll), m_countBefore + 1);
+        char programs[MAX_PATH];
+        ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
+        std::string target, description;
+        ASSERT_TRUE(ReadLink(std::string(programs) + "\\Example\\Read me.lnk", target, description));
+        EXPECT_EQ(lstrcmpiA(target.c_str(), (app + "\\readme.txt").c_str()), 0) << target;
+        EXPECT_EQ(description, "Read me first");
+    }
+
     TempDir m_target;
     std::string m_systemDll;
+    std::string m_exampleFiles = BinDir() + "\\..\\example-files";
+    std::string m_oldDll;      // the example.dll in place before the installation
+    DWORD m_countBefore = 0;   // its shared-DLL count then
+    std::string m_dist;        // the distribution folder
 };
 
 TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
-    std::string exampleFiles = BinDir() + "\\..\\example-files";
-    std::ostringstream out, err;
-    ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), exampleFiles, m_medium.Path("cd")}, out, err), 0)
-        << err.str();
-    TempDir& medium = m_medium;
-    char system[MAX_PATH];
-    GetSystemDirectoryA(system, MAX_PATH);
-    m_systemDll = std::string(system) + "\\example.dll";
-    // An older example.dll without version information is in place: it is
-    // replaced, and the old one goes into Backup.
-    std::string oldDll = ReadFile(BinDir() + "\\test_dlls\\no_version.dll");
-    ASSERT_FALSE(oldDll.empty());
-    ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\no_version.dll").c_str(), m_systemDll.c_str(), FALSE));
-    DWORD countBefore = SharedDllCount(m_systemDll);
-
-    // The distribution folder as mksetup wrote it, with setup.exe beside the list.
-    std::string dist = medium.Path("cd");
-    CopyFileA((BinDir() + "\\setup.exe").c_str(), (dist + "\\setup.exe").c_str(), FALSE);
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    const std::string& dist = m_dist;
     ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", "Example*Product", dist));
 
     SeenWindow welcome = Expect("the welcome page");
@@ -178,43 +228,8 @@ TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
     m_setup.Click(done, IDOK);
     ExpectEndWithoutWindow();
 
-    // Files, byte for byte; the old DLL in Backup.
-    EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(exampleFiles + "\\readme.txt"));
-    EXPECT_EQ(ReadFile(app + "\\docs\\notes.txt"), ReadFile(exampleFiles + "\\notes.txt"));
-    EXPECT_EQ(ReadFile(m_systemDll), ReadFile(exampleFiles + "\\example.dll"));
-    EXPECT_EQ(ReadFile(app + "\\Backup\\example.dll"), oldDll);
-
-    // The log from its header to its last line.
     std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
-    ASSERT_GE(log.size(), 10u);
-    std::string stars(15 + 24, '*');
-    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 8),
-              (std::vector<std::string>{stars, "EXAMPLE PRODUCT - INSTALLATION LOG FILE", stars, "", "Begin Installation",
-                                        "Terms and conditions accepted", "Destination directory: " + app,
-                                        "Decompression box opened"}));
-    for (const std::string& line :
-         std::vector<std::string>{"Failed to get version info from " + m_systemDll + ", will replace anyway",
-          "Moved successfully: " + m_systemDll + " to " + app + "\\Backup\\example.dll",
-          "Key added successfully: HKEY_CURRENT_USER;Software;Example;InstallDir=" + app,
-          std::string("Key added successfully: HKEY_CURRENT_USER;Software;Example;Version=66"),
-          std::string("Some dlls were upgraded")})
-        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
-    EXPECT_EQ(log.back(), "Installation Successfully Completed");
-    EXPECT_EQ(log[log.size() - 2], "Destroying decompression box");
-
-    // Registry values, the shared-DLL count, the shortcut.
-    EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, "Software\\Example", "InstallDir"), app);
-    DWORD version = 0, size = sizeof version;
-    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\Example", "Version", RRF_RT_REG_DWORD, nullptr, &version, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(version, 102u);
-    EXPECT_EQ(SharedDllCount(m_systemDll), countBefore + 1);
-    char programs[MAX_PATH];
-    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
-    std::string target, description;
-    ASSERT_TRUE(ReadLink(std::string(programs) + "\\Example\\Read me.lnk", target, description));
-    EXPECT_EQ(lstrcmpiA(target.c_str(), (app + "\\readme.txt").c_str()), 0) << target;
-    EXPECT_EQ(description, "Read me first");
+    ExpectExampleInstalled(app, log);
 }
 
 TEST_F(ExampleE2eTest, AnEmptyDestinationInstallsAtTheRootOfTheDrive) {
@@ -262,4 +277,65 @@ TEST_F(ExampleE2eTest, APayloadMissingInTheMiddleAbortsAndKeepsWhatWasPlaced) {
               (std::vector<std::string>{"Failed to decompress to " + app + "\\b.txt, must abort",
                                         "Destroying decompression box",
                                         "Installation Aborted (DlgDecompress did not return IDOK)"}));
+}
+
+namespace {
+
+// Removes the lines an installation without windows adds to SETUP.LOG: the
+// terms accepted by whoever started it, and the texts of the boxes.
+std::vector<std::string> WithoutUnattendedLines(std::vector<std::string> log, const std::vector<std::string>& added) {
+    for (const std::string& line : added) {
+        auto at = std::find(log.begin(), log.end(), line);
+        EXPECT_NE(at, log.end()) << "not in the log: " << line;
+        if (at != log.end()) log.erase(at);
+    }
+    return log;
+}
+
+const char kTermsUnattended[] =
+    "Unattended installation (/S): the terms and conditions count as accepted by whoever started it";
+
+}  // namespace
+
+TEST_F(ExampleE2eTest, UnattendedInstallationOfTheBundledExample) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    std::string app = m_target.Path("Example");
+    ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product /S /D=" + app, m_dist));
+    ExpectEndWithoutWindow();  // no window at any time
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    std::printf("unattended installation of the example: %.0f ms from start to end of setup.exe\n",
+                m_setup.LifetimeMs());
+
+    std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+    ExpectExampleInstalled(
+        app, WithoutUnattendedLines(
+                 log, {kTermsUnattended,
+                       "Some system files (dlls) needed to be upgraded to newer versions. The old versions were moved "
+                       "to the directory BACKUP, below the application's directory. ",
+                       "Installation Successfully Completed. To start the program, just click Start, Programs and "
+                       "Example Product."}));
+}
+
+TEST_F(ExampleE2eTest, UnattendedWithAPayloadMissingInTheMiddleAndADestinationWithBlanks) {
+    WritePayload("a.pak", "first");
+    WritePayload("c.pak", "third");
+    std::string app = m_target.Path("Some Dir\\With  Blanks");
+    WriteFileList("F;a.pak;?APPDIR?\\a.txt\r\nF;b.pak;?APPDIR?\\b.txt\r\nF;c.pak;?APPDIR?\\c.txt\r\n");
+    StartSetup("Broken /S /D=" + app);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 1u);
+
+    EXPECT_EQ(ReadFile(app + "\\a.txt"), "first");
+    EXPECT_FALSE(PathFileExistsA((app + "\\c.txt").c_str()));
+    std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+    ASSERT_GE(log.size(), 7u);
+    EXPECT_NE(std::find(log.begin(), log.end(), "Destination directory: " + app), log.end());
+    EXPECT_EQ(std::vector<std::string>(log.end() - 7, log.end()),
+              (std::vector<std::string>{"Will decompress b.pak to " + app + "\\b.txt",
+                                        "Erro de abertura no arquivo b.pak",
+                                        "Failed to decompress file " + app + "\\b.txt Is file in use?",
+                                        "Failed to decompress to " + app + "\\b.txt, must abort",
+                                        "Destroying decompression box",
+                                        "Installation Aborted (DlgDecompress did not return IDOK)",
+                                        "Installation Aborted"}));
 }

@@ -46,3 +46,36 @@ TEST_F(E2eTest, UnknownRecordLetterShowsTheSameBox) {
     m_setup.Click(box, IDOK);
     ExpectEndWithoutWindow();
 }
+
+TEST_F(E2eTest, UnattendedStartUpEndsWithoutWindowAndSaysHowThroughItsExitCode) {
+    // No list at all: the distribution is incomplete.
+    StartSetup("Example /S");
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    EXPECT_FALSE(m_medium.Exists("setup.drc"));
+
+    // Only the plain list: setup.drc is prepared from it.
+    m_medium.Write("setup.lst", "X;C:\\Example\r\n");
+    StartSetup("/S");
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_TRUE(m_medium.Exists("setup.drc"));
+
+    // A wrong command line: no box without windows either.
+    StartSetup("Example /S /D=Relative\\Dir");
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 2u);
+}
+
+TEST_F(E2eTest, AnUnknownSwitchShowsWhatIsAcceptedAndExitsWith2) {
+    StartSetup("Example /Q");
+    SeenWindow box = Expect("the command line box");
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.text.rfind("Unknown switch: /Q\n\nUsage: setup.exe [ProductName] [/S] [/D=directory]\n", 0), 0u)
+        << box.text;
+    EXPECT_TRUE(box.errorIcon);
+    EXPECT_EQ(box.owner, nullptr);
+    m_setup.Click(box, IDOK);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 2u);
+}

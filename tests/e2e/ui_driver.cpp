@@ -221,6 +221,13 @@ DWORD SetupProcess::ExitCode() const {
     return code;
 }
 
+double SetupProcess::LifetimeMs() const {
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(m_process.hProcess, &created, &ended, &kernel, &user)) return -1;
+    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(ticks(ended) - ticks(created)) / 10000.0;  // 100 ns units
+}
+
 void SetupProcess::Click(const SeenWindow& window, int id) {
     Note("click " + std::to_string(id) + " on \"" + window.caption + "\"");
     HWND button = GetDlgItem(window.hWnd, id);

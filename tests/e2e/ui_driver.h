@@ -58,6 +58,8 @@ public:
     // Waits for the process to end; false when it still runs after |timeoutMs|.
     bool WaitExit(DWORD timeoutMs = 20000);
     DWORD ExitCode() const;
+    // Milliseconds from the creation of the ended process to its end.
+    double LifetimeMs() const;
 
     // Presses the button |id| of |window| (IDOK, IDYES, IDCANCEL, ...).
     void Click(const SeenWindow& window, int id);

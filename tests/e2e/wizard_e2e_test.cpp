@@ -252,3 +252,23 @@ TEST_F(WizardE2eTest, WelcomeTextBesideTheProgramTermsFromTheWorkingDirectory) {
     EXPECT_EQ(EditText(terms, IDC_TERMS_TEXT), kTermsText);
     DeclineTerms(terms);
 }
+
+TEST_F(WizardE2eTest, CancelOnTheWelcomePageExitsWith4) {
+    StartSetup("Example");
+    SeenWindow welcome = Expect("the welcome page");
+    m_setup.Click(welcome, IDCANCEL);
+    m_setup.Click(Expect("the cancel question"), IDYES);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 4u);
+}
+
+TEST_F(WizardE2eTest, ADestinationOnTheCommandLineIsWhatTheDestinationPageOffers) {
+    StartSetup("Example /D=D:\\Pre  Set\\Example");
+    m_setup.Click(Expect("the welcome page"), IDOK);
+    m_setup.Click(Expect("the terms page"), IDOK);
+    SeenWindow destination = Expect("the destination page");
+    ExpectDestination(destination, "Example Setup", "D:\\Pre  Set\\Example");
+    m_setup.Click(destination, IDCANCEL);  // Back
+    DeclineTerms(Expect("the terms page again"));
+    EXPECT_EQ(m_setup.ExitCode(), 4u);  // declining the terms is cancelling too
+}

@@ -1,6 +1,7 @@
 #include "engine/file_placement.h"
 
 #include "expand/lzhuf_encode.h"
+#include "app/run_boxes.h"
 #include "tests/app/log_recorder.h"
 #include "tests/temp_dir.h"
 #include "tests/win/message_box_recorder.h"
@@ -62,6 +63,7 @@ protected:
     std::string m_tempCopy = m_tempDir + "\\comp.dll";
     LogRecorder m_log;
     MessageBoxRecorder m_boxes;
+    MessageBoxRunUi m_ui;  // the run's boxes as the progress dialog shows them
 };
 
 TEST_F(FilePlacementTest, VersionNumbersComeFromTheFixedRecordOnly) {
@@ -110,7 +112,7 @@ TEST_F(FilePlacementTest, TheDecisionComparesMajorThenMinorAsNumbers) {
         MakePayload(c.incoming);
         const std::string before = ReadFile(m_dest);
 
-        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir), c.expected);
+        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui), c.expected);
 
         Lines expected{"Decompressed " + m_source + " to " + m_tempCopy};
         if (c.expected == Keep) expected.push_back("Will not expand to " + m_dest);
@@ -128,7 +130,7 @@ TEST_F(FilePlacementTest, ADestinationWithoutUsableVersionIsReplacedWithoutATemp
         m_log.Clear();
         DeleteFileA(m_dest.c_str());
         if (*existing) PlaceExisting(existing);
-        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir), Replace);
+        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui), Replace);
         EXPECT_EQ(m_log.Lines(), (Lines{"Failed to get version info from " + m_dest + ", will replace anyway"}));
         EXPECT_TRUE(TempDirIsEmpty());
     }
@@ -139,7 +141,7 @@ TEST_F(FilePlacementTest, AFailedTemporaryExpansionAbortsWithItsBox) {
     PlaceExisting("ver_4_2_1_0");
     const std::string before = ReadFile(m_dest);
     // No payload file: the expander shows its own box, then the decision its.
-    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir), Abort);
+    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui), Abort);
     EXPECT_EQ(m_log.Lines(), (Lines{"Failed to decompress " + m_source + " to " + m_tempCopy + ", must abort"}));
     ASSERT_EQ(m_boxes.Boxes().size(), 2u);
     const RecordedBox& box = m_boxes.Boxes()[1];
@@ -152,7 +154,7 @@ TEST_F(FilePlacementTest, AFailedTemporaryExpansionAbortsWithItsBox) {
     // A temporary directory that is missing fails the same way.
     MakePayload("ver_4_10_0_0");
     m_log.Clear();
-    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_dir.Path("no-temp")), Abort);
+    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_dir.Path("no-temp"), m_ui), Abort);
     EXPECT_EQ(m_boxes.Boxes().size(), 4u);
     EXPECT_EQ(ReadFile(m_dest), before);
 }

@@ -1,6 +1,7 @@
 #include "engine/shortcuts.h"
 
-#include "app/install_log.h"
+#include "app/run_boxes.h"
+#include "data/install_log.h"
 #include "data/file_list.h"
 #include "fw/app.h"
 #include "fw/message_box.h"
@@ -106,7 +107,8 @@ protected:
             theFileList.m_pShortcuts[i].m_pszTarget.Assign(shortcuts[i].target);
             theFileList.m_pShortcuts[i].m_pszDescription.Assign(shortcuts[i].description);
         }
-        CreateProgramShortcuts(&m_owner);
+        MessageBoxRunUi ui(m_owner.m_hWnd);  // the boxes as the progress dialog shows them
+        CreateProgramShortcuts(ui);
     }
 
     void ExpectLink(const Shortcut& shortcut) {

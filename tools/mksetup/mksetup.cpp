@@ -1,6 +1,7 @@
 #include "tools/mksetup/mksetup.h"
 
 #include "data/file_io.h"
+#include "data/medium_files.h"
 #include "data/scramble.h"
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_file.h"
@@ -35,7 +36,7 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 done, 1 errors found or a command failed, 2 wrong usage.\n";
 
-const char* const kBesideList[] = {"Setup2.txt", "terms.txt"};
+const char* const kBesideList[] = {kWelcomeTextName, kTermsFileName};
 
 int Usage(std::ostream& err, const std::string& problem) {
     err << "mksetup: " << problem << "\n\n" << kUsage;
@@ -187,7 +188,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 
     std::error_code ec;
     fs::create_directories(outDir, ec);
-    const fs::path drc = outDir / "setup.drc";
+    const fs::path drc = outDir / kFileListName;
     // Without a list the folder cannot pass for a finished distribution
     // until this build has written everything.
     fs::remove(drc, ec);

@@ -1,9 +1,9 @@
 // The installation run in-process: the progress dialog's modal loop and timer
 // run for real (on the test's display), message boxes are recorded and
 // answered through the seam, and the log is read through its line observer.
-#include "engine/decompress_dlg.h"
+#include "app/decompress_dlg.h"
 
-#include "app/install_log.h"
+#include "data/install_log.h"
 #include "data/file_list.h"
 #include "data/scramble.h"
 #include "engine/registry_values.h"

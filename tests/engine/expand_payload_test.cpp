@@ -1,6 +1,8 @@
-// The installer's ExpandFile: its boxes and results.
-#include "expand/expand_file.h"
+// The installer's ExpandFile: its boxes (shown as the progress dialog shows
+// them) and results.
+#include "engine/expand_payload.h"
 
+#include "app/run_boxes.h"
 #include "expand/lzhuf_encode.h"
 #include "fw/message_box.h"
 #include "tests/temp_dir.h"
@@ -31,7 +33,6 @@ protected:
     }
     void TearDown() override {
         SetMessageBoxHook(nullptr);
-        g_hWndProgress = nullptr;
     }
     static std::string Payload(const std::string& text) {
         std::vector<uint8_t> file;
@@ -49,12 +50,13 @@ protected:
 
     TempDir m_dir;
     std::vector<Box> m_boxes;
+    MessageBoxRunUi m_ui;
 };
 
 }  // namespace
 
 TEST_F(ExpandFileTest, ExpandsWithoutABox) {
-    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), m_dir.Path("out").c_str()), 0);
+    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui), 0);
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(m_dir.Read("out"), "Hello, installer\r\n");
 }
@@ -62,17 +64,17 @@ TEST_F(ExpandFileTest, ExpandsWithoutABox) {
 TEST_F(ExpandFileTest, ShowsEachFailureOwnedByTheProgressWindow) {
     // Before the progress dialog exists the boxes have no owner.
     const std::string missing = m_dir.Path("missing");
-    EXPECT_EQ(ExpandFile(missing.c_str(), m_dir.Path("out").c_str()), 1);
+    EXPECT_EQ(ExpandFile(missing.c_str(), m_dir.Path("out").c_str(), m_ui), 1);
     ExpectOneErrorBox("Erro de abertura no arquivo " + missing, nullptr);
 
     // The hook answers the boxes, so any handle can stand for the dialog.
     HWND progress = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
-    g_hWndProgress = progress;
+    m_ui.m_hWnd = progress;
     const std::string badDest = m_dir.Path("no-such-folder\\out");
-    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), badDest.c_str()), 1);
+    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), badDest.c_str(), m_ui), 1);
     ExpectOneErrorBox("Erro de abertura no arquivo " + badDest, progress);
 
-    EXPECT_EQ(ExpandFile(m_dir.Path("short").c_str(), m_dir.Path("empty").c_str()), 1);
+    EXPECT_EQ(ExpandFile(m_dir.Path("short").c_str(), m_dir.Path("empty").c_str(), m_ui), 1);
     ExpectOneErrorBox("Erro de leitura", progress);
     EXPECT_TRUE(m_dir.Exists("empty"));
     EXPECT_EQ(m_dir.Read("empty"), "");

@@ -3,9 +3,10 @@
 // Every step of the installation is one line: "%d %b %Y %H:%M:%S " in local
 // time, the message, CR LF. Until OpenLogFile succeeds, lines are gathered in
 // memory; they become the top of the file when it opens, and later lines go
-// straight to it. A line that names a shared file of the file list (the whole
-// composed line, timestamp included, any case) is dropped. The file is closed
-// when the log is destroyed at program exit. Win32-free, so it is tested natively.
+// straight to it. A line for which the filter handed to the log says so (the
+// program hands it the file list's shared-file test, which looks at the whole
+// composed line, timestamp included) is dropped. The file is closed when the
+// log is destroyed at program exit. Win32-free, so it is tested natively.
 #pragma once
 
 #include <cstdarg>
@@ -21,7 +22,7 @@ public:
     using Observer = std::function<void(const std::string& line)>;
 
     // |clock| gives the time of each line (default: std::time); |filter| says
-    // which composed lines to drop (default: IsSharedFile of the file list).
+    // which composed lines to drop (default: none).
     explicit InstallLog(Clock clock = Clock(), Filter filter = Filter());
     ~InstallLog();
     InstallLog(const InstallLog&) = delete;
@@ -38,6 +39,9 @@ public:
     // The lines gathered while no file is open (each with its CR LF); empty
     // again once they have been written to the opened file.
     const std::string& Pending() const { return m_strPending; }
+
+    // Replaces the filter; an empty one drops no line.
+    void SetFilter(Filter filter);
 
     // Seam for tests: |observer| sees every line that is kept (not filtered),
     // as composed, without CR LF, in addition to its normal way to the file or

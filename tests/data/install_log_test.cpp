@@ -1,4 +1,4 @@
-#include "app/install_log.h"
+#include "data/install_log.h"
 
 #include "tests/app/log_recorder.h"
 #include "tests/temp_dir.h"
@@ -63,7 +63,8 @@ TEST_F(InstallLogTest, AnOldLogIsReplacedNotAppendedTo) {
 
 TEST_F(InstallLogTest, SharedFileLinesAreDroppedInAnyCaseTheirNeighboursStay) {
     ScopedSharedFragments shared{"\\Windows\\System\\", "feb 2021 10:00:0"};
-    InstallLog log(Clock());  // the program's own filter: the file list's shared fragments
+    // The filter setup.exe hands its log: the file list's shared fragments.
+    InstallLog log(Clock(), [](const char* line) { return IsSharedFile(line); });
     m_now = 1641092645;
     WriteLog(log, "before");
     WriteLog(log, "Destination pathname: %s", "C:\\WINDOWS\\system\\msvcrt.dll");

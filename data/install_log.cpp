@@ -1,6 +1,4 @@
-#include "app/install_log.h"
-
-#include "data/file_list.h"
+#include "data/install_log.h"
 
 #include <utility>
 
@@ -18,8 +16,9 @@ InstallLog theLog;
 
 InstallLog::InstallLog(Clock clock, Filter filter) : m_clock(std::move(clock)), m_filter(std::move(filter)) {
     if (!m_clock) m_clock = [] { return std::time(nullptr); };
-    if (!m_filter) m_filter = [](const char* line) { return IsSharedFile(line); };
 }
+
+void InstallLog::SetFilter(Filter filter) { m_filter = std::move(filter); }
 
 InstallLog::~InstallLog() {
     if (m_pFile) std::fclose(m_pFile);
@@ -50,7 +49,7 @@ void InstallLog::WriteV(const char* format, va_list args) {
     if (written < 0) line[stamp] = '\0';
     line[sizeof line - 1] = '\0';
 
-    if (m_filter(line)) return;
+    if (m_filter && m_filter(line)) return;
 
     const size_t length = std::char_traits<char>::length(line);
     if (m_pFile) {

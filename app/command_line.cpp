@@ -1,0 +1,70 @@
+#include "app/command_line.h"
+
+#include "app/product_name.h"
+#include "data/ascii.h"
+
+#include <algorithm>
+#include <cctype>
+
+const char kCommandLineUsage[] =
+    "Usage: setup.exe [ProductName] [/S] [/D=directory]\n"
+    "ProductName: the name of the product, an asterisk for each blank\n"
+    "/S: install without any window, answering as the default buttons would\n"
+    "/D=directory: the destination directory, a full path, last on the line";
+
+namespace {
+
+constexpr char kDestDirSwitch[] = "/D=";
+
+bool IsUnattendedSwitch(const std::string& arg) { return UpperAscii(arg) == "/S"; }
+
+bool IsDestDirSwitch(const std::string& arg) { return UpperAscii(arg.substr(0, 3)) == kDestDirSwitch; }
+
+// The text after the first "/D=" that starts an argument of |rawLine|, without
+// the blanks at its end. Quotes are dropped: no Windows path holds one.
+std::string DestDirFromRawLine(const std::string& rawLine) {
+    const std::string upper = UpperAscii(rawLine);
+    size_t at = upper.find(kDestDirSwitch);
+    while (at != std::string::npos && at > 0 && std::string(" \t\"").find(rawLine[at - 1]) == std::string::npos)
+        at = upper.find(kDestDirSwitch, at + 1);
+    if (at == std::string::npos) return std::string();
+    std::string dir = rawLine.substr(at + 3);
+    dir.erase(std::remove(dir.begin(), dir.end(), '"'), dir.end());
+    while (!dir.empty() && (dir.back() == ' ' || dir.back() == '\t')) dir.pop_back();
+    return dir;
+}
+
+// A drive, a colon and a backslash, or a UNC path.
+bool IsFullPath(const std::string& dir) {
+    if (dir.size() >= 3 && std::isalpha(static_cast<unsigned char>(dir[0])) && dir[1] == ':' &&
+        (dir[2] == '\\' || dir[2] == '/'))
+        return true;
+    return dir.size() >= 3 && dir[0] == '\\' && dir[1] == '\\';
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& rawLine) {
+    CommandLine line;
+    int i = 1;
+    if (argc > 1 && argv[1] && !IsUnattendedSwitch(argv[1]) && !IsDestDirSwitch(argv[1])) {
+        line.productName = ProductNameFromArgs(argc, argv);
+        i = 2;
+    }
+    for (; i < argc && argv[i]; ++i) {
+        const std::string arg = argv[i];
+        if (IsUnattendedSwitch(arg)) {
+            line.unattended = true;
+        } else if (IsDestDirSwitch(arg)) {
+            // The rest of the line is the directory.
+            line.hasDestDir = true;
+            line.destDir = DestDirFromRawLine(rawLine);
+            if (!IsFullPath(line.destDir) && line.error.empty())
+                line.error = "The destination directory must be a full path: " + line.destDir;
+            break;
+        } else if (!arg.empty() && arg[0] == '/' && line.error.empty()) {
+            line.error = "Unknown switch: " + arg;
+        }
+    }
+    return line;
+}

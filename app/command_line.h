@@ -1,0 +1,29 @@
+// The command line of setup.exe:
+//
+//     setup.exe [ProductName] [/S] [/D=directory]
+//
+// The product name comes first (see ProductNameFromArgs); an argument that is
+// a known switch is never taken for it, so "setup.exe /S" installs with the
+// empty product name. /S installs without any window. /D= sets the
+// destination directory: a full path, the last thing on the line, taken as
+// it stands (blanks included, no quotes needed). Other arguments that do not
+// start with '/' are ignored. Win32-free, so it is tested natively.
+#pragma once
+
+#include <string>
+
+struct CommandLine {
+    std::string productName;
+    bool unattended = false;  // /S
+    bool hasDestDir = false;  // /D= was given
+    std::string destDir;      // its directory
+    std::string error;        // what is wrong with the line; empty when it is right
+};
+
+// Parses the argument vector |argv| (argc entries, the program's own path
+// first) as the C runtime splits the line, and takes the /D= directory from
+// the unsplit |rawLine|, so that its blanks stay as typed.
+CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& rawLine);
+
+// What the command line accepts, for the box that reports a wrong one.
+extern const char kCommandLineUsage[];

@@ -1,0 +1,29 @@
+#include "app/run_boxes.h"
+
+#include "fw/app.h"
+#include "fw/message_box.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+bool MessageBoxRunUi::ShowBox(RunBox kind, const std::string& text) {
+    switch (kind) {
+    case RunBox::kNotice:
+        ShowMessageBox(m_hWnd, text.c_str(), AfxGetAppName(), MB_OK);
+        return false;
+    case RunBox::kQuestion:
+        return ShowMessageBox(m_hWnd, text.c_str(), "Error", MB_YESNO) == IDYES;
+    case RunBox::kError:
+        ShowMessageBox(nullptr, text.c_str(), "Error", MB_ICONERROR);
+        return false;
+    case RunBox::kExpander:
+        ShowMessageBox(m_hWnd, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    return false;
+}
+
+void MessageBoxRunUi::ShowStatus(const std::string& text, int position) {
+    SetDlgItemTextA(m_hWnd, IDC_STATUS, text.c_str());
+    SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}

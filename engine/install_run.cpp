@@ -1,0 +1,200 @@
+#include "engine/install_run.h"
+
+#include "data/file_list.h"
+#include "data/file_list_win.h"
+#include "data/install_log.h"
+#include "data/medium_files.h"
+#include "engine/directory.h"
+#include "engine/expand_payload.h"
+#include "engine/file_placement.h"
+#include "engine/format_text.h"
+#include "engine/path_names.h"
+#include "engine/registry_values.h"
+#include "engine/shortcuts.h"
+
+#include <utility>
+
+InstallRun::InstallRun(RunUi& ui, std::string destDir) : m_ui(ui), m_strDestDir(std::move(destDir)) {}
+
+void InstallRun::Open() { WriteLog(theLog, "Decompression box opened"); }
+
+void InstallRun::Close() { WriteLog(theLog, "Destroying decompression box"); }
+
+int InstallRun::FileCount() const { return theFileList.m_nFiles; }
+
+RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
+    m_nStep = -1;
+    return RunResult{what, path, error};
+}
+
+RunResult InstallRun::Prepare(HWND owner) {
+    DWORD error = 0;
+    if (!EnsureDirectory(m_strDestDir + "\\", &error)) {
+        m_ui.ShowBox(RunBox::kNotice, "Failed to create destination directory, please check problem and restart install");
+        return End(RunOutcome::kDestDirFailed, m_strDestDir, error);
+    }
+    const std::string logPath = m_strDestDir + "\\SETUP.LOG";
+    if (!theLog.OpenLogFile(logPath) &&
+        !m_ui.ShowBox(RunBox::kQuestion, "Failed to create setup log file, do you wish try to continue?"))
+        return End(RunOutcome::kLogRefused, logPath);
+    // Also after "continue without a log file": the steps need the paths
+    // resolved against the destination directory.
+    if (!LoadFileList(owner, kFileListName, m_strDestDir.c_str())) {
+        WriteLog(theLog,
+                 "One or more files missing, LoadFileList(m_hWnd,\"setup.drc\",%s) failed. Installation aborted.",
+                 m_strDestDir.c_str());
+        m_ui.ShowBox(RunBox::kNotice, "One or more files missing, cannot continue installation");
+        return End(RunOutcome::kListFailed, kFileListName);
+    }
+    return CheckTemporaryDirectory();
+}
+
+RunResult InstallRun::CheckTemporaryDirectory() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    m_strTempPath = temp;
+    WriteLog(theLog, "Temporary path: %s", temp);
+    if (m_strTempPath.size() > 1 && m_strTempPath.back() == '\\') m_strTempPath.pop_back();
+
+    std::string withSlash = m_strTempPath + "\\";
+    if (!EnsureDirectory(withSlash)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
+
+    bool found, isDirectory;
+    {
+        FindFirst search(m_strTempPath);
+        found = search.Found();
+        isDirectory = search.IsDirectory();
+    }
+    if (!found) return RunResult();
+    if (isDirectory) {
+        WriteLog(theLog, "Temporary path exists and is ok");
+        return RunResult();
+    }
+    m_ui.ShowBox(RunBox::kError, FormatText("The specified Windows temporary directory setting is wrong.\nPlease "
+                                            "correct the problem and reinstall.\nWrong path: %s\n",
+                                            m_strTempPath.c_str()));
+    WriteLog(theLog, "Temporary path is a file, not a directory. Must abort installation");
+    return End(RunOutcome::kTempIsFile, m_strTempPath);
+}
+
+RunResult InstallRun::Step() {
+    if (m_nStep < 0) return RunResult();
+    const int i = m_nStep / 10;
+    switch (m_nStep % 10) {
+    case 0: return i < theFileList.m_nFiles ? CheckStep(i) : FinalStep();
+    case 1: return ExpandStep();
+    default: return RunResult();
+    }
+}
+
+RunResult InstallRun::CheckStep(int i) {
+    const FileEntry& entry = theFileList.m_pFiles[i];
+    m_strSource = entry.m_pszSource.OrEmpty();
+    std::string dest = entry.m_pszDest.OrEmpty();
+    std::string fileName = GetPathFileName(dest);
+
+    // A shared file is kept out of what the user sees.
+    std::string status = "Checking " + fileName;
+    if (!IsSharedFile(status.c_str())) m_ui.ShowStatus(status, i);
+
+    m_strDest = dest;
+    if (IsDllPath(dest)) {
+        WriteLog(theLog, "Destination pathname: %s", m_strDest.c_str());
+        IncrementSharedDllCount(m_strDest.c_str());
+        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui)) {
+        case Abort: return End(RunOutcome::kDllAborted, m_strDest);
+        case Keep: m_nStep += 10; return RunResult();
+        case Replace: break;
+        }
+    }
+    WriteLog(theLog, "Dest Path Name: %s", m_strDest.c_str());
+    m_ui.ShowStatus("Expanding " + fileName, i);
+    m_nStep += 1;
+    return RunResult();
+}
+
+RunResult InstallRun::ExpandStep() {
+    if (IsDllPath(m_strDest)) {
+        if (FileExists(m_strDest)) {
+            if (IsSharedFile(m_strDest.c_str())) {
+                // A shared DLL is never moved away (other programs load it
+                // from here); the newer one is written over it in place.
+                WriteLog(theLog, "Shared DLL is replaced in place, without backup");
+            } else if (BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui)) {
+                WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
+            } else {
+                WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
+                return End(RunOutcome::kBackupFailed, m_strDest);
+            }
+        } else {
+            WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
+        }
+    } else {
+        EnsureDirectory(m_strDest);
+    }
+
+    WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
+    if (ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui) != 0) {
+        std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
+        if (IsSharedFile(text.c_str())) {
+            m_ui.ShowBox(RunBox::kError,
+                         "Cannot decompress shared file. Please close all other applications and reinstall");
+            WriteLog(theLog, "Cannot decompress shared file, must abort");
+        } else {
+            m_ui.ShowBox(RunBox::kError, text);
+            WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
+        }
+        return End(RunOutcome::kExpandFailed, m_strDest);
+    }
+    WriteLog(theLog, "File decompressed ok");
+    m_nStep += 9;
+    return RunResult();
+}
+
+RunResult InstallRun::FinalStep() {
+    CreateProgramShortcuts(m_ui);
+    WriteRegistryEntries();
+    WriteLog(theLog, "End of Installation");
+    if (m_bDllsUpgraded) {
+        WriteLog(theLog, "Some dlls were upgraded");
+        m_ui.ShowBox(RunBox::kNotice, "Some system files (dlls) needed to be\nupgraded to newer versions. The old "
+                                      "versions\nwere moved to the directory BACKUP, below\nthe application's "
+                                      "directory.\n");
+    }
+    return End(RunOutcome::kCompleted);
+}
+
+void InstallRun::WriteRegistryEntries() {
+    // Set once any entry has been written: later failures are then not reported.
+    BOOL bWritten = FALSE;
+    for (int i = 0; i < theFileList.m_nRegEntries; ++i) {
+        const RegistryEntry& entry = theFileList.m_pRegEntries[i];
+        const char* type = entry.m_pszType;
+        bool unknownType = false;
+        if (type && lstrcmpiA(type, "SZ") == 0) {
+            if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep)) {
+                WriteLog(theLog, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
+                bWritten = TRUE;
+                continue;
+            }
+        } else if (type && lstrcmpiA(type, "DWORD") == 0) {
+            if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep)) {
+                WriteLog(theLog, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
+                         static_cast<unsigned>(entry.m_dwValue));
+                bWritten = TRUE;
+                continue;
+            }
+        } else {
+            unknownType = true;
+        }
+        if (bWritten) continue;
+        if (unknownType) {
+            WriteLog(theLog, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
+        } else {
+            WriteLog(theLog, "Registry not successfully updated");
+            m_ui.ShowBox(RunBox::kNotice, "Uninstall information could not successfully\nbe input to registry. The "
+                                          "program can run normally,\nbut its uninstallation will have to be "
+                                          "done\nmanually.");
+        }
+    }
+}

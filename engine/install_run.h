@@ -1,0 +1,75 @@
+// The installation run without windows: the preparation, then for every file
+// entry a check step and an expand step, then a final step that creates the
+// shortcuts and writes the registry values. Each call returns what happened;
+// the run writes its own log lines and says through a RunUi what the user is
+// to see. Whoever drives it decides the pace: the progress dialog takes one
+// step per timer tick, an installation without windows one after another.
+// Nothing is rolled back after a failure.
+#pragma once
+
+#include "engine/run_ui.h"
+
+#include <windows.h>
+
+#include <string>
+
+enum class RunOutcome {
+    kGoingOn,        // the step is done and more are to come
+    kCompleted,      // the final step is done: the installation is complete
+    kDestDirFailed,  // the destination directory cannot be created (path, error)
+    kLogRefused,     // SETUP.LOG cannot be created and the question was answered No (path)
+    kListFailed,     // the file list cannot be loaded again (path: the list's name)
+    kTempIsFile,     // the temporary path names a file (path)
+    kDllAborted,     // the version decision of a DLL failed (path: the DLL)
+    kBackupFailed,   // an existing DLL cannot be saved into Backup (path: the DLL)
+    kExpandFailed,   // a payload cannot be expanded into place (path: the destination)
+};
+
+struct RunResult {
+    RunOutcome what = RunOutcome::kGoingOn;
+    std::string path;  // the file or directory the outcome concerns
+    DWORD error = 0;   // the Windows error code, where there is one
+
+    bool Failed() const { return what != RunOutcome::kGoingOn && what != RunOutcome::kCompleted; }
+};
+
+class InstallRun {
+public:
+    // A run into |destDir|, the application directory that ?APPDIR? and the
+    // backup directory refer to.
+    InstallRun(RunUi& ui, std::string destDir);
+
+    // Logs "Decompression box opened": the run's first line.
+    void Open();
+    // Creates the destination directory, opens SETUP.LOG there, loads the
+    // file list again with the destination (|owner| is the shell's owner
+    // window for the folder look-ups; null without windows) and checks the
+    // temporary directory. kGoingOn when the steps may begin.
+    RunResult Prepare(HWND owner);
+    // One step: check or expand the current entry, or the final step. After
+    // the final step or a failure the run is over: Step then does nothing
+    // and returns kGoingOn.
+    RunResult Step();
+    // Logs "Destroying decompression box": the run's last line.
+    void Close();
+
+    bool Over() const { return m_nStep < 0; }
+    // Number of file entries of the (reloaded) file list, for the progress range.
+    int FileCount() const;
+
+private:
+    RunResult CheckTemporaryDirectory();
+    RunResult CheckStep(int i);
+    RunResult ExpandStep();
+    RunResult FinalStep();
+    void WriteRegistryEntries();
+    RunResult End(RunOutcome what, const std::string& path = std::string(), DWORD error = 0);
+
+    RunUi& m_ui;
+    int m_nStep = 0;               // 10*i check entry i, 10*i+1 expand it, 10*n final, -1 over
+    BOOL m_bDllsUpgraded = FALSE;  // an older DLL was moved into the backup directory
+    std::string m_strSource;       // source name of the current entry
+    std::string m_strDest;         // destination path of the current entry
+    std::string m_strDestDir;      // the destination (application) directory
+    std::string m_strTempPath;     // the temporary directory, without a trailing backslash
+};

@@ -1,0 +1,117 @@
+// The installation run without windows, in-process: each call returns what
+// happened and writes its log lines, and every box goes to the RunUi; no
+// message box and no window appears.
+#include "engine/install_run.h"
+
+#include "data/file_list.h"
+#include "data/install_log.h"
+#include "fw/message_box.h"
+#include "tests/app/log_recorder.h"
+#include "tests/medium_bytes.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class RecordingUi : public RunUi {
+public:
+    bool ShowBox(RunBox kind, const std::string& text) override {
+        boxes.emplace_back(kind, text);
+        return false;
+    }
+    void ShowStatus(const std::string& text, int position) override {
+        statuses.push_back(text + " @" + std::to_string(position));
+    }
+    std::vector<std::pair<RunBox, std::string>> boxes;
+    std::vector<std::string> statuses;
+};
+
+BOOL CALLBACK CountVisible(HWND hWnd, LPARAM counter) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(hWnd, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(hWnd)) ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+// The visible top-level windows of this process.
+int VisibleWindows() {
+    int count = 0;
+    EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+class InstallRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        theLog.ResetForTests();
+        SetMessageBoxHook([](HWND, const char* text, const char*, UINT) {
+            ADD_FAILURE() << "a message box: " << text;
+            return IDOK;
+        });
+        m_windowsBefore = VisibleWindows();
+    }
+    void TearDown() override {
+        EXPECT_EQ(VisibleWindows(), m_windowsBefore);
+        SetMessageBoxHook(nullptr);
+        theLog.ResetForTests();
+        theFileList.Clear();
+    }
+
+    TempDir m_dir;
+    std::string m_app = m_dir.Path("App");
+    ScopedWorkingDirectory m_cwd{m_dir.Path()};
+    int m_windowsBefore = 0;
+    LogRecorder m_log;
+    RecordingUi m_ui;
+};
+
+TEST_F(InstallRunTest, AFailingStepReturnsItsResultAndLogLine) {
+    m_dir.Write("a.cmp", PackedPayload("first"));
+    m_dir.Write("setup.drc",
+                ScrambledList("F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\nF;a.cmp;?APPDIR?\\c.txt\r\n"));
+    InstallRun run(m_ui, m_app);
+    run.Open();
+    ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
+    EXPECT_EQ(run.FileCount(), 3);
+
+    std::vector<RunResult> results;
+    while (!run.Over()) results.push_back(run.Step());
+    // a: check, expand; b: check, then its expansion fails.
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_FALSE(results[2].Failed());
+    EXPECT_EQ(results[3].what, RunOutcome::kExpandFailed);
+    EXPECT_EQ(results[3].path, m_app + "\\b.txt");
+    EXPECT_EQ(m_log.Lines().back(), "Failed to decompress to " + m_app + "\\b.txt, must abort");
+    EXPECT_EQ(m_ui.boxes, (std::vector<std::pair<RunBox, std::string>>{
+                              {RunBox::kExpander, "Erro de abertura no arquivo b.cmp"},
+                              {RunBox::kError, "Failed to decompress file\n" + m_app + "\\b.txt\nIs file in use?"}}));
+    EXPECT_EQ(m_ui.statuses, (std::vector<std::string>{"Checking a.txt @0", "Expanding a.txt @0",
+                                                        "Checking b.txt @1", "Expanding b.txt @1"}));
+    EXPECT_EQ(m_dir.Read("App\\a.txt"), "first");
+    EXPECT_FALSE(m_dir.Exists("App\\c.txt"));
+
+    // Over is over: nothing more happens.
+    EXPECT_EQ(run.Step().what, RunOutcome::kGoingOn);
+    EXPECT_EQ(m_ui.boxes.size(), 2u);
+}
+
+TEST_F(InstallRunTest, ADestinationThatCannotBeMadeGivesItsWindowsErrorCode) {
+    m_dir.Write("setup.drc", ScrambledList("F;a.cmp;?APPDIR?\\a.txt\r\n"));
+    m_dir.Write("blocker", "a plain file");
+    const std::string app = m_dir.Path("blocker") + "\\App";
+    InstallRun run(m_ui, app);
+    RunResult result = run.Prepare(nullptr);
+    EXPECT_EQ(result.what, RunOutcome::kDestDirFailed);
+    EXPECT_EQ(result.path, app);
+    EXPECT_NE(result.error, 0u);
+    EXPECT_TRUE(run.Over());
+    ASSERT_EQ(m_ui.boxes.size(), 1u);
+    EXPECT_EQ(m_ui.boxes[0].first, RunBox::kNotice);
+}
+
+}  // namespace
