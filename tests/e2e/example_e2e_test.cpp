@@ -11,6 +11,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -121,10 +122,19 @@ protected:
 
 TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
     std::string exampleFiles = BinDir() + "\\..\\example-files";
-    std::ostringstream out, err;
-    ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), exampleFiles, m_medium.Path("cd")}, out, err), 0)
-        << err.str();
-    TempDir& medium = m_medium;
+    // The distribution folder as mksetup writes it, with setup.exe beside the
+    // list; or, with SETUP_E2E_MEDIUM naming a folder of this machine, one that
+    // the native mksetup packed and signed (the signed_medium test).
+    std::string dist = m_medium.Path("cd");
+    if (const char* given = std::getenv("SETUP_E2E_MEDIUM")) {
+        dist = std::string("Z:") + given;
+        std::replace(dist.begin(), dist.end(), '/', '\\');
+    } else {
+        std::ostringstream out, err;
+        ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), exampleFiles, dist}, out, err), 0)
+            << err.str();
+        CopyFileA((BinDir() + "\\setup.exe").c_str(), (dist + "\\setup.exe").c_str(), FALSE);
+    }
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     m_systemDll = std::string(system) + "\\example.dll";
@@ -135,9 +145,6 @@ TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
     ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\no_version.dll").c_str(), m_systemDll.c_str(), FALSE));
     DWORD countBefore = SharedDllCount(m_systemDll);
 
-    // The distribution folder as mksetup wrote it, with setup.exe beside the list.
-    std::string dist = medium.Path("cd");
-    CopyFileA((BinDir() + "\\setup.exe").c_str(), (dist + "\\setup.exe").c_str(), FALSE);
     ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", "Example*Product", dist));
 
     SeenWindow welcome = Expect("the welcome page");
