@@ -4,10 +4,10 @@
 #include "data/scramble.h"
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_file.h"
+#include "res/version.h"
 #include "tools/mksetup/list_check.h"
 #include "tools/mksetup/mksetup_files.h"
 #include "tools/mksetup/sign.h"
-#include "res/version.h"
 
 #include <cstdio>
 #include <filesystem>
