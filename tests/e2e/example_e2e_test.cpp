@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -118,11 +119,20 @@ protected:
 
     // Packs the example with mksetup into m_dist, with setup.exe beside it,
     // and puts an older example.dll in place.
+    // With SETUP_E2E_MEDIUM naming a folder of this machine, the medium is
+    // one that the native mksetup packed and signed (the signed_medium test).
     void PackExample() {
-        std::ostringstream out, err;
-        ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), m_exampleFiles, m_medium.Path("cd")}, out, err),
-                  0)
-            << err.str();
+        m_dist = m_medium.Path("cd");
+        if (const char* given = std::getenv("SETUP_E2E_MEDIUM")) {
+            m_dist = std::string("Z:") + given;
+            std::replace(m_dist.begin(), m_dist.end(), '/', '\\');
+        } else {
+            std::ostringstream out, err;
+            ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), m_exampleFiles, m_dist}, out, err), 0)
+                << err.str();
+            // The distribution folder as mksetup wrote it, with setup.exe beside the list.
+            CopyFileA((BinDir() + "\\setup.exe").c_str(), (m_dist + "\\setup.exe").c_str(), FALSE);
+        }
         char system[MAX_PATH];
         GetSystemDirectoryA(system, MAX_PATH);
         m_systemDll = std::string(system) + "\\example.dll";
@@ -132,10 +142,6 @@ protected:
         ASSERT_FALSE(m_oldDll.empty());
         ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\no_version.dll").c_str(), m_systemDll.c_str(), FALSE));
         m_countBefore = SharedDllCount(m_systemDll);
-
-        // The distribution folder as mksetup wrote it, with setup.exe beside the list.
-        m_dist = m_medium.Path("cd");
-        CopyFileA((BinDir() + "\\setup.exe").c_str(), (m_dist + "\\setup.exe").c_str(), FALSE);
     }
     // The example installed into |app|, as its SETUP.LOG |log| says too.
     void ExpectExampleInstalled(const std::string& app, const std::vector<std::string>& log) {

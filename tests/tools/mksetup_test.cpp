@@ -32,6 +32,30 @@ std::string RandomBytes(size_t n, unsigned seed) {
     return s;
 }
 
+// The headers of a PE32 image, with a certificate table (a signature) at its
+// end when |signature| is set.
+std::string FakePe(bool signature) {
+    std::string pe(0x40 + 4 + 20 + 224, '\0');
+    auto put = [&](size_t at, uint32_t value, size_t bytes) {
+        for (size_t i = 0; i < bytes; ++i)
+            pe[at + i] = char(value >> (8 * i));
+    };
+    pe[0] = 'M', pe[1] = 'Z';
+    put(0x3C, 0x40, 4);
+    pe.replace(0x40, 4, std::string("PE\0\0", 4));
+    put(0x44, 0x14C, 2);        // i386
+    put(0x44 + 16, 224, 2);     // size of the optional header
+    const size_t optional = 0x44 + 20;
+    put(optional, 0x10B, 2);    // PE32
+    put(optional + 92, 16, 4);  // data directories
+    if (signature) {
+        put(optional + 96 + 4 * 8, uint32_t(pe.size()), 4);
+        put(optional + 96 + 4 * 8 + 4, 16, 4);
+        pe += std::string(16, 'S');
+    }
+    return pe;
+}
+
 bool HasTemporaryFiles(const std::string& folder) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.path().string().find(".mksetup-tmp") != std::string::npos)
@@ -172,4 +196,43 @@ TEST_F(MksetupTest, UsageMistakesAndHelp) {
     const Outcome help = Mksetup({"--help"});
     EXPECT_EQ(help.status, kExitOk);
     EXPECT_NE(help.out.find("build LIST SOURCE_DIR OUT_DIR [--setup-exe PATH]"), std::string::npos);
+}
+
+TEST_F(MksetupTest, SignRunsTheCommandOnSetupExeAndChecksWhatItLeaves) {
+    m_dir.Write("bin/setup.exe", FakePe(false));
+    m_dir.Write("signed.exe", FakePe(true));
+    // A folder name that needs quoting in either shell.
+    const std::string dist = m_dir.Path("it's signed");
+    auto build = [&](const std::string& command) {
+        return Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), dist, "--setup-exe",
+                        m_dir.Path("bin/setup.exe"), "--sign", command});
+    };
+#if defined(_WIN32)
+    const std::string sign = "copy /y \"" + m_dir.Path("signed.exe") + "\" {} >nul";
+#else
+    const std::string sign = "cp '" + m_dir.Path("signed.exe") + "' {}";
+#endif
+    const std::string setupExe = dist + (dist.find('\\') != std::string::npos ? "\\" : "/") + "setup.exe";
+    Outcome r = build(sign);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(m_dir.Read("it's signed/setup.exe"), FakePe(true));
+    EXPECT_NE(r.out.find("signed " + setupExe + "\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(m_dir.Exists("it's signed/setup.drc"));
+
+    // A failing command, one that leaves no PE file and one that leaves it
+    // unsigned: the build fails and leaves no setup.drc.
+    const std::pair<std::string, std::string> failures[] = {
+        {"exit 3", "the signing command failed with exit status 3 on " + setupExe},
+        {"echo broken> {}", "the signing command left no valid PE file at " + setupExe},
+        {"exit 0", "the signing command ended well but left " + setupExe + " without a signature"}};
+    for (const auto& failure : failures) {
+        r = build(failure.first);
+        EXPECT_EQ(r.status, kExitFailed) << failure.first;
+        EXPECT_NE(r.err.find(failure.second), std::string::npos) << r.err;
+        EXPECT_FALSE(m_dir.Exists("it's signed/setup.drc")) << failure.first;
+    }
+
+    // Nothing to sign without setup.exe, and no command.
+    EXPECT_EQ(Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), dist, "--sign", "true"}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), dist, "--sign"}).status, kExitUsage);
 }

@@ -5,8 +5,10 @@
 #include "data/scramble.h"
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_file.h"
+#include "res/version.h"
 #include "tools/mksetup/list_check.h"
 #include "tools/mksetup/mksetup_files.h"
+#include "tools/mksetup/sign.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -21,11 +23,14 @@ namespace {
 const char kUsage[] =
     "usage: mksetup COMMAND ARGUMENTS\n"
     "\n"
-    "  build LIST SOURCE_DIR OUT_DIR [--setup-exe PATH]\n"
+    "  build LIST SOURCE_DIR OUT_DIR [--setup-exe PATH] [--sign COMMAND]\n"
     "      Checks the plain file list LIST, compresses every F source found in\n"
     "      SOURCE_DIR into OUT_DIR under the same name, writes OUT_DIR/setup.drc\n"
     "      (the scrambled list), copies Setup2.txt and terms.txt from beside LIST\n"
     "      when they are there, and PATH as OUT_DIR/setup.exe when given.\n"
+    "      --sign runs COMMAND through the shell on setup.exe in OUT_DIR, with\n"
+    "      each {} replaced by its quoted path; the build fails when COMMAND\n"
+    "      fails or leaves no signed PE file.\n"
     "  check LIST [SOURCE_DIR]\n"
     "      Reports errors and warnings as LIST:LINE: message; with SOURCE_DIR also\n"
     "      every F source that is not there.\n"
@@ -33,6 +38,7 @@ const char kUsage[] =
     "  expand IN OUT       Expands the compressed file IN into OUT.\n"
     "  show FILE           Writes the plain list of a setup.drc to standard output.\n"
     "  --help              Shows this text.\n"
+    "  --version           Shows the version.\n"
     "\n"
     "Exit status: 0 done, 1 errors found or a command failed, 2 wrong usage.\n";
 
@@ -143,12 +149,16 @@ bool CopyFile(const std::string& from, const std::string& to, std::ostream& err)
 
 int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
     std::vector<std::string> positional;
-    std::string setupExe;
+    std::string setupExe, signCommand;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--setup-exe") {
             if (++i == args.size())
                 return Usage(err, "--setup-exe needs a PATH");
             setupExe = args[i];
+        } else if (args[i] == "--sign") {
+            if (++i == args.size() || args[i].empty())
+                return Usage(err, "--sign needs a COMMAND");
+            signCommand = args[i];
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             return Usage(err, "unknown option " + args[i]);
         } else {
@@ -157,6 +167,8 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     }
     if (positional.size() != 3)
         return Usage(err, "build takes LIST, SOURCE_DIR and OUT_DIR");
+    if (!signCommand.empty() && setupExe.empty())
+        return Usage(err, "--sign signs setup.exe, which needs --setup-exe");
     const std::string& listName = positional[0];
     const std::string& sourceDir = positional[1];
     const fs::path outDir = positional[2];
@@ -231,8 +243,16 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         if (fs::exists(beside, ec) && !CopyFile(beside.string(), (outDir / name).string(), err))
             return kExitFailed;
     }
-    if (!setupExe.empty() && !CopyFile(setupExe, (outDir / "setup.exe").string(), err))
+    const std::string setupExeOut = (outDir / "setup.exe").string();
+    if (!setupExe.empty() && !CopyFile(setupExe, setupExeOut, err))
         return kExitFailed;
+    // Signed before setup.drc is written: a failed signing leaves no finished folder.
+    if (!signCommand.empty()) {
+        out.flush();
+        if (!SignFiles(signCommand, {setupExeOut}, err))
+            return kExitFailed;
+        out << "signed " << setupExeOut << "\n";
+    }
 
     std::vector<uint8_t> scrambled = list;
     ScrambleBuffer(scrambled.data(), scrambled.size());
@@ -326,6 +346,10 @@ int RunMksetup(const std::vector<std::string>& args, std::ostream& out, std::ost
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;
+        return kExitOk;
+    }
+    if (command == "--version") {
+        out << "mksetup " SETUP_VERSION_TEXT "\n";
         return kExitOk;
     }
     if (command == "build")
