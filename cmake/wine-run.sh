@@ -15,6 +15,11 @@ export WINEPREFIX
 . "$(dirname "$0")/../scripts/env.sh"
 [ -f "$WINEPREFIX/system.reg" ] || boot_prefix
 # Every test case is a process of its own: a server that stays for a while
-# saves each of them starting one (about a second).
-wineserver -p30 2>/dev/null || true
+# saves each of them starting one (about a second). Neither the server nor
+# the prefix's service processes, which live as long as it does, may hold on
+# to our output, or whoever reads it (ctest) waits for them to end: they are
+# started here, away from it.
+if wineserver -p30 </dev/null >/dev/null 2>&1; then
+    $SETUP_WINE cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
 exec $SETUP_WINE "$@"
