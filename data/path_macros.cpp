@@ -26,7 +26,7 @@ size_t FindOutsideSpans(const std::string& text, const std::string& name, const 
 
 void ExpandPathMacrosWith(MacroValues& values, std::string& text, const char* appDir) {
     Spans spans;
-    for (;;) {
+    for (int replacements = 0;; ++replacements) {
         int macro = kMacroCount;
         size_t pos = std::string::npos;
         for (int m = 0; m < kMacroCount; ++m) {
@@ -36,7 +36,7 @@ void ExpandPathMacrosWith(MacroValues& values, std::string& text, const char* ap
                 break;
             }
         }
-        if (macro == kMacroCount) return;
+        if (macro == kMacroCount || replacements == kMaxMacroReplacements) return;
 
         std::string value;
         switch (macro) {
@@ -51,6 +51,7 @@ void ExpandPathMacrosWith(MacroValues& values, std::string& text, const char* ap
             break;
         }
         size_t nameLength = std::char_traits<char>::length(kPathMacroNames[macro]);
+        if (text.size() - nameLength + value.size() > kMaxExpandedLength) return;
         text.replace(pos, nameLength, value);
         // Shift the spans that lie after the replaced macro.
         for (auto& span : spans) {
