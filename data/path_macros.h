@@ -30,9 +30,10 @@ constexpr const char* kAppDirPlaceholder = "APPDIR";
 
 // Bounds of one expansion. A looked-up value is scanned again, so a value that
 // names its own macro (a ProgramFilesDir of "?PRGFDIR?") or two values that
-// name each other would never end. A line holds at most 64 macros and a
-// system path at most 260 characters, so no real text comes near either bound.
-constexpr int kMaxMacroReplacements = 256;
+// name each other would never end. The shortest macro has 8 characters, so a
+// line of 518 holds at most 64, and real values (paths) add none: no real text
+// needs more replacements, nor comes near the length of the longest Windows path.
+constexpr int kMaxMacroReplacements = 64;
 constexpr size_t kMaxExpandedLength = 32767;
 
 // Replaces, one occurrence per pass and in the order ?WINDOWS?, ?SYSTEM?,
