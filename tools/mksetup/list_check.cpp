@@ -23,6 +23,14 @@ bool HoldsMacro(const std::string& text) {
     return false;
 }
 
+// True when |text| holds a macro whose name holds the character |c|.
+bool HoldsMacroNaming(const std::string& text, char c) {
+    for (const char* macro : kPathMacroNames)
+        if (text.find(macro) != std::string::npos && std::string(macro).find(c) != std::string::npos)
+            return true;
+    return false;
+}
+
 class Checker {
 public:
     explicit Checker(const SourceFinder& findSource) : m_findSource(findSource) {}
@@ -86,9 +94,13 @@ void Checker::Line(const ListLine& line, char dropped) {
     else if (letter == 'L')
         ShortcutRecord(n, sep, body);
     Macros(n, body);
+    // The installer expands macros before it splits the text.
     if (sep == '\\' && (letter == 'K' || letter == 'L') && HoldsMacro(body))
         Warn(n, "the separator is '\\' and the text holds a macro; the installer expands macros before it "
                 "splits, so the backslashes of the expanded path split the text too");
+    else if (split && HoldsMacroNaming(body, sep))
+        Warn(n, "the separator " + Quoted(std::string(1, sep)) + " is part of a macro the text holds; the "
+                "installer expands macros before it splits, so that separator is gone");
 }
 
 // Every ?WORD? must be one of the five macros, written in upper case.
@@ -129,6 +141,9 @@ void Checker::FileRecord(int line, char sep, const std::string& body) {
     }
     std::string source, dest;
     SplitAtFirst(body, sep, source, dest);
+    if (HoldsMacro(source))
+        Error(line, "source name " + Quoted(source) + " holds a macro; the installer would look for the expanded "
+                    "name, not for the packed file");
     const std::vector<std::string> parts = SourcePathParts(source);
     if (parts.empty())
         Error(line, "source name " + Quoted(source) + " leads outside the distribution folder");
