@@ -1,4 +1,4 @@
-// Helpers shared by the libFuzzer targets of the file list.
+// Helpers shared by the libFuzzer targets.
 #pragma once
 
 #include "data/file_list.h"
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+// Ends the run as a finding when |condition| does not hold.
 inline void Check(bool condition, const char* what) {
     if (!condition) {
         std::fprintf(stderr, "fuzz: %s\n", what);

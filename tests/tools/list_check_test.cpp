@@ -86,6 +86,12 @@ TEST(ListCheck, HostileBytesNamesAndSplits) {
               "1 warning: the separator is '\\' and the text holds a macro; the installer expands macros before "
               "it splits, so the backslashes of the expanded path split the text too");
     EXPECT_EQ(OnlyIssue("F\\a\\?APPDIR?\\a\r\n"), "0 issues");   // an F line splits at the first only
+    EXPECT_EQ(OnlyIssue("FR;a;?APPDIR?\r\n"),
+              "1 warning: the separator 'R' is part of a macro the text holds; the installer expands macros before "
+              "it splits, so that separator is gone");
+    EXPECT_EQ(OnlyIssue("F;?APPDIR?\\a;b\r\n"),
+              "1 error: source name '?APPDIR?\\a' holds a macro; the installer would look for the expanded name, "
+              "not for the packed file");
 }
 
 TEST(ListCheck, SourcesAreListedOnceInOrder) {
