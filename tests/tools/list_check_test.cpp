@@ -85,6 +85,9 @@ TEST(ListCheck, HostileBytesNamesAndSplits) {
     EXPECT_EQ(OnlyIssue("L\\?STARTMENU?\\Example.lnk\\target\\Example\r\n"),
               "1 warning: the separator is '\\' and the text holds a macro; the installer expands macros before "
               "it splits, so the backslashes of the expanded path split the text too");
+    EXPECT_EQ(OnlyIssue("K:SZ:HKEY_CURRENT_USER:Software:v:?APPDIR?\r\n"),
+              "1 warning: the separator is ':' and the text holds a macro; the installer expands macros before "
+              "it splits, so the drive's colon in the expanded path splits the text too");
     EXPECT_EQ(OnlyIssue("F\\a\\?APPDIR?\\a\r\n"), "0 issues");   // an F line splits at the first only
     EXPECT_EQ(OnlyIssue("FR;a;?APPDIR?\r\n"),
               "1 warning: the separator 'R' is part of a macro the text holds; the installer expands macros before "

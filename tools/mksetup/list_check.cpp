@@ -71,15 +71,15 @@ void Checker::Line(const ListLine& line, char dropped) {
     const char letter = UpperAscii(line.text[0]);
     const char sep = line.text[1];
     const std::string body = line.text.substr(2);
-    const bool split = letter == 'F' || letter == 'K' || letter == 'L';
+    const bool splits = letter == 'F' || letter == 'K' || letter == 'L';
     if (letter == ';')
         return;
-    if (!split && letter != 'H' && letter != 'X') {
+    if (!splits && letter != 'H' && letter != 'X') {
         Error(n, "unknown record letter " + Quoted(std::string(1, line.text[0])) +
                      "; the installer stops loading the list here");
         return;
     }
-    if (split && sep == '\0') {
+    if (splits && sep == '\0') {
         Error(n, "the separator is a NUL byte; the installer cannot split a text at it");
         return;
     }
@@ -94,11 +94,15 @@ void Checker::Line(const ListLine& line, char dropped) {
     else if (letter == 'L')
         ShortcutRecord(n, sep, body);
     Macros(n, body);
-    // The installer expands macros before it splits the text.
-    if (sep == '\\' && (letter == 'K' || letter == 'L') && HoldsMacro(body))
-        Warn(n, "the separator is '\\' and the text holds a macro; the installer expands macros before it "
-                "splits, so the backslashes of the expanded path split the text too");
-    else if (split && HoldsMacroNaming(body, sep))
+    // The installer expands macros before it splits the text. Every path a
+    // macro stands for holds backslashes and, but for a network path, a
+    // drive's colon; a K or L line is split at its last separator too.
+    if ((sep == '\\' || sep == ':') && (letter == 'K' || letter == 'L') && HoldsMacro(body))
+        Warn(n, "the separator is " + Quoted(std::string(1, sep)) + " and the text holds a macro; the installer "
+                "expands macros before it splits, so the " +
+                (sep == ':' ? "drive's colon in the expanded path splits" : "backslashes of the expanded path split") +
+                " the text too");
+    else if (splits && HoldsMacroNaming(body, sep))
         Warn(n, "the separator " + Quoted(std::string(1, sep)) + " is part of a macro the text holds; the "
                 "installer expands macros before it splits, so that separator is gone");
 }

@@ -371,7 +371,8 @@ int RunMksetup(const std::vector<std::string>& args, std::ostream& out, std::ost
     try {
         return RunCommand(args, out, err, terminal);
     } catch (const fs::filesystem_error& e) {
-        err << "mksetup: " << e.path1().string() << ": " << e.code().message() << "\n";
+        err << "mksetup: " << (e.path1().empty() ? std::string() : e.path1().string() + ": ") << e.code().message()
+            << "\n";
     } catch (const std::exception& e) {
         err << "mksetup: " << e.what() << "\n";
     }
