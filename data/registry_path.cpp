@@ -21,27 +21,23 @@ void RegKey::Close() {
     m_hKey = nullptr;
 }
 
-HKEY RegistryRootFromName(const char* name) {
-    static const HKEY kRoots[kRegistryRootCount] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
-                                                    HKEY_USERS};
-    int index = RegistryRootIndex(name);
-    return index < 0 ? nullptr : kRoots[index];
-}
-
 bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode, const char* keyClass,
                       const std::function<bool(HKEY key, const char* valueName)>& atValue) {
-    const char* end = std::strchr(path, sep);
-    if (!end) return parent != nullptr && atValue(parent, path);
-
-    std::string name(path, end);
-    if (!parent) {
-        HKEY root = RegistryRootFromName(name.c_str());
-        return root != nullptr && WalkRegistryPath(end + 1, sep, root, mode, keyClass, atValue);
+    RegistryPathParts parts;
+    if (SplitRegistryPath(path, sep, parent == nullptr, parts) != RegistryPathFault::kNone) return false;
+    static const HKEY kRoots[kRegistryRootCount] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
+                                                    HKEY_USERS};
+    HKEY current = parent ? parent : kRoots[parts.root];
+    // An array closes its keys in reverse order, the deepest first.
+    std::unique_ptr<RegKey[]> opened(new RegKey[parts.keys.size()]);
+    for (size_t i = 0; i < parts.keys.size(); ++i) {
+        const char* name = parts.keys[i].c_str();
+        LONG rc = mode == RegistryWalk::kRead ? opened[i].Open(current, name)
+                                              : opened[i].Create(current, name, keyClass);
+        if (rc != ERROR_SUCCESS) return false;
+        current = opened[i].Get();
     }
-    RegKey key;
-    LONG rc = mode == RegistryWalk::kRead ? key.Open(parent, name.c_str()) : key.Create(parent, name.c_str(), keyClass);
-    if (rc != ERROR_SUCCESS) return false;
-    return WalkRegistryPath(end + 1, sep, key.Get(), mode, keyClass, atValue);
+    return atValue(current, parts.valueName.c_str());
 }
 
 std::unique_ptr<char[]> ReadRegistryString(const char* path, char sep, HKEY parent) {

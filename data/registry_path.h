@@ -32,10 +32,6 @@ private:
     HKEY m_hKey = nullptr;
 };
 
-// The predefined key of a root name, compared without regard to case; null
-// for any other name.
-HKEY RegistryRootFromName(const char* name);
-
 // How a walk gets from one level of the path to the next.
 enum class RegistryWalk {
     kRead,    // open each key with KEY_READ
@@ -44,9 +40,10 @@ enum class RegistryWalk {
 
 // Walks |path| level by level below |parent| (null: the path starts with a
 // root name), then calls |atValue| with the deepest key and the value name.
-// Each opened key is closed when the walk returns from it. False when a root
-// name is wrong, a key cannot be opened or created, the path has no
-// separator (a bare value name has no key), or |atValue| returns false.
+// Each opened key is closed when the walk returns. False, without any
+// registry call, when the separator is NUL, a root name is wrong or the path
+// has no separator (a bare value name has no key); false when a key cannot be
+// opened or created or |atValue| returns false.
 bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode, const char* keyClass,
                       const std::function<bool(HKEY key, const char* valueName)>& atValue);
 

@@ -7,6 +7,7 @@
 #include "expand/lzhuf_decode.h"
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_scheme.h"
+#include "fuzz/fuzz_support.h"
 #include "tests/expand/lzhuf_baseline.h"
 
 #include <algorithm>
@@ -20,13 +21,6 @@ namespace {
 // The header may state up to 2 GB, which the decoder would honour with zero
 // bits; the fuzzer keeps the work per input small instead.
 constexpr int32_t kMaxSize = 1 << 16;
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz_decode: %s\n", what);
-        std::abort();
-    }
-}
 
 std::vector<uint8_t> Baseline(const std::vector<uint8_t>& file) {
     std::FILE* in = fmemopen(const_cast<uint8_t*>(file.data()), file.size(), "rb");

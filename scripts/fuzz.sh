@@ -16,7 +16,8 @@ for target in "$bin"/fuzz_*; do
     corpus=$(mktemp -d)
     find "$seeds" -maxdepth 1 -type f -exec cp {} "$corpus"/ \;
     log=build/fuzz/$name.log
-    if "$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+    if "$target" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="build/fuzz/$name-" \
+        "$corpus" >"$log" 2>&1; then
         verdict="no finding"
     else
         verdict="FOUND A FAULT (see $log)"

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 source scripts/env.sh
 [ "$SETUP_HOST32" = native ] || scripts/deps.sh qemu-user-static
-FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
 for preset in native native-asan win32 win64 fuzz; do
     echo "== build $preset"

@@ -1,10 +1,13 @@
 #include "data/file_list.h"
 
 #include "data/list_format.h"
+#include "data/registry_roots.h"
 #include "data/scramble.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -120,6 +123,30 @@ TEST(FileListLoad, MacrosAreExpandedBeforeTheSplit) {
     EXPECT_EQ(S(l.list.m_pFiles[0].m_pszDest), "y;dest");
     EXPECT_EQ(l.destDir, "x;y\\App");
     EXPECT_EQ(l.expanded, (std::vector<std::string>{"?M?;dest", "?M?\\App"}));
+}
+
+TEST(FileListLoad, NulSeparatorOfAKeyLineGivesAPathNoWalkCanTakeApart) {
+    Loaded l;
+    Load(l, std::string("K\0SZ\0HKEY_CURRENT_USER\0x\0v\r\n", 28));
+    ASSERT_EQ(l.list.m_nRegEntries, 1);
+    const RegistryEntry& entry = l.list.m_pRegEntries[0];
+    EXPECT_EQ(entry.m_chSep, '\0');
+    // The stored path ends at its first NUL; a walk that looked for the next
+    // NUL would find the terminator and read on past the buffer.
+    const std::string stored = entry.m_pszPath.Get();
+    std::unique_ptr<char[]> exact(new char[stored.size() + 1]);
+    std::memcpy(exact.get(), stored.c_str(), stored.size() + 1);
+    RegistryPathParts parts;
+    EXPECT_EQ(SplitRegistryPath(exact.get(), entry.m_chSep, true, parts), RegistryPathFault::kNulSeparator);
+    EXPECT_TRUE(parts.keys.empty());
+
+    EXPECT_EQ(SplitRegistryPath("hkey_users|a|b|v", '|', true, parts), RegistryPathFault::kNone);
+    EXPECT_EQ(parts.root, 3);
+    EXPECT_EQ(parts.keys, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(parts.valueName, "v");
+    EXPECT_EQ(SplitRegistryPath("v", '|', false, parts), RegistryPathFault::kNone);
+    EXPECT_EQ(SplitRegistryPath("v", '|', true, parts), RegistryPathFault::kNoKey);
+    EXPECT_EQ(SplitRegistryPath("HKLM|v", '|', true, parts), RegistryPathFault::kUnknownRoot);
 }
 
 TEST(FileListLoad, UnknownLetterStopsTheLoadWithEarlierRecordsFilled) {

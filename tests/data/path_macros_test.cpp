@@ -92,3 +92,23 @@ TEST(PathMacros, ProgramFilesFallback) {
     v.programFilesOk = false;
     EXPECT_EQ(Expand(v, "?PRGFDIR?\\Example", nullptr), "C:\\PROGRAM FILES\\Example");
 }
+
+TEST(PathMacros, ValuesThatNameMacrosStopAtTheBoundAndKeepTheText) {
+    FakeValues v;
+    v.programFiles = "?PRGFDIR?";  // a registry value that names itself
+    EXPECT_EQ(Expand(v, "?PRGFDIR?\\x", nullptr), "?PRGFDIR?\\x");
+    EXPECT_EQ(v.calls.size(), size_t(kMaxMacroReplacements));
+
+    v.programFiles = "D:\\?PRGFDIR?";  // grows with every pass
+    std::string grown;
+    for (int i = 0; i < kMaxMacroReplacements; ++i)
+        grown += "D:\\";
+    EXPECT_EQ(Expand(v, "?PRGFDIR?\\x", nullptr), grown + "?PRGFDIR?\\x");
+
+    v.windows = "?SYSTEM?";  // two values that name each other
+    v.system = "?WINDOWS?";
+    EXPECT_EQ(Expand(v, "a?WINDOWS?b", nullptr), "a?WINDOWS?b");
+
+    v.programFiles = std::string(20000, 'p') + "?PRGFDIR?";  // the length bound comes first
+    EXPECT_EQ(Expand(v, "?PRGFDIR?\\x", nullptr), std::string(20000, 'p') + "?PRGFDIR?\\x");
+}

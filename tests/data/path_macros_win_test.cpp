@@ -41,7 +41,12 @@ TEST(PathMacrosOnWindows, ProgramFilesFromTheRegistryAndItsFallback) {
 
     ASSERT_EQ(RegDeleteValueA(key, "ProgramFilesDir"), ERROR_SUCCESS);
     std::string fallback = Expand("?PRGFDIR?\\Example");
+    // A value that names its own macro once hung the start-up.
+    const char selfNamed[] = "?PRGFDIR?";
+    RegSetValueExA(key, "ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(selfNamed), sizeof selfNamed);
+    std::string bounded = Expand("?PRGFDIR?\\Example");
     RegSetValueExA(key, "ProgramFilesDir", 0, REG_SZ, reinterpret_cast<BYTE*>(saved), size);
     RegCloseKey(key);
     EXPECT_EQ(fallback, "C:\\PROGRAM FILES\\Example");
+    EXPECT_EQ(bounded, "?PRGFDIR?\\Example");
 }

@@ -31,6 +31,13 @@ TEST_F(ReadRegistryStringTest, RootsInAnyCaseAndWrongFirstNames) {
     EXPECT_FALSE(ReadRegistryString("Value", '\\'));  // no separator: no key to read from
     EXPECT_FALSE(ReadRegistryString(("HKEY_CURRENT_USER\\" + m_key.Name() + "\\Missing\\Value").c_str(), '\\'));
     EXPECT_FALSE(ReadRegistryString(("HKEY_CURRENT_USER\\" + m_key.Name() + "\\Sub\\Nope").c_str(), '\\'));
+
+    // A NUL separator (a list line "K\0SZ\0HKEY_CURRENT_USER\0x\0v") fails
+    // before any registry call instead of walking on past the text's end.
+    bool reached = false;
+    EXPECT_FALSE(WalkRegistryPath("HKEY_CURRENT_USER", '\0', nullptr, RegistryWalk::kCreate, nullptr,
+                                  [&](HKEY, const char*) { return reached = true; }));
+    EXPECT_FALSE(reached);
 }
 
 TEST_F(ReadRegistryStringTest, DataIsAlwaysTerminatedAndNeverOverlong) {

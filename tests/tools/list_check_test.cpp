@@ -72,6 +72,31 @@ TEST(ListCheck, ReportsEachKindOfIssueOnItsLine) {
     EXPECT_EQ(OnlyIssue("F;a;b\r\nF;c;d"), "2 warning: the last line has no line end; the installer ignores it");
 }
 
+TEST(ListCheck, HostileBytesNamesAndSplits) {
+    EXPECT_EQ(OnlyIssue(std::string("K\0SZ\0HKEY_CURRENT_USER\0x\0v\r\n", 28)),
+              "1 error: the separator is a NUL byte; the installer cannot split a text at it");
+    EXPECT_EQ(OnlyIssue(std::string("F;a\0b;c\r\n", 9)),
+              "1 error: the line holds a NUL byte; the installer's texts end there");
+    EXPECT_EQ(OnlyIssue("F;.\\SETUP.DRC;x\r\n"),
+              "1 error: source file '.\\SETUP.DRC' would be packed under the name of the distribution's own "
+              "setup.drc, which mksetup writes there too");
+    EXPECT_EQ(OnlyIssue("F;sub\\terms.txt;x\r\n"), "0 issues");
+    EXPECT_EQ(OnlyIssue("F;..\\a;x\r\n"), "1 error: source name '..\\a' leads outside the distribution folder");
+    EXPECT_EQ(OnlyIssue("L\\?STARTMENU?\\Example.lnk\\target\\Example\r\n"),
+              "1 warning: the separator is '\\' and the text holds a macro; the installer expands macros before "
+              "it splits, so the backslashes of the expanded path split the text too");
+    EXPECT_EQ(OnlyIssue("K:SZ:HKEY_CURRENT_USER:Software:v:?APPDIR?\r\n"),
+              "1 warning: the separator is ':' and the text holds a macro; the installer expands macros before "
+              "it splits, so the drive's colon in the expanded path splits the text too");
+    EXPECT_EQ(OnlyIssue("F\\a\\?APPDIR?\\a\r\n"), "0 issues");   // an F line splits at the first only
+    EXPECT_EQ(OnlyIssue("FR;a;?APPDIR?\r\n"),
+              "1 warning: the separator 'R' is part of a macro the text holds; the installer expands macros before "
+              "it splits, so that separator is gone");
+    EXPECT_EQ(OnlyIssue("F;?APPDIR?\\a;b\r\n"),
+              "1 error: source name '?APPDIR?\\a' holds a macro; the installer would look for the expanded name, "
+              "not for the packed file");
+}
+
 TEST(ListCheck, SourcesAreListedOnceInOrder) {
     const std::string list = "F;b.txt;x\r\nK;SZ;HKEY_USERS;K;V;d\r\nf;a.txt;y\r\nF;b.txt;z\r\nF;" +
                              std::string(600, 'c') + ";w\r\n";

@@ -3,9 +3,11 @@
 
 #include "data/scramble.h"
 #include "tests/temp_dir.h"
+#include "tools/mksetup/mksetup_files.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -163,6 +165,61 @@ TEST_F(MksetupTest, CheckPrintsIssuesAndSetsTheStatus) {
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_NE(r.out.find("bad.lst:2: error: registry root 'HKLM'"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("bad.lst:3: error: unknown record letter 'Q'"), std::string::npos) << r.out;
+
+    // A NUL separator, which the installer's registry walk once followed past the text.
+    m_dir.Write("zero.lst", std::string("K\0SZ\0HKEY_CURRENT_USER\0x\0v\r\n", 28));
+    r = Mksetup({"check", m_dir.Path("zero.lst")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.out.find("zero.lst:1: error: the separator is a NUL byte"), std::string::npos) << r.out;
+    EXPECT_EQ(Mksetup({"build", m_dir.Path("zero.lst"), m_dir.Path("src"), m_dir.Path("dist")}).status, kExitFailed);
+    EXPECT_FALSE(m_dir.Exists("dist"));
+}
+
+TEST_F(MksetupTest, BuildReplacesNeitherSourcesNorFolders) {
+    const std::vector<std::string> build = {"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist")};
+    Outcome r = Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("src/.")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("is SOURCE_DIR; the packed files would replace the sources"), std::string::npos) << r.err;
+    EXPECT_EQ(m_dir.Read("src/readme.txt"), m_files["readme.txt"]);
+
+    // A folder where a packed file or the list goes stays, and the build fails.
+    m_dir.Write("dist/readme.txt/keep", "k");
+    r = Mksetup(build);
+    EXPECT_EQ(r.status, kExitFailed);
+    const std::string packed = (std::filesystem::path(m_dir.Path("dist")) / "readme.txt").string();
+    EXPECT_NE(r.err.find("cannot write " + packed), std::string::npos) << r.err;
+    std::filesystem::remove_all(m_dir.Path("dist"));
+    m_dir.Write("dist/setup.drc/keep", "k");
+    r = Mksetup(build);
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("setup.drc is a folder"), std::string::npos) << r.err;
+    EXPECT_EQ(m_dir.Read("dist/setup.drc/keep"), "k");
+
+    // A source named like one of the distribution's own files.
+    m_dir.Write("src/Setup.exe", "MZ payload");
+    m_dir.Write("setup.lst", m_list + "F;Setup.exe;?APPDIR?\\tool.exe\r\n");
+    r = Mksetup(build);
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("setup.lst:8: error: source file 'Setup.exe' would be packed under the name"),
+              std::string::npos) << r.err;
+}
+
+TEST_F(MksetupTest, FileSystemErrorsAreMessages) {
+    const std::string tooLong = m_dir.Path(std::string(5000, 'a'));
+    const std::string list = m_dir.Path("setup.lst"), src = m_dir.Path("src");
+    std::vector<std::vector<std::string>> commands = {
+        {"check", list, tooLong}, {"build", list, tooLong, m_dir.Path("dist")}, {"build", list, src, tooLong}};
+#if !defined(_WIN32)
+    std::filesystem::create_symlink("loop1", m_dir.Path("loop2"));
+    std::filesystem::create_symlink("loop2", m_dir.Path("loop1"));
+    commands.push_back({"check", list, m_dir.Path("loop1")});
+    commands.push_back({"build", list, src, m_dir.Path("loop1/out")});
+#endif
+    for (const auto& command : commands) {
+        const Outcome r = Mksetup(command);
+        EXPECT_EQ(r.status, kExitFailed) << command[0] << " " << command.back();
+        EXPECT_EQ(r.err.rfind("mksetup: ", 0), 0u) << r.err;
+    }
 }
 
 TEST_F(MksetupTest, CompressAndExpandSingleFiles) {
@@ -184,7 +241,49 @@ TEST_F(MksetupTest, CompressAndExpandSingleFiles) {
 
     EXPECT_EQ(Mksetup({"compress", m_dir.Path("absent"), m_dir.Path("x")}).status, kExitFailed);
     EXPECT_FALSE(m_dir.Exists("x"));
+
+    // A negative stated size expands to nothing in the installer; here it is damage.
+    m_dir.Write("negative", "\xFF\xFF\xFF\xFF");
+    r = Mksetup({"expand", m_dir.Path("negative"), m_dir.Path("out")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("states a negative size (-1): damaged"), std::string::npos) << r.err;
+    EXPECT_EQ(m_dir.Read("out"), "before");
+
+    // A folder at OUT stays, empty or not, and the command fails.
+    m_dir.Write("full/keep", "k");
+    std::filesystem::create_directory(m_dir.Path("empty"));
+    for (const char* folder : {"full", "empty"}) {
+        for (const char* command : {"compress", "expand"}) {
+            r = Mksetup({command, m_dir.Path(command == std::string("compress") ? "src/tool.dll" : "tool.dl_"),
+                         m_dir.Path(folder)});
+            EXPECT_EQ(r.status, kExitFailed) << command << " " << folder;
+            EXPECT_EQ(r.err, "mksetup: " + m_dir.Path(folder) + " is a folder; it is not replaced by a file\n");
+            EXPECT_TRUE(std::filesystem::is_directory(m_dir.Path(folder)));
+        }
+    }
+    EXPECT_EQ(m_dir.Read("full/keep"), "k");
+
+    std::ostream broken(nullptr);
+    std::ostringstream err;
+    EXPECT_EQ(RunMksetup({"show", m_dir.Path("setup.lst")}, broken, err), kExitFailed);
+    EXPECT_EQ(err.str(), "mksetup: cannot write standard output\n");
 }
+
+#if !defined(_WIN32)
+TEST(MksetupInterrupt, TerminationRemovesTheTemporaryFile) {
+    TempDir dir;
+    const std::string path = dir.Path("out.mksetup-tmp");
+    EXPECT_EXIT(
+        {
+            RemoveTemporaryFileOnInterrupt();
+            TemporaryFile temporary(path);
+            std::ofstream(path) << "partial";
+            std::raise(SIGTERM);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+#endif
 
 TEST_F(MksetupTest, UsageMistakesAndHelp) {
     EXPECT_EQ(Mksetup({}).status, kExitUsage);

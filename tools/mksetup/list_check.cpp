@@ -9,12 +9,27 @@
 
 namespace {
 
-
 bool IsWordChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+// True when the installer would replace something in |text|.
+bool HoldsMacro(const std::string& text) {
+    for (const char* macro : kPathMacroNames)
+        if (text.find(macro) != std::string::npos)
+            return true;
+    return false;
+}
+
+// True when |text| holds a macro whose name holds the character |c|.
+bool HoldsMacroNaming(const std::string& text, char c) {
+    for (const char* macro : kPathMacroNames)
+        if (text.find(macro) != std::string::npos && std::string(macro).find(c) != std::string::npos)
+            return true;
+    return false;
+}
 
 class Checker {
 public:
@@ -56,27 +71,40 @@ void Checker::Line(const ListLine& line, char dropped) {
     const char letter = UpperAscii(line.text[0]);
     const char sep = line.text[1];
     const std::string body = line.text.substr(2);
-    switch (letter) {
-    case ';':
+    const bool splits = letter == 'F' || letter == 'K' || letter == 'L';
+    if (letter == ';')
         return;
-    case 'F':
-        FileRecord(n, sep, body);
-        break;
-    case 'K':
-        RegistryRecord(n, sep, body);
-        break;
-    case 'L':
-        ShortcutRecord(n, sep, body);
-        break;
-    case 'H':
-    case 'X':
-        break;
-    default:
+    if (!splits && letter != 'H' && letter != 'X') {
         Error(n, "unknown record letter " + Quoted(std::string(1, line.text[0])) +
                      "; the installer stops loading the list here");
         return;
     }
+    if (splits && sep == '\0') {
+        Error(n, "the separator is a NUL byte; the installer cannot split a text at it");
+        return;
+    }
+    if (body.find('\0') != std::string::npos) {
+        Error(n, "the line holds a NUL byte; the installer's texts end there");
+        return;
+    }
+    if (letter == 'F')
+        FileRecord(n, sep, body);
+    else if (letter == 'K')
+        RegistryRecord(n, sep, body);
+    else if (letter == 'L')
+        ShortcutRecord(n, sep, body);
     Macros(n, body);
+    // The installer expands macros before it splits the text. Every path a
+    // macro stands for holds backslashes and, but for a network path, a
+    // drive's colon; a K or L line is split at its last separator too.
+    if ((sep == '\\' || sep == ':') && (letter == 'K' || letter == 'L') && HoldsMacro(body))
+        Warn(n, "the separator is " + Quoted(std::string(1, sep)) + " and the text holds a macro; the installer "
+                "expands macros before it splits, so the " +
+                (sep == ':' ? "drive's colon in the expanded path splits" : "backslashes of the expanded path split") +
+                " the text too");
+    else if (splits && HoldsMacroNaming(body, sep))
+        Warn(n, "the separator " + Quoted(std::string(1, sep)) + " is part of a macro the text holds; the "
+                "installer expands macros before it splits, so that separator is gone");
 }
 
 // Every ?WORD? must be one of the five macros, written in upper case.
@@ -117,6 +145,16 @@ void Checker::FileRecord(int line, char sep, const std::string& body) {
     }
     std::string source, dest;
     SplitAtFirst(body, sep, source, dest);
+    if (HoldsMacro(source))
+        Error(line, "source name " + Quoted(source) + " holds a macro; the installer would look for the expanded "
+                    "name, not for the packed file");
+    const std::vector<std::string> parts = SourcePathParts(source);
+    if (parts.empty())
+        Error(line, "source name " + Quoted(source) + " leads outside the distribution folder");
+    for (const char* name : kDistributionFileNames)
+        if (parts.size() == 1 && UpperAscii(parts[0]) == UpperAscii(name))
+            Error(line, "source file " + Quoted(source) + " would be packed under the name of the distribution's "
+                        "own " + name + ", which mksetup writes there too");
     if (m_findSource && !m_findSource(source))
         Error(line, "source file " + Quoted(source) + " is not in the source folder");
     const auto seen = m_destinations.emplace(UpperAscii(dest), line);
@@ -139,15 +177,19 @@ void Checker::RegistryRecord(int line, char sep, const std::string& body) {
     else if (type == "DWORD" && !ParseUnsignedDecimal(data.c_str(), value))
         Error(line, "DWORD data " + Quoted(data) + " has no digits");
 
-    std::string root, rest;
-    SplitAtFirst(path, sep, root, rest);
-    if (path.find(sep) == std::string::npos) {
+    RegistryPathParts parts;
+    switch (SplitRegistryPath(path.c_str(), sep, true, parts)) {
+    case RegistryPathFault::kNone:
+    case RegistryPathFault::kNulSeparator:  // reported for the whole line
+        break;
+    case RegistryPathFault::kNoKey:
         Error(line, "registry path " + Quoted(path) + " names no key below a root");
-        return;
-    }
-    if (RegistryRootIndex(root) < 0)
-        Error(line, "registry root " + Quoted(root) +
+        break;
+    case RegistryPathFault::kUnknownRoot:
+        Error(line, "registry root " + Quoted(path.substr(0, path.find(sep))) +
                         " is not HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_USERS");
+        break;
+    }
 }
 
 void Checker::ShortcutRecord(int line, char sep, const std::string& body) {
@@ -171,6 +213,25 @@ std::vector<ListIssue> CheckList(const uint8_t* data, size_t size, const SourceF
     if (size > 0 && data[size - 1] != '\n')
         checker.Unterminated(int(lines.size()) + 1);
     return checker.Take();
+}
+
+std::vector<std::string> SourcePathParts(const std::string& source) {
+    if (source.empty() || source.find(':') != std::string::npos || source[0] == '\\' || source[0] == '/')
+        return {};
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : source + '\\') {
+        if (c != '\\' && c != '/') {
+            part += c;
+            continue;
+        }
+        if (part == "..")
+            return {};
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+        part.clear();
+    }
+    return parts;
 }
 
 std::vector<std::string> ListSources(const uint8_t* data, size_t size) {

@@ -22,5 +22,15 @@ using SourceFinder = std::function<bool(const std::string& source)>;
 // sources are not looked for.
 std::vector<ListIssue> CheckList(const uint8_t* data, size_t size, const SourceFinder& findSource = nullptr);
 
+// The files mksetup itself writes into the distribution folder, whose names no
+// packed source may take (compared without regard to case, as Windows does).
+constexpr const char* kDistributionFileNames[] = {"setup.drc", "setup.exe", "Setup2.txt", "terms.txt"};
+
+// The folder names and the file name of an F source's place below the
+// distribution folder: its parts between backslashes or slashes, without
+// empty and "." parts. Empty when it would lead outside the folder (a ".."
+// part, a drive, a leading separator) or names no file.
+std::vector<std::string> SourcePathParts(const std::string& source);
+
 // The source names of the list's F records, each once, in list order.
 std::vector<std::string> ListSources(const uint8_t* data, size_t size);

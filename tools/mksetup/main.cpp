@@ -1,5 +1,6 @@
 // mksetup: the packaging tool's command line.
 #include "tools/mksetup/mksetup.h"
+#include "tools/mksetup/mksetup_files.h"
 
 #include <cstdio>
 #include <iostream>
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     // show writes the list's bytes as they are, CR LF included.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+    RemoveTemporaryFileOnInterrupt();
     const std::vector<std::string> args(argv + 1, argv + argc);
     return RunMksetup(args, std::cout, std::cerr, IsTerminal(2) != 0);
 }

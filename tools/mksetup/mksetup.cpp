@@ -5,6 +5,7 @@
 #include "data/scramble.h"
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_file.h"
+#include "expand/lzhuf_scheme.h"
 #include "res/version.h"
 #include "tools/mksetup/list_check.h"
 #include "tools/mksetup/mksetup_files.h"
@@ -70,21 +71,28 @@ bool ReportIssues(const std::string& listName, const std::vector<ListIssue>& iss
 // would lead outside it.
 std::string RelativeOutputPath(const std::string& source) {
     fs::path relative;
-    std::string part;
-    for (char c : source + '\\') {
-        if (c != '\\' && c != '/') {
-            part += c;
-            continue;
-        }
-        if (part == "..")
-            return std::string();
-        if (!part.empty() && part != ".")
-            relative /= part;
-        part.clear();
-    }
-    if (relative.empty() || source.find(':') != std::string::npos || source[0] == '\\' || source[0] == '/')
-        return std::string();
+    for (const std::string& part : SourcePathParts(source))
+        relative /= part;
     return relative.string();
+}
+
+// True when |path| is a folder; otherwise says why not.
+bool IsFolder(const std::string& path, std::ostream& err) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+        return true;
+    err << "mksetup: " << path << (ec ? ": " + ec.message() : std::string(" is not a folder")) << "\n";
+    return false;
+}
+
+// True, with a message, when a folder stands where a file is to be written:
+// mksetup never replaces a folder.
+bool FolderInTheWay(const std::string& path, std::ostream& err) {
+    std::error_code ec;
+    if (!fs::is_directory(path, ec))
+        return false;
+    err << "mksetup: " << path << " is a folder; it is not replaced by a file\n";
+    return true;
 }
 
 class Progress {
@@ -123,10 +131,8 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     }
     SourceFinder finder;
     if (args.size() == 3) {
-        if (!fs::is_directory(args[2])) {
-            err << "mksetup: " << args[2] << " is not a folder\n";
+        if (!IsFolder(args[2], err))
             return kExitFailed;
-        }
         finder = [&](const std::string& source) { return !FindFileIn(args[2], source).empty(); };
     }
     const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), finder);
@@ -178,36 +184,33 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         err << "mksetup: cannot read " << listName << "\n";
         return kExitFailed;
     }
-    if (!fs::is_directory(sourceDir)) {
-        err << "mksetup: " << sourceDir << " is not a folder\n";
+    if (!IsFolder(sourceDir, err))
         return kExitFailed;
-    }
     const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), [&](const std::string& source) {
         return !FindFileIn(sourceDir, source).empty();
     });
-    bool clean = ReportIssues(listName, issues, err);
-    const std::vector<std::string> sources = ListSources(list.data(), list.size());
-    for (const std::string& source : sources) {
-        if (RelativeOutputPath(source).empty()) {
-            err << listName << ": error: source name '" << source << "' leads outside the distribution folder\n";
-            clean = false;
-        }
-    }
-    if (!clean) {
+    if (!ReportIssues(listName, issues, err)) {
         err << "mksetup: " << listName << " has errors; nothing was built\n";
         return kExitFailed;
     }
 
+    const std::vector<std::string> sources = ListSources(list.data(), list.size());
     std::error_code ec;
+    if (fs::equivalent(sourceDir, outDir, ec)) {
+        err << "mksetup: OUT_DIR " << outDir.string() << " is SOURCE_DIR; the packed files would replace the sources\n";
+        return kExitFailed;
+    }
     fs::create_directories(outDir, ec);
+    if (ec) {
+        err << "mksetup: cannot create " << outDir.string() << ": " << ec.message() << "\n";
+        return kExitFailed;
+    }
     const fs::path drc = outDir / kFileListName;
+    if (FolderInTheWay(drc.string(), err))
+        return kExitFailed;
     // Without a list the folder cannot pass for a finished distribution
     // until this build has written everything.
     fs::remove(drc, ec);
-    if (!fs::is_directory(outDir)) {
-        err << "mksetup: cannot create " << outDir.string() << "\n";
-        return kExitFailed;
-    }
 
     uint64_t bytesIn = 0, bytesOut = 0;
     {
@@ -269,6 +272,8 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 int Compress(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() != 3)
         return Usage(err, "compress takes IN and OUT");
+    if (FolderInTheWay(args[2], err))
+        return kExitFailed;
     std::vector<uint8_t> data, packed;
     if (!ReadWholeFile(args[1], data)) {
         err << "mksetup: cannot read " << args[1] << "\n";
@@ -287,15 +292,32 @@ int Compress(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return kExitOk;
 }
 
+// The size that the header of the compressed file |path| states; false when
+// it has no header.
+bool ReadStatedSize(const std::string& path, int32_t& size) {
+    FilePtr in(std::fopen(path.c_str(), "rb"));
+    uint8_t header[kHeaderSize];
+    if (!in || std::fread(header, 1, kHeaderSize, in.get()) != kHeaderSize)
+        return false;
+    size = ReadLzhufHeader(header);
+    return true;
+}
+
 int Expand(const std::vector<std::string>& args, std::ostream& err) {
     if (args.size() != 3)
         return Usage(err, "expand takes IN and OUT");
-    const std::string temporary = TemporaryNameFor(args[2]);
-    const ExpandResult r = ExpandLzhufFile(args[1].c_str(), temporary.c_str(), LzhufEnd::Stop);
+    if (FolderInTheWay(args[2], err))
+        return kExitFailed;
+    const TemporaryFile temporary(TemporaryNameFor(args[2]));
+    const ExpandResult r = ExpandLzhufFile(args[1].c_str(), temporary.Path().c_str(), LzhufEnd::Stop);
     std::string problem;
+    int32_t stated = 0;
     switch (r.status) {
     case ExpandStatus::kOk:
-        if (r.decode.pastEnd)
+        // The installer expands a negative size to nothing; no encoder writes one.
+        if (ReadStatedSize(args[1], stated) && stated < 0)
+            problem = args[1] + " states a negative size (" + std::to_string(stated) + "): damaged";
+        else if (r.decode.pastEnd)
             problem = args[1] + " ends before its stated size: truncated or damaged";
         break;
     case ExpandStatus::kSourceOpenFailed:
@@ -313,11 +335,11 @@ int Expand(const std::vector<std::string>& args, std::ostream& err) {
     }
     std::error_code ec;
     if (!problem.empty()) {
-        fs::remove(temporary, ec);
+        fs::remove(temporary.Path(), ec);
         err << "mksetup: " << problem << "\n";
         return kExitFailed;
     }
-    if (!ReplaceFile(temporary, args[2])) {
+    if (!ReplaceFile(temporary.Path(), args[2])) {
         err << "mksetup: cannot write " << args[2] << "\n";
         return kExitFailed;
     }
@@ -335,12 +357,14 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     ScrambleBuffer(data.data(), data.size());
     out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
     out.flush();
-    return out ? kExitOk : kExitFailed;
+    if (!out) {
+        err << "mksetup: cannot write standard output\n";
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
-}  // namespace
-
-int RunMksetup(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
     if (args.empty())
         return Usage(err, "no command given");
     const std::string& command = args[0];
@@ -363,4 +387,19 @@ int RunMksetup(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (command == "show")
         return Show(args, out, err);
     return Usage(err, "unknown command " + command);
+}
+
+}  // namespace
+
+int RunMksetup(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+    // Every file-system error is a message, whichever call meets it.
+    try {
+        return RunCommand(args, out, err, terminal);
+    } catch (const fs::filesystem_error& e) {
+        err << "mksetup: " << (e.path1().empty() ? std::string() : e.path1().string() + ": ") << e.code().message()
+            << "\n";
+    } catch (const std::exception& e) {
+        err << "mksetup: " << e.what() << "\n";
+    }
+    return kExitFailed;
 }

@@ -10,11 +10,31 @@
 // is complete; on failure nothing is left under either name.
 bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size);
 
-// Renames a finished temporary file over path, replacing an existing file.
+// Renames a finished temporary file over path, replacing an existing file but
+// never a folder. On failure the temporary file is removed.
 bool ReplaceFile(const std::string& temporary, const std::string& path);
 
 // A temporary name beside path.
 std::string TemporaryNameFor(const std::string& path);
+
+// Names the temporary file that is being written, for as long as it lives, so
+// that an interrupt removes it (see RemoveTemporaryFileOnInterrupt). One at a
+// time; it does not remove the file itself.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path);
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile();
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Makes SIGINT and SIGTERM remove the current temporary file before they end
+// the program as they otherwise would.
+void RemoveTemporaryFileOnInterrupt();
 
 // The file folder/name, where name may use backslashes for subfolders and
 // may differ from the real file in the case of its letters (lists are often
