@@ -24,6 +24,7 @@ std::string SourcePath(const std::string& relative) {
 }
 
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product";
 
 DWORD SharedDllCount(const std::string& dll) {
     DWORD count = 0, size = sizeof count;
@@ -83,6 +84,8 @@ protected:
             RegDeleteValueA(key, m_systemDll.c_str());
             RegCloseKey(key);
         }
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        SHDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
     }
     static void RemoveTree(const std::string& dir) {
         std::string from = dir + '\0';
@@ -342,8 +345,6 @@ TEST_F(ExampleE2eTest, UnattendedWithAPayloadMissingInTheMiddleAndADestinationWi
 
 namespace {
 
-constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product";
-
 bool KeyExists(HKEY root, const char* key) {
     HKEY opened;
     if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
@@ -356,11 +357,6 @@ bool KeyExists(HKEY root, const char* key) {
 // Removal of the example through what it registered in Add/Remove Programs.
 class ExampleUninstallE2eTest : public ExampleE2eTest {
 protected:
-    void TearDown() override {
-        ExampleE2eTest::TearDown();
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-        SHDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
-    }
     void InstallUnattended(const std::string& app) {
         ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product /S /D=" + app, m_dist));
         ExpectEndWithoutWindow();
@@ -399,6 +395,16 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     EXPECT_EQ(quiet, uninstaller + " /S");
     const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
     EXPECT_NE(std::find(log.begin(), log.end(), "Uninstall record written: " + app + "\\uninstall.dat"), log.end());
+
+    // A damaged record is refused before anything is touched.
+    const std::string record = ReadFile(app + "\\uninstall.dat");
+    m_target.Write("Example\\uninstall.dat", record.substr(0, record.size() / 2));
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"), quiet);
+    m_target.Write("Example\\uninstall.dat", record);
 
     ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
     ExpectEndWithoutWindow();
