@@ -78,12 +78,9 @@ int RunFromTemporaryCopy(const CommandLine& line) {
     }
     DeleteWhenFree(copy);
     RemoveDirectoryA(copyDir.c_str());
-    // This program's own file, when the copy moved it aside: deleted when
-    // the program ends and its last handle closes where the system allows
-    // that, else at the next restart.
-    if (GetFileAttributesA(aside.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        CreateFileA(aside.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr) == INVALID_HANDLE_VALUE)
+    // This program's own file, which the copy moved aside: no program can
+    // delete the file it runs from, so it goes at the next restart.
+    if (GetFileAttributesA(aside.c_str()) != INVALID_FILE_ATTRIBUTES)
         MoveFileExA(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return static_cast<int>(code);
 }

@@ -5,7 +5,9 @@
 // program cannot delete its own file, so it copies itself into the temporary
 // directory, runs the copy on its directory, waits for it, removes it and
 // ends with its exit code: whoever started it (Add/Remove Programs, a
-// deployment tool) sees the end of the whole uninstallation.
+// deployment tool) sees the end of the whole uninstallation. The copy moves
+// the waiting uninstall.exe out of the application directory into the
+// temporary directory, where it is deleted at the next restart.
 //
 // With /D= it removes the installation in that directory: it asks "Remove
 // <product name> and all of its components?" (not with /S), undoes the

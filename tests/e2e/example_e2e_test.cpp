@@ -24,6 +24,7 @@ std::string SourcePath(const std::string& relative) {
 }
 
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr char kUninstallKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product";
 
 DWORD SharedDllCount(const std::string& dll) {
@@ -32,6 +33,13 @@ DWORD SharedDllCount(const std::string& dll) {
         ERROR_SUCCESS)
         return 0;
     return count;
+}
+
+bool KeyExists(HKEY root, const char* key) {
+    HKEY opened;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    RegCloseKey(opened);
+    return true;
 }
 
 std::string RegistryString(HKEY root, const char* key, const char* value) {
@@ -84,8 +92,11 @@ protected:
             RegDeleteValueA(key, m_systemDll.c_str());
             RegCloseKey(key);
         }
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-        SHDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
+        for (const char* product : {"Example Product", "Broken"}) {
+            const std::string uninstallKey = std::string(kUninstallKeys) + product;
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+            SHDeleteKeyA(HKEY_CURRENT_USER, uninstallKey.c_str());
+        }
     }
     static void RemoveTree(const std::string& dir) {
         std::string from = dir + '\0';
@@ -322,6 +333,7 @@ TEST_F(ExampleE2eTest, UnattendedInstallationOfTheBundledExample) {
 TEST_F(ExampleE2eTest, UnattendedWithAPayloadMissingInTheMiddleAndADestinationWithBlanks) {
     WritePayload("a.pak", "first");
     WritePayload("c.pak", "third");
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstallKeys) + "Broken").c_str());  // left by another scenario
     std::string app = m_target.Path("Some Dir\\With  Blanks");
     WriteFileList("F;a.pak;?APPDIR?\\a.txt\r\nF;b.pak;?APPDIR?\\b.txt\r\nF;c.pak;?APPDIR?\\c.txt\r\n");
     StartSetup("Broken /S /D=" + app);
@@ -341,18 +353,14 @@ TEST_F(ExampleE2eTest, UnattendedWithAPayloadMissingInTheMiddleAndADestinationWi
                                         "Destroying decompression box",
                                         "Installation Aborted (DlgDecompress did not return IDOK)",
                                         "Installation Aborted"}));
+
+    // The half-done installation is recorded all the same, and can be removed.
+    ASSERT_TRUE(m_setup.Start(app + "\\uninstall.exe", "/uninstall /S", m_medium.Path()));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_FALSE(PathFileExistsA(m_target.Path("Some Dir").c_str()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, (std::string(kUninstallKeys) + "Broken").c_str()));
 }
-
-namespace {
-
-bool KeyExists(HKEY root, const char* key) {
-    HKEY opened;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    RegCloseKey(opened);
-    return true;
-}
-
-}  // namespace
 
 // Removal of the example through what it registered in Add/Remove Programs.
 class ExampleUninstallE2eTest : public ExampleE2eTest {
