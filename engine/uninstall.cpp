@@ -96,7 +96,6 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
     // uninstallation then undoes both.
     if (!LoadInstallRecord(appDir, record, error)) record.effects.clear();
     record.product = source.productName;
-    theInstallRecord.product = source.productName;
 
     const std::string uninstaller = InDir(appDir, kUninstallerName);
     bool done = CopyFileA(source.programPath.c_str(), uninstaller.c_str(), FALSE) != 0;
