@@ -16,5 +16,5 @@ export WINEPREFIX
 [ -f "$WINEPREFIX/system.reg" ] || boot_prefix
 # Every test case is a process of its own: a server that stays for a while
 # saves each of them starting one (about a second).
-wineserver -p30 2>/dev/null || true
+wineserver -p30 >/dev/null 2>&1 </dev/null || true
 exec $SETUP_WINE "$@"
