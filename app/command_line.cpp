@@ -8,9 +8,11 @@
 
 const char kCommandLineUsage[] =
     "Usage: setup.exe [ProductName] [/S] [/D=directory]\n"
+    "       uninstall.exe /uninstall [/S] [/D=directory]\n"
     "ProductName: the name of the product, an asterisk for each blank\n"
     "/S: install without any window, answering as the default buttons would\n"
-    "/D=directory: the destination directory, a full path, last on the line";
+    "/D=directory: the destination directory, a full path, last on the line\n"
+    "/uninstall: remove the installation in that directory (by default the program's own)";
 
 namespace {
 
@@ -19,6 +21,12 @@ constexpr char kDestDirSwitch[] = "/D=";
 bool IsUnattendedSwitch(const std::string& arg) { return UpperAscii(arg) == "/S"; }
 
 bool IsDestDirSwitch(const std::string& arg) { return UpperAscii(arg.substr(0, 3)) == kDestDirSwitch; }
+
+bool IsUninstallSwitch(const std::string& arg) { return UpperAscii(arg) == "/UNINSTALL"; }
+
+bool IsSwitch(const std::string& arg) {
+    return IsUnattendedSwitch(arg) || IsDestDirSwitch(arg) || IsUninstallSwitch(arg);
+}
 
 // The text after the first "/D=" that starts an argument of |rawLine|, without
 // the blanks at its end. Quotes are dropped: no Windows path holds one.
@@ -47,7 +55,7 @@ bool IsFullPath(const std::string& dir) {
 CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& rawLine) {
     CommandLine line;
     int i = 1;
-    if (argc > 1 && argv[1] && !IsUnattendedSwitch(argv[1]) && !IsDestDirSwitch(argv[1])) {
+    if (argc > 1 && argv[1] && !IsSwitch(argv[1])) {
         line.productName = ProductNameFromArgs(argc, argv);
         i = 2;
     }
@@ -55,6 +63,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const std::strin
         const std::string arg = argv[i];
         if (IsUnattendedSwitch(arg)) {
             line.unattended = true;
+        } else if (IsUninstallSwitch(arg)) {
+            line.uninstall = true;
         } else if (IsDestDirSwitch(arg)) {
             // The rest of the line is the directory.
             line.hasDestDir = true;

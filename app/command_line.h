@@ -1,10 +1,13 @@
 // The command line of setup.exe:
 //
 //     setup.exe [ProductName] [/S] [/D=directory]
+//     uninstall.exe /uninstall [/S] [/D=directory]
 //
 // The product name comes first (see ProductNameFromArgs); an argument that is
 // a known switch is never taken for it, so "setup.exe /S" installs with the
-// empty product name. /S installs without any window. /D= sets the
+// empty product name. /S installs without any window. /uninstall removes the
+// installation in the /D= directory, or, without /D=, the one in the
+// program's own directory. /D= sets the
 // destination directory: a full path, the last thing on the line, taken as
 // it stands (blanks included, no quotes needed). Other arguments that do not
 // start with '/' are ignored. Win32-free, so it is tested natively.
@@ -15,6 +18,7 @@
 struct CommandLine {
     std::string productName;
     bool unattended = false;  // /S
+    bool uninstall = false;   // /uninstall
     bool hasDestDir = false;  // /D= was given
     std::string destDir;      // its directory
     std::string error;        // what is wrong with the line; empty when it is right

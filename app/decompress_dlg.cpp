@@ -28,6 +28,7 @@ BOOL CDlgDecompress::OnInitDialog() {
     m_nTimer = SetTimer(m_hWnd, kTimerId, kTickMs, nullptr);
     m_ui.m_hWnd = m_hWnd;
     m_run.reset(new InstallRun(m_ui, m_strDestDir));
+    if (m_pUninstaller) m_run->SetUninstaller(*m_pUninstaller);
     m_run->Open();
 
     if (!m_nTimer) {

@@ -16,6 +16,9 @@ bool MessageBoxRunUi::ShowBox(RunBox kind, const std::string& text) {
     case RunBox::kError:
         ShowMessageBox(nullptr, text.c_str(), "Error", MB_ICONERROR);
         return false;
+    case RunBox::kDoubt:
+        return ShowMessageBox(m_hWnd, text.c_str(), AfxGetAppName(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
+               IDYES;
     case RunBox::kExpander:
         ShowMessageBox(m_hWnd, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
         return false;

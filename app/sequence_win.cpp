@@ -41,6 +41,7 @@ public:
     bool RunInstallation(const std::string& destDir) override {
         CDlgDecompress dialog;
         dialog.m_strDestDir = destDir;
+        dialog.m_pUninstaller = m_pUninstaller;
         const bool completed = dialog.DoModal() == IDOK;
         m_lastRun = dialog.m_result;
         return completed;
@@ -50,7 +51,8 @@ public:
         ShowMessageBox(nullptr, text.c_str(), "", MB_OK);
     }
 
-    RunResult m_lastRun;  // how the installation run ended
+    RunResult m_lastRun;                                // how the installation run ended
+    const UninstallerSource* m_pUninstaller = nullptr;  // makes the installation removable
 };
 
 int ExitCodeOf(SequenceEnd end, const RunResult& run) {
@@ -69,10 +71,16 @@ int ExitCodeOf(SequenceEnd end, const RunResult& run) {
 int RunInstallationSequence(const CommandLine& line) {
     const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
     const std::string welcomeTextPath = WelcomeTextPath(invocationPath);
+    // The running program becomes the installation's uninstaller.
+    char program[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    const UninstallerSource uninstaller{line.productName, program};
     if (line.unattended) {
         UnattendedUi ui(DefaultDestDir);
+        ui.m_pUninstaller = &uninstaller;
         return ExitCodeOf(RunSequence(ui, line.productName, welcomeTextPath), ui.m_lastRun);
     }
     DialogUi ui;
+    ui.m_pUninstaller = &uninstaller;
     return ExitCodeOf(RunSequence(ui, line.productName, welcomeTextPath), ui.m_lastRun);
 }

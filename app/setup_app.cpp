@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/sequence.h"
+#include "app/uninstall_mode.h"
 #include "data/file_list.h"
 #include "data/file_list_win.h"
 #include "data/install_log.h"
@@ -44,6 +45,7 @@ int CSetupApp::Install() {
             ShowMessageBox(nullptr, (line.error + "\n\n" + kCommandLineUsage).c_str(), "Error", MB_OK | MB_ICONERROR);
         return kExitCommandLine;
     }
+    if (line.uninstall) return RunUninstallation(line);
 
     if (FILE* list = std::fopen(kFileListName, "rb")) {
         std::fclose(list);

@@ -32,6 +32,7 @@ bool UnattendedUi::ShowDestDir(const std::string&, std::string& destDir) {
 
 bool UnattendedUi::RunInstallation(const std::string& destDir) {
     InstallRun run(*this, destDir);
+    if (m_pUninstaller) run.SetUninstaller(*m_pUninstaller);
     run.Open();
     m_lastRun = run.Prepare(nullptr);
     while (!run.Over()) m_lastRun = run.Step();
@@ -42,12 +43,17 @@ bool UnattendedUi::RunInstallation(const std::string& destDir) {
 void UnattendedUi::ShowFinalMessage(const std::string& text) { LogText(text); }
 
 bool UnattendedUi::ShowBox(RunBox kind, const std::string& text) {
-    if (kind != RunBox::kQuestion) {
+    switch (kind) {
+    case RunBox::kQuestion:
+        LogText("Question: " + text + " Answered Yes, the default button (unattended)");
+        return true;
+    case RunBox::kDoubt:
+        LogText("Question: " + text + " Answered No, the default button (unattended)");
+        return false;
+    default:
         LogText(text);
         return false;
     }
-    LogText("Question: " + text + " Answered Yes, the default button (unattended)");
-    return true;
 }
 
 void UnattendedUi::ShowStatus(const std::string&, int) {}

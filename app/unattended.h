@@ -27,7 +27,8 @@ public:
     bool ShowBox(RunBox kind, const std::string& text) override;
     void ShowStatus(const std::string& text, int position) override;
 
-    RunResult m_lastRun;  // how the installation run ended
+    RunResult m_lastRun;                                // how the installation run ended
+    const UninstallerSource* m_pUninstaller = nullptr;  // set to make the installation removable
 
 private:
     std::string m_strDestDir;

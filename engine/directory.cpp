@@ -2,6 +2,7 @@
 
 #include "data/install_log.h"
 #include "data/path_parts.h"
+#include "engine/install_record.h"
 
 BOOL EnsureDirectory(std::string path, DWORD* pError) {
     const std::string dirPart = SplitPath(path, "\\").directory;
@@ -14,6 +15,7 @@ BOOL EnsureDirectory(std::string path, DWORD* pError) {
         const std::string level = dirPart.substr(0, i);
         if (CreateDirectoryA(level.c_str(), nullptr)) {
             WriteLog(theLog, "Created: %s", level.c_str());
+            RecordEffect(EffectKind::kDirectory, level);
             continue;
         }
         const DWORD error = GetLastError();

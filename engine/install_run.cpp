@@ -8,6 +8,7 @@
 #include "engine/expand_payload.h"
 #include "engine/file_placement.h"
 #include "engine/format_text.h"
+#include "engine/install_record.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
 #include "engine/shortcuts.h"
@@ -16,13 +17,25 @@
 
 InstallRun::InstallRun(RunUi& ui, std::string destDir) : m_ui(ui), m_strDestDir(std::move(destDir)) {}
 
-void InstallRun::Open() { WriteLog(theLog, "Decompression box opened"); }
+void InstallRun::SetUninstaller(UninstallerSource source) {
+    m_uninstaller = std::move(source);
+    m_bUninstaller = true;
+}
+
+void InstallRun::Open() {
+    theInstallRecord = InstallRecord();
+    WriteLog(theLog, "Decompression box opened");
+}
 
 void InstallRun::Close() { WriteLog(theLog, "Destroying decompression box"); }
 
 int InstallRun::FileCount() const { return theFileList.m_nFiles; }
 
 RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
+    // A run that fails records what it did all the same, without a line of
+    // its own: the log ends with the failure.
+    if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller)
+        MakeUninstallable(m_uninstaller, m_strDestDir, false);
     m_nStep = -1;
     return RunResult{what, path, error};
 }
@@ -103,7 +116,10 @@ RunResult InstallRun::CheckStep(int i) {
         IncrementSharedDllCount(m_strDest.c_str());
         switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui)) {
         case Abort: return End(RunOutcome::kDllAborted, m_strDest);
-        case Keep: m_nStep += 10; return RunResult();
+        case Keep:
+            RecordEffect(EffectKind::kDllKept, m_strDest);
+            m_nStep += 10;
+            return RunResult();
         case Replace: break;
         }
     }
@@ -114,6 +130,11 @@ RunResult InstallRun::CheckStep(int i) {
 }
 
 RunResult InstallRun::ExpandStep() {
+    // What the placement does to the destination, for the uninstaller; noted
+    // before the expansion, which may leave a file behind when it fails.
+    Effect placed;
+    placed.kind = FileExists(m_strDest) ? EffectKind::kFileOver : EffectKind::kFileNew;
+    placed.path = m_strDest;
     if (IsDllPath(m_strDest)) {
         if (FileExists(m_strDest)) {
             if (IsSharedFile(m_strDest.c_str())) {
@@ -122,6 +143,8 @@ RunResult InstallRun::ExpandStep() {
                 WriteLog(theLog, "Shared DLL is replaced in place, without backup");
             } else if (BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui)) {
                 WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
+                placed.kind = EffectKind::kFileBackup;
+                placed.other = m_strDestDir + "\\Backup\\" + GetPathFileName(m_strDest);
             } else {
                 WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
                 return End(RunOutcome::kBackupFailed, m_strDest);
@@ -134,6 +157,7 @@ RunResult InstallRun::ExpandStep() {
     }
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
+    theInstallRecord.effects.push_back(placed);
     if (ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui) != 0) {
         std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
         if (IsSharedFile(text.c_str())) {
@@ -161,6 +185,7 @@ RunResult InstallRun::FinalStep() {
                                       "versions\nwere moved to the directory BACKUP, below\nthe application's "
                                       "directory.\n");
     }
+    if (m_bUninstaller && !MakeUninstallable(m_uninstaller, m_strDestDir, true)) ReportRegistryFailure();
     return End(RunOutcome::kCompleted);
 }
 
@@ -191,10 +216,14 @@ void InstallRun::WriteRegistryEntries() {
         if (unknownType) {
             WriteLog(theLog, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
         } else {
-            WriteLog(theLog, "Registry not successfully updated");
-            m_ui.ShowBox(RunBox::kNotice, "Uninstall information could not successfully\nbe input to registry. The "
-                                          "program can run normally,\nbut its uninstallation will have to be "
-                                          "done\nmanually.");
+            ReportRegistryFailure();
         }
     }
+}
+
+void InstallRun::ReportRegistryFailure() {
+    WriteLog(theLog, "Registry not successfully updated");
+    m_ui.ShowBox(RunBox::kNotice, "Uninstall information could not successfully\nbe input to registry. The "
+                                  "program can run normally,\nbut its uninstallation will have to be "
+                                  "done\nmanually.");
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "engine/run_ui.h"
+#include "engine/uninstall.h"
 
 #include <windows.h>
 
@@ -39,6 +40,11 @@ public:
     // backup directory refer to.
     InstallRun(RunUi& ui, std::string destDir);
 
+    // Makes the installation removable: when the run ends, |source| is
+    // copied into the destination as its uninstaller, registered, and the
+    // record of what the run did is saved beside it (also after a failure).
+    void SetUninstaller(UninstallerSource source);
+
     // Logs "Decompression box opened": the run's first line.
     void Open();
     // Creates the destination directory, opens SETUP.LOG there, loads the
@@ -63,6 +69,7 @@ private:
     RunResult ExpandStep();
     RunResult FinalStep();
     void WriteRegistryEntries();
+    void ReportRegistryFailure();
     RunResult End(RunOutcome what, const std::string& path = std::string(), DWORD error = 0);
 
     RunUi& m_ui;
@@ -72,4 +79,6 @@ private:
     std::string m_strDest;         // destination path of the current entry
     std::string m_strDestDir;      // the destination (application) directory
     std::string m_strTempPath;     // the temporary directory, without a trailing backslash
+    bool m_bUninstaller = false;   // SetUninstaller was called
+    UninstallerSource m_uninstaller;
 };

@@ -1,8 +1,12 @@
 #include "engine/registry_values.h"
 
 #include "data/registry_path.h"
+#include "engine/install_record.h"
 
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -15,13 +19,70 @@ bool SetValue(HKEY key, const char* valueName, DWORD type, const void* data, DWO
     return RegSetValueExA(key, valueName, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
+// The keys on the way to a value that do not exist yet, and the value as it
+// is, read before it is written so the uninstaller can put things back.
+struct ValueBefore {
+    bool known = false;                  // the path names a root, keys and a value
+    std::vector<std::string> missingKeys;  // root and keys joined by backslashes, top down
+    Effect value;                        // kRegistryValue with its previous state
+};
+
+ValueBefore ReadValueBefore(const char* path, char sep) {
+    ValueBefore before;
+    std::vector<std::string> parts;
+    for (const char* at = path;;) {
+        const char* next = std::strchr(at, sep);
+        parts.emplace_back(at, next ? next - at : std::strlen(at));
+        if (!next) break;
+        at = next + 1;
+    }
+    if (parts.size() < 2 || !RegistryRootFromName(parts[0].c_str())) return before;
+    before.known = true;
+    before.value.kind = EffectKind::kRegistryValue;
+    before.value.other = parts.back();
+    std::string keyPath = parts[0];
+    std::vector<std::unique_ptr<RegKey>> open;
+    HKEY current = RegistryRootFromName(parts[0].c_str());
+    for (size_t i = 1; i + 1 < parts.size(); ++i) {
+        keyPath += "\\" + parts[i];
+        if (current) {
+            auto key = std::make_unique<RegKey>();
+            current = key->Open(current, parts[i].c_str()) == ERROR_SUCCESS ? key->Get() : nullptr;
+            open.push_back(std::move(key));
+        }
+        if (!current) before.missingKeys.push_back(keyPath);
+    }
+    before.value.path = keyPath;
+    DWORD type = 0, size = 0;
+    const char* name = before.value.other.c_str();
+    if (current && RegQueryValueExA(current, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        std::string data(size, '\0');
+        if (RegQueryValueExA(current, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+            ERROR_SUCCESS) {
+            data.resize(size);
+            before.value.existed = true;
+            before.value.type = type;
+            before.value.data = data;
+        }
+    }
+    return before;
+}
+
 }  // namespace
 
 BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, const char* keyClass, DWORD type, char sep,
                         HKEY parent) {
     if (!path) return FALSE;
+    // A path from a root is the installation's own write: recorded with what it replaces.
+    ValueBefore before;
+    if (!parent) before = ReadValueBefore(path, sep);
     auto setValue = [&](HKEY key, const char* valueName) { return SetValue(key, valueName, type, data, size); };
-    return WalkRegistryPath(path, sep, parent, RegistryWalk::kCreate, keyClass, setValue) ? TRUE : FALSE;
+    if (!WalkRegistryPath(path, sep, parent, RegistryWalk::kCreate, keyClass, setValue)) return FALSE;
+    if (before.known) {
+        for (const std::string& key : before.missingKeys) RecordEffect(EffectKind::kRegistryKey, key);
+        theInstallRecord.effects.push_back(before.value);
+    }
+    return TRUE;
 }
 
 BOOL WriteRegistryDword(const char* path, DWORD value, char sep) {
@@ -57,7 +118,21 @@ BOOL WriteSharedDllCount(const char* dllPath, DWORD count) {
     return WalkRegistryPath(kSharedDllsKey, '\\', nullptr, RegistryWalk::kCreate, nullptr, setCount) ? TRUE : FALSE;
 }
 
+BOOL RemoveSharedDllCount(const char* dllPath) {
+    if (!dllPath) return FALSE;
+    RegKey key;
+    // The key text without the root name and its closing backslash.
+    std::string keys(kSharedDllsKey + std::strlen("HKEY_LOCAL_MACHINE\\"));
+    keys.pop_back();
+    const LONG opened = key.Open(HKEY_LOCAL_MACHINE, keys.c_str(), KEY_SET_VALUE);
+    if (opened == ERROR_FILE_NOT_FOUND) return TRUE;
+    if (opened != ERROR_SUCCESS) return FALSE;
+    const LONG deleted = RegDeleteValueA(key.Get(), dllPath);
+    return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND ? TRUE : FALSE;
+}
+
 void IncrementSharedDllCount(const char* dllPath) {
     DWORD count = ReadSharedDllCount(dllPath);
-    WriteSharedDllCount(dllPath, count == kNoSharedDllCount ? 1 : count + 1);
+    if (WriteSharedDllCount(dllPath, count == kNoSharedDllCount ? 1 : count + 1))
+        RecordEffect(EffectKind::kSharedCount, dllPath);
 }

@@ -36,6 +36,10 @@ DWORD ReadSharedDllCount(const char* dllPath);
 // missing). TRUE when the value was set.
 BOOL WriteSharedDllCount(const char* dllPath, DWORD count);
 
+// Removes the count of |dllPath|: no program uses the DLL any more. TRUE
+// when it is gone (or was not there).
+BOOL RemoveSharedDllCount(const char* dllPath);
+
 // Raises the count of |dllPath| by one; a DLL without a count (or with the
 // count kNoSharedDllCount, which cannot be told from none) gets 1. Failures
 // are ignored: nothing in the installation depends on the count.

@@ -12,6 +12,7 @@ enum class RunBox {
     kQuestion,  // owned by the progress window, caption "Error", Yes and No (Yes is the default button)
     kError,     // a failure that ends the run: no owner, caption "Error", the error icon
     kExpander,  // the expander's own: owned by the progress window, no caption of its own, the error icon
+    kDoubt,     // a question whose safe answer is No: the application's name as caption, Yes and No (No is the default)
 };
 
 class RunUi {
@@ -19,7 +20,8 @@ public:
     virtual ~RunUi() = default;
 
     // Shows |text| as a box of |kind| and returns when it is closed. True
-    // when a question was answered Yes; the result of other boxes means nothing.
+    // when a question (kQuestion, kDoubt) was answered Yes; the result of
+    // other boxes means nothing.
     virtual bool ShowBox(RunBox kind, const std::string& text) = 0;
 
     // The status line and the position of the progress bar.

@@ -4,6 +4,7 @@
 #include "data/install_log.h"
 #include "engine/directory.h"
 #include "engine/file_placement.h"
+#include "engine/install_record.h"
 
 #include <objbase.h>
 #include <objidl.h>
@@ -63,6 +64,7 @@ void CreateProgramShortcuts(RunUi& ui) {
         }
         if (CreateShortcut(target, link, entry.m_pszDescription.OrEmpty()) == S_OK && FileExists(link)) {
             WriteLog(theLog, "Successfully created: %s", link);
+            RecordEffect(EffectKind::kShortcut, link);
         } else {
             WriteLog(theLog, "Failed to create shortcut to %s", target);
             std::string text = std::string("Failed to create start menu shortcut to\n") + target +

@@ -64,6 +64,17 @@ find "$WINEPREFIX/drive_c/windows" -maxdepth 2 -name example.dll | sed 's/^/   /
 find "$WINEPREFIX/drive_c/users" -path '*Programs/Example*' | sed 's/^/   /'
 echo "== registry"
 $SETUP_WINE reg query 'HKCU\Software\Example' 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/   /'
+echo "== in Add/Remove Programs"
+# A 32-bit setup.exe writes HKLM\Software through the 32-bit view (Wow6432Node).
+for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Example Product' \
+           'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Example Product' \
+           'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Example Product'; do
+    entry=$($SETUP_WINE reg query "$key" 2>/dev/null | tr -d '\r') || continue
+    echo "$entry" | sed '/^$/d; s/^/   /'
+    break
+done
+echo "   To remove it again: WINEPREFIX=$WINEPREFIX $SETUP_WINE \"$($SETUP_WINE winepath -w "$dest" 2>/dev/null | tr -d '\r')\\uninstall.exe\" /uninstall"
+echo "   (with /S after /uninstall: without any window; the shared example.dll outside the directory then stays)"
 if ls "$demo"/screenshots/*.png >/dev/null 2>&1; then
     echo "== screenshots"
     ls "$demo"/screenshots/*.png | sed 's/^/   /'

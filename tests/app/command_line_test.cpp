@@ -69,3 +69,19 @@ TEST(CommandLineTest, UnknownSwitchesAndRelativeDestinationsAreErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLineTest, UninstallIsASwitchInAnyCaseAndKeepsTheDirectory) {
+    CommandLine line = Parse("uninstall.exe /Uninstall /S /D=C:\\Program Files\\Example");
+    EXPECT_TRUE(line.uninstall);
+    EXPECT_TRUE(line.unattended);
+    EXPECT_EQ(line.productName, "");  // never taken for the product name
+    EXPECT_EQ(line.destDir, "C:\\Program Files\\Example");
+    EXPECT_EQ(line.error, "");
+
+    EXPECT_FALSE(Parse("setup.exe Example /S").uninstall);
+    EXPECT_EQ(Parse("setup.exe Example /uninstal").error, "Unknown switch: /uninstal");
+}
+
+}  // namespace

@@ -25,6 +25,8 @@ std::string SourcePath(const std::string& relative) {
 }
 
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr char kUninstallKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product";
 
 DWORD SharedDllCount(const std::string& dll) {
     DWORD count = 0, size = sizeof count;
@@ -32,6 +34,13 @@ DWORD SharedDllCount(const std::string& dll) {
         ERROR_SUCCESS)
         return 0;
     return count;
+}
+
+bool KeyExists(HKEY root, const char* key) {
+    HKEY opened;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    RegCloseKey(opened);
+    return true;
 }
 
 std::string RegistryString(HKEY root, const char* key, const char* value) {
@@ -83,6 +92,11 @@ protected:
             RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
             RegDeleteValueA(key, m_systemDll.c_str());
             RegCloseKey(key);
+        }
+        for (const char* product : {"Example Product", "Broken"}) {
+            const std::string uninstallKey = std::string(kUninstallKeys) + product;
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+            SHDeleteKeyA(HKEY_CURRENT_USER, uninstallKey.c_str());
         }
     }
     static void RemoveTree(const std::string& dir) {
@@ -325,6 +339,7 @@ TEST_F(ExampleE2eTest, UnattendedInstallationOfTheBundledExample) {
 TEST_F(ExampleE2eTest, UnattendedWithAPayloadMissingInTheMiddleAndADestinationWithBlanks) {
     WritePayload("a.pak", "first");
     WritePayload("c.pak", "third");
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstallKeys) + "Broken").c_str());  // left by another scenario
     std::string app = m_target.Path("Some Dir\\With  Blanks");
     WriteFileList("F;a.pak;?APPDIR?\\a.txt\r\nF;b.pak;?APPDIR?\\b.txt\r\nF;c.pak;?APPDIR?\\c.txt\r\n");
     StartSetup("Broken /S /D=" + app);
@@ -344,4 +359,110 @@ TEST_F(ExampleE2eTest, UnattendedWithAPayloadMissingInTheMiddleAndADestinationWi
                                         "Destroying decompression box",
                                         "Installation Aborted (DlgDecompress did not return IDOK)",
                                         "Installation Aborted"}));
+
+    // The half-done installation is recorded all the same, and can be removed.
+    ASSERT_TRUE(m_setup.Start(app + "\\uninstall.exe", "/uninstall /S", m_medium.Path()));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_FALSE(PathFileExistsA(m_target.Path("Some Dir").c_str()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, (std::string(kUninstallKeys) + "Broken").c_str()));
+}
+
+// Removal of the example through what it registered in Add/Remove Programs.
+class ExampleUninstallE2eTest : public ExampleE2eTest {
+protected:
+    void InstallUnattended(const std::string& app) {
+        ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product /S /D=" + app, m_dist));
+        ExpectEndWithoutWindow();
+        ASSERT_EQ(m_setup.ExitCode(), 0u);
+    }
+    // Starts a registered command line: a quoted program and its arguments.
+    void StartRegistered(const std::string& command) {
+        ASSERT_EQ(command[0], '"') << command;
+        const size_t end = command.find('"', 1);
+        ASSERT_NE(end, std::string::npos) << command;
+        ASSERT_TRUE(m_setup.Start(command.substr(1, end - 1), command.substr(end + 2), m_dist));
+    }
+    // Nothing of the example is left; the system DLL and its count are as before.
+    void ExpectNothingLeft(const std::string& app) {
+        EXPECT_FALSE(PathFileExistsA(app.c_str())) << app;
+        EXPECT_EQ(ReadFile(m_systemDll), m_oldDll);
+        EXPECT_EQ(SharedDllCount(m_systemDll), m_countBefore);
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Example"));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+        char programs[MAX_PATH];
+        ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
+        EXPECT_FALSE(PathFileExistsA((std::string(programs) + "\\Example").c_str()));
+    }
+};
+
+TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTheOldDllBack) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    const std::string app = m_target.Path("Example");
+    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    const std::string uninstaller = "\"" + app + "\\uninstall.exe\" /uninstall";
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Example Product");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), uninstaller);
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), app);
+    const std::string quiet = RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString");
+    EXPECT_EQ(quiet, uninstaller + " /S");
+    const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+    EXPECT_NE(std::find(log.begin(), log.end(), "Uninstall record written: " + app + "\\uninstall.dat"), log.end());
+
+    // A damaged record is refused before anything is touched.
+    const std::string record = ReadFile(app + "\\uninstall.dat");
+    m_target.Write("Example\\uninstall.dat", record.substr(0, record.size() / 2));
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"), quiet);
+    m_target.Write("Example\\uninstall.dat", record);
+
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    ExpectNothingLeft(app);
+}
+
+TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserFile) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    // A newer example.dll that another program counted twice is in place: kept
+    // by both installations, untouched by the uninstallation, its count back at 2.
+    m_oldDll = ReadFile(BinDir() + "\\test_dlls\\ver_5_0_0_0.dll");
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\ver_5_0_0_0.dll").c_str(), m_systemDll.c_str(), FALSE));
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    m_countBefore = 2;
+    RegSetValueExA(key, m_systemDll.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&m_countBefore), 4);
+    RegCloseKey(key);
+
+    const std::string app = m_target.Path("Example");
+    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    EXPECT_EQ(SharedDllCount(m_systemDll), 4u);
+    m_target.Write("Example\\docs\\mine.txt", "the user's own");
+
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString")));
+    SeenWindow question = Expect("the question");
+    EXPECT_EQ(question.text, "Remove Example Product and all of its components?");
+    EXPECT_EQ(question.buttons, (std::vector<std::string>{"&Yes", "&No"}));
+    m_setup.Click(question, IDYES);
+    SeenWindow done = Expect("the end message");
+    EXPECT_EQ(done.text, "Example Product was successfully removed from your computer.");
+    m_setup.Click(done, IDOK);
+    ASSERT_TRUE(m_setup.WaitExit());
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+
+    // The user's file keeps its directories; nothing else is left.
+    EXPECT_EQ(ReadFile(app + "\\docs\\mine.txt"), "the user's own");
+    EXPECT_FALSE(PathFileExistsA((app + "\\readme.txt").c_str()));
+    EXPECT_FALSE(PathFileExistsA((app + "\\uninstall.exe").c_str()));
+    EXPECT_FALSE(PathFileExistsA((app + "\\SETUP.LOG").c_str()));
+    DeleteFileA((app + "\\docs\\mine.txt").c_str());
+    RemoveDirectoryA((app + "\\docs").c_str());
+    RemoveDirectoryA(app.c_str());
+    ExpectNothingLeft(app);
 }

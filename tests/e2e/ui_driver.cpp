@@ -2,6 +2,8 @@
 
 #include "tests/e2e/png_file.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -20,15 +22,28 @@ std::string ClassName(HWND hWnd) {
 }
 
 struct Enum {
-    DWORD pid;
+    std::vector<DWORD> pids;  // the process and those it started (the uninstaller runs a copy of itself)
     std::vector<HWND> windows;
 };
+
+std::vector<DWORD> ProcessAndChildren(DWORD pid) {
+    std::vector<DWORD> pids{pid};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return pids;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ParentProcessID == pid) pids.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return pids;
+}
 
 BOOL CALLBACK CollectTopLevel(HWND hWnd, LPARAM lParam) {
     Enum* e = reinterpret_cast<Enum*>(lParam);
     DWORD pid = 0;
     GetWindowThreadProcessId(hWnd, &pid);
-    if (pid == e->pid && IsWindowVisible(hWnd)) e->windows.push_back(hWnd);
+    if (std::find(e->pids.begin(), e->pids.end(), pid) != e->pids.end() && IsWindowVisible(hWnd))
+        e->windows.push_back(hWnd);
     return TRUE;
 }
 
@@ -162,6 +177,11 @@ bool SetupProcess::Start(const std::string& exePath, const std::string& argument
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');
     Note("start: " + commandLine + " in " + workDir);
+    if (m_process.hProcess) {  // a scenario's next process: the one before has ended
+        CloseHandle(m_process.hProcess);
+        CloseHandle(m_process.hThread);
+        m_process = {};
+    }
     if (!CreateProcessA(exePath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &si,
                         &m_process)) {
         Note("CreateProcess failed: " + std::to_string(GetLastError()));
@@ -178,7 +198,7 @@ std::optional<SeenWindow> SetupProcess::NextWindow(DWORD timeoutMs) {
         m_seen.erase(std::remove_if(m_seen.begin(), m_seen.end(),
                                     [](HWND h) { return !IsWindow(h) || !IsWindowVisible(h); }),
                      m_seen.end());
-        Enum e{m_process.dwProcessId, {}};
+        Enum e{ProcessAndChildren(m_process.dwProcessId), {}};
         EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&e));
         for (HWND hWnd : e.windows) {
             if (std::find(m_seen.begin(), m_seen.end(), hWnd) != m_seen.end()) continue;

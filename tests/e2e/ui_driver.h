@@ -47,7 +47,9 @@ public:
     SetupProcess& operator=(const SetupProcess&) = delete;
 
     // Starts |exePath| with the command line tail |arguments| (may be empty)
-    // in |workDir|. False when the process cannot be started.
+    // in |workDir|, after the process started before has ended. Windows of
+    // the processes it starts count as its own. False when the process
+    // cannot be started.
     bool Start(const std::string& exePath, const std::string& arguments, const std::string& workDir);
 
     // Waits up to |timeoutMs| for a visible top-level window of the process

@@ -1,0 +1,143 @@
+#include "app/uninstall_mode.h"
+
+#include "app/command_line.h"
+#include "app/run_boxes.h"
+#include "app/setup_app.h"
+#include "app/unattended.h"
+#include "data/install_log.h"
+#include "data/path_parts.h"
+#include "engine/uninstall.h"
+#include "fw/app.h"
+#include "fw/message_box.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::string OwnPath() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::string TemporaryDirectory() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    std::string dir = temp;
+    if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
+    return dir;
+}
+
+// Where the uninstaller in the application directory goes while it waits
+// for its copy: beside the copy's directory, on the drive of the temporary
+// directory. The copy learns it from its environment.
+constexpr char kAsideVariable[] = "SETUP_UNINSTALLER_ASIDE";
+
+// Deletes |path|, waiting a little for a process that has just ended to let go of it.
+bool DeleteWhenFree(const std::string& path) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+int RunFromTemporaryCopy(const CommandLine& line) {
+    std::string appDir = SplitPath(OwnPath(), "\\").directory;
+    if (appDir.size() > 1) appDir.pop_back();
+    const std::string copyDir = TemporaryDirectory() + "\\uninstall-" + std::to_string(GetCurrentProcessId());
+    const std::string copy = copyDir + "\\" + kUninstallerName;
+    CreateDirectoryA(copyDir.c_str(), nullptr);
+    if (!CopyFileA(OwnPath().c_str(), copy.c_str(), FALSE)) {
+        if (!line.unattended)
+            ShowMessageBox(nullptr, ("Cannot copy the uninstaller to " + copy).c_str(), "Error", MB_OK | MB_ICONERROR);
+        RemoveDirectoryA(copyDir.c_str());
+        return kExitFailed;
+    }
+
+    // Neither process may keep the application directory, nor this one the
+    // copy's directory, as its working directory.
+    SetCurrentDirectoryA(TemporaryDirectory().c_str());
+    const std::string aside = copyDir + ".old";
+    SetEnvironmentVariableA(kAsideVariable, aside.c_str());
+    std::string command = "\"" + copy + "\" /uninstall" + (line.unattended ? " /S" : "") + " /D=" + appDir;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    DWORD code = kExitFailed;
+    if (CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, copyDir.c_str(), &startup,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else if (!line.unattended) {
+        ShowMessageBox(nullptr, ("Cannot start the uninstaller " + copy).c_str(), "Error", MB_OK | MB_ICONERROR);
+    }
+    DeleteWhenFree(copy);
+    RemoveDirectoryA(copyDir.c_str());
+    // This program's own file, which the copy moved aside: no program can
+    // delete the file it runs from, so it goes at the next restart.
+    if (GetFileAttributesA(aside.c_str()) != INVALID_FILE_ATTRIBUTES)
+        MoveFileExA(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return static_cast<int>(code);
+}
+
+// One message box of the uninstaller, or its text in the log with /S.
+void Tell(const CommandLine& line, const std::string& text, UINT style) {
+    if (line.unattended) return;
+    ShowMessageBox(nullptr, text.c_str(), AfxGetAppName(), style);
+}
+
+int UninstallHere(const CommandLine& line) {
+    const std::string& appDir = line.destDir;
+    const std::string logPath = TemporaryDirectory() + "\\UNINSTALL.LOG";
+    theLog.OpenLogFile(logPath);
+    WriteLog(theLog, "Uninstallation from %s%s", appDir.c_str(), line.unattended ? " (unattended, /S)" : "");
+
+    InstallRecord record;
+    std::string error;
+    if (!LoadInstallRecord(appDir, record, error)) {
+        WriteLog(theLog, "The uninstall record is missing or damaged (%s); nothing was removed", error.c_str());
+        Tell(line, "The uninstall information in " + appDir + " is missing or damaged:\n" + error +
+                       "\nNothing was removed.", MB_OK | MB_ICONERROR);
+        return kExitIncomplete;
+    }
+    const std::string product = record.product.empty() ? UninstallKeyName(record.product, appDir) : record.product;
+    if (!line.unattended &&
+        ShowMessageBox(nullptr, ("Remove " + product + " and all of its components?").c_str(), AfxGetAppName(),
+                       MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        WriteLog(theLog, "Uninstallation cancelled");
+        return kExitCancelled;
+    }
+
+    char aside[MAX_PATH] = "";
+    GetEnvironmentVariableA(kAsideVariable, aside, MAX_PATH);
+    std::vector<std::string> stayed;
+    if (line.unattended) {
+        UnattendedUi ui(appDir);
+        stayed = UndoInstallation(record, appDir, ui, aside);
+    } else {
+        MessageBoxRunUi ui;
+        stayed = UndoInstallation(record, appDir, ui, aside);
+    }
+    if (stayed.empty()) {
+        WriteLog(theLog, "Uninstallation Successfully Completed");
+        Tell(line, product + " was successfully removed from your computer.", MB_OK);
+        return kExitInstalled;
+    }
+    WriteLog(theLog, "Uninstallation ended; %u item(s) could not be removed", static_cast<unsigned>(stayed.size()));
+    std::string list;
+    for (const std::string& item : stayed) list += "\n" + item;
+    Tell(line, product + " was removed, except for what could not be removed:" + list +
+                   "\n\nUNINSTALL.LOG in the temporary directory says why.", MB_OK | MB_ICONWARNING);
+    return kExitFailed;
+}
+
+}  // namespace
+
+int RunUninstallation(const CommandLine& line) {
+    return line.hasDestDir ? UninstallHere(line) : RunFromTemporaryCopy(line);
+}

@@ -1,0 +1,61 @@
+// The record of what an installation did, kept in the application directory
+// as "uninstall.dat" so that the uninstaller can undo it, last effect first.
+// The file format (docs/uninstall-record.md) is text, one effect per line;
+// formatting and parsing are Win32-free so they are tested natively.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// File name of the record in the application directory.
+constexpr char kInstallRecordName[] = "uninstall.dat";
+// File name of the uninstaller copied into the application directory.
+constexpr char kUninstallerName[] = "uninstall.exe";
+
+enum class EffectKind {
+    kDirectory,     // a directory was created (path)
+    kFileNew,       // a file was placed where there was none (path)
+    kFileOver,      // a file was placed over an existing one that was not saved (path)
+    kFileBackup,    // an existing DLL was moved to |other| (in Backup) and the new one placed at path
+    kDllKept,       // an existing newer DLL was kept; nothing was placed (path)
+    kSharedCount,   // the shared-DLL count of path was raised by one
+    kShortcut,      // a shortcut file was created (path)
+    kRegistryKey,   // a registry key was created (path: root name and keys joined by backslashes)
+    kRegistryValue, // a value |other| below the key path was written; what it held before in existed/type/data
+};
+
+struct Effect {
+    EffectKind kind = EffectKind::kFileNew;
+    std::string path;
+    std::string other;     // kFileBackup: the backup path; kRegistryValue: the value name
+    bool existed = false;  // kRegistryValue: the value existed before
+    uint32_t type = 0;     // and its type then
+    std::string data;      // and its bytes then
+
+    bool operator==(const Effect& o) const {
+        return kind == o.kind && path == o.path && other == o.other && existed == o.existed && type == o.type &&
+               data == o.data;
+    }
+};
+
+struct InstallRecord {
+    std::string product;          // the product name, for the uninstaller's texts
+    std::vector<Effect> effects;  // in the order they happened
+};
+
+// The whole record as the text of "uninstall.dat".
+std::string FormatInstallRecord(const InstallRecord& record);
+
+// Reads the text of "uninstall.dat" into |record|. False, with |record| left
+// empty and |error| saying what is wrong, for any text that is not a whole
+// record of a known version: a wrong first line, an unknown kind of line, a
+// wrong number of fields, a bad escape or hex digit, a missing or wrong last line.
+bool ParseInstallRecord(const std::string& text, InstallRecord& record, std::string& error);
+
+// The effects the program's run has recorded so far; the installation run
+// clears it when it opens. Directory creation, file placement, shared-DLL
+// counts, shortcuts and registry writes append to it.
+extern InstallRecord theInstallRecord;
+
+void RecordEffect(EffectKind kind, const std::string& path, const std::string& other = std::string());

@@ -1,0 +1,339 @@
+#include "engine/uninstall.h"
+
+#include "data/file_io.h"
+#include "data/install_log.h"
+#include "data/registry_path.h"
+#include "engine/directory.h"
+#include "engine/path_names.h"
+#include "engine/registry_values.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr char kUninstallKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string InDir(const std::string& dir, const char* name) { return dir + "\\" + name; }
+
+bool IsPlacement(EffectKind kind) {
+    return kind == EffectKind::kFileNew || kind == EffectKind::kFileOver || kind == EffectKind::kFileBackup;
+}
+
+// Size of the files the installation placed and of the uninstaller, in KB rounded up.
+DWORD EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uninstaller) {
+    unsigned long long bytes = 0;
+    auto add = [&bytes](const std::string& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+            bytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    };
+    for (const Effect& effect : effects)
+        if (IsPlacement(effect.kind)) add(effect.path);
+    add(uninstaller);
+    return static_cast<DWORD>((bytes + 1023) / 1024);
+}
+
+// Writes the Uninstall values under |root| ("HKEY_LOCAL_MACHINE" or
+// "HKEY_CURRENT_USER"); false at the first value that cannot be written.
+bool WriteUninstallValues(const std::string& root, const std::string& keyName, const UninstallerSource& source,
+                          const std::string& appDir, DWORD sizeKb, bool logged) {
+    const std::string key = root + "\\" + kUninstallKeys + keyName + "\\";
+    const std::string uninstaller = InDir(appDir, kUninstallerName);
+    const std::string command = "\"" + uninstaller + "\" /uninstall";
+    const std::string strings[][2] = {{"DisplayName", source.productName.empty() ? keyName : source.productName},
+                                      {"UninstallString", command},
+                                      {"QuietUninstallString", command + " /S"},
+                                      {"InstallLocation", appDir},
+                                      {"DisplayIcon", uninstaller}};
+    for (const auto& value : strings) {
+        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\')) return false;
+        if (logged) WriteLog(theLog, "Key added successfully: %s=%s", (key + value[0]).c_str(), value[1].c_str());
+    }
+    const std::pair<const char*, DWORD> dwords[] = {{"EstimatedSize", sizeKb}, {"NoModify", 1}, {"NoRepair", 1}};
+    for (const auto& value : dwords) {
+        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\')) return false;
+        if (logged)
+            WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
+                     static_cast<unsigned>(value.second));
+    }
+    return true;
+}
+
+// Writes |record| to a temporary name beside "uninstall.dat", then puts it
+// in its place, so the record is never half-written.
+bool SaveInstallRecord(const InstallRecord& record, const std::string& appDir) {
+    const std::string path = InDir(appDir, kInstallRecordName);
+    const std::string temporary = path + ".new";
+    const std::string text = FormatInstallRecord(record);
+    FilePtr file(std::fopen(temporary.c_str(), "wb"));
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
+                         std::fflush(file.get()) == 0;
+    file.reset();
+    if (written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileA(temporary.c_str());
+    return false;
+}
+
+}  // namespace
+
+std::string UninstallKeyName(const std::string& productName, const std::string& appDir) {
+    std::string name = productName.empty() ? GetPathFileName(appDir) : productName;
+    std::replace(name.begin(), name.end(), '\\', ' ');
+    return name.empty() ? "Setup" : name;
+}
+
+bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged) {
+    // A failed run that changed nothing needs no uninstaller.
+    if (!logged && theInstallRecord.effects.empty()) return true;
+    InstallRecord record;
+    std::string error;
+    // Installing again keeps what the earlier installation did: one
+    // uninstallation then undoes both.
+    if (!LoadInstallRecord(appDir, record, error)) record.effects.clear();
+    record.product = source.productName;
+
+    const std::string uninstaller = InDir(appDir, kUninstallerName);
+    bool done = CopyFileA(source.programPath.c_str(), uninstaller.c_str(), FALSE) != 0;
+    if (logged) {
+        if (done)
+            WriteLog(theLog, "Uninstaller copied to %s", uninstaller.c_str());
+        else
+            WriteLog(theLog, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
+                     FormatSystemError(GetLastError()).c_str());
+    }
+    if (done) {
+        std::vector<Effect> all = record.effects;
+        all.insert(all.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
+        const std::string keyName = UninstallKeyName(source.productName, appDir);
+        const DWORD sizeKb = EstimatedSizeKb(all, uninstaller);
+        // HKLM when it can be written, else the user's own entry.
+        done = WriteUninstallValues("HKEY_LOCAL_MACHINE", keyName, source, appDir, sizeKb, logged) ||
+               WriteUninstallValues("HKEY_CURRENT_USER", keyName, source, appDir, sizeKb, logged);
+    }
+    record.effects.insert(record.effects.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
+    const std::string path = InDir(appDir, kInstallRecordName);
+    if (!SaveInstallRecord(record, appDir)) {
+        if (logged) WriteLog(theLog, "Could not write the uninstall record %s", path.c_str());
+        return false;
+    }
+    if (logged) WriteLog(theLog, "Uninstall record written: %s", path.c_str());
+    return done;
+}
+
+bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error) {
+    std::vector<uint8_t> bytes;
+    const std::string path = InDir(appDir, kInstallRecordName);
+    if (!ReadWholeFile(path, bytes)) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return ParseInstallRecord(std::string(bytes.begin(), bytes.end()), record, error);
+}
+
+namespace {
+
+bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// The registry key of a key path "ROOT\key\key", opened with |access|.
+LONG OpenKeyPath(RegKey& key, const std::string& keyPath, REGSAM access) {
+    const size_t slash = keyPath.find('\\');
+    HKEY root = RegistryRootFromName(keyPath.substr(0, slash).c_str());
+    if (!root) return ERROR_INVALID_PARAMETER;
+    // A value right below a root: a handle of its own to the root key.
+    return key.Open(root, slash == std::string::npos ? "" : keyPath.c_str() + slash + 1, access);
+}
+
+class Undo {
+public:
+    Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, const std::string& uninstallerAside)
+        : m_record(record), m_appDir(appDir), m_ui(ui), m_uninstallerAside(uninstallerAside) {}
+
+    std::vector<std::string> Run() {
+        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) UndoOne(*it);
+        // Last what the installation left for the uninstaller itself.
+        RemoveFile(InDir(m_appDir, kInstallRecordName));
+        RemoveFile(InDir(m_appDir, "SETUP.LOG"));
+        RemoveUninstaller();
+        if (!std::any_of(m_laterDirs.begin(), m_laterDirs.end(),
+                         [this](const std::string& dir) { return lstrcmpiA(dir.c_str(), m_appDir.c_str()) == 0; }))
+            m_laterDirs.push_back(m_appDir);
+        for (const std::string& dir : m_laterDirs) {
+            if (RemoveDirectoryA(dir.c_str()))
+                WriteLog(theLog, "Removed directory: %s", dir.c_str());
+            else if (!Missing(GetLastError()))
+                WriteLog(theLog, "Directory %s is not empty, kept", dir.c_str());
+        }
+        return m_stayed;
+    }
+
+private:
+    void Stayed(const std::string& what, DWORD error) {
+        WriteLog(theLog, "Could not remove %s: %s", what.c_str(), FormatSystemError(error).c_str());
+        m_stayed.push_back(what);
+    }
+
+    // Deletes a file; 0 when it is gone (or was not there), else the error.
+    static DWORD TryRemove(const std::string& path) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileA(path.c_str())) {
+            WriteLog(theLog, "Removed: %s", path.c_str());
+            return 0;
+        }
+        const DWORD error = GetLastError();
+        return Missing(error) ? 0 : error;
+    }
+
+    void RemoveFile(const std::string& path) {
+        if (const DWORD error = TryRemove(path)) Stayed(path, error);
+    }
+
+    void RemoveUninstaller() {
+        const std::string path = InDir(m_appDir, kUninstallerName);
+        DWORD error = TryRemove(path);
+        if (!error) return;
+        // A running program cannot be deleted, but it can be moved away.
+        if (!m_uninstallerAside.empty() &&
+            MoveFileExA(path.c_str(), m_uninstallerAside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            WriteLog(theLog, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
+            return;
+        }
+        if (!m_uninstallerAside.empty()) error = GetLastError();
+        Stayed(path, error);
+    }
+
+    bool InAppDir(const std::string& path) const {
+        const std::string prefix = m_appDir + "\\";
+        return path.size() > prefix.size() && lstrcmpiA(path.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0;
+    }
+
+    bool Has(EffectKind kind, const std::string& path) const {
+        for (const Effect& effect : m_record.effects)
+            if (effect.kind == kind && lstrcmpiA(effect.path.c_str(), path.c_str()) == 0) return true;
+        return false;
+    }
+
+    void UndoOne(const Effect& effect) {
+        const std::string& path = effect.path;
+        switch (effect.kind) {
+        case EffectKind::kDirectory:
+            if (RemoveDirectoryA(path.c_str())) {
+                WriteLog(theLog, "Removed directory: %s", path.c_str());
+            } else if (!Missing(GetLastError())) {
+                // Not empty yet: the record, the log or the uninstaller may
+                // still be in it. Tried again at the end.
+                m_laterDirs.push_back(path);
+            }
+            break;
+        case EffectKind::kFileNew:
+            // A counted DLL goes with its count.
+            if (!Has(EffectKind::kSharedCount, path)) RemoveFile(path);
+            break;
+        case EffectKind::kFileOver:
+            // A DLL that stood there before is others' too: it stays.
+            if (!IsDllPath(path)) RemoveFile(path);
+            break;
+        case EffectKind::kFileBackup:
+            RemoveFile(path);
+            if (MoveFileA(effect.other.c_str(), path.c_str()))
+                WriteLog(theLog, "Restored: %s from %s", path.c_str(), effect.other.c_str());
+            else
+                Stayed(effect.other, GetLastError());
+            break;
+        case EffectKind::kDllKept: break;
+        case EffectKind::kSharedCount: LowerCount(path); break;
+        case EffectKind::kShortcut: RemoveFile(path); break;
+        case EffectKind::kRegistryKey: RemoveKeyWhenEmpty(path); break;
+        case EffectKind::kRegistryValue: RestoreValue(effect); break;
+        }
+    }
+
+    void LowerCount(const std::string& dll) {
+        const DWORD count = ReadSharedDllCount(dll.c_str());
+        if (count == kNoSharedDllCount) return;
+        if (count > 1) {
+            if (WriteSharedDllCount(dll.c_str(), count - 1))
+                WriteLog(theLog, "Shared count of %s lowered to %u", dll.c_str(), static_cast<unsigned>(count - 1));
+            else
+                Stayed("the shared count of " + dll, GetLastError());
+            return;
+        }
+        if (!RemoveSharedDllCount(dll.c_str())) {
+            Stayed("the shared count of " + dll, GetLastError());
+            return;
+        }
+        WriteLog(theLog, "Shared count of %s removed", dll.c_str());
+        // No program uses it any more. Only a DLL that an installation placed
+        // new is removed; one that stood there before stays (restored from
+        // Backup or kept).
+        if (!Has(EffectKind::kFileNew, dll)) return;
+        if (!InAppDir(dll) &&
+            !m_ui.ShowBox(RunBox::kDoubt, "The shared file " + dll + " is no longer used by any program. Remove it?")) {
+            WriteLog(theLog, "Shared file kept: %s", dll.c_str());
+            return;
+        }
+        RemoveFile(dll);
+    }
+
+    void RemoveKeyWhenEmpty(const std::string& keyPath) {
+        DWORD subkeys = 0, values = 0;
+        {
+            RegKey key;
+            const LONG opened = OpenKeyPath(key, keyPath, KEY_READ);
+            if (Missing(opened)) return;
+            if (opened != ERROR_SUCCESS || RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                                            nullptr, &values, nullptr, nullptr, nullptr,
+                                                            nullptr) != ERROR_SUCCESS)
+                return Stayed(keyPath, opened);
+        }
+        if (subkeys || values) {
+            WriteLog(theLog, "Registry key %s is not empty, kept", keyPath.c_str());
+            return;
+        }
+        const size_t slash = keyPath.rfind('\\');
+        RegKey parent;
+        LONG result = OpenKeyPath(parent, keyPath.substr(0, slash), KEY_ALL_ACCESS);
+        if (result == ERROR_SUCCESS) result = RegDeleteKeyA(parent.Get(), keyPath.substr(slash + 1).c_str());
+        if (result == ERROR_SUCCESS)
+            WriteLog(theLog, "Removed registry key: %s", keyPath.c_str());
+        else if (!Missing(result))
+            Stayed(keyPath, result);
+    }
+
+    void RestoreValue(const Effect& value) {
+        const std::string name = value.path + "\\" + value.other;
+        RegKey key;
+        LONG result = OpenKeyPath(key, value.path, KEY_SET_VALUE);
+        if (value.existed) {
+            if (result == ERROR_SUCCESS)
+                result = RegSetValueExA(key.Get(), value.other.c_str(), 0, value.type,
+                                        reinterpret_cast<const BYTE*>(value.data.data()),
+                                        static_cast<DWORD>(value.data.size()));
+            if (result == ERROR_SUCCESS) return WriteLog(theLog, "Restored registry value: %s", name.c_str());
+        } else {
+            if (Missing(result)) return;
+            if (result == ERROR_SUCCESS) result = RegDeleteValueA(key.Get(), value.other.c_str());
+            if (result == ERROR_SUCCESS) return WriteLog(theLog, "Removed registry value: %s", name.c_str());
+            if (Missing(result)) return;
+        }
+        Stayed("the registry value " + name, result);
+    }
+
+    const InstallRecord& m_record;
+    std::string m_appDir;
+    RunUi& m_ui;
+    std::string m_uninstallerAside;
+    std::vector<std::string> m_stayed;
+    std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
+};
+
+}  // namespace
+
+std::vector<std::string> UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+                                          const std::string& uninstallerAside) {
+    return Undo(record, appDir, ui, uninstallerAside).Run();
+}

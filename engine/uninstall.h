@@ -1,0 +1,45 @@
+// Uninstallation: at the end of an installation the uninstaller is copied
+// into the application directory, registered in Add/Remove Programs and the
+// record of the run saved; the uninstaller reads the record and undoes it,
+// last effect first.
+#pragma once
+
+#include "engine/install_record.h"
+#include "engine/run_ui.h"
+
+#include <string>
+#include <vector>
+
+// What an installation needs to make itself removable.
+struct UninstallerSource {
+    std::string productName;  // the name shown in Add/Remove Programs
+    std::string programPath;  // the running setup.exe, copied as uninstall.exe
+};
+
+// The registry key, below HKLM or HKCU, under which |productName| is
+// registered: Software\Microsoft\Windows\CurrentVersion\Uninstall\<name>,
+// the name being the product name with backslashes as blanks, or the
+// application directory's own name when the product has none.
+std::string UninstallKeyName(const std::string& productName, const std::string& appDir);
+
+// Copies the uninstaller into |appDir|, registers it and saves
+// theInstallRecord there, after the entries of an earlier record in the same
+// directory. With |logged|, each step writes its line to the installation
+// log (a failed run calls it without: its last lines stay the failure's).
+// False when the uninstaller could not be copied or registered.
+bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged);
+
+// Reads "uninstall.dat" of |appDir|. False, with |error| saying why, when it
+// is missing or damaged.
+bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error);
+
+// Undoes |record| in |appDir|, last effect first, then removes the record,
+// SETUP.LOG, the uninstaller and the directories left empty. Each step is a
+// line in the log; what cannot be undone is logged and skipped. A shared DLL
+// outside |appDir| that no program uses any more is removed only when |ui|
+// answers its RunBox::kDoubt question Yes. The uninstaller in |appDir| that
+// is still running (it waits for this program) cannot be deleted: it is
+// moved to |uninstallerAside| instead, on the same drive, where the program
+// that runs it removes it when it ends. Returns what stayed (empty: all undone).
+std::vector<std::string> UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+                                          const std::string& uninstallerAside);
