@@ -21,13 +21,19 @@ void RegKey::Close() {
     m_hKey = nullptr;
 }
 
+HKEY RegistryRootKey(int index) {
+    static const HKEY kRoots[kRegistryRootCount] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
+                                                    HKEY_USERS};
+    return index >= 0 && index < kRegistryRootCount ? kRoots[index] : nullptr;
+}
+
+HKEY RegistryRootFromName(const char* name) { return RegistryRootKey(RegistryRootIndex(name)); }
+
 bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode, const char* keyClass,
                       const std::function<bool(HKEY key, const char* valueName)>& atValue) {
     RegistryPathParts parts;
     if (SplitRegistryPath(path, sep, parent == nullptr, parts) != RegistryPathFault::kNone) return false;
-    static const HKEY kRoots[kRegistryRootCount] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
-                                                    HKEY_USERS};
-    HKEY current = parent ? parent : kRoots[parts.root];
+    HKEY current = parent ? parent : RegistryRootKey(parts.root);
     // An array closes its keys in reverse order, the deepest first.
     std::unique_ptr<RegKey[]> opened(new RegKey[parts.keys.size()]);
     for (size_t i = 0; i < parts.keys.size(); ++i) {

@@ -32,6 +32,13 @@ private:
     HKEY m_hKey = nullptr;
 };
 
+// The predefined key of root |index| in kRegistryRootNames; null for any
+// other index.
+HKEY RegistryRootKey(int index);
+// The predefined key named |name| (a root name in any case); null for any
+// other name.
+HKEY RegistryRootFromName(const char* name);
+
 // How a walk gets from one level of the path to the next.
 enum class RegistryWalk {
     kRead,    // open each key with KEY_READ

@@ -1,6 +1,7 @@
 #include "engine/registry_values.h"
 
 #include "data/registry_path.h"
+#include "data/registry_roots.h"
 #include "engine/install_record.h"
 
 #include <cstring>
@@ -29,25 +30,19 @@ struct ValueBefore {
 
 ValueBefore ReadValueBefore(const char* path, char sep) {
     ValueBefore before;
-    std::vector<std::string> parts;
-    for (const char* at = path;;) {
-        const char* next = std::strchr(at, sep);
-        parts.emplace_back(at, next ? next - at : std::strlen(at));
-        if (!next) break;
-        at = next + 1;
-    }
-    if (parts.size() < 2 || !RegistryRootFromName(parts[0].c_str())) return before;
+    RegistryPathParts parts;
+    if (SplitRegistryPath(path, sep, true, parts) != RegistryPathFault::kNone) return before;
     before.known = true;
     before.value.kind = EffectKind::kRegistryValue;
-    before.value.other = parts.back();
-    std::string keyPath = parts[0];
+    before.value.other = parts.valueName;
+    std::string keyPath = kRegistryRootNames[parts.root];
     std::vector<std::unique_ptr<RegKey>> open;
-    HKEY current = RegistryRootFromName(parts[0].c_str());
-    for (size_t i = 1; i + 1 < parts.size(); ++i) {
-        keyPath += "\\" + parts[i];
+    HKEY current = RegistryRootKey(parts.root);
+    for (const std::string& name : parts.keys) {
+        keyPath += "\\" + name;
         if (current) {
             auto key = std::make_unique<RegKey>();
-            current = key->Open(current, parts[i].c_str()) == ERROR_SUCCESS ? key->Get() : nullptr;
+            current = key->Open(current, name.c_str()) == ERROR_SUCCESS ? key->Get() : nullptr;
             open.push_back(std::move(key));
         }
         if (!current) before.missingKeys.push_back(keyPath);
