@@ -1,5 +1,7 @@
 #include "data/scramble.h"
 
+#include "data/staged_file.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -10,7 +12,10 @@ void ScrambleBuffer(uint8_t* data, size_t size, uint64_t offset) {
 bool ScrambleCopy(const char* source, const char* dest) {
     FILE* in = std::fopen(source, "rb");
     if (!in) return false;
-    FILE* out = std::fopen(dest, "wb");
+    // A list cut short by a failure would load as a good, shorter one: it
+    // takes dest's place only when complete.
+    StagedFile staged(dest);
+    FILE* out = staged.Get();
     if (!out) {
         std::fclose(in);
         return false;
@@ -31,7 +36,6 @@ bool ScrambleCopy(const char* source, const char* dest) {
             break;
         }
     }
-    if (std::fclose(out) != 0) ok = false;
     std::fclose(in);
-    return ok;
+    return ok && staged.Commit();
 }

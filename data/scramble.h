@@ -19,5 +19,6 @@ constexpr uint8_t ScrambleKey(uint64_t offset) {
 void ScrambleBuffer(uint8_t* data, size_t size, uint64_t offset = 0);
 
 // Writes |dest| as the transform of the whole file |source|. True when every
-// byte was read, transformed and written; |dest| is then complete.
+// byte was read, transformed and written; |dest| is then complete. After a
+// failure |dest| is as it was.
 bool ScrambleCopy(const char* source, const char* dest);

@@ -3,6 +3,7 @@
 #include "data/file_io.h"
 #include "data/install_log.h"
 #include "data/registry_path.h"
+#include "data/staged_file.h"
 #include "engine/directory.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
@@ -62,21 +63,11 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
     return true;
 }
 
-// Writes |record| to a temporary name beside "uninstall.dat", then puts it
-// in its place, so the record is never half-written.
+// Writes |record| as "uninstall.dat", staged so it is never half-written.
 bool SaveInstallRecord(const InstallRecord& record, const std::string& appDir) {
-    const std::string path = InDir(appDir, kInstallRecordName);
-    const std::string temporary = path + ".new";
     const std::string text = FormatInstallRecord(record);
-    FilePtr file(std::fopen(temporary.c_str(), "wb"));
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
-                         std::fflush(file.get()) == 0;
-    file.reset();
-    if (written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileA(temporary.c_str());
-    return false;
+    StagedFile file(InDir(appDir, kInstallRecordName));
+    return file.Get() && std::fwrite(text.data(), 1, text.size(), file.Get()) == text.size() && file.Commit();
 }
 
 }  // namespace

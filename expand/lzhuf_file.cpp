@@ -2,6 +2,7 @@
 
 #include "expand/lzhuf_scheme.h"
 #include "data/file_io.h"
+#include "data/staged_file.h"
 
 #include <cstdio>
 #include <memory>
@@ -39,8 +40,16 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end)
     FilePtr in(std::fopen(source, "rb"));
     if (!in)
         return Failure(ExpandStatus::kSourceOpenFailed, source);
-    FilePtr out(std::fopen(dest, "wb"));
-    if (!out)
+    // An existing destination that cannot be written (read-only, in use) is
+    // refused before anything is decoded; it is opened without truncation.
+    if (FilePtr existing{std::fopen(dest, "rb")}) {
+        existing.reset();
+        if (!FilePtr(std::fopen(dest, "r+b")))
+            return Failure(ExpandStatus::kDestCreateFailed, dest);
+    }
+    // The file is written beside dest and takes its place only when complete.
+    StagedFile out(dest);
+    if (!out.Get())
         return Failure(ExpandStatus::kDestCreateFailed, dest);
 
     uint8_t header[kHeaderSize];
@@ -48,7 +57,7 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end)
         return Failure(ExpandStatus::kReadFailed, source);
 
     FileSource reader(in.get());
-    FileSink writer(out.get());
+    FileSink writer(out.Get());
     ExpandResult result;
     result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, writer, end);
     if (std::ferror(in.get())) {
@@ -57,8 +66,7 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end)
         return result;
     }
     // A failed write or close (a full disk, say) must not pass for a good file.
-    const bool written = !result.decode.sinkFailed && std::fflush(out.get()) == 0;
-    if (std::fclose(out.release()) != 0 || !written) {
+    if (result.decode.sinkFailed || !out.Commit()) {
         result.status = ExpandStatus::kDestAccessFailed;
         result.path = dest;
         return result;

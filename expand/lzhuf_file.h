@@ -10,9 +10,9 @@
 enum class ExpandStatus {
     kOk,
     kSourceOpenFailed,   // the source cannot be opened for reading; nothing was opened
-    kDestCreateFailed,   // the destination cannot be created; the source is closed again
-    kReadFailed,         // the header is shorter than 4 bytes (an empty destination stays
-                         // behind), or reading the source failed
+    kDestCreateFailed,   // the destination cannot be created, or it exists and cannot be
+                         // written; the source is closed again
+    kReadFailed,         // the header is shorter than 4 bytes, or reading the source failed
     kDestAccessFailed,   // writing the destination failed, or it cannot be opened again
 };
 
@@ -22,8 +22,10 @@ struct ExpandResult {
     LzhufDecodeResult decode;   // what the decoder did, when it ran
 };
 
-// Expands source into dest; an existing dest is replaced.  Every file is closed
-// on return.
+// Expands source into dest; an existing dest is replaced.  The expansion is
+// written beside dest under a temporary name and renamed over it only when
+// complete: after any failure dest is as it was (the old file, or none) and
+// no temporary file is left.  Every file is closed on return.
 ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end = LzhufEnd::ZeroBits);
 
 // The installer's text for a failure: "Erro de abertura no arquivo " + path,

@@ -40,6 +40,11 @@ public:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(m_path / name); }
+    // Number of entries directly in the folder (or its subfolder |name|).
+    size_t Count(const std::string& name = "") const {
+        auto entries = std::filesystem::directory_iterator(name.empty() ? m_path : m_path / name);
+        return static_cast<size_t>(std::distance(begin(entries), end(entries)));
+    }
 
 private:
     std::filesystem::path m_path;

@@ -34,3 +34,13 @@ TEST(ScrambleCopy, TwiceGivesTheInputBackAndHandlesEmptyFiles) {
     EXPECT_EQ(dir.Read("empty.out"), "");
     EXPECT_FALSE(ScrambleCopy(dir.Path("missing").c_str(), dir.Path("x").c_str()));
 }
+
+TEST(ScrambleCopy, AFailedCopyKeepsTheOldListAndLeavesNoTemporary) {
+    TempDir dir;
+    dir.Write("setup.drc", "the good list");
+    dir.Write("folder/inside", "");
+    // A directory opens as a stream on some systems but cannot be read.
+    EXPECT_FALSE(ScrambleCopy(dir.Path("folder").c_str(), dir.Path("setup.drc").c_str()));
+    EXPECT_EQ(dir.Read("setup.drc"), "the good list");
+    EXPECT_EQ(dir.Count(), 2u);
+}

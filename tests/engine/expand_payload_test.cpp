@@ -76,6 +76,16 @@ TEST_F(ExpandFileTest, ShowsEachFailureOwnedByTheProgressWindow) {
 
     EXPECT_EQ(ExpandFile(m_dir.Path("short").c_str(), m_dir.Path("empty").c_str(), m_ui), 1);
     ExpectOneErrorBox("Erro de leitura", progress);
-    EXPECT_TRUE(m_dir.Exists("empty"));
-    EXPECT_EQ(m_dir.Read("empty"), "");
+    EXPECT_FALSE(m_dir.Exists("empty"));  // no file rather than an empty one
+    EXPECT_EQ(m_dir.Count(), 2u);         // good and short: no temporary file either
+}
+
+TEST_F(ExpandFileTest, ADestinationThatCannotBeReplacedLeavesNoTemporaryFile) {
+    // A directory in the destination's place: the expansion is complete but
+    // cannot be renamed over it.
+    CreateDirectoryA(m_dir.Path("taken").c_str(), nullptr);
+    const std::string taken = m_dir.Path("taken");
+    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), taken.c_str(), m_ui), 1);
+    ExpectOneErrorBox("Erro de acesso ao arquivo " + taken, nullptr);
+    EXPECT_EQ(m_dir.Count(), 3u);
 }

@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 namespace {
 
 std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
@@ -61,13 +67,30 @@ TEST(ExpandLzhufFile, ReportsEachFailureWithItsText) {
     r = ExpandLzhufFile(dir.Path("short").c_str(), dir.Path("out3").c_str());
     EXPECT_EQ(r.status, ExpandStatus::kReadFailed);
     EXPECT_EQ(ExpandFailureText(r), "Erro de leitura");
-    EXPECT_TRUE(dir.Exists("out3"));   // left behind, empty
-    EXPECT_EQ(dir.Read("out3"), "");
+    EXPECT_FALSE(dir.Exists("out3"));  // nothing left behind
+    EXPECT_EQ(dir.Count(), 2u);         // good and short: no temporary file either
+}
 
 #if defined(__linux__)
-    // A write that fails (a full disk) is not passed off as a good file.
-    r = ExpandLzhufFile(dir.Path("good").c_str(), "/dev/full");
+TEST(ExpandLzhufFile, AWriteThatFailsHalfWayKeepsTheOldFileAndLeavesNoTemporary) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\r\n";
+    dir.Write("big", Payload(text));
+    dir.Write("out", "the old file");
+    // A file-size limit stands for a full disk: writes past 4 KiB fail.
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const ExpandResult r = ExpandLzhufFile(dir.Path("big").c_str(), dir.Path("out").c_str());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r.status, ExpandStatus::kDestAccessFailed);
-    EXPECT_EQ(ExpandFailureText(r), "Erro de acesso ao arquivo /dev/full");
-#endif
+    EXPECT_EQ(ExpandFailureText(r), "Erro de acesso ao arquivo " + dir.Path("out"));
+    EXPECT_EQ(dir.Read("out"), "the old file");
+    EXPECT_EQ(dir.Count(), 2u);
 }
+#endif

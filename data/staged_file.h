@@ -1,0 +1,36 @@
+// A file written under a temporary name in its destination's directory and
+// put in its place only once it is complete, so that a failure part way
+// leaves the old file, or no file, and never a truncated one.
+#pragma once
+
+#include "data/file_io.h"
+
+#include <cstdio>
+#include <string>
+
+class StagedFile {
+public:
+    // Creates and opens (binary, for writing) a new temporary file beside
+    // |dest|; Get() is null when that cannot be done.
+    explicit StagedFile(std::string dest);
+    // Removes the temporary file unless Commit put it in place.
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    std::FILE* Get() const { return m_file.get(); }
+    const std::string& TemporaryPath() const { return m_temporary; }
+
+    // Closes the temporary file and renames it over the destination (an
+    // existing destination is replaced). False when a write, the close or the
+    // rename failed: the temporary file is then removed and the destination
+    // is as it was.
+    bool Commit();
+
+private:
+    void Discard();
+
+    std::string m_dest;
+    std::string m_temporary;  // empty when none was made, or once it is gone
+    FilePtr m_file;
+};
