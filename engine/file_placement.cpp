@@ -113,10 +113,11 @@ BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui) {
     return TRUE;
 }
 
-// Moves |path| into |backupDir| under its own file name.
-BOOL MoveIntoBackup(const std::string& path, const std::string& backupDir, BOOL* pDllsUpgraded, RunUi& ui) {
-    const PathParts parts = SplitPath(path, "\\");
-    if (parts.directory.size() < 2) {  // no backslash, or only one in front
+const char kBackupDirName[] = "\\Backup";
+
+// Moves |path| into the backup directory of |appDir| under its own file name.
+BOOL MoveIntoBackup(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui) {
+    if (SplitPath(path, "\\").directory.size() < 2) {  // no backslash, or only one in front
         ui.ShowBox(RunBox::kError, FormatText("Could not copy file %s due to a parsing error.\n"
                              "Please contact the developer and report the problem",
                              path.c_str()));
@@ -124,7 +125,7 @@ BOOL MoveIntoBackup(const std::string& path, const std::string& backupDir, BOOL*
                  path.c_str());
         return FALSE;
     }
-    const std::string target = backupDir + "\\" + parts.fileName;
+    const std::string target = BackupPathOf(path, appDir);
 
     // Read-only, hidden and system would stand in the way of the move.
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_ARCHIVE);
@@ -145,12 +146,27 @@ BOOL MoveIntoBackup(const std::string& path, const std::string& backupDir, BOOL*
 
 }  // namespace
 
+std::string BackupPathOf(const std::string& path, const std::string& appDir) {
+    return appDir + kBackupDirName + "\\" + SplitPath(path, "\\").fileName;
+}
+
+BOOL RestoreOldDll(const std::string& path, const std::string& appDir) {
+    const std::string backup = BackupPathOf(path, appDir);
+    if (MoveFileExA(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        WriteLog(theLog, "Old DLL %s moved back from %s", path.c_str(), backup.c_str());
+        return TRUE;
+    }
+    WriteLog(theLog, "Old DLL %s could not be moved back from %s (error %lu)", path.c_str(), backup.c_str(),
+             static_cast<unsigned long>(GetLastError()));
+    return FALSE;
+}
+
 BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui) {
     // Shared DLLs are never moved, and nothing about them is written.
     if (!IsDllPath(path) || IsSharedFile(path.c_str())) return FALSE;
 
-    const std::string backupDir = appDir + "\\Backup";
-    BOOL result = PrepareBackupDirectory(backupDir, ui) && MoveIntoBackup(path, backupDir, pDllsUpgraded, ui);
+    BOOL result =
+        PrepareBackupDirectory(appDir + kBackupDirName, ui) && MoveIntoBackup(path, appDir, pDllsUpgraded, ui);
     WriteLog(theLog, "File %s was %s successfully save to directory %s", path.c_str(), result ? "" : "NOT",
              appDir.c_str());
     return result;

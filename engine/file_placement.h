@@ -44,6 +44,14 @@ enum DllDecision { Replace, Keep, Abort };
 DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
                                  RunUi& ui);
 
+// Where BackupOldDll puts the DLL |path|: |appDir|\Backup\ and its file name.
+std::string BackupPathOf(const std::string& path, const std::string& appDir);
+
+// Moves the DLL that BackupOldDll saved back to |path| (replacing what may
+// stand there), for a replacement that could not be placed. Logs either
+// outcome; TRUE when the old DLL is back.
+BOOL RestoreOldDll(const std::string& path, const std::string& appDir);
+
 // Moves the existing DLL |path| into |appDir|\Backup, sets |*pDllsUpgraded|
 // when it did. TRUE when the old DLL is safely in the backup directory; each
 // failure is logged and shown through |ui| (RunBox::kError).

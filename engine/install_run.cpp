@@ -144,7 +144,7 @@ RunResult InstallRun::ExpandStep() {
             } else if (BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui)) {
                 WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
                 placed.kind = EffectKind::kFileBackup;
-                placed.other = m_strDestDir + "\\Backup\\" + GetPathFileName(m_strDest);
+                placed.other = BackupPathOf(m_strDest, m_strDestDir);
             } else {
                 WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
                 return End(RunOutcome::kBackupFailed, m_strDest);
@@ -168,6 +168,10 @@ RunResult InstallRun::ExpandStep() {
             m_ui.ShowBox(RunBox::kError, text);
             WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
         }
+        // The run ends without the new DLL: the old one goes back where it
+        // was, and the record no longer says it was moved.
+        if (placed.kind == EffectKind::kFileBackup && RestoreOldDll(m_strDest, m_strDestDir))
+            theInstallRecord.effects.pop_back();
         return End(RunOutcome::kExpandFailed, m_strDest);
     }
     WriteLog(theLog, "File decompressed ok");

@@ -4,7 +4,8 @@
 // the run writes its own log lines and says through a RunUi what the user is
 // to see. Whoever drives it decides the pace: the progress dialog takes one
 // step per timer tick, an installation without windows one after another.
-// Nothing is rolled back after a failure.
+// After a failure nothing is rolled back but the one step that failed: a DLL
+// moved into Backup whose replacement could not be placed goes back.
 #pragma once
 
 #include "engine/run_ui.h"

@@ -5,6 +5,7 @@
 
 #include "data/file_list.h"
 #include "data/install_log.h"
+#include "engine/install_record.h"
 #include "fw/message_box.h"
 #include "tests/app/log_recorder.h"
 #include "tests/medium_bytes.h"
@@ -98,6 +99,25 @@ TEST_F(InstallRunTest, AFailingStepReturnsItsResultAndLogLine) {
     // Over is over: nothing more happens.
     EXPECT_EQ(run.Step().what, RunOutcome::kGoingOn);
     EXPECT_EQ(m_ui.boxes.size(), 2u);
+}
+
+TEST_F(InstallRunTest, AFailedDllReplacementPutsTheOldDllBack) {
+    m_dir.Write("bad.cmp", std::string("\x05\0", 2));  // its header is cut short
+    m_dir.Write("App\\old.dll", "old dll bytes");
+    m_dir.Write("setup.drc", ScrambledList("F;bad.cmp;?APPDIR?\\old.dll\r\n"));
+    InstallRun run(m_ui, m_app);
+    run.Open();
+    ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
+    RunResult last;
+    while (!run.Over()) last = run.Step();
+
+    EXPECT_EQ(last.what, RunOutcome::kExpandFailed);
+    EXPECT_EQ(m_dir.Read("App\\old.dll"), "old dll bytes");
+    EXPECT_FALSE(m_dir.Exists("App\\Backup\\old.dll"));
+    EXPECT_EQ(m_log.Lines().back(),
+              "Old DLL " + m_app + "\\old.dll moved back from " + m_app + "\\Backup\\old.dll");
+    // The uninstaller must not take the old DLL for the new one.
+    for (const Effect& effect : theInstallRecord.effects) EXPECT_NE(effect.kind, EffectKind::kFileBackup);
 }
 
 TEST_F(InstallRunTest, ADestinationThatCannotBeMadeGivesItsWindowsErrorCode) {
