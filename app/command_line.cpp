@@ -2,6 +2,7 @@
 
 #include "app/product_name.h"
 #include "data/ascii.h"
+#include "data/path_parts.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,15 +43,16 @@ std::string DestDirFromRawLine(const std::string& rawLine) {
     return dir;
 }
 
-// A drive, a colon and a backslash, or a UNC path.
-bool IsFullPath(const std::string& dir) {
-    if (dir.size() >= 3 && std::isalpha(static_cast<unsigned char>(dir[0])) && dir[1] == ':' &&
-        (dir[2] == '\\' || dir[2] == '/'))
-        return true;
-    return dir.size() >= 3 && dir[0] == '\\' && dir[1] == '\\';
-}
-
 }  // namespace
+
+std::string DestDirRefusal(const std::string& dir) {
+    // Blanks around the text are a typing matter, not a different directory.
+    const size_t first = dir.find_first_not_of(" \t");
+    if (first != std::string::npos && IsFullPath(dir.substr(first))) return std::string();
+    return "The destination directory must be a full path: " + dir +
+           "\nA drive and a directory, such as C:\\Apps\\Example, or a network share, such as "
+           "\\\\server\\share\\Example.";
+}
 
 CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& rawLine) {
     CommandLine line;
@@ -69,8 +71,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const std::strin
             // The rest of the line is the directory.
             line.hasDestDir = true;
             line.destDir = DestDirFromRawLine(rawLine);
-            if (!IsFullPath(line.destDir) && line.error.empty())
-                line.error = "The destination directory must be a full path: " + line.destDir;
+            if (line.error.empty()) line.error = DestDirRefusal(line.destDir);
             break;
         } else if (!arg.empty() && arg[0] == '/' && line.error.empty()) {
             line.error = "Unknown switch: " + arg;

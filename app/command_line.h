@@ -29,5 +29,10 @@ struct CommandLine {
 // the unsplit |rawLine|, so that its blanks stay as typed.
 CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& rawLine);
 
+// Empty when |dir| may be the destination directory: a full path, on a drive
+// or a network share (blanks before it do not count). Otherwise what is expected, naming |dir|; the /D=
+// switch and the destination page refuse such a directory with this text.
+std::string DestDirRefusal(const std::string& dir);
+
 // What the command line accepts, for the box that reports a wrong one.
 extern const char kCommandLineUsage[];

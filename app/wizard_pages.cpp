@@ -1,5 +1,6 @@
 #include "app/wizard_pages.h"
 
+#include "app/command_line.h"
 #include "app/wizard_texts.h"
 #include "data/file_list.h"
 #include "data/medium_files.h"
@@ -83,7 +84,15 @@ BOOL CDestDirDlg::OnInitDialog() {
 }
 
 void CDestDirDlg::OnOK() {
-    // As typed: no trimming, no check; the installation run creates it.
-    m_strDestDir = GetDlgItemText(IDC_DEST_DIR);
+    // As typed, no trimming; the installation run creates it. A directory
+    // that is not a full path would land wherever the working directory
+    // happens to be: the page says what it needs and stays open.
+    const std::string typed = GetDlgItemText(IDC_DEST_DIR);
+    const std::string refusal = DestDirRefusal(typed);
+    if (!refusal.empty()) {
+        MessageBox(refusal.c_str(), "Error", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    m_strDestDir = typed;
     CDialog::OnOK();
 }

@@ -44,8 +44,10 @@ protected:
 };
 
 // Destination page (template 105): opens with DefaultDestDir each time it is
-// shown; Continue (or Enter) keeps the edit box's text exactly as typed, Back
-// (or Esc) ends the page with IDCANCEL and leaves m_strDestDir empty.
+// shown; Continue (or Enter) keeps the edit box's text exactly as typed when
+// it is a full path, and otherwise shows a box that says what is expected
+// and keeps the page open; Back (or Esc) ends the page with IDCANCEL and
+// leaves m_strDestDir empty.
 class CDestDirDlg : public CDialog {
 public:
     CDestDirDlg();

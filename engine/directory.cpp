@@ -4,13 +4,18 @@
 #include "data/path_parts.h"
 #include "engine/install_record.h"
 
+#include <algorithm>
+
 BOOL EnsureDirectory(std::string path, DWORD* pError) {
     const std::string dirPart = SplitPath(path, "\\").directory;
     if (dirPart.empty()) return FALSE;
 
-    // The part before the first backslash (a drive, or nothing) is never made.
-    const size_t firstSep = dirPart.find('\\');
-    for (size_t i = firstSep + 1; i < dirPart.size(); ++i) {
+    // The part before the first backslash (a drive, or nothing) is never
+    // made, nor the server and share of a UNC path: they cannot be created,
+    // only what lies below them.
+    size_t from = dirPart.find('\\') + 1;
+    if (dirPart.compare(0, 2, "\\\\") == 0) from = std::max(from, PathRootLength(dirPart));
+    for (size_t i = from; i < dirPart.size(); ++i) {
         if (dirPart[i] != '\\') continue;
         const std::string level = dirPart.substr(0, i);
         if (CreateDirectoryA(level.c_str(), nullptr)) {

@@ -9,9 +9,11 @@
 // shortest prefix to the longest, logging each level made ("Created: %s"), a
 // level that cannot be made ("Error creating directory %s: %s") and the
 // outcome ("Directory %s certified to be ok"). The part after the last
-// backslash is a file name and is not created. FALSE when |path| has no
-// backslash or a level cannot be created; then |*pError|, when given, is the
-// Windows error code of that level (left alone for a path without backslash).
+// backslash is a file name and is not created; neither is the part before
+// the first backslash (a drive), nor a UNC path's server and share. FALSE
+// when |path| has no backslash or a level cannot be created; then |*pError|,
+// when given, is the Windows error code of that level (left alone for a path
+// without backslash).
 BOOL EnsureDirectory(std::string path, DWORD* pError = nullptr);
 
 // The system's message text for a Win32 error code, as the system gives it

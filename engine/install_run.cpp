@@ -4,6 +4,7 @@
 #include "data/file_list_win.h"
 #include "data/install_log.h"
 #include "data/medium_files.h"
+#include "data/path_parts.h"
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
 #include "engine/file_placement.h"
@@ -151,6 +152,10 @@ RunResult InstallRun::ExpandStep() {
             }
         } else {
             WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
+            // A new DLL in a directory that is not there yet gets it, as any
+            // other file does.
+            const std::string directory = SplitPath(m_strDest, "\\").directory;
+            if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES) EnsureDirectory(m_strDest);
         }
     } else {
         EnsureDirectory(m_strDest);

@@ -61,7 +61,8 @@ TEST(CommandLineTest, UnknownSwitchesAndRelativeDestinationsAreErrors) {
     EXPECT_TRUE(line.unattended);  // known for the rest of the line: no box then
 
     for (const char* raw : {"setup.exe /S /D=Apps\\Example", "setup.exe /S /D=C:Example", "setup.exe /S /D=\\Example",
-                            "setup.exe /S /D="}) {
+                            "setup.exe /S /D=", "setup.exe /S /D=C:", "setup.exe /S /D=\\\\server",
+                            "setup.exe /S /D=\\\\server\\"}) {
         line = Parse(raw);
         EXPECT_EQ(line.error.rfind("The destination directory must be a full path: ", 0), 0u) << raw;
         EXPECT_TRUE(line.hasDestDir) << raw;

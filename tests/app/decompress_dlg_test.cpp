@@ -425,13 +425,14 @@ TEST_F(DecompressRunTest, EnterAndEscDoNothing) {
     EXPECT_EQ(ReadFile(m_app + "\\a.txt"), "a");
 }
 
-TEST_F(DecompressRunTest, DllInAMissingDirectoryEndsTheRun) {
+TEST_F(DecompressRunTest, ADllInAMissingDirectoryGetsTheDirectory) {
+    // It once ended the run: only other files had their directories made.
     WritePayload("lib.cmp", TestDll("ver_4_2_1_0"));
     WriteList({"F;lib.cmp;?APPDIR?\\NotThere\\lib.dll"});
     m_countedDlls = {m_app + "\\NotThere\\lib.dll"};
-    EXPECT_EQ(Run(), IDCANCEL);
-    ASSERT_EQ(m_boxes.size(), 2u) << Joined();
-    EXPECT_EQ(m_boxes[0].text, "Erro de abertura no arquivo " + m_app + "\\NotThere\\lib.dll");
+    EXPECT_EQ(Run(), IDOK) << Joined();
+    EXPECT_EQ(ReadFile(m_app + "\\NotThere\\lib.dll"), TestDll("ver_4_2_1_0"));
+    EXPECT_TRUE(Logged("Created: " + m_app + "\\NotThere")) << Joined();
 }
 
 TEST_F(DecompressRunTest, NoSecondStepWhileABoxIsOpen) {

@@ -2,6 +2,7 @@
 // runs its real modal loop while a thread timer plays the user.
 #include "app/wizard_pages.h"
 
+#include "app/command_line.h"
 #include "data/file_list.h"
 #include "fw/message_box.h"
 #include "res/resource.h"
@@ -264,10 +265,30 @@ TEST_F(DestDirPage, OpensWithTheDefaultAndKeepsTheTextExactlyAsTyped) {
     EXPECT_EQ(m_shownTitle, "My 100% Product Setup");
     EXPECT_EQ(m_shownDefault, "C:\\Program Files\\Example");
     EXPECT_EQ(page.m_strDestDir, "  D:\\Apps\\My Product\\ ");
+}
 
-    CDestDirDlg empty;
-    EXPECT_EQ(TypeAndLeave(empty, "", VK_RETURN), IDOK);
-    EXPECT_EQ(empty.m_strDestDir, "");
+TEST_F(DestDirPage, ADirectoryThatIsNotAFullPathIsRefusedWithABoxAndThePageStaysOpen) {
+    ScriptedBoxes boxes({});
+    CDestDirDlg page;
+    HWND shown = nullptr;
+    std::deque<Action> actions;
+    for (const char* typed : {"", "Apps\\Relative", "C:", "D:\\Chosen"}) {
+        actions.push_back([&shown, typed](HWND p) {
+            shown = p;
+            SetWindowTextA(GetDlgItem(p, IDC_DEST_DIR), typed);
+            Type(p, VK_RETURN);
+        });
+    }
+    EXPECT_EQ(RunPage(page, actions), IDOK);
+    EXPECT_EQ(page.m_strDestDir, "D:\\Chosen");
+    ASSERT_EQ(boxes.m_boxes.size(), 3u);
+    EXPECT_EQ(boxes.m_boxes[1].text, DestDirRefusal("Apps\\Relative"));
+    EXPECT_EQ(boxes.m_boxes[1].text.rfind("The destination directory must be a full path: Apps\\Relative\n", 0), 0u);
+    for (const Box& box : boxes.m_boxes) {
+        EXPECT_EQ(box.owner, shown);
+        EXPECT_EQ(box.caption, "Error");
+        EXPECT_EQ(box.style, UINT(MB_OK | MB_ICONEXCLAMATION));
+    }
 }
 
 TEST_F(DestDirPage, BackAndEscForgetWhatWasTyped) {

@@ -252,21 +252,31 @@ TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
     ExpectExampleInstalled(app, log);
 }
 
-TEST_F(ExampleE2eTest, AnEmptyDestinationInstallsAtTheRootOfTheDrive) {
+TEST_F(ExampleE2eTest, ADestinationThatIsNotAFullPathIsRefusedAndThePageStaysOpen) {
+    // An empty text once installed into the root of the current drive.
     WritePayload("empty.pak", "at the root\r\n");
     WriteFileList("F;empty.pak;?APPDIR?\\setup-e2e-root.txt\r\n");
     StartSetup("Root");
-    ThroughTheWizard("");
-    SeenWindow done = Expect("the success message");
-    m_setup.Click(done, IDOK);
+    m_setup.Click(Expect("the welcome page"), IDOK);
+    m_setup.Click(Expect("the terms page"), IDOK);
+    // The same page takes each attempt: it stays open after each refusal.
+    SeenWindow page = Expect("the destination page");
+    for (const std::string typed : {"", "Relative\\Dir", "C:"}) {
+        m_setup.SetText(page, IDC_DEST_DIR, typed);
+        m_setup.Click(page, IDOK);
+        SeenWindow refusal = Expect("the box saying what is expected");
+        ExpectBox(refusal,
+                  "The destination directory must be a full path: " + typed +
+                      "\nA drive and a directory, such as C:\\Apps\\Example, or a network share, such as "
+                      "\\\\server\\share\\Example.",
+                  "Error", true, true);
+        m_setup.Click(refusal, IDOK);
+    }
+    m_setup.Click(page, IDCANCEL);  // Back
+    m_setup.PressKey(Expect("the terms page"), VK_ESCAPE);
     ExpectEndWithoutWindow();
-    // The working directory is on drive C:, so "\" is C:\.
-    std::vector<std::string> log = LogMessages("C:\\SETUP.LOG");
-    EXPECT_EQ(ReadFile("C:\\setup-e2e-root.txt"), "at the root\r\n");
-    DeleteFileA("C:\\SETUP.LOG");
-    DeleteFileA("C:\\setup-e2e-root.txt");
-    EXPECT_NE(std::find(log.begin(), log.end(), "Destination directory: "), log.end());
-    EXPECT_NE(std::find(log.begin(), log.end(), "Directory \\ certified to be ok"), log.end());
+    EXPECT_FALSE(PathFileExistsA("C:\\setup-e2e-root.txt"));
+    EXPECT_FALSE(PathFileExistsA("C:\\SETUP.LOG"));
 }
 
 TEST_F(ExampleE2eTest, APayloadMissingInTheMiddleAbortsAndKeepsWhatWasPlaced) {

@@ -57,6 +57,15 @@ TEST_F(EnsureDirectoryTest, OnlyLevelsAfterTheFirstBackslashAreMade) {
     EXPECT_EQ(m_log.Lines(), (Lines{"Directory level\\file.txt certified to be ok"}));
 }
 
+TEST_F(EnsureDirectoryTest, AUncPathIsMadeBelowItsShare) {
+    // Neither "\\", nor the server, nor the share is attempted: the first
+    // level tried is the first directory below the share.
+    EXPECT_FALSE(EnsureDirectory("\\\\no-such-server\\share\\dir\\"));
+    ASSERT_FALSE(m_log.Lines().empty());
+    EXPECT_EQ(m_log.Lines()[0].rfind("Error creating directory \\\\no-such-server\\share\\dir: ", 0), 0u)
+        << m_log.Lines()[0];
+}
+
 TEST_F(EnsureDirectoryTest, ALevelUnderAPlainFileEndsTheWalkWithTheSystemText) {
     m_dir.Write("plain", "not a directory");
     // "plain" itself counts as present: its create fails with "already exists".
