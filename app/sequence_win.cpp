@@ -61,9 +61,9 @@ int ExitCodeOf(SequenceEnd end, const RunResult& run) {
     case SequenceEnd::kCancelled: return kExitCancelled;
     case SequenceEnd::kRunFailed: break;
     }
-    // The file list that loaded at start-up can no longer be loaded: the
-    // distribution is incomplete, not the installation gone wrong.
-    return run.what == RunOutcome::kListFailed ? kExitIncomplete : kExitFailed;
+    // The file list that loaded at start-up can no longer be loaded, or a
+    // payload is damaged: the distribution is at fault, not the installation.
+    return run.what == RunOutcome::kListFailed || run.what == RunOutcome::kDamaged ? kExitIncomplete : kExitFailed;
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include "data/file_list_win.h"
 #include "data/install_log.h"
 #include "data/medium_files.h"
+#include "data/file_io.h"
 #include "data/scramble.h"
+#include "data/setup_sum.h"
+#include "engine/expand_payload.h"
 #include "fw/message_box.h"
 
 #include <cstdio>
@@ -16,6 +19,28 @@
 namespace {
 
 CommandLine ProgramCommandLine() { return ParseCommandLine(__argc, __argv, GetCommandLineA()); }
+
+// Loads the distribution's setup.sum, when there is one, and checks
+// setup.drc against it. False, with the name of the file at fault, when
+// setup.sum cannot be read or is not a setup.sum, or setup.drc is not as
+// it was packed.
+bool LoadDistributionSum(std::string& damaged) {
+    theDistributionSum = DistributionSum();
+    FilePtr file(std::fopen(kSumFileName, "rb"));
+    if (!file) return true;  // a distribution without one installs unchecked
+    std::vector<uint8_t> text;
+    damaged = kSumFileName;
+    if (!ReadRest(file.get(), text) || !theDistributionSum.sum.Parse(text.data(), text.size())) return false;
+    theDistributionSum.present = true;
+
+    // A missing list is left to its loader, which says files are missing.
+    if (!FilePtr(std::fopen(kFileListName, "rb"))) return true;
+    damaged = kFileListName;
+    const SumEntry* expected = theDistributionSum.sum.Find(kFileListName);
+    Sha256Digest digest;
+    uint64_t size = 0;
+    return expected && HashFile(kFileListName, digest, size) && expected->Matches(size, digest);
+}
 
 }  // namespace
 
@@ -59,6 +84,12 @@ int CSetupApp::Install() {
         }
     }
 
+    std::string damaged;
+    if (!LoadDistributionSum(damaged)) {
+        if (!line.unattended)
+            ShowMessageBox(nullptr, DamagedDistributionText(damaged).c_str(), "Error", MB_OK | MB_ICONERROR);
+        return kExitIncomplete;
+    }
     if (!LoadFileList(nullptr, kFileListName, nullptr)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, "One or more files missing, cannot continue installation", "Error",

@@ -10,7 +10,8 @@ enum ExitCode {
     kExitInstalled = 0,    // installed; or setup.drc prepared from the plain list
     kExitFailed = 1,       // the installation ran and failed; or setup.drc could not be written
     kExitCommandLine = 2,  // the command line is wrong
-    kExitIncomplete = 3,   // the distribution is incomplete or unreadable (setup.drc missing or bad)
+    kExitIncomplete = 3,   // the distribution is incomplete, unreadable or damaged (setup.drc missing or bad,
+                           // a file not as setup.sum says)
     kExitCancelled = 4,    // the user cancelled in the wizard
 };
 

@@ -1,10 +1,36 @@
 #include "engine/expand_payload.h"
 
+#include "data/install_log.h"
+#include "data/setup_sum.h"
 #include "expand/lzhuf_file.h"
 
 int ExpandFile(const char* source, const char* dest, RunUi& ui) {
-    const ExpandResult result = ExpandLzhufFile(source, dest);
+    const SumEntry* expected = nullptr;
+    if (theDistributionSum.present) {
+        // A payload that setup.sum does not list cannot be checked: it is
+        // not one that was packed with it.
+        expected = theDistributionSum.sum.Find(source);
+        if (!expected) {
+            ReportDamagedFile(source, ui);
+            return kExpandDamaged;
+        }
+    }
+    const ExpandResult result = ExpandLzhufFile(source, dest, LzhufEnd::ZeroBits, expected);
     if (result.status == ExpandStatus::kOk) return 0;
+    if (result.status == ExpandStatus::kDamaged) {
+        ReportDamagedFile(source, ui);
+        return kExpandDamaged;
+    }
     ui.ShowBox(RunBox::kExpander, ExpandFailureText(result));
     return 1;
+}
+
+std::string DamagedDistributionText(const std::string& name) {
+    return "The installation files are damaged: " + name +
+           " is not as it was packed.\nPlease get a new copy of the installation files and run Setup again.";
+}
+
+void ReportDamagedFile(const std::string& name, RunUi& ui) {
+    WriteLog(theLog, "Damaged distribution: %s does not match setup.sum, must abort", name.c_str());
+    ui.ShowBox(RunBox::kError, DamagedDistributionText(name));
 }

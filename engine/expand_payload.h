@@ -1,8 +1,14 @@
 // The installer's expander: one payload file into its destination, with a
-// failure shown as the expander's own box.
+// failure shown as the expander's own box, and a payload that is not what
+// the distribution's setup.sum says refused as damage.
 #pragma once
 
 #include "engine/run_ui.h"
+
+#include <string>
+
+// ExpandFile's result for a damaged payload.
+constexpr int kExpandDamaged = 2;
 
 // Expands the compressed file source into dest, replacing an existing dest.
 // 0 when dest was written and can be opened again; 1 after a failure, which
@@ -10,5 +16,15 @@
 // no arquivo " + the path (source or dest cannot be opened), "Erro de
 // leitura" (header shorter than 4 bytes or a read error; an empty dest stays
 // behind) or "Erro de acesso ao arquivo " + dest (a write failed or dest
-// cannot be opened again).
+// cannot be opened again). With a setup.sum loaded (theDistributionSum), a
+// source it does not list or whose expansion it does not match leaves dest
+// untouched and gives kExpandDamaged, after ReportDamagedFile.
 int ExpandFile(const char* source, const char* dest, RunUi& ui);
+
+// The box text for a file of the distribution that is not as it was packed
+// (|name| as the file list or setup.sum names it).
+std::string DamagedDistributionText(const std::string& name);
+
+// Logs that |name| does not match setup.sum and shows the damage through
+// |ui| as a RunBox::kError box.
+void ReportDamagedFile(const std::string& name, RunUi& ui);

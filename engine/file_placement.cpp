@@ -56,7 +56,9 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
     // The new DLL is expanded once here to read its version, and again later
     // into its destination.
     const std::string tempCopy = tempDir + "\\" + GetPathFileName(dest);
-    if (ExpandFile(source.c_str(), tempCopy.c_str(), ui) != 0) {
+    const int expanded = ExpandFile(source.c_str(), tempCopy.c_str(), ui);
+    if (expanded == kExpandDamaged) return Damaged;
+    if (expanded != 0) {
         WriteLog(theLog, "Failed to decompress %s to %s, must abort", source.c_str(), tempCopy.c_str());
         ui.ShowBox(RunBox::kError, FormatText("Failed to decompress %s to %s, please check disk space", source.c_str(),
                              tempCopy.c_str()));

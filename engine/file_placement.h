@@ -35,12 +35,13 @@ BOOL FileExists(const std::string& path);
 // resource, or its fixed record's signature is not 0xFEEF04BD.
 BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor);
 
-enum DllDecision { Replace, Keep, Abort };
+enum DllDecision { Replace, Keep, Abort, Damaged };
 
 // Decides whether the new DLL |source| may replace the existing |dest|, by
 // expanding it into |tempDir| and comparing major then minor version. On
 // Abort the failure has been logged and shown through |ui| (RunBox::kError,
-// after the expander's own box).
+// after the expander's own box); on Damaged the payload is not what setup.sum
+// says, which has been reported.
 DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
                                  RunUi& ui);
 

@@ -117,6 +117,7 @@ RunResult InstallRun::CheckStep(int i) {
         IncrementSharedDllCount(m_strDest.c_str());
         switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui)) {
         case Abort: return End(RunOutcome::kDllAborted, m_strDest);
+        case Damaged: return End(RunOutcome::kDamaged, m_strSource);
         case Keep:
             RecordEffect(EffectKind::kDllKept, m_strDest);
             m_nStep += 10;
@@ -163,20 +164,26 @@ RunResult InstallRun::ExpandStep() {
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     theInstallRecord.effects.push_back(placed);
-    if (ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui) != 0) {
-        std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
-        if (IsSharedFile(text.c_str())) {
-            m_ui.ShowBox(RunBox::kError,
-                         "Cannot decompress shared file. Please close all other applications and reinstall");
-            WriteLog(theLog, "Cannot decompress shared file, must abort");
-        } else {
-            m_ui.ShowBox(RunBox::kError, text);
-            WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
+    const int expanded = ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui);
+    if (expanded != 0) {
+        // A damaged payload has been reported as such; other failures get
+        // the run's own box and line.
+        if (expanded != kExpandDamaged) {
+            std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
+            if (IsSharedFile(text.c_str())) {
+                m_ui.ShowBox(RunBox::kError,
+                             "Cannot decompress shared file. Please close all other applications and reinstall");
+                WriteLog(theLog, "Cannot decompress shared file, must abort");
+            } else {
+                m_ui.ShowBox(RunBox::kError, text);
+                WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
+            }
         }
         // The run ends without the new DLL: the old one goes back where it
         // was, and the record no longer says it was moved.
         if (placed.kind == EffectKind::kFileBackup && RestoreOldDll(m_strDest, m_strDestDir))
             theInstallRecord.effects.pop_back();
+        if (expanded == kExpandDamaged) return End(RunOutcome::kDamaged, m_strSource);
         return End(RunOutcome::kExpandFailed, m_strDest);
     }
     WriteLog(theLog, "File decompressed ok");

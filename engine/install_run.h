@@ -25,6 +25,7 @@ enum class RunOutcome {
     kDllAborted,     // the version decision of a DLL failed (path: the DLL)
     kBackupFailed,   // an existing DLL cannot be saved into Backup (path: the DLL)
     kExpandFailed,   // a payload cannot be expanded into place (path: the destination)
+    kDamaged,        // a payload is not what setup.sum says (path: its source name)
 };
 
 struct RunResult {

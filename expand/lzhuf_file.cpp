@@ -27,6 +27,26 @@ private:
     std::FILE* m_file;
 };
 
+// Hashes and counts what goes on to the file, when there is a sum to check.
+class CheckedSink : public LzhufSink {
+public:
+    explicit CheckedSink(LzhufSink& next) : m_next(next) {}
+    bool Write(const uint8_t* data, size_t size) override {
+        m_hash.Update(data, size);
+        m_size += size;
+        return m_next.Write(data, size);
+    }
+    bool Matches(const SumEntry& expected) {
+        Sha256Digest digest;
+        return m_hash.Finish(digest) && expected.Matches(m_size, digest);
+    }
+
+private:
+    LzhufSink& m_next;
+    Sha256 m_hash;
+    uint64_t m_size = 0;
+};
+
 ExpandResult Failure(ExpandStatus status, const char* path) {
     ExpandResult result;
     result.status = status;
@@ -36,7 +56,7 @@ ExpandResult Failure(ExpandStatus status, const char* path) {
 
 }  // namespace
 
-ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end) {
+ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end, const SumEntry* expected) {
     FilePtr in(std::fopen(source, "rb"));
     if (!in)
         return Failure(ExpandStatus::kSourceOpenFailed, source);
@@ -59,7 +79,18 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end)
     FileSource reader(in.get());
     FileSink writer(out.Get());
     ExpandResult result;
-    result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, writer, end);
+    if (expected) {
+        CheckedSink checked(writer);
+        result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, checked, LzhufEnd::Stop);
+        if (!std::ferror(in.get()) && !result.decode.sinkFailed &&
+            (result.decode.pastEnd || !checked.Matches(*expected))) {
+            result.status = ExpandStatus::kDamaged;
+            result.path = source;
+            return result;
+        }
+    } else {
+        result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, writer, end);
+    }
     if (std::ferror(in.get())) {
         result.status = ExpandStatus::kReadFailed;
         result.path = source;
@@ -82,6 +113,7 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end)
 std::string ExpandFailureText(const ExpandResult& result) {
     switch (result.status) {
     case ExpandStatus::kOk:
+    case ExpandStatus::kDamaged:
         return std::string();
     case ExpandStatus::kSourceOpenFailed:
     case ExpandStatus::kDestCreateFailed:

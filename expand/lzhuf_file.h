@@ -3,6 +3,7 @@
 // user (a message box in the installer, a line on stderr in the tools).
 #pragma once
 
+#include "data/setup_sum.h"
 #include "expand/lzhuf_decode.h"
 
 #include <string>
@@ -14,6 +15,8 @@ enum class ExpandStatus {
                          // written; the source is closed again
     kReadFailed,         // the header is shorter than 4 bytes, or reading the source failed
     kDestAccessFailed,   // writing the destination failed, or it cannot be opened again
+    kDamaged,            // the expansion is not what the distribution's setup.sum says: its
+                         // stream ends early, or its size or digest differ; dest is untouched
 };
 
 struct ExpandResult {
@@ -26,8 +29,13 @@ struct ExpandResult {
 // written beside dest under a temporary name and renamed over it only when
 // complete: after any failure dest is as it was (the old file, or none) and
 // no temporary file is left.  Every file is closed on return.
-ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end = LzhufEnd::ZeroBits);
+// With |expected| the expansion must be exactly that content, a stream that
+// ends before its stated size included (it is decoded with LzhufEnd::Stop):
+// anything else is kDamaged, with path = source.
+ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end = LzhufEnd::ZeroBits,
+                             const SumEntry* expected = nullptr);
 
 // The installer's text for a failure: "Erro de abertura no arquivo " + path,
-// "Erro de leitura" or "Erro de acesso ao arquivo " + path.  Empty for kOk.
+// "Erro de leitura" or "Erro de acesso ao arquivo " + path.  Empty for kOk
+// and kDamaged, which the caller reports as a damaged distribution.
 std::string ExpandFailureText(const ExpandResult& result);

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64
           wine wine64 wine32:i386 fonts-wine xvfb x11-utils imagemagick clang libclang-rt-14-dev
-          osslsigncode openssl)
+          osslsigncode openssl libssl-dev)
 
 packages+=("$@")
 missing=()

@@ -94,3 +94,34 @@ TEST(ExpandLzhufFile, AWriteThatFailsHalfWayKeepsTheOldFileAndLeavesNoTemporary)
     EXPECT_EQ(dir.Count(), 2u);
 }
 #endif
+
+TEST(ExpandLzhufFile, AgainstASumOnlyTheExactContentIsPlaced) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += "entry " + std::to_string(i) + "\r\n";
+    const std::string payload = Payload(text);
+    SumEntry expected{"p", text.size(), {}};
+    ASSERT_TRUE(HashBytes(text.data(), text.size(), expected.sha256));
+
+    dir.Write("good", payload);
+    dir.Write("out", "the old file");
+    EXPECT_EQ(ExpandLzhufFile(dir.Path("good").c_str(), dir.Path("out").c_str(), LzhufEnd::ZeroBits, &expected).status,
+              ExpandStatus::kOk);
+    EXPECT_EQ(dir.Read("out"), text);
+
+    std::string flipped = payload;
+    flipped[payload.size() / 2] ^= 0x10;
+    const std::string damaged[] = {flipped, payload.substr(0, payload.size() / 2)};
+    for (const std::string& bad : damaged) {
+        dir.Write("bad", bad);
+        dir.Write("out", "the old file");
+        const ExpandResult r =
+            ExpandLzhufFile(dir.Path("bad").c_str(), dir.Path("out").c_str(), LzhufEnd::ZeroBits, &expected);
+        EXPECT_EQ(r.status, ExpandStatus::kDamaged);
+        EXPECT_EQ(r.path, dir.Path("bad"));
+        EXPECT_EQ(dir.Read("out"), "the old file");
+        EXPECT_EQ(dir.Count(), 3u);  // good, bad and out: no temporary file
+    }
+    // Without a sum a cut payload still expands as the installer always did.
+    EXPECT_EQ(ExpandLzhufFile(dir.Path("bad").c_str(), dir.Path("out").c_str()).status, ExpandStatus::kOk);
+}

@@ -125,6 +125,37 @@ TEST_F(MksetupTest, BuildThenExpandGivesEveryFileBack) {
     EXPECT_FALSE(HasTemporaryFiles(m_dir.Path("dist")));
 }
 
+TEST_F(MksetupTest, VerifyChecksTheBuiltDistributionAgainstItsSum) {
+    ASSERT_EQ(Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist")}).status, kExitOk);
+    Outcome r = Mksetup({"verify", m_dir.Path("dist")});
+    EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+    EXPECT_NE(r.out.find("docs\\manual.txt: ok\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(": 5 files ok\n"), std::string::npos) << r.out;  // four payloads and setup.drc
+
+    // One byte changed, one payload cut short, one gone, one list line added
+    // whose payload setup.sum does not know.
+    std::string packed = m_dir.Read("dist/TOOL.DLL");
+    packed[packed.size() / 2] ^= 1;
+    m_dir.Write("dist/TOOL.DLL", packed);
+    const std::string manual = m_dir.Read("dist/docs/manual.txt");
+    m_dir.Write("dist/docs/manual.txt", manual.substr(0, manual.size() - 40));
+    std::filesystem::remove(m_dir.Path("dist/empty.dat"));
+    std::string drc = m_list + "F;extra.txt;?APPDIR?\\extra.txt\r\n";
+    ScrambleBuffer(reinterpret_cast<uint8_t*>(&drc[0]), drc.size());
+    m_dir.Write("dist/setup.drc", drc);
+    r = Mksetup({"verify", m_dir.Path("dist")});
+    EXPECT_EQ(r.status, kExitFailed);
+    for (const char* line : {"readme.txt: ok\n", "TOOL.DLL: DAMAGED, ", "docs\\manual.txt: DAMAGED, ends before its stated size\n",
+                             "empty.dat: DAMAGED, missing or unreadable\n", "setup.drc: DAMAGED, ",
+                             "extra.txt: NOT IN setup.sum\n", ": 5 of 6 files damaged, missing or not listed\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+
+    m_dir.Write("dist/setup.sum", "setup.sum 1\r\nnonsense\r\n");
+    r = Mksetup({"verify", m_dir.Path("dist")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("setup.sum: line 2: too short"), std::string::npos) << r.err;
+}
+
 TEST_F(MksetupTest, BuildWithErrorsWritesNothingAndAFailedBuildLeavesNoList) {
     const std::vector<std::string> build = {"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist")};
     ASSERT_EQ(Mksetup(build).status, kExitOk);

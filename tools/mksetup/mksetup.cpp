@@ -1,8 +1,10 @@
 #include "tools/mksetup/mksetup.h"
 
+#include "data/ascii.h"
 #include "data/file_io.h"
 #include "data/medium_files.h"
 #include "data/scramble.h"
+#include "data/setup_sum.h"
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_file.h"
 #include "expand/lzhuf_scheme.h"
@@ -32,9 +34,13 @@ const char kUsage[] =
     "      --sign runs COMMAND through the shell on setup.exe in OUT_DIR, with\n"
     "      each {} replaced by its quoted path; the build fails when COMMAND\n"
     "      fails or leaves no signed PE file.\n"
+    "      OUT_DIR/setup.sum holds the size and SHA-256 of setup.drc and of each\n"
+    "      file as it is before compression, which setup.exe checks.\n"
     "  check LIST [SOURCE_DIR]\n"
     "      Reports errors and warnings as LIST:LINE: message; with SOURCE_DIR also\n"
     "      every F source that is not there.\n"
+    "  verify DIR          Checks setup.drc and every packed file of the\n"
+    "      distribution folder DIR against DIR/setup.sum.\n"
     "  compress IN OUT     Compresses the file IN into OUT.\n"
     "  expand IN OUT       Expands the compressed file IN into OUT.\n"
     "  show FILE           Writes the plain list of a setup.drc to standard output.\n"
@@ -206,11 +212,14 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         return kExitFailed;
     }
     const fs::path drc = outDir / kFileListName;
-    if (FolderInTheWay(drc.string(), err))
+    const fs::path sumFile = outDir / kSumFileName;
+    if (FolderInTheWay(drc.string(), err) || FolderInTheWay(sumFile.string(), err))
         return kExitFailed;
     // Without a list the folder cannot pass for a finished distribution
-    // until this build has written everything.
+    // until this build has written everything; nor can an older sum.
     fs::remove(drc, ec);
+    fs::remove(sumFile, ec);
+    SetupSum sum;
 
     uint64_t bytesIn = 0, bytesOut = 0;
     {
@@ -236,6 +245,13 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
                 err << "mksetup: cannot write " << to.string() << "\n";
                 return kExitFailed;
             }
+            SumEntry entry{sources[i], data.size(), {}};
+            if (!HashBytes(data.data(), data.size(), entry.sha256)) {
+                progress.Clear();
+                err << "mksetup: cannot compute the SHA-256 of " << from << "\n";
+                return kExitFailed;
+            }
+            sum.Add(std::move(entry));  // a source named twice is packed twice, listed once
             bytesIn += data.size();
             bytesOut += packed.size();
         }
@@ -259,14 +275,98 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 
     std::vector<uint8_t> scrambled = list;
     ScrambleBuffer(scrambled.data(), scrambled.size());
+    SumEntry listEntry{kFileListName, scrambled.size(), {}};
+    if (!HashBytes(scrambled.data(), scrambled.size(), listEntry.sha256)) {
+        err << "mksetup: cannot compute the SHA-256 of " << drc.string() << "\n";
+        return kExitFailed;
+    }
+    sum.Add(std::move(listEntry));
+    const std::string sumText = sum.Format();
+    if (!WriteFileAtomically(sumFile.string(), reinterpret_cast<const uint8_t*>(sumText.data()), sumText.size())) {
+        err << "mksetup: cannot write " << sumFile.string() << "\n";
+        return kExitFailed;
+    }
     if (!WriteFileAtomically(drc.string(), scrambled.data(), scrambled.size())) {
         err << "mksetup: cannot write " << drc.string() << "\n";
         return kExitFailed;
     }
     out << "packed " << sources.size() << (sources.size() == 1 ? " file: " : " files: ") << bytesIn
         << " bytes in, " << bytesOut << " bytes out (" << Percent(bytesOut, bytesIn) << "); wrote "
-        << drc.string() << "\n";
+        << drc.string() << " and " << sumFile.string() << "\n";
     return kExitOk;
+}
+
+// Why the file |path| is not what |entry| says, or an empty text when it is.
+// A payload is expanded as the installer checks it; setup.drc is taken as it is.
+std::string SumMismatch(const SumEntry& entry, const std::string& path) {
+    std::vector<uint8_t> file, content;
+    if (!ReadWholeFile(path, file))
+        return "missing or unreadable";
+    if (UpperAscii(entry.name) == UpperAscii(kFileListName)) {
+        content.swap(file);
+    } else {
+        LzhufDecodeResult decoded;
+        if (!DecodeLzhufBuffer(file.data(), file.size(), content, &decoded, LzhufEnd::Stop))
+            return "shorter than its 4-byte size";
+        if (decoded.pastEnd)
+            return "ends before its stated size";
+    }
+    Sha256Digest digest;
+    if (!HashBytes(content.data(), content.size(), digest))
+        return "cannot compute its SHA-256";
+    if (content.size() != entry.size)
+        return std::to_string(content.size()) + " bytes where setup.sum says " + std::to_string(entry.size);
+    if (!entry.Matches(content.size(), digest))
+        return "its SHA-256 differs";
+    return std::string();
+}
+
+int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2)
+        return Usage(err, "verify takes DIR");
+    if (!IsFolder(args[1], err))
+        return kExitFailed;
+    const fs::path dir = args[1];
+    const std::string sumName = (dir / kSumFileName).string();
+    std::vector<uint8_t> text;
+    if (!ReadWholeFile(sumName, text)) {
+        err << "mksetup: cannot read " << sumName << "\n";
+        return kExitFailed;
+    }
+    SetupSum sum;
+    std::string problem;
+    if (!sum.Parse(text.data(), text.size(), &problem)) {
+        err << "mksetup: " << sumName << ": " << problem << "\n";
+        return kExitFailed;
+    }
+    size_t damaged = 0;
+    for (const SumEntry& entry : sum.Entries()) {
+        const std::string relative = RelativeOutputPath(entry.name);
+        const std::string why =
+            relative.empty() ? "names a place outside the folder" : SumMismatch(entry, (dir / relative).string());
+        out << entry.name << ": " << (why.empty() ? "ok" : "DAMAGED, " + why) << "\n";
+        damaged += !why.empty();
+    }
+    // The installer refuses a payload that setup.sum does not list.
+    std::vector<uint8_t> list;
+    size_t unlisted = 0;
+    if (ReadWholeFile((dir / kFileListName).string(), list)) {
+        ScrambleBuffer(list.data(), list.size());
+        for (const std::string& source : ListSources(list.data(), list.size())) {
+            if (sum.Find(source))
+                continue;
+            out << source << ": NOT IN setup.sum\n";
+            ++unlisted;
+        }
+    }
+    const size_t bad = damaged + unlisted;
+    if (bad == 0) {
+        out << dir.string() << ": " << sum.Entries().size() << " files ok\n";
+        return kExitOk;
+    }
+    out << dir.string() << ": " << bad << " of " << sum.Entries().size() + unlisted
+        << " files damaged, missing or not listed\n";
+    return kExitFailed;
 }
 
 int Compress(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -332,6 +432,9 @@ int Expand(const std::vector<std::string>& args, std::ostream& err) {
     case ExpandStatus::kDestAccessFailed:
         problem = "cannot write " + args[2];
         break;
+    case ExpandStatus::kDamaged:  // only with a sum to check, which is not given here
+        problem = args[1] + " is damaged";
+        break;
     }
     std::error_code ec;
     if (!problem.empty()) {
@@ -386,6 +489,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return Expand(args, err);
     if (command == "show")
         return Show(args, out, err);
+    if (command == "verify")
+        return Verify(args, out, err);
     return Usage(err, "unknown command " + command);
 }
 

@@ -1,0 +1,125 @@
+#include "data/setup_sum.h"
+
+#include "data/ascii.h"
+
+#include <utility>
+
+DistributionSum theDistributionSum;
+
+namespace {
+
+const char kFirstLine[] = "setup.sum 1";
+
+// A name as it compares: upper case, backslashes.
+std::string NameKey(const std::string& name) {
+    std::string key = UpperAscii(name);
+    for (char& ch : key)
+        if (ch == '/') ch = '\\';
+    return key;
+}
+
+bool ValidName(const std::string& name) {
+    if (name.empty()) return false;
+    for (unsigned char ch : name)
+        if (ch < 0x20 || ch == 0x7F) return false;
+    return true;
+}
+
+int HexValue(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return -1;
+}
+
+// One entry line (without its line end); an empty text when it is good,
+// otherwise what is wrong with it.
+std::string ParseEntry(const std::string& line, SumEntry& entry) {
+    if (line.size() < 64 + 1 + 1 + 1 + 1) return "too short for a digest, a size and a name";
+    for (size_t i = 0; i < 32; ++i) {
+        const int high = HexValue(line[2 * i]), low = HexValue(line[2 * i + 1]);
+        if (high < 0 || low < 0) return "the digest is not 64 hexadecimal digits";
+        entry.sha256[i] = uint8_t(high * 16 + low);
+    }
+    if (line[64] != ' ') return "no blank after the digest";
+    size_t at = 65;
+    entry.size = 0;
+    const size_t digits = at;
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at) {
+        // 2^63 and above: no file is that large, and the sum would overflow.
+        if (entry.size > (UINT64_MAX / 2 - 9) / 10) return "the size is too large";
+        entry.size = entry.size * 10 + uint64_t(line[at] - '0');
+    }
+    if (at == digits) return "no size after the digest";
+    if (at >= line.size() || line[at] != ' ') return "no blank after the size";
+    entry.name = line.substr(at + 1);
+    if (!ValidName(entry.name)) return "the name is empty or holds a control character";
+    return std::string();
+}
+
+}  // namespace
+
+bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
+    m_entries.clear();
+    m_keys.clear();
+    if (length == 0) {
+        if (problem) *problem = "empty";
+        return false;
+    }
+    const std::string all(reinterpret_cast<const char*>(text), length);
+    size_t start = 0;
+    for (int number = 1; start < all.size(); ++number) {
+        size_t end = all.find('\n', start);
+        if (end == std::string::npos) end = all.size();
+        std::string line = all.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        start = end + 1;
+
+        std::string fault;
+        SumEntry entry;
+        if (number == 1) {
+            if (line != kFirstLine) fault = "not a setup.sum of version 1";
+        } else {
+            fault = ParseEntry(line, entry);
+            if (fault.empty() && !Add(std::move(entry))) fault = "names a file named before";
+        }
+        if (!fault.empty()) {
+            if (problem) *problem = "line " + std::to_string(number) + ": " + fault;
+            m_entries.clear();
+            m_keys.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string SetupSum::Format() const {
+    std::string text = std::string(kFirstLine) + "\r\n";
+    for (const SumEntry& entry : m_entries)
+        text += DigestHex(entry.sha256) + " " + std::to_string(entry.size) + " " + entry.name + "\r\n";
+    return text;
+}
+
+bool SetupSum::Add(SumEntry entry) {
+    if (!ValidName(entry.name) || Find(entry.name)) return false;
+    m_keys.push_back(NameKey(entry.name));
+    m_entries.push_back(std::move(entry));
+    return true;
+}
+
+const SumEntry* SetupSum::Find(const std::string& name) const {
+    const std::string key = NameKey(name);
+    for (size_t i = 0; i < m_keys.size(); ++i)
+        if (m_keys[i] == key) return &m_entries[i];
+    return nullptr;
+}
+
+std::string DigestHex(const Sha256Digest& digest) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (uint8_t byte : digest) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}

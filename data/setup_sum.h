@@ -1,0 +1,58 @@
+// "setup.sum": what every file of a distribution holds once expanded, so
+// that damage shows before a damaged file is placed. Text, one file a line:
+//
+//   setup.sum 1
+//   <SHA-256, 64 hex digits> <size in bytes> <name>
+//
+// For a payload the size and digest are those of its expanded content; for
+// setup.drc those of the file itself. The name is the one the file list
+// uses (for setup.drc: "setup.drc"), compared without regard to the case of
+// ASCII letters and with / and \ alike. Lines end with LF or CR LF.
+#pragma once
+
+#include "data/sha256.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SumEntry {
+    std::string name;
+    uint64_t size = 0;
+    Sha256Digest sha256{};
+
+    bool Matches(uint64_t actualSize, const Sha256Digest& actual) const {
+        return actualSize == size && actual == sha256;
+    }
+};
+
+class SetupSum {
+public:
+    // Replaces the entries with those of |text|. False when the text is not a
+    // setup.sum of this version in every line, or names a file twice; then
+    // |problem| says where and what, and no entry is kept.
+    bool Parse(const uint8_t* text, size_t length, std::string* problem = nullptr);
+    // The text of the entries, in their order.
+    std::string Format() const;
+
+    // Adds an entry; false (and nothing added) when its name is already there
+    // or cannot stand in the text (empty, or holding a control character).
+    bool Add(SumEntry entry);
+    const SumEntry* Find(const std::string& name) const;
+    const std::vector<SumEntry>& Entries() const { return m_entries; }
+
+private:
+    std::vector<SumEntry> m_entries;
+    std::vector<std::string> m_keys;  // each entry's name as it compares
+};
+
+// The lower-case hexadecimal text of a digest.
+std::string DigestHex(const Sha256Digest& digest);
+
+// What the installer checks its files against: loaded at start-up from the
+// distribution's setup.sum. |present| is false for a distribution without one.
+struct DistributionSum {
+    bool present = false;
+    SetupSum sum;
+};
+extern DistributionSum theDistributionSum;

@@ -1,0 +1,85 @@
+#include "data/sha256.h"
+
+#include "data/file_io.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <wincrypt.h>
+// The headers show it only to builds for Windows XP SP3 and later; the
+// AES provider has it from then on.
+#ifndef CALG_SHA_256
+#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | 12)
+#endif
+#else
+#include <openssl/evp.h>
+#endif
+
+#ifdef _WIN32
+// A verify-only context of the AES provider, the one that knows SHA-256.
+struct Sha256::State {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    bool good = false;
+
+    State() {
+        good = CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+               CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+    }
+    ~State() {
+        if (hash) CryptDestroyHash(hash);
+        if (provider) CryptReleaseContext(provider, 0);
+    }
+    void Update(const void* data, size_t size) {
+        const BYTE* bytes = static_cast<const BYTE*>(data);
+        while (good && size > 0) {
+            const DWORD part = size > 0x40000000u ? 0x40000000u : DWORD(size);
+            good = CryptHashData(hash, bytes, part, 0) != 0;
+            bytes += part;
+            size -= part;
+        }
+    }
+    bool Finish(Sha256Digest& digest) {
+        DWORD length = DWORD(digest.size());
+        return good && CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0) && length == digest.size();
+    }
+};
+#else
+struct Sha256::State {
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    bool good = context && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1;
+
+    ~State() { EVP_MD_CTX_free(context); }
+    void Update(const void* data, size_t size) { good = good && EVP_DigestUpdate(context, data, size) == 1; }
+    bool Finish(Sha256Digest& digest) {
+        unsigned length = 0;
+        return good && EVP_DigestFinal_ex(context, digest.data(), &length) == 1 && length == digest.size();
+    }
+};
+#endif
+
+Sha256::Sha256() : m_state(new State) {}
+Sha256::~Sha256() = default;
+
+void Sha256::Update(const void* data, size_t size) { m_state->Update(data, size); }
+
+bool Sha256::Finish(Sha256Digest& digest) { return m_state->Finish(digest); }
+
+bool HashBytes(const void* data, size_t size, Sha256Digest& digest) {
+    Sha256 hash;
+    hash.Update(data, size);
+    return hash.Finish(digest);
+}
+
+bool HashFile(const std::string& path, Sha256Digest& digest, uint64_t& size) {
+    FilePtr in(std::fopen(path.c_str(), "rb"));
+    if (!in) return false;
+    Sha256 hash;
+    size = 0;
+    uint8_t buffer[32768];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) {
+        hash.Update(buffer, got);
+        size += got;
+    }
+    return !std::ferror(in.get()) && hash.Finish(digest);
+}

@@ -1,0 +1,35 @@
+// SHA-256 through the platform's own implementation: CryptoAPI on Windows,
+// OpenSSL's libcrypto elsewhere. Nothing of the hash is written here.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+using Sha256Digest = std::array<uint8_t, 32>;
+
+class Sha256 {
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+
+    void Update(const void* data, size_t size);
+    // The digest of everything given to Update. False when the platform's
+    // hash failed at any point (then |digest| is not to be trusted).
+    bool Finish(Sha256Digest& digest);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+// The digest of |size| bytes at |data|; false when they cannot be hashed.
+bool HashBytes(const void* data, size_t size, Sha256Digest& digest);
+
+// The digest of the file |path|; false when it cannot be read or hashed.
+// |size| receives the number of bytes read.
+bool HashFile(const std::string& path, Sha256Digest& digest, uint64_t& size);
