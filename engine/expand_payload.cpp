@@ -4,6 +4,8 @@
 #include "data/setup_sum.h"
 #include "expand/lzhuf_file.h"
 
+#include <windows.h>
+
 int ExpandFile(const char* source, const char* dest, RunUi& ui) {
     const SumEntry* expected = nullptr;
     if (theDistributionSum.present) {
@@ -14,6 +16,17 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui) {
             ReportDamagedFile(source, ui);
             return kExpandDamaged;
         }
+    }
+    // A read-only destination is not written over. Windows refuses to open
+    // it for writing anyway; this makes the refusal the same where the file
+    // system would let it pass (an administrator's Wine, say).
+    const DWORD attributes = GetFileAttributesA(dest);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        ExpandResult refused;
+        refused.status = ExpandStatus::kDestCreateFailed;
+        refused.path = dest;
+        ui.ShowBox(RunBox::kExpander, ExpandFailureText(refused));
+        return 1;
     }
     const ExpandResult result = ExpandLzhufFile(source, dest, LzhufEnd::ZeroBits, expected);
     if (result.status == ExpandStatus::kOk) return 0;

@@ -13,7 +13,8 @@ constexpr int kExpandDamaged = 2;
 // Expands the compressed file source into dest, replacing an existing dest.
 // 0 when dest was written and can be opened again; 1 after a failure, which
 // has been shown through |ui| as a RunBox::kExpander box: "Erro de abertura
-// no arquivo " + the path (source or dest cannot be opened), "Erro de
+// no arquivo " + the path (source or dest cannot be opened, dest is
+// read-only), "Erro de
 // leitura" (header shorter than 4 bytes or a read error; an empty dest stays
 // behind) or "Erro de acesso ao arquivo " + dest (a write failed or dest
 // cannot be opened again). With a setup.sum loaded (theDistributionSum), a
