@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -470,6 +471,39 @@ TEST_F(ExampleE2eTest, EveryFailureLeavesWhatWasThere) {
     // With the distribution whole again, the same destination installs.
     ASSERT_NO_FATAL_FAILURE(install(0));
     EXPECT_EQ(ReadFile(readmePath), ReadFile(m_exampleFiles + "\\readme.txt"));
+}
+
+// A drive that fills up while a file is expanded onto it: the full_disk test
+// mounts a 1 MB tmpfs as the drive named by SETUP_E2E_SMALL_DRIVE.
+TEST_F(ExampleE2eTest, AFullDiskDuringAnExpansionKeepsTheOldFile) {
+    const char* drive = std::getenv("SETUP_E2E_SMALL_DRIVE");
+    if (!drive) GTEST_SKIP() << "the full_disk test runs this on a drive it mounts";
+    std::mt19937 random(7);
+    std::string noise(1536 * 1024, '\0');  // does not compress: more than the drive holds
+    for (char& ch : noise) ch = char(random());
+    WritePayload("small.pak", "small");
+    WritePayload("big.pak", noise);
+    WriteFileList("F;small.pak;?APPDIR?\\small.txt\r\nF;big.pak;?APPDIR?\\big.dat\r\n");
+    const std::string app = std::string(drive) + "\\Full", big = app + "\\big.dat";
+    ASSERT_TRUE(CreateDirectoryA(app.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::string old(100 * 1024, 'o');
+    FILE* file = std::fopen(big.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(old.data(), 1, old.size(), file);
+    std::fclose(file);
+
+    StartSetup("Broken /S /D=" + app);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 1u);
+    EXPECT_EQ(ReadFile(app + "\\small.txt"), "small");
+    EXPECT_EQ(ReadFile(big), old);
+    const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+    for (const std::string& line : {"Erro de acesso ao arquivo " + big, "Failed to decompress to " + big + ", must abort"})
+        EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((app + "\\stg*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file is left: " << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
 // Removal of the example through what it registered in Add/Remove Programs.
