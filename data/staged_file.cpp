@@ -79,3 +79,15 @@ bool StagedFile::Commit() {
     Discard();
     return false;
 }
+
+bool CopyFileStaged(const std::string& from, const std::string& to) {
+    FilePtr in(std::fopen(from.c_str(), "rb"));
+    if (!in) return false;
+    StagedFile out(to);
+    if (!out.Get()) return false;
+    char buffer[32768];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0)
+        if (std::fwrite(buffer, 1, got, out.Get()) != got) return false;
+    return !std::ferror(in.get()) && out.Commit();
+}

@@ -34,3 +34,8 @@ private:
     std::string m_temporary;  // empty when none was made, or once it is gone
     FilePtr m_file;
 };
+
+// Copies the file |from| to |to| through a StagedFile: |to| is the old file,
+// or none, until the copy is complete. False when |from| cannot be read or
+// the copy cannot be written or put in place.
+bool CopyFileStaged(const std::string& from, const std::string& to);

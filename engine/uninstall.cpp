@@ -89,7 +89,7 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
     record.product = source.productName;
 
     const std::string uninstaller = InDir(appDir, kUninstallerName);
-    bool done = CopyFileA(source.programPath.c_str(), uninstaller.c_str(), FALSE) != 0;
+    bool done = CopyFileStaged(source.programPath, uninstaller);
     if (logged) {
         if (done)
             WriteLog(theLog, "Uninstaller copied to %s", uninstaller.c_str());
