@@ -1,5 +1,8 @@
 #include "engine/file_placement.h"
 
+#include "data/setup_sum.h"
+#include "engine/expand_payload.h"
+
 #include "expand/lzhuf_encode.h"
 #include "app/run_boxes.h"
 #include "tests/app/log_recorder.h"
@@ -156,6 +159,23 @@ TEST_F(FilePlacementTest, AFailedTemporaryExpansionAbortsWithItsBox) {
     m_log.Clear();
     EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_dir.Path("no-temp"), m_ui), Abort);
     EXPECT_EQ(m_boxes.Boxes().size(), 4u);
+    EXPECT_EQ(ReadFile(m_dest), before);
+}
+
+TEST_F(FilePlacementTest, APayloadNotAsTheSumSaysIsDamageWithOneBoxAndNoTemporaryCopy) {
+    PlaceExisting("ver_4_2_1_0");
+    const std::string before = ReadFile(m_dest);
+    MakePayload("ver_4_10_0_0");
+    theDistributionSum = DistributionSum();
+    theDistributionSum.present = true;
+    ASSERT_TRUE(theDistributionSum.sum.Add(SumEntry{m_source, 1, {}}));  // not what the payload holds
+    const DllDecision decision = DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui);
+    theDistributionSum = DistributionSum();
+    EXPECT_EQ(decision, Damaged);
+    EXPECT_EQ(m_log.Lines(), (Lines{"Damaged distribution: " + m_source + " does not match setup.sum, must abort"}));
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, DamagedDistributionText(m_source));
+    EXPECT_TRUE(TempDirIsEmpty());
     EXPECT_EQ(ReadFile(m_dest), before);
 }
 
