@@ -74,7 +74,8 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end,
 
     uint8_t header[kHeaderSize];
     if (std::fread(header, 1, kHeaderSize, in.get()) != kHeaderSize)
-        return Failure(ExpandStatus::kReadFailed, source);
+        // Against a sum, a file cut short even of its header is damage too.
+        return Failure(expected && !std::ferror(in.get()) ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed, source);
 
     FileSource reader(in.get());
     FileSink writer(out.Get());

@@ -13,10 +13,11 @@ enum class ExpandStatus {
     kSourceOpenFailed,   // the source cannot be opened for reading; nothing was opened
     kDestCreateFailed,   // the destination cannot be created, or it exists and cannot be
                          // written; the source is closed again
-    kReadFailed,         // the header is shorter than 4 bytes, or reading the source failed
+    kReadFailed,         // the header is shorter than 4 bytes (without a sum), or reading the source failed
     kDestAccessFailed,   // writing the destination failed, or it cannot be opened again
     kDamaged,            // the expansion is not what the distribution's setup.sum says: its
-                         // stream ends early, or its size or digest differ; dest is untouched
+                         // stream (or its header) ends early, or its size or digest differ;
+                         // dest is untouched
 };
 
 struct ExpandResult {

@@ -111,7 +111,7 @@ TEST(ExpandLzhufFile, AgainstASumOnlyTheExactContentIsPlaced) {
 
     std::string flipped = payload;
     flipped[payload.size() / 2] ^= 0x10;
-    const std::string damaged[] = {flipped, payload.substr(0, payload.size() / 2)};
+    const std::string damaged[] = {flipped, payload.substr(0, 3), payload.substr(0, payload.size() / 2)};
     for (const std::string& bad : damaged) {
         dir.Write("bad", bad);
         dir.Write("out", "the old file");
