@@ -34,12 +34,12 @@ bool LoadDistributionSum(std::string& damaged) {
     theDistributionSum.present = true;
 
     // A missing list is left to its loader, which says files are missing.
-    if (!FilePtr(std::fopen(kFileListName, "rb"))) return true;
+    std::vector<uint8_t> list;
+    if (!ReadWholeFile(kFileListName, list)) return true;
     damaged = kFileListName;
     const SumEntry* expected = theDistributionSum.sum.Find(kFileListName);
     Sha256Digest digest;
-    uint64_t size = 0;
-    return expected && HashFile(kFileListName, digest, size) && expected->Matches(size, digest);
+    return expected && HashBytes(list.data(), list.size(), digest) && expected->Matches(list.size(), digest);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "data/ascii.h"
 
+#include <cstring>
 #include <utility>
 
 DistributionSum theDistributionSum;
@@ -10,13 +11,8 @@ namespace {
 
 const char kFirstLine[] = "setup.sum 1";
 
-// A name as it compares: upper case, backslashes.
-std::string NameKey(const std::string& name) {
-    std::string key = UpperAscii(name);
-    for (char& ch : key)
-        if (ch == '/') ch = '\\';
-    return key;
-}
+// A character of a name as it compares: upper case, a backslash for a slash.
+char NameChar(char ch) { return ch == '/' ? '\\' : UpperAscii(ch); }
 
 bool ValidName(const std::string& name) {
     if (name.empty()) return false;
@@ -59,21 +55,27 @@ std::string ParseEntry(const std::string& line, SumEntry& entry) {
 
 }  // namespace
 
+bool SameSumName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (NameChar(a[i]) != NameChar(b[i])) return false;
+    return true;
+}
+
 bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
     m_entries.clear();
-    m_keys.clear();
     if (length == 0) {
         if (problem) *problem = "empty";
         return false;
     }
-    const std::string all(reinterpret_cast<const char*>(text), length);
-    size_t start = 0;
-    for (int number = 1; start < all.size(); ++number) {
-        size_t end = all.find('\n', start);
-        if (end == std::string::npos) end = all.size();
-        std::string line = all.substr(start, end - start);
+    const char* at = reinterpret_cast<const char*>(text);
+    const char* const stop = at + length;
+    for (int number = 1; at < stop; ++number) {
+        const char* end = static_cast<const char*>(std::memchr(at, '\n', size_t(stop - at)));
+        if (!end) end = stop;
+        std::string line(at, end);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        start = end + 1;
+        at = end + 1;
 
         std::string fault;
         SumEntry entry;
@@ -86,7 +88,6 @@ bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
         if (!fault.empty()) {
             if (problem) *problem = "line " + std::to_string(number) + ": " + fault;
             m_entries.clear();
-            m_keys.clear();
             return false;
         }
     }
@@ -102,15 +103,13 @@ std::string SetupSum::Format() const {
 
 bool SetupSum::Add(SumEntry entry) {
     if (!ValidName(entry.name) || Find(entry.name)) return false;
-    m_keys.push_back(NameKey(entry.name));
     m_entries.push_back(std::move(entry));
     return true;
 }
 
 const SumEntry* SetupSum::Find(const std::string& name) const {
-    const std::string key = NameKey(name);
-    for (size_t i = 0; i < m_keys.size(); ++i)
-        if (m_keys[i] == key) return &m_entries[i];
+    for (const SumEntry& entry : m_entries)
+        if (SameSumName(entry.name, name)) return &entry;
     return nullptr;
 }
 

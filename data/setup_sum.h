@@ -43,8 +43,11 @@ public:
 
 private:
     std::vector<SumEntry> m_entries;
-    std::vector<std::string> m_keys;  // each entry's name as it compares
 };
+
+// True when the names |a| and |b| name the same file: equal but for the case
+// of ASCII letters, with / and \ alike.
+bool SameSumName(const std::string& a, const std::string& b);
 
 // The lower-case hexadecimal text of a digest.
 std::string DigestHex(const Sha256Digest& digest);

@@ -1,7 +1,5 @@
 #include "data/sha256.h"
 
-#include "data/file_io.h"
-
 #ifdef _WIN32
 #include <windows.h>
 #include <wincrypt.h>
@@ -70,16 +68,3 @@ bool HashBytes(const void* data, size_t size, Sha256Digest& digest) {
     return hash.Finish(digest);
 }
 
-bool HashFile(const std::string& path, Sha256Digest& digest, uint64_t& size) {
-    FilePtr in(std::fopen(path.c_str(), "rb"));
-    if (!in) return false;
-    Sha256 hash;
-    size = 0;
-    uint8_t buffer[32768];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) {
-        hash.Update(buffer, got);
-        size += got;
-    }
-    return !std::ferror(in.get()) && hash.Finish(digest);
-}

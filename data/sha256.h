@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 
 using Sha256Digest = std::array<uint8_t, 32>;
 
@@ -30,6 +29,3 @@ private:
 // The digest of |size| bytes at |data|; false when they cannot be hashed.
 bool HashBytes(const void* data, size_t size, Sha256Digest& digest);
 
-// The digest of the file |path|; false when it cannot be read or hashed.
-// |size| receives the number of bytes read.
-bool HashFile(const std::string& path, Sha256Digest& digest, uint64_t& size);

@@ -1,6 +1,5 @@
 #include "tools/mksetup/mksetup.h"
 
-#include "data/ascii.h"
 #include "data/file_io.h"
 #include "data/medium_files.h"
 #include "data/scramble.h"
@@ -302,7 +301,7 @@ std::string SumMismatch(const SumEntry& entry, const std::string& path) {
     std::vector<uint8_t> file, content;
     if (!ReadWholeFile(path, file))
         return "missing or unreadable";
-    if (UpperAscii(entry.name) == UpperAscii(kFileListName)) {
+    if (SameSumName(entry.name, kFileListName)) {
         content.swap(file);
     } else {
         LzhufDecodeResult decoded;
