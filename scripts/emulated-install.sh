@@ -2,32 +2,41 @@
 # On a host that cannot execute 32-bit programs: installs the bundled example
 # once with the release (i686) setup.exe, under 32-bit emulation by
 # qemu-user-static registered through binfmt_misc for this run only, and
-# checks SETUP.LOG's last line, the files and the registry values. The driver
-# is the win64 demo_driver.exe, which runs natively and only watches windows.
+# checks SETUP.LOG's last line, the files and the registry values. The prefix
+# is booted with the emulator registered, so its 32-bit half is set up the
+# same way on every host. The driver is the win64 demo_driver.exe, which runs
+# natively and only watches windows.
 # Slow (minutes): the whole win32 suite is never run this way.
+#   scripts/emulated-install.sh [PREFIX_TO_COPY]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Whatever this host can do, the 32-bit programs here run emulated.
+[ -n "${SETUP_WINE:-}" ] || SETUP_HOST32=none
 source scripts/env.sh
 dir=$PWD/build/win32/emulated-install
-binfmt=/proc/sys/fs/binfmt_misc
-qemu=/usr/bin/qemu-i386-static
+export WINEPREFIX="$dir/wineprefix"
 
-[ -x "$qemu" ] || { echo "$qemu is missing (package qemu-user-static)"; exit 1; }
-# The prefix is booted before the emulator is registered: natively, in seconds.
 rm -rf "$dir"
 pack_example "$dir" build/win32/bin/setup.exe >/dev/null
-WINEPREFIX="$dir/wineprefix" boot_prefix
-
-export WINEPREFIX="$dir/wineprefix"
-mountpoint -q "$binfmt" || mount -t binfmt_misc binfmt_misc "$binfmt"
-unregister() { wineserver -k 2>/dev/null || true; }
-if [ ! -e "$QEMU_I386_ENTRY" ]; then
-    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
-        > "$binfmt/register"
-    unregister() { wineserver -k 2>/dev/null || true; [ -e "$QEMU_I386_ENTRY" ] && echo -1 > "$QEMU_I386_ENTRY" || true; }
+# The emulator first, then the boot: the prefix's 32-bit half (syswow64) is
+# set up by 32-bit programs, which only the emulator runs here. A prefix that
+# was booted that way already and not used since may be handed in to be
+# copied instead (scripts/test.sh hands in the win64 suite's, saving a boot).
+emulate_32bit
+done_emulating() { wineserver -k 2>/dev/null || true; end_32bit_emulation; }
+trap done_emulating EXIT
+start=$(date +%s)
+if [ -n "${1:-}" ]; then
+    cp -a "$1" "$WINEPREFIX"
+    echo "prefix copied from $1"
+else
+    boot_prefix
+    echo "prefix booted in $(( $(date +%s) - start )) s under emulation"
 fi
-trap unregister EXIT
-echo 1 > "$QEMU_I386_ENTRY"
+if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    echo "the prefix's 32-bit half was not set up under emulation (no syswow64/kernel32.dll): a 32-bit setup.exe cannot start in it"
+    exit 1
+fi
 
 start=$(date +%s)
 (
@@ -35,7 +44,7 @@ start=$(date +%s)
     trap stop_xvfb EXIT
     drive_example "$dir" build/win64/bin/demo_driver.exe
 ) > "$dir/install.log" 2>&1 || { cat "$dir/install.log"; exit 1; }
-unregister
+done_emulating
 trap - EXIT
 echo "installed in $(( $(date +%s) - start )) s under emulation"
 

@@ -44,6 +44,38 @@ if [ -z "${SETUP_WINE:-}" ]; then
     export SETUP_HOST32 SETUP_WINE
 fi
 
+# Hands every 32-bit program to qemu's i386 emulator through binfmt_misc
+# (root): the entry with flag F is asked before the kernel's own loader. On a
+# host that cannot execute 32-bit programs that is the only way they run; on
+# one that can, the forced path then behaves as such a host does, with no
+# 32-bit program running natively behind its back (a 64-bit prefix's boot
+# sets up its 32-bit half with 32-bit programs). Register it before a prefix
+# is booted. end_32bit_emulation puts the entry back as it was.
+QEMU_I386=/usr/bin/qemu-i386-static
+_qemu_restore=""
+emulate_32bit() {
+    [ -x "$QEMU_I386" ] || { echo "$QEMU_I386 is missing (package qemu-user-static)" >&2; return 1; }
+    _binfmt=$(dirname "$QEMU_I386_ENTRY")
+    mountpoint -q "$_binfmt" || mount -t binfmt_misc binfmt_misc "$_binfmt" || return 1
+    if [ ! -e "$QEMU_I386_ENTRY" ]; then
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU_I386"':F' \
+            > "$_binfmt/register" || return 1
+        _qemu_restore=${_qemu_restore:-remove}
+    elif ! grep -qx enabled "$QEMU_I386_ENTRY"; then
+        _qemu_restore=${_qemu_restore:-disable}
+    fi
+    echo 1 > "$QEMU_I386_ENTRY"
+}
+end_32bit_emulation() {
+    if [ -e "$QEMU_I386_ENTRY" ]; then
+        case "$_qemu_restore" in
+            remove) echo -1 > "$QEMU_I386_ENTRY" ;;
+            disable) echo 0 > "$QEMU_I386_ENTRY" ;;
+        esac
+    fi
+    _qemu_restore=""
+}
+
 # Makes a fresh Wine prefix inside a build tree: make_prefix build/win32
 make_prefix() {
     rm -rf "$PWD/$1/wineprefix"

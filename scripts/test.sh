@@ -7,12 +7,21 @@
 # On a host that cannot execute 32-bit programs (scripts/env.sh decides; set
 # SETUP_HOST32=none to take that path anywhere) the win32 suites do not run:
 # the release setup.exe is checked statically and installs the example once
-# under 32-bit emulation instead.
+# under 32-bit emulation instead. There the emulator is registered for the
+# whole run, so that no 32-bit program runs natively.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 source scripts/env.sh
-[ "$SETUP_HOST32" = native ] || scripts/deps.sh qemu-user-static
+if [ "$SETUP_HOST32" != native ]; then
+    # For the whole run every 32-bit program runs under emulation, never
+    # natively, also on a host that could: the prefixes' 32-bit halves are
+    # set up under emulation, the same way on every host.
+    scripts/deps.sh qemu-user-static
+    emulate_32bit
+fi
+cleanup() { stop_xvfb; end_32bit_emulation; }
+trap cleanup EXIT
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
 for preset in native native-asan win32 win64 fuzz; do
@@ -26,9 +35,14 @@ wine_presets=(win64)
 echo "== wine prefixes (${wine_presets[*]}; 32-bit programs: $SETUP_HOST32)"
 for preset in "${wine_presets[@]}"; do make_prefix "build/$preset" & done
 wait
+if [ "$SETUP_HOST32" != native ]; then
+    # A copy of the fresh prefix for the emulated installation: booting one
+    # under emulation takes minutes.
+    rm -rf build/win32/booted-prefix
+    cp -a build/win64/wineprefix build/win32/booted-prefix
+fi
 
 start_xvfb
-trap stop_xvfb EXIT
 
 failed=0
 passed=0
@@ -49,7 +63,7 @@ echo "== release setup.exe"
 suite scripts/check-release.sh build/win32/bin/setup.exe
 if [ "$SETUP_HOST32" != native ]; then
     echo "== release setup.exe installs the example under 32-bit emulation"
-    suite scripts/emulated-install.sh
+    suite scripts/emulated-install.sh build/win32/booted-prefix
 fi
 
 echo "== fuzz ${FUZZ_SECONDS}s per target"
