@@ -391,14 +391,15 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
     }
 
     const TemporaryFile temporary((plan.outDir / "setup.mksetup-tmp.exe").string());
+    FilePtr file(std::fopen(temporary.Path().c_str(), "wb"));
     const auto fail = [&](const std::string& problem) {
         if (!problem.empty())
             err << "mksetup: " << problem << "\n";
+        file.reset();
         std::error_code ec;
         fs::remove(temporary.Path(), ec);
         return kExitFailed;
     };
-    FilePtr file(std::fopen(temporary.Path().c_str(), "wb"));
     if (!file || std::fwrite(bare.data(), 1, bare.size(), file.get()) != bare.size())
         return fail("cannot write " + temporary.Path());
     OverlayWriter writer(file.get());
