@@ -479,7 +479,7 @@ TEST_F(MksetupTest, SignRunsTheCommandOnSetupExeAndChecksWhatItLeaves) {
         {"exit 3", "the signing command failed with exit status 3 on " + setupExe},
         {"echo broken> {}", "the signing command left no valid PE file at " + setupExe},
         {"exit 0", "the signing command ended well but left " + setupExe + " without a signature"},
-        {copying("lost.exe"), "the signing command left " + setupExe + " with no overlay"}};
+        {copying("lost.exe"), "the signing command left " + setupExe + " without its overlay"}};
     for (const auto& failure : failures) {
         r = build(failure.first);
         EXPECT_EQ(r.status, kExitFailed) << failure.first;
