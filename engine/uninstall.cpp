@@ -3,6 +3,8 @@
 #include "data/file_io.h"
 #include "data/install_log.h"
 #include "data/registry_path.h"
+#include "data/setup_sum.h"
+#include "data/sha256.h"
 #include "data/staged_file.h"
 #include "engine/directory.h"
 #include "engine/path_names.h"
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -39,6 +42,9 @@ DWORD EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uni
 
 // Writes the Uninstall values under |root| ("HKEY_LOCAL_MACHINE" or
 // "HKEY_CURRENT_USER"); false at the first value that cannot be written.
+// The record's digest is written empty here, recorded with what it held
+// before like the other values; WriteRecordDigest sets it once the record's
+// text is known.
 bool WriteUninstallValues(const std::string& root, const std::string& keyName, const UninstallerSource& source,
                           const std::string& appDir, DWORD sizeKb, bool logged) {
     const std::string key = root + "\\" + kUninstallKeys + keyName + "\\";
@@ -60,12 +66,29 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
             WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
+    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\') != FALSE;
+}
+
+// Sets the digest value of the key |keyName| below |root| to the SHA-256 of
+// |text|, without recording it: the record holds what the value held before.
+bool WriteRecordDigest(const std::string& root, const std::string& keyName, const std::string& text, bool logged) {
+    Sha256Digest digest;
+    if (!HashBytes(text.data(), text.size(), digest)) return false;
+    const std::string hex = DigestHex(digest);
+    RegKey key;
+    if (key.Open(RegistryRootFromName(root.c_str()), (kUninstallKeys + keyName).c_str(), KEY_SET_VALUE) !=
+            ERROR_SUCCESS ||
+        RegSetValueExA(key.Get(), kRecordDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(hex.c_str()),
+                       static_cast<DWORD>(hex.size() + 1)) != ERROR_SUCCESS)
+        return false;
+    if (logged)
+        WriteLog(theLog, "Key added successfully: %s\\%s%s\\%s=%s", root.c_str(), kUninstallKeys, keyName.c_str(),
+                 kRecordDigestValue, hex.c_str());
     return true;
 }
 
-// Writes |record| as "uninstall.dat", staged so it is never half-written.
-bool SaveInstallRecord(const InstallRecord& record, const std::string& appDir) {
-    const std::string text = FormatInstallRecord(record);
+// Writes |text| as "uninstall.dat", staged so it is never half-written.
+bool SaveInstallRecord(const std::string& text, const std::string& appDir) {
     StagedFile file(InDir(appDir, kInstallRecordName));
     return file.Get() && std::fwrite(text.data(), 1, text.size(), file.Get()) == text.size() && file.Commit();
 }
@@ -82,10 +105,17 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
     // A failed run that changed nothing needs no uninstaller.
     if (!logged && theInstallRecord.effects.empty()) return true;
     InstallRecord record;
-    std::string error;
+    const std::string path = InDir(appDir, kInstallRecordName);
     // Installing again keeps what the earlier installation did: one
-    // uninstallation then undoes both.
-    if (!LoadInstallRecord(appDir, record, error)) record.effects.clear();
+    // uninstallation then undoes both. Only a record that the registry
+    // vouches for, though: one that someone else put there is not obeyed
+    // later, and the new record replaces it.
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        std::string error;
+        if (!LoadInstallRecord(appDir, record, error) && logged)
+            WriteLog(theLog, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
+                     error.c_str());
+    }
     record.product = source.productName;
 
     const std::string uninstaller = InDir(appDir, kUninstallerName);
@@ -97,33 +127,138 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
             WriteLog(theLog, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
                      FormatSystemError(GetLastError()).c_str());
     }
+    const std::string keyName = UninstallKeyName(source.productName, appDir);
+    std::string root;
     if (done) {
         std::vector<Effect> all = record.effects;
         all.insert(all.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
-        const std::string keyName = UninstallKeyName(source.productName, appDir);
         const DWORD sizeKb = EstimatedSizeKb(all, uninstaller);
         // HKLM when it can be written, else the user's own entry.
-        done = WriteUninstallValues("HKEY_LOCAL_MACHINE", keyName, source, appDir, sizeKb, logged) ||
-               WriteUninstallValues("HKEY_CURRENT_USER", keyName, source, appDir, sizeKb, logged);
+        for (const char* tried : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
+            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged)) continue;
+            root = tried;
+            break;
+        }
+        done = !root.empty();
     }
     record.effects.insert(record.effects.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
-    const std::string path = InDir(appDir, kInstallRecordName);
-    if (!SaveInstallRecord(record, appDir)) {
+    const std::string text = FormatInstallRecord(record);
+    if (!SaveInstallRecord(text, appDir)) {
         if (logged) WriteLog(theLog, "Could not write the uninstall record %s", path.c_str());
         return false;
     }
     if (logged) WriteLog(theLog, "Uninstall record written: %s", path.c_str());
-    return done;
+    return done && WriteRecordDigest(root, keyName, text, logged);
 }
 
-bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error) {
-    std::vector<uint8_t> bytes;
-    const std::string path = InDir(appDir, kInstallRecordName);
-    if (!ReadWholeFile(path, bytes)) {
+namespace {
+
+// A directory as an InstallLocation is compared with it: full, with long
+// names, without a closing backslash.
+std::string ComparableDirectory(const std::string& dir) {
+    char full[MAX_PATH], longer[MAX_PATH];
+    std::string result = dir;
+    DWORD size = GetFullPathNameA(dir.c_str(), MAX_PATH, full, nullptr);
+    if (size && size < MAX_PATH) result = full;
+    size = GetLongPathNameA(result.c_str(), longer, MAX_PATH);
+    if (size && size < MAX_PATH) result = longer;
+    while (result.size() > 3 && result.back() == '\\') result.pop_back();
+    return result;
+}
+
+// A string value of |key|; empty when it is missing or not a string.
+std::string StringValue(HKEY key, const char* name) {
+    char data[1024];
+    DWORD type = 0, size = sizeof data - 1;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::string();
+    data[size] = '\0';
+    return data;
+}
+
+// An Uninstall key registered for an application directory.
+struct RegisteredKey {
+    std::string path;    // root name and keys joined by backslashes
+    std::string digest;  // its kRecordDigestValue; empty when it has none
+};
+
+// The Uninstall keys below |rootName| whose InstallLocation is |dir| (as ComparableDirectory gives it).
+std::vector<RegisteredKey> KeysOfDirectory(const char* rootName, const std::string& dir) {
+    std::vector<RegisteredKey> found;
+    std::string keys = kUninstallKeys;
+    keys.pop_back();
+    RegKey uninstall;
+    if (uninstall.Open(RegistryRootFromName(rootName), keys.c_str(), KEY_READ) != ERROR_SUCCESS) return found;
+    char name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        const LONG result = RegEnumKeyExA(uninstall.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA) continue;
+        if (result != ERROR_SUCCESS) break;
+        RegKey product;
+        if (product.Open(uninstall.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
+        const std::string location = StringValue(product.Get(), "InstallLocation");
+        if (location.empty() || lstrcmpiA(ComparableDirectory(location).c_str(), dir.c_str()) != 0) continue;
+        found.push_back({std::string(rootName) + "\\" + keys + "\\" + name, StringValue(product.Get(), kRecordDigestValue)});
+    }
+    return found;
+}
+
+// Empty when the registry vouches for |text| as the record of |appDir|, else why not.
+std::string CheckRecordDigest(const std::string& text, const std::string& appDir) {
+    const std::string dir = ComparableDirectory(appDir);
+    std::vector<RegisteredKey> keys = KeysOfDirectory("HKEY_LOCAL_MACHINE", dir);
+    if (keys.empty()) keys = KeysOfDirectory("HKEY_CURRENT_USER", dir);
+    if (keys.empty()) return "no Uninstall key in the registry is for " + appDir;
+    Sha256Digest digest;
+    if (!HashBytes(text.data(), text.size(), digest)) return "its SHA-256 cannot be computed";
+    const std::string hex = DigestHex(digest);
+    for (const RegisteredKey& key : keys)
+        if (lstrcmpiA(key.digest.c_str(), hex.c_str()) == 0) return std::string();
+    return std::string(kInstallRecordName) + " is not the record registered in " + keys.front().path +
+           (keys.front().digest.empty() ? " (the key holds no digest of it)" : " (it was changed after the installation)");
+}
+
+// The bytes of |path| into |text|, unless the file is larger than a record can be.
+bool ReadRecordFile(const std::string& path, std::string& text, std::string& error) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
         error = "cannot read " + path;
         return false;
     }
-    return ParseInstallRecord(std::string(bytes.begin(), bytes.end()), record, error);
+    if (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize) {
+        error = path + " is larger than " + std::to_string(kMaxInstallRecordSize >> 20) + " MB";
+        return false;
+    }
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    text.resize(data.nFileSizeLow);
+    if (!file || std::fread(&text[0], 1, text.size(), file.get()) != text.size() ||
+        std::fgetc(file.get()) != EOF) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error) {
+    record = InstallRecord();
+    const std::string path = InDir(appDir, kInstallRecordName);
+    try {
+        std::string text;
+        if (!ReadRecordFile(path, text, error)) return false;
+        // The digest before anything of the text is read: a record that the
+        // registry does not vouch for may have been written by anyone.
+        error = CheckRecordDigest(text, appDir);
+        if (!error.empty()) return false;
+        return ParseInstallRecord(text, record, error);
+    } catch (const std::bad_alloc&) {
+        record = InstallRecord();
+        error = "not enough memory to read " + path;
+        return false;
+    }
 }
 
 namespace {
