@@ -1,6 +1,7 @@
 #include "engine/install_record.h"
 
 #include "data/path_parts.h"
+#include "engine/format_text.h"
 
 #include <algorithm>
 #include <string_view>
@@ -143,58 +144,43 @@ Fields SplitFields(Text line) {
 // The undo hands paths and value names to Windows as C strings: a NUL would
 // cut them short (a different file or value), a control character is in no
 // name an installation writes.
-bool HasControl(const std::string& text) { return std::any_of(text.begin(), text.end(), IsControl); }
+bool HasControl(Text text) {
+    for (char ch : text)
+        if (IsControl(ch)) return true;
+    return false;
+}
 
 // A line as written holds no control character but its tabs: everything
 // else is escaped.
 bool HasRawControl(Text line) {
-    return std::any_of(line.begin(), line.end(), [](char ch) { return IsControl(ch) && ch != '\t'; });
+    for (char ch : line)
+        if (IsControl(ch) && ch != '\t') return true;
+    return false;
 }
 
 bool IsFileKind(EffectKind kind) { return kind != EffectKind::kRegistryKey && kind != EffectKind::kRegistryValue; }
 
-bool ParseEffect(const Fields& fields, Effect& effect, std::string& error) {
-    const KindName* kind = nullptr;
-    for (const KindName& k : kKinds)
-        if (fields.at[0] == k.name) kind = &k;
-    if (!kind) {
-        error = "unknown line " + Quote(fields.at[0]);
-        return false;
-    }
-    const std::string name = kind->name;
+// Reads the fields of an entry line of kind |kind| into |effect|; null, or
+// what is wrong.
+const char* ParseEffect(const KindName& kind, const Fields& fields, Effect& effect) {
     const size_t count = fields.count - 1;
-    const bool valueBefore = kind->kind == EffectKind::kRegistryValue && count == 5;
-    if (count != kind->fields && !valueBefore) {
-        error = "wrong number of fields in a \"" + name + "\" line";
-        return false;
-    }
+    const bool valueBefore = kind.kind == EffectKind::kRegistryValue && count == 5;
+    if (count != kind.fields && !valueBefore) return "wrong number of fields";
     effect = Effect();
-    effect.kind = kind->kind;
-    if (!Unescape(fields.at[1], effect.path) || (count >= 2 && !Unescape(fields.at[2], effect.other))) {
-        error = "bad escape in a \"" + name + "\" line";
-        return false;
-    }
-    if (effect.path.empty() || HasControl(effect.path) || HasControl(effect.other)) {
-        error = "an empty path or a control character in a path or name in a \"" + name + "\" line";
-        return false;
-    }
-    if (IsFileKind(kind->kind) &&
-        (!IsFullPath(effect.path) || (kind->kind == EffectKind::kFileBackup && !IsFullPath(effect.other)))) {
-        error = "a path that is not a full path in a \"" + name + "\" line";
-        return false;
-    }
-    if (kind->kind != EffectKind::kRegistryValue) return true;
-    if (!valueBefore) {
-        if (fields.at[3] == "-") return true;
-        error = "a value line without its previous state";
-        return false;
-    }
+    effect.kind = kind.kind;
+    if (!Unescape(fields.at[1], effect.path) || (count >= 2 && !Unescape(fields.at[2], effect.other)))
+        return "bad escape";
+    if (effect.path.empty() || HasControl(effect.path) || HasControl(effect.other))
+        return "an empty path or a control character in a path or name";
+    if (IsFileKind(kind.kind) &&
+        (!IsFullPath(effect.path) || (kind.kind == EffectKind::kFileBackup && !IsFullPath(effect.other))))
+        return "a path that is not a full path";
+    if (kind.kind != EffectKind::kRegistryValue) return nullptr;
+    if (!valueBefore) return fields.at[3] == "-" ? nullptr : "no previous state";
     effect.existed = true;
-    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !FromHex(fields.at[5], effect.data)) {
-        error = "bad previous value in a \"value\" line";
-        return false;
-    }
-    return true;
+    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !FromHex(fields.at[5], effect.data))
+        return "bad previous value";
+    return nullptr;
 }
 
 // Walks the lines of a text that ends in a line end, each without its line
@@ -222,18 +208,24 @@ private:
 // Reads the next |entries| lines of |lines| as effects, appended to |effects|
 // unless it is null.
 bool ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, std::string& error) {
-    auto fault = [&lines, &error](const std::string& what) {
-        error = "line " + std::to_string(lines.Number()) + ": " + what;
-        return false;
-    };
     Effect effect;
     Text line;
     for (uint32_t i = 0; i < entries; ++i) {
         lines.Next(line);
-        if (HasRawControl(line)) return fault("a control character");
         const Fields fields = SplitFields(line);
-        if (fields.count < 2) return fault("not a record line");
-        if (!ParseEffect(fields, effect, error)) return fault(error);
+        const KindName* kind = nullptr;
+        for (const KindName& k : kKinds)
+            if (fields.at[0] == k.name) kind = &k;
+        const unsigned number = static_cast<unsigned>(lines.Number());
+        if (!kind) {
+            error = FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str());
+            return false;
+        }
+        const char* problem = HasRawControl(line) ? "a control character" : ParseEffect(*kind, fields, effect);
+        if (problem) {
+            error = FormatText("line %u: %s in a \"%s\" line", number, problem, kind->name);
+            return false;
+        }
         if (effects) effects->push_back(std::move(effect));
     }
     return true;
@@ -308,7 +300,7 @@ std::string FormatInstallRecord(const InstallRecord& record) {
 bool ParseInstallRecord(const std::string& text, InstallRecord& record, std::string& error) {
     record = InstallRecord();
     if (text.size() > kMaxInstallRecordSize) {
-        error = "the record is larger than " + std::to_string(kMaxInstallRecordSize >> 20) + " MB";
+        error = FormatText("the record is larger than %u MB", unsigned(kMaxInstallRecordSize >> 20));
         return false;
     }
     if (!text.empty() && text.back() != '\n') {

@@ -7,6 +7,7 @@
 #include "data/sha256.h"
 #include "data/staged_file.h"
 #include "engine/directory.h"
+#include "engine/format_text.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
 
@@ -166,79 +167,40 @@ std::string ComparableDirectory(const std::string& dir) {
     return result;
 }
 
-// A string value of |key|; empty when it is missing or not a string.
+// A string value of |key|; empty when it is missing, not a string or longer than a path.
 std::string StringValue(HKEY key, const char* name) {
-    char data[1024];
-    DWORD type = 0, size = sizeof data - 1;
+    char data[MAX_PATH + 1];
+    DWORD type = 0, size = MAX_PATH;
     if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
+        type != REG_SZ)
         return std::string();
     data[size] = '\0';
     return data;
 }
 
-// An Uninstall key registered for an application directory.
-struct RegisteredKey {
-    std::string path;    // root name and keys joined by backslashes
-    std::string digest;  // its kRecordDigestValue; empty when it has none
-};
-
-// The Uninstall keys below |rootName| whose InstallLocation is |dir| (as ComparableDirectory gives it).
-std::vector<RegisteredKey> KeysOfDirectory(const char* rootName, const std::string& dir) {
-    std::vector<RegisteredKey> found;
+// Looks at the Uninstall keys below |rootName| whose InstallLocation is
+// |dir| (as ComparableDirectory gives it): 0 when there is none, 1 when one
+// of them holds the digest |hex|, else -1 with |key| naming the first.
+int DigestRegistered(const char* rootName, const std::string& dir, const std::string& hex, std::string& key) {
     std::string keys = kUninstallKeys;
     keys.pop_back();
     RegKey uninstall;
-    if (uninstall.Open(RegistryRootFromName(rootName), keys.c_str(), KEY_READ) != ERROR_SUCCESS) return found;
+    if (uninstall.Open(RegistryRootFromName(rootName), keys.c_str(), KEY_READ) != ERROR_SUCCESS) return 0;
+    int found = 0;
     char name[256];
     for (DWORD index = 0;; ++index) {
         DWORD length = sizeof name;
         const LONG result = RegEnumKeyExA(uninstall.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_MORE_DATA) continue;
-        if (result != ERROR_SUCCESS) break;
+        if (result != ERROR_SUCCESS) return found;
         RegKey product;
-        if (product.Open(uninstall.Get(), name, KEY_READ) != ERROR_SUCCESS) continue;
-        const std::string location = StringValue(product.Get(), "InstallLocation");
-        if (location.empty() || lstrcmpiA(ComparableDirectory(location).c_str(), dir.c_str()) != 0) continue;
-        found.push_back({std::string(rootName) + "\\" + keys + "\\" + name, StringValue(product.Get(), kRecordDigestValue)});
+        if (product.Open(uninstall.Get(), name, KEY_READ) != ERROR_SUCCESS ||
+            lstrcmpiA(ComparableDirectory(StringValue(product.Get(), "InstallLocation")).c_str(), dir.c_str()) != 0)
+            continue;
+        if (lstrcmpiA(StringValue(product.Get(), kRecordDigestValue).c_str(), hex.c_str()) == 0) return 1;
+        if (!found) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name);
+        found = -1;
     }
-    return found;
-}
-
-// Empty when the registry vouches for |text| as the record of |appDir|, else why not.
-std::string CheckRecordDigest(const std::string& text, const std::string& appDir) {
-    const std::string dir = ComparableDirectory(appDir);
-    std::vector<RegisteredKey> keys = KeysOfDirectory("HKEY_LOCAL_MACHINE", dir);
-    if (keys.empty()) keys = KeysOfDirectory("HKEY_CURRENT_USER", dir);
-    if (keys.empty()) return "no Uninstall key in the registry is for " + appDir;
-    Sha256Digest digest;
-    if (!HashBytes(text.data(), text.size(), digest)) return "its SHA-256 cannot be computed";
-    const std::string hex = DigestHex(digest);
-    for (const RegisteredKey& key : keys)
-        if (lstrcmpiA(key.digest.c_str(), hex.c_str()) == 0) return std::string();
-    return std::string(kInstallRecordName) + " is not the record registered in " + keys.front().path +
-           (keys.front().digest.empty() ? " (the key holds no digest of it)" : " (it was changed after the installation)");
-}
-
-// The bytes of |path| into |text|, unless the file is larger than a record can be.
-bool ReadRecordFile(const std::string& path, std::string& text, std::string& error) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        error = "cannot read " + path;
-        return false;
-    }
-    if (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize) {
-        error = path + " is larger than " + std::to_string(kMaxInstallRecordSize >> 20) + " MB";
-        return false;
-    }
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    text.resize(data.nFileSizeLow);
-    if (!file || std::fread(&text[0], 1, text.size(), file.get()) != text.size() ||
-        std::fgetc(file.get()) != EOF) {
-        error = "cannot read " + path;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -247,12 +209,33 @@ bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::st
     record = InstallRecord();
     const std::string path = InDir(appDir, kInstallRecordName);
     try {
-        std::string text;
-        if (!ReadRecordFile(path, text, error)) return false;
+        // Its size before it is read: no record is that large.
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+            (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize)) {
+            error = FormatText("%s is larger than %u MB", path.c_str(), unsigned(kMaxInstallRecordSize >> 20));
+            return false;
+        }
         // The digest before anything of the text is read: a record that the
         // registry does not vouch for may have been written by anyone.
-        error = CheckRecordDigest(text, appDir);
-        if (!error.empty()) return false;
+        std::vector<uint8_t> bytes;
+        Sha256Digest digest;
+        if (!ReadWholeFile(path, bytes) || bytes.size() > kMaxInstallRecordSize ||
+            !HashBytes(bytes.data(), bytes.size(), digest)) {
+            error = "cannot read " + path;
+            return false;
+        }
+        const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
+        std::string key;
+        int registered = DigestRegistered("HKEY_LOCAL_MACHINE", dir, hex, key);
+        if (!registered) registered = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
+        if (registered <= 0) {
+            error = registered ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())
+                               : "no Uninstall key in the registry is for " + appDir;
+            return false;
+        }
+        const std::string text(bytes.begin(), bytes.end());
+        bytes = std::vector<uint8_t>();
         return ParseInstallRecord(text, record, error);
     } catch (const std::bad_alloc&) {
         record = InstallRecord();
