@@ -542,12 +542,26 @@ protected:
 TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTheOldDllBack) {
     ASSERT_NO_FATAL_FAILURE(PackExample());
     const std::string app = m_target.Path("Example");
-    // A file of someone else's, outside the application directory, that a
-    // forged record would have deleted.
-    const std::string victim = m_target.Path("victim.txt");
+    // What forged lines would do with the uninstaller's rights: delete a file
+    // of someone else's, move a user's file into the system directory, write
+    // a Run value, remove an empty folder that is not the installation's.
+    const std::string victim = m_target.Path("victim.txt"), mine = m_target.Path("mine.dll");
+    const std::string moved = m_systemDll.substr(0, m_systemDll.rfind('\\')) + "\\planted.dll";
+    const std::string emptyDir = m_target.Path("empty");
     m_target.Write("victim.txt", "not the installation's");
-    const std::string forged = "new\t" + victim + "\n";
-    m_target.Write("Example\\uninstall.dat", "SETUP UNINSTALL RECORD 1\nproduct\tExample Product\n" + forged + "end\t1\n");
+    m_target.Write("mine.dll", "the user's");
+    ASSERT_TRUE(CreateDirectoryA(emptyDir.c_str(), nullptr));
+    const char run[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string forged = "new\t" + victim + "\nbackup\t" + moved + "\t" + mine + "\nvalue\tHKEY_LOCAL_MACHINE\\" +
+                               run + "\tPlanted\t+\t1\t433A5C782E65786500\ndir\t" + emptyDir + "\n";
+    auto expectUntouched = [&]() {
+        EXPECT_EQ(ReadFile(victim), "not the installation's");
+        EXPECT_EQ(ReadFile(mine), "the user's");
+        EXPECT_FALSE(PathFileExistsA(moved.c_str()));
+        EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, run, "Planted"), "(missing)");
+        EXPECT_TRUE(PathIsDirectoryA(emptyDir.c_str()));
+    };
+    m_target.Write("Example\\uninstall.dat", "SETUP UNINSTALL RECORD 1\nproduct\tExample Product\n" + forged + "end\t4\n");
     ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
     const std::string uninstaller = "\"" + app + "\\uninstall.exe\" /uninstall";
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Example Product");
@@ -587,7 +601,7 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     std::string added = record;
     const size_t end = added.rfind("end\t");
     const int count = std::atoi(added.c_str() + end + 4);
-    added.replace(end, std::string::npos, forged + "end\t" + std::to_string(count + 1) + "\n");
+    added.replace(end, std::string::npos, forged + "end\t" + std::to_string(count + 4) + "\n");
     m_target.Write("Example\\uninstall.dat", added);
     ASSERT_NO_FATAL_FAILURE(StartRegistered(uninstaller));
     SeenWindow box = Expect("the refusal");
@@ -596,7 +610,7 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     m_setup.Click(box, IDOK);
     ASSERT_TRUE(m_setup.WaitExit());
     EXPECT_EQ(m_setup.ExitCode(), 3u);
-    EXPECT_EQ(ReadFile(victim), "not the installation's");
+    expectUntouched();
     EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
 
     m_target.Write("Example\\uninstall.dat", record);
@@ -604,7 +618,7 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 0u);
     ExpectNothingLeft(app);
-    EXPECT_EQ(ReadFile(victim), "not the installation's");
+    expectUntouched();
 }
 
 TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserFile) {
