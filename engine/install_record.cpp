@@ -1,5 +1,11 @@
 #include "engine/install_record.h"
 
+#include "data/path_parts.h"
+#include "engine/format_text.h"
+
+#include <algorithm>
+#include <string_view>
+
 InstallRecord theInstallRecord;
 
 void RecordEffect(EffectKind kind, const std::string& path, const std::string& other) {
@@ -11,6 +17,8 @@ void RecordEffect(EffectKind kind, const std::string& path, const std::string& o
 }
 
 namespace {
+
+using Text = std::string_view;
 
 constexpr char kHeader[] = "SETUP UNINSTALL RECORD 1";
 
@@ -26,6 +34,9 @@ const KindName kKinds[] = {
     {EffectKind::kShortcut, "link", 1},     {EffectKind::kRegistryKey, "key", 1}, {EffectKind::kRegistryValue, "value", 3},
 };
 
+// The most fields a line has: a value that existed, with its name.
+constexpr size_t kMostFields = 6;
+
 const char kHex[] = "0123456789ABCDEF";
 
 int HexDigit(char ch) {
@@ -34,9 +45,11 @@ int HexDigit(char ch) {
     return -1;
 }
 
+bool IsControl(char ch) { return static_cast<unsigned char>(ch) < 0x20; }
+
 // Texts may hold anything (registry data, odd file names): '%' and control
 // characters are written as %XX, so a field never holds a tab or a line end.
-std::string Escape(const std::string& text) {
+std::string Escape(Text text) {
     std::string out;
     for (char ch : text) {
         const unsigned char byte = static_cast<unsigned char>(ch);
@@ -51,7 +64,13 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
-bool Unescape(const std::string& field, std::string& out) {
+// A piece of the text for an error message: its first bytes, escaped, in quotes.
+std::string Quote(Text text) {
+    constexpr size_t kShown = 32;
+    return "\"" + Escape(text.substr(0, kShown)) + (text.size() > kShown ? "...\"" : "\"");
+}
+
+bool Unescape(Text field, std::string& out) {
     out.clear();
     for (size_t i = 0; i < field.size(); ++i) {
         if (field[i] != '%') {
@@ -76,7 +95,7 @@ std::string ToHex(const std::string& bytes) {
     return out;
 }
 
-bool FromHex(const std::string& hex, std::string& out) {
+bool FromHex(Text hex, std::string& out) {
     out.clear();
     if (hex.size() % 2) return false;
     for (size_t i = 0; i < hex.size(); i += 2) {
@@ -88,7 +107,7 @@ bool FromHex(const std::string& hex, std::string& out) {
 }
 
 // A decimal number of at most 10 digits that fits 32 bits.
-bool ParseNumber(const std::string& text, uint32_t& value) {
+bool ParseNumber(Text text, uint32_t& value) {
     if (text.empty() || text.size() > 10) return false;
     unsigned long long n = 0;
     for (char ch : text) {
@@ -100,49 +119,163 @@ bool ParseNumber(const std::string& text, uint32_t& value) {
     return true;
 }
 
-std::vector<std::string> SplitFields(const std::string& line) {
-    std::vector<std::string> fields;
+// The fields of one line, as pieces of the text; |count| is kMostFields + 1
+// for a line with more fields than any kind has.
+struct Fields {
+    Text at[kMostFields];
+    size_t count = 0;
+};
+
+Fields SplitFields(Text line) {
+    Fields fields;
     size_t start = 0;
     for (;;) {
+        if (fields.count == kMostFields) {
+            fields.count = kMostFields + 1;
+            return fields;
+        }
         const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos) return fields;
+        fields.at[fields.count++] = line.substr(start, tab == Text::npos ? Text::npos : tab - start);
+        if (tab == Text::npos) return fields;
         start = tab + 1;
     }
 }
 
-bool ParseEffect(const std::vector<std::string>& fields, Effect& effect, std::string& error) {
-    const KindName* kind = nullptr;
-    for (const KindName& k : kKinds)
-        if (fields[0] == k.name) kind = &k;
-    if (!kind) {
-        error = "unknown line \"" + fields[0] + "\"";
-        return false;
-    }
-    const size_t count = fields.size() - 1;
-    const bool valueBefore = kind->kind == EffectKind::kRegistryValue && count == 5;
-    if (count != kind->fields && !valueBefore) {
-        error = "wrong number of fields in a \"" + fields[0] + "\" line";
-        return false;
-    }
+// The undo hands paths and value names to Windows as C strings: a NUL would
+// cut them short (a different file or value), a control character is in no
+// name an installation writes.
+bool HasControl(Text text) {
+    for (char ch : text)
+        if (IsControl(ch)) return true;
+    return false;
+}
+
+// A line as written holds no control character but its tabs: everything
+// else is escaped.
+bool HasRawControl(Text line) {
+    for (char ch : line)
+        if (IsControl(ch) && ch != '\t') return true;
+    return false;
+}
+
+bool IsFileKind(EffectKind kind) { return kind != EffectKind::kRegistryKey && kind != EffectKind::kRegistryValue; }
+
+// Reads the fields of an entry line of kind |kind| into |effect|; null, or
+// what is wrong.
+const char* ParseEffect(const KindName& kind, const Fields& fields, Effect& effect) {
+    const size_t count = fields.count - 1;
+    const bool valueBefore = kind.kind == EffectKind::kRegistryValue && count == 5;
+    if (count != kind.fields && !valueBefore) return "wrong number of fields";
     effect = Effect();
-    effect.kind = kind->kind;
-    if (!Unescape(fields[1], effect.path) || (count >= 2 && !Unescape(fields[2], effect.other))) {
-        error = "bad escape in a \"" + fields[0] + "\" line";
-        return false;
-    }
-    if (kind->kind != EffectKind::kRegistryValue) return true;
-    if (!valueBefore) {
-        if (fields[3] == "-") return true;
-        error = "a value line without its previous state";
-        return false;
-    }
+    effect.kind = kind.kind;
+    if (!Unescape(fields.at[1], effect.path) || (count >= 2 && !Unescape(fields.at[2], effect.other)))
+        return "bad escape";
+    if (effect.path.empty() || HasControl(effect.path) || HasControl(effect.other))
+        return "an empty path or a control character in a path or name";
+    if (IsFileKind(kind.kind) &&
+        (!IsFullPath(effect.path) || (kind.kind == EffectKind::kFileBackup && !IsFullPath(effect.other))))
+        return "a path that is not a full path";
+    if (kind.kind != EffectKind::kRegistryValue) return nullptr;
+    if (!valueBefore) return fields.at[3] == "-" ? nullptr : "no previous state";
     effect.existed = true;
-    if (fields[3] != "+" || !ParseNumber(fields[4], effect.type) || !FromHex(fields[5], effect.data)) {
-        error = "bad previous value in a \"value\" line";
-        return false;
+    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !FromHex(fields.at[5], effect.data))
+        return "bad previous value";
+    return nullptr;
+}
+
+// Walks the lines of a text that ends in a line end, each without its line
+// end and the CR before it.
+class Lines {
+public:
+    explicit Lines(Text text) : m_text(text) {}
+    bool Next(Text& line) {
+        if (m_at >= m_text.size()) return false;
+        const size_t end = m_text.find('\n', m_at);
+        line = m_text.substr(m_at, end - m_at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        m_at = end + 1;
+        ++m_number;
+        return true;
+    }
+    size_t Number() const { return m_number; }
+
+private:
+    Text m_text;
+    size_t m_at = 0;
+    size_t m_number = 0;
+};
+
+// Reads the next |entries| lines of |lines| as effects, appended to |effects|
+// unless it is null.
+bool ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, std::string& error) {
+    Effect effect;
+    Text line;
+    for (uint32_t i = 0; i < entries; ++i) {
+        lines.Next(line);
+        const Fields fields = SplitFields(line);
+        const KindName* kind = nullptr;
+        for (const KindName& k : kKinds)
+            if (fields.at[0] == k.name) kind = &k;
+        const unsigned number = static_cast<unsigned>(lines.Number());
+        if (!kind) {
+            error = FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str());
+            return false;
+        }
+        const char* problem = HasRawControl(line) ? "a control character" : ParseEffect(*kind, fields, effect);
+        if (problem) {
+            error = FormatText("line %u: %s in a \"%s\" line", number, problem, kind->name);
+            return false;
+        }
+        if (effects) effects->push_back(std::move(effect));
     }
     return true;
+}
+
+// Reads |text|, known to end in a line end, into |parsed|.
+bool ParseLines(Text text, InstallRecord& parsed, std::string& error) {
+    // The first and the last line before anything is copied: a text that is
+    // no record, or one whose last line does not count its lines, costs nothing.
+    Lines lines(text);
+    Text line;
+    if (!lines.Next(line) || line != kHeader) {
+        error = "not an uninstall record of version 1";
+        return false;
+    }
+    const size_t lineCount = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    Text last = text.substr(0, text.size() - 1);
+    last = last.substr(last.rfind('\n') + 1);
+    if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
+    const Fields end = SplitFields(last);
+    uint32_t entries = 0;
+    if (lineCount < 3 || end.count != 2 || end.at[0] != "end") {
+        error = "the record has no last line: it is incomplete";
+        return false;
+    }
+    if (!ParseNumber(end.at[1], entries) || entries != lineCount - 3) {
+        error = "the record holds a different number of lines than its last line says";
+        return false;
+    }
+
+    lines.Next(line);
+    if (HasRawControl(line)) {
+        error = "a control character in the product line";
+        return false;
+    }
+    const Fields product = SplitFields(line);
+    if (product.count != 2 || product.at[0] != "product") {
+        error = "the record names no product";
+        return false;
+    }
+    if (!Unescape(product.at[1], parsed.product) || parsed.product.find('\0') != std::string::npos) {
+        error = "bad escape or a NUL in the product name";
+        return false;
+    }
+    // Each entry line is checked before any is kept, so that a damaged text
+    // costs no more than its longest line, and a whole one its effects.
+    Lines first = lines;
+    if (!ReadEntries(first, entries, nullptr, error)) return false;
+    parsed.effects.reserve(entries);
+    return ReadEntries(lines, entries, &parsed.effects, error);
 }
 
 }  // namespace
@@ -166,63 +299,16 @@ std::string FormatInstallRecord(const InstallRecord& record) {
 
 bool ParseInstallRecord(const std::string& text, InstallRecord& record, std::string& error) {
     record = InstallRecord();
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            error = "the last line is cut off";
-            return false;
-        }
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
+    if (text.size() > kMaxInstallRecordSize) {
+        error = FormatText("the record is larger than %u MB", unsigned(kMaxInstallRecordSize >> 20));
+        return false;
     }
-    if (lines.empty() || lines[0] != kHeader) {
-        error = "not an uninstall record of version 1";
+    if (!text.empty() && text.back() != '\n') {
+        error = "the last line is cut off";
         return false;
     }
     InstallRecord parsed;
-    bool ended = false, named = false;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> fields = SplitFields(lines[i]);
-        if (ended) {
-            error = "text after the last line";
-            return false;
-        }
-        if (fields[0] == "product" && fields.size() == 2 && i == 1) {
-            if (!Unescape(fields[1], parsed.product)) {
-                error = "bad escape in the product name";
-                return false;
-            }
-            named = true;
-            continue;
-        }
-        if (fields[0] == "end" && fields.size() == 2) {
-            uint32_t count = 0;
-            if (!ParseNumber(fields[1], count) || count != parsed.effects.size()) {
-                error = "the record holds a different number of lines than its last line says";
-                return false;
-            }
-            ended = true;
-            continue;
-        }
-        if (fields.size() < 2) {
-            error = "line " + std::to_string(i + 1) + ": not a record line";
-            return false;
-        }
-        Effect effect;
-        if (!ParseEffect(fields, effect, error)) {
-            error = "line " + std::to_string(i + 1) + ": " + error;
-            return false;
-        }
-        parsed.effects.push_back(effect);
-    }
-    if (!named || !ended) {
-        error = named ? "the record has no last line: it is incomplete" : "the record names no product";
-        return false;
-    }
-    record = parsed;
+    if (!ParseLines(text, parsed, error)) return false;
+    record = std::move(parsed);
     return true;
 }

@@ -4,6 +4,7 @@
 // formatting and parsing are Win32-free so they are tested natively.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -47,10 +48,21 @@ struct InstallRecord {
 // The whole record as the text of "uninstall.dat".
 std::string FormatInstallRecord(const InstallRecord& record);
 
+// The largest record the reader takes, far beyond what any installation
+// writes (a line of some hundred bytes per effect): a larger file is refused
+// before it is read.
+constexpr size_t kMaxInstallRecordSize = 64u << 20;
+
 // Reads the text of "uninstall.dat" into |record|. False, with |record| left
 // empty and |error| saying what is wrong, for any text that is not a whole
 // record of a known version: a wrong first line, an unknown kind of line, a
-// wrong number of fields, a bad escape or hex digit, a missing or wrong last line.
+// wrong number of fields, a bad escape or hex digit, a missing or wrong last
+// line, a raw control character, a NUL or control character in a path or a
+// value name, a file path that is not a full path, a NUL in the product name,
+// a text over kMaxInstallRecordSize. The header and the last line are checked
+// before anything is copied; the memory taken beyond the text is the
+// effects' own. |error| quotes at most a few dozen bytes of the text.
+// Allocation failures are passed on as std::bad_alloc.
 bool ParseInstallRecord(const std::string& text, InstallRecord& record, std::string& error);
 
 // The effects the program's run has recorded so far; the installation run

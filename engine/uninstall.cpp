@@ -3,8 +3,11 @@
 #include "data/file_io.h"
 #include "data/install_log.h"
 #include "data/registry_path.h"
+#include "data/setup_sum.h"
+#include "data/sha256.h"
 #include "data/staged_file.h"
 #include "engine/directory.h"
+#include "engine/format_text.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
 
@@ -12,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -39,6 +43,9 @@ DWORD EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uni
 
 // Writes the Uninstall values under |root| ("HKEY_LOCAL_MACHINE" or
 // "HKEY_CURRENT_USER"); false at the first value that cannot be written.
+// The record's digest is written empty here, recorded with what it held
+// before like the other values; WriteRecordDigest sets it once the record's
+// text is known.
 bool WriteUninstallValues(const std::string& root, const std::string& keyName, const UninstallerSource& source,
                           const std::string& appDir, DWORD sizeKb, bool logged) {
     const std::string key = root + "\\" + kUninstallKeys + keyName + "\\";
@@ -60,12 +67,29 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
             WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
+    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\') != FALSE;
+}
+
+// Sets the digest value of the key |keyName| below |root| to the SHA-256 of
+// |text|, without recording it: the record holds what the value held before.
+bool WriteRecordDigest(const std::string& root, const std::string& keyName, const std::string& text, bool logged) {
+    Sha256Digest digest;
+    if (!HashBytes(text.data(), text.size(), digest)) return false;
+    const std::string hex = DigestHex(digest);
+    RegKey key;
+    if (key.Open(RegistryRootFromName(root.c_str()), (kUninstallKeys + keyName).c_str(), KEY_SET_VALUE) !=
+            ERROR_SUCCESS ||
+        RegSetValueExA(key.Get(), kRecordDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(hex.c_str()),
+                       static_cast<DWORD>(hex.size() + 1)) != ERROR_SUCCESS)
+        return false;
+    if (logged)
+        WriteLog(theLog, "Key added successfully: %s\\%s%s\\%s=%s", root.c_str(), kUninstallKeys, keyName.c_str(),
+                 kRecordDigestValue, hex.c_str());
     return true;
 }
 
-// Writes |record| as "uninstall.dat", staged so it is never half-written.
-bool SaveInstallRecord(const InstallRecord& record, const std::string& appDir) {
-    const std::string text = FormatInstallRecord(record);
+// Writes |text| as "uninstall.dat", staged so it is never half-written.
+bool SaveInstallRecord(const std::string& text, const std::string& appDir) {
     StagedFile file(InDir(appDir, kInstallRecordName));
     return file.Get() && std::fwrite(text.data(), 1, text.size(), file.Get()) == text.size() && file.Commit();
 }
@@ -82,10 +106,17 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
     // A failed run that changed nothing needs no uninstaller.
     if (!logged && theInstallRecord.effects.empty()) return true;
     InstallRecord record;
-    std::string error;
+    const std::string path = InDir(appDir, kInstallRecordName);
     // Installing again keeps what the earlier installation did: one
-    // uninstallation then undoes both.
-    if (!LoadInstallRecord(appDir, record, error)) record.effects.clear();
+    // uninstallation then undoes both. Only a record that the registry
+    // vouches for, though: one that someone else put there is not obeyed
+    // later, and the new record replaces it.
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        std::string error;
+        if (!LoadInstallRecord(appDir, record, error) && logged)
+            WriteLog(theLog, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
+                     error.c_str());
+    }
     record.product = source.productName;
 
     const std::string uninstaller = InDir(appDir, kUninstallerName);
@@ -97,33 +128,120 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
             WriteLog(theLog, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
                      FormatSystemError(GetLastError()).c_str());
     }
+    const std::string keyName = UninstallKeyName(source.productName, appDir);
+    std::string root;
     if (done) {
         std::vector<Effect> all = record.effects;
         all.insert(all.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
-        const std::string keyName = UninstallKeyName(source.productName, appDir);
         const DWORD sizeKb = EstimatedSizeKb(all, uninstaller);
         // HKLM when it can be written, else the user's own entry.
-        done = WriteUninstallValues("HKEY_LOCAL_MACHINE", keyName, source, appDir, sizeKb, logged) ||
-               WriteUninstallValues("HKEY_CURRENT_USER", keyName, source, appDir, sizeKb, logged);
+        for (const char* tried : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
+            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged)) continue;
+            root = tried;
+            break;
+        }
+        done = !root.empty();
     }
     record.effects.insert(record.effects.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
-    const std::string path = InDir(appDir, kInstallRecordName);
-    if (!SaveInstallRecord(record, appDir)) {
+    const std::string text = FormatInstallRecord(record);
+    if (!SaveInstallRecord(text, appDir)) {
         if (logged) WriteLog(theLog, "Could not write the uninstall record %s", path.c_str());
         return false;
     }
     if (logged) WriteLog(theLog, "Uninstall record written: %s", path.c_str());
-    return done;
+    return done && WriteRecordDigest(root, keyName, text, logged);
 }
 
+namespace {
+
+// A directory as an InstallLocation is compared with it: full, with long
+// names, without a closing backslash.
+std::string ComparableDirectory(const std::string& dir) {
+    char full[MAX_PATH], longer[MAX_PATH];
+    std::string result = dir;
+    DWORD size = GetFullPathNameA(dir.c_str(), MAX_PATH, full, nullptr);
+    if (size && size < MAX_PATH) result = full;
+    size = GetLongPathNameA(result.c_str(), longer, MAX_PATH);
+    if (size && size < MAX_PATH) result = longer;
+    while (result.size() > 3 && result.back() == '\\') result.pop_back();
+    return result;
+}
+
+// A string value of |key|; empty when it is missing, not a string or longer than a path.
+std::string StringValue(HKEY key, const char* name) {
+    char data[MAX_PATH + 1];
+    DWORD type = 0, size = MAX_PATH;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::string();
+    data[size] = '\0';
+    return data;
+}
+
+// Looks at the Uninstall keys below |rootName| whose InstallLocation is
+// |dir| (as ComparableDirectory gives it): 0 when there is none, 1 when one
+// of them holds the digest |hex|, else -1 with |key| naming the first.
+int DigestRegistered(const char* rootName, const std::string& dir, const std::string& hex, std::string& key) {
+    std::string keys = kUninstallKeys;
+    keys.pop_back();
+    RegKey uninstall;
+    if (uninstall.Open(RegistryRootFromName(rootName), keys.c_str(), KEY_READ) != ERROR_SUCCESS) return 0;
+    int found = 0;
+    char name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        const LONG result = RegEnumKeyExA(uninstall.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA) continue;
+        if (result != ERROR_SUCCESS) return found;
+        RegKey product;
+        if (product.Open(uninstall.Get(), name, KEY_READ) != ERROR_SUCCESS ||
+            lstrcmpiA(ComparableDirectory(StringValue(product.Get(), "InstallLocation")).c_str(), dir.c_str()) != 0)
+            continue;
+        if (lstrcmpiA(StringValue(product.Get(), kRecordDigestValue).c_str(), hex.c_str()) == 0) return 1;
+        if (!found) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name);
+        found = -1;
+    }
+}
+
+}  // namespace
+
 bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error) {
-    std::vector<uint8_t> bytes;
+    record = InstallRecord();
     const std::string path = InDir(appDir, kInstallRecordName);
-    if (!ReadWholeFile(path, bytes)) {
-        error = "cannot read " + path;
+    try {
+        // Its size before it is read: no record is that large.
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+            (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize)) {
+            error = FormatText("%s is larger than %u MB", path.c_str(), unsigned(kMaxInstallRecordSize >> 20));
+            return false;
+        }
+        // The digest before anything of the text is read: a record that the
+        // registry does not vouch for may have been written by anyone.
+        std::vector<uint8_t> bytes;
+        Sha256Digest digest;
+        if (!ReadWholeFile(path, bytes) || bytes.size() > kMaxInstallRecordSize ||
+            !HashBytes(bytes.data(), bytes.size(), digest)) {
+            error = "cannot read " + path;
+            return false;
+        }
+        const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
+        std::string key;
+        int registered = DigestRegistered("HKEY_LOCAL_MACHINE", dir, hex, key);
+        if (!registered) registered = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
+        if (registered <= 0) {
+            error = registered ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())
+                               : "no Uninstall key in the registry is for " + appDir;
+            return false;
+        }
+        const std::string text(bytes.begin(), bytes.end());
+        bytes = std::vector<uint8_t>();
+        return ParseInstallRecord(text, record, error);
+    } catch (const std::bad_alloc&) {
+        record = InstallRecord();
+        error = "not enough memory to read " + path;
         return false;
     }
-    return ParseInstallRecord(std::string(bytes.begin(), bytes.end()), record, error);
 }
 
 namespace {

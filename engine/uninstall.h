@@ -16,6 +16,11 @@ struct UninstallerSource {
     std::string programPath;  // the running setup.exe, copied as uninstall.exe
 };
 
+// The value of the product's Uninstall key that holds the SHA-256 of its
+// "uninstall.dat" (64 lower-case hex digits): the uninstaller obeys only a
+// record that the registry vouches for this way.
+constexpr char kRecordDigestValue[] = "UninstallRecordSHA256";
+
 // The registry key, below HKLM or HKCU, under which |productName| is
 // registered: Software\Microsoft\Windows\CurrentVersion\Uninstall\<name>,
 // the name being the product name with backslashes as blanks, or the
@@ -24,13 +29,21 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
 
 // Copies the uninstaller into |appDir|, registers it and saves
 // theInstallRecord there, after the entries of an earlier record in the same
-// directory. With |logged|, each step writes its line to the installation
-// log (a failed run calls it without: its last lines stay the failure's).
-// False when the uninstaller could not be copied or registered.
+// directory when that record is the one registered for it (LoadInstallRecord);
+// another one is replaced. The record's SHA-256 goes into the Uninstall key
+// with the other values. With |logged|, each step writes its line to the
+// installation log (a failed run calls it without: its last lines stay the
+// failure's). False when the uninstaller could not be copied or registered.
 bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged);
 
-// Reads "uninstall.dat" of |appDir|. False, with |error| saying why, when it
-// is missing or damaged.
+// Reads "uninstall.dat" of |appDir|, checked against the digest that the
+// registry holds for it before it is parsed. The Uninstall keys below HKLM
+// whose InstallLocation is |appDir| decide when there is any (only
+// administrators write there); only when HKLM has none, those below HKCU. The
+// record is taken when one of the deciding keys holds its SHA-256. False,
+// with |record| empty and |error| saying why, when it is missing, larger than
+// kMaxInstallRecordSize, registered nowhere, not as registered or damaged,
+// or cannot be held in memory.
 bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error);
 
 // Undoes |record| in |appDir|, last effect first, then removes the record,

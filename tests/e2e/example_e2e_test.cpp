@@ -2,6 +2,8 @@
 // as a user would, and two runs that go wrong on the way.
 #include "tests/e2e/e2e_fixture.h"
 
+#include "data/setup_sum.h"
+#include "data/sha256.h"
 #include "expand/lzhuf_encode.h"
 #include "res/resource.h"
 #include "tools/mksetup/mksetup.h"
@@ -535,9 +537,31 @@ protected:
     }
 };
 
+// The record is obeyed only as the installation registered it: one planted
+// before the installation is not merged, and a changed one is refused.
 TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTheOldDllBack) {
     ASSERT_NO_FATAL_FAILURE(PackExample());
     const std::string app = m_target.Path("Example");
+    // What forged lines would do with the uninstaller's rights: delete a file
+    // of someone else's, move a user's file into the system directory, write
+    // a Run value, remove an empty folder that is not the installation's.
+    const std::string victim = m_target.Path("victim.txt"), mine = m_target.Path("mine.dll");
+    const std::string moved = m_systemDll.substr(0, m_systemDll.rfind('\\')) + "\\planted.dll";
+    const std::string emptyDir = m_target.Path("empty");
+    m_target.Write("victim.txt", "not the installation's");
+    m_target.Write("mine.dll", "the user's");
+    ASSERT_TRUE(CreateDirectoryA(emptyDir.c_str(), nullptr));
+    const char run[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string forged = "new\t" + victim + "\nbackup\t" + moved + "\t" + mine + "\nvalue\tHKEY_LOCAL_MACHINE\\" +
+                               run + "\tPlanted\t+\t1\t433A5C782E65786500\ndir\t" + emptyDir + "\n";
+    auto expectUntouched = [&]() {
+        EXPECT_EQ(ReadFile(victim), "not the installation's");
+        EXPECT_EQ(ReadFile(mine), "the user's");
+        EXPECT_FALSE(PathFileExistsA(moved.c_str()));
+        EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, run, "Planted"), "(missing)");
+        EXPECT_TRUE(PathIsDirectoryA(emptyDir.c_str()));
+    };
+    m_target.Write("Example\\uninstall.dat", "SETUP UNINSTALL RECORD 1\nproduct\tExample Product\n" + forged + "end\t4\n");
     ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
     const std::string uninstaller = "\"" + app + "\\uninstall.exe\" /uninstall";
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Example Product");
@@ -548,20 +572,53 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
     EXPECT_NE(std::find(log.begin(), log.end(), "Uninstall record written: " + app + "\\uninstall.dat"), log.end());
 
-    // A damaged record is refused before anything is touched.
+    // The planted record is replaced, and the one written is registered by its digest.
     const std::string record = ReadFile(app + "\\uninstall.dat");
-    m_target.Write("Example\\uninstall.dat", record.substr(0, record.size() / 2));
-    ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
-    ExpectEndWithoutWindow();
-    EXPECT_EQ(m_setup.ExitCode(), 3u);
-    EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
-    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"), quiet);
-    m_target.Write("Example\\uninstall.dat", record);
+    EXPECT_EQ(record.find(victim), std::string::npos) << record;
+    const std::string setAside = "Uninstall record " + app + "\\uninstall.dat not merged (no Uninstall key in the "
+                                 "registry is for " + app + "); a new record replaces it";
+    EXPECT_NE(std::find(log.begin(), log.end(), setAside), log.end());
+    Sha256Digest digest;
+    ASSERT_TRUE(HashBytes(record.data(), record.size(), digest));
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallRecordSHA256"), DigestHex(digest));
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "Key added successfully: HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) +
+                            "\\UninstallRecordSHA256=" + DigestHex(digest)),
+              log.end());
 
+    // A record cut short, or changed by one byte, is refused before anything is touched.
+    std::string oneByte = record;
+    oneByte[oneByte.find("readme.txt")] ^= 1;
+    for (const std::string& damaged : {record.substr(0, record.size() / 2), oneByte}) {
+        m_target.Write("Example\\uninstall.dat", damaged);
+        ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), 3u);
+        EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
+        EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"), quiet);
+    }
+    // So is a whole record with a line added; the box says why.
+    std::string added = record;
+    const size_t end = added.rfind("end\t");
+    const int count = std::atoi(added.c_str() + end + 4);
+    added.replace(end, std::string::npos, forged + "end\t" + std::to_string(count + 4) + "\n");
+    m_target.Write("Example\\uninstall.dat", added);
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(uninstaller));
+    SeenWindow box = Expect("the refusal");
+    EXPECT_EQ(box.text, "The uninstall information in " + app + " is missing or damaged:\nuninstall.dat is not the "
+                        "record registered in HKEY_LOCAL_MACHINE\\" + kUninstallKey + "\nNothing was removed.");
+    m_setup.Click(box, IDOK);
+    ASSERT_TRUE(m_setup.WaitExit());
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    expectUntouched();
+    EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
+
+    m_target.Write("Example\\uninstall.dat", record);
     ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 0u);
     ExpectNothingLeft(app);
+    expectUntouched();
 }
 
 TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserFile) {

@@ -4,13 +4,31 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
+
+// Every allocation of the test program, counted while a test asks for it.
+namespace {
+bool countAllocations = false;
+size_t allocatedBytes = 0;
+}  // namespace
+
+// (The replaced pair is malloc and free, which GCC cannot see through.)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+    if (countAllocations) allocatedBytes += size;
+    if (void* block = std::malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
 
 namespace {
 
 InstallRecord SampleRecord() {
     InstallRecord record;
-    record.product = "Example 100% Product";
+    record.product = "Example 100%\tProduct";
     auto add = [&record](EffectKind kind, std::string path, std::string other = "") {
         Effect effect;
         effect.kind = kind;
@@ -20,7 +38,7 @@ InstallRecord SampleRecord() {
         return &record.effects.back();
     };
     add(EffectKind::kDirectory, "C:\\Program Files\\Example");
-    add(EffectKind::kFileNew, "C:\\Program Files\\Example\\read\tme.txt");
+    add(EffectKind::kFileNew, "C:\\Program Files\\Example\\read%me.txt");
     add(EffectKind::kSharedCount, "C:\\windows\\system32\\example.dll");
     add(EffectKind::kFileBackup, "C:\\windows\\system32\\example.dll", "C:\\Program Files\\Example\\Backup\\example.dll");
     add(EffectKind::kFileOver, "C:\\Program Files\\Example\\notes.txt");
@@ -39,10 +57,10 @@ TEST(InstallRecordTest, WrittenAndReadBackUnchanged) {
     const InstallRecord record = SampleRecord();
     const std::string text = FormatInstallRecord(record);
     // One line per effect between the version line, the product and the last line.
-    EXPECT_EQ(text.rfind("SETUP UNINSTALL RECORD 1\nproduct\tExample 100%25 Product\ndir\tC:\\Program Files\\Example\n", 0),
+    EXPECT_EQ(text.rfind("SETUP UNINSTALL RECORD 1\nproduct\tExample 100%25%09Product\ndir\tC:\\Program Files\\Example\n", 0),
               0u)
         << text;
-    EXPECT_NE(text.find("new\tC:\\Program Files\\Example\\read%09me.txt\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("new\tC:\\Program Files\\Example\\read%25me.txt\n"), std::string::npos) << text;
     EXPECT_NE(text.find("value\tHKEY_CURRENT_USER\\Software\\Example\t\t+\t3\t0001FF6C696E650D0A656E64\n"),
               std::string::npos)
         << text;
@@ -78,8 +96,8 @@ TEST(InstallRecordTest, ADamagedRecordIsRefusedAsAWhole) {
         replaced("SETUP UNINSTALL RECORD 1", "SETUP UNINSTALL RECORD 2"),
         replaced("kept\t", "gone\t"),                         // an unknown kind
         replaced("link\tC:\\Start Menu\\Example\\Read me.lnk", "link"),
-        replaced("%09", "%0G"),                               // a bad escape
-        replaced("%09", "%0"),
+        replaced("%25me", "%2Gme"),                               // a bad escape
+        replaced("%25me", "%2"),
         replaced("\t+\t3\t", "\t+\t-3\t"),                    // a bad type
         replaced("0001FF", "0001F"),                          // odd hex
         replaced("InstallDir\t-", "InstallDir"),              // a value without its state
@@ -94,6 +112,82 @@ TEST(InstallRecordTest, ADamagedRecordIsRefusedAsAWhole) {
         EXPECT_FALSE(error.empty());
         EXPECT_TRUE(read.product.empty() && read.effects.empty()) << "a refused record hands nothing on";
     }
+}
+
+// What the undo would hand to Windows cut short, or a path it would
+// resolve against whatever directory it runs in, is refused.
+TEST(InstallRecordTest, NulAndControlCharactersAndRelativePathsAreRefused) {
+    const std::string good = FormatInstallRecord(SampleRecord());
+    auto with = [&good](const std::string& line) {
+        std::string text = good;
+        const size_t end = text.rfind("end\t10\n");
+        return text.replace(end, std::string::npos, line + "\nend\t11\n");
+    };
+    InstallRecord read;
+    std::string error;
+    ASSERT_TRUE(ParseInstallRecord(with("new\tC:\\X\\a..\\b"), read, error)) << error;
+    const std::string refused[] = {
+        with("new\tC:\\X\\a%00..\\b"),
+        with(std::string("new\tC:\\X\\a\0..\\b", 13)),
+        with("dir\tC:\\X\\a\x01"),
+        with("link\tC:\\X\\a%1F.lnk"),
+        with("backup\tC:\\X\\a.dll\tC:\\X\\Backup%0A\\a.dll"),
+        with("value\tHKEY_CURRENT_USER\\Software\tRun%00ning\t-"),
+        with("key\tHKEY_CURRENT_USER\\Soft%09ware"),
+        with("new\t..\\..\\Windows\\system32\\a.dll"),
+        with("count\t\\Windows\\a.dll"),
+        with("backup\tC:\\a.dll\tBackup\\a.dll"),
+        with("new\t"),
+        with("new\tC:\\a\rb"),
+        good.substr(0, good.find('\n')) + "\nproduct\tA%00B\n" + good.substr(good.find("dir\t")),
+    };
+    for (const std::string& text : refused) {
+        EXPECT_FALSE(ParseInstallRecord(text, read, error)) << text;
+        EXPECT_TRUE(read.effects.empty());
+    }
+}
+
+// A damaged record of any size costs the reader no more than a line, a whole
+// one its effects, and an error text quotes only the start of a bad field.
+TEST(InstallRecordTest, AHugeRecordIsRefusedWithoutAHugeAllocationOrErrorText) {
+    const std::string head = "SETUP UNINSTALL RECORD 1\nproduct\tX\n";
+    const std::string huge[] = {
+        head + "dir" + std::string(50u << 20, '\t') + "\nend\t1\n",              // 50 MB of tabs
+        head + std::string(50u << 20, '\n') + "end\t1\n",                        // 50 MB of line ends
+        head + std::string(20u << 20, 'x') + "\tC:\\a\nend\t1\n",               // a 20 MB unknown kind
+        head + std::string(kMaxInstallRecordSize, 'x'),                         // too large a file
+        std::string(30u << 20, '\t') + "\n",                                     // no header
+        head + std::string(10u << 20, '\n') + "end\t" + std::to_string(10u << 20) + "\n",  // line ends counted
+    };
+    for (const std::string& text : huge) {
+        InstallRecord read;
+        std::string error;
+        allocatedBytes = 0;
+        countAllocations = true;
+        const bool parsed = ParseInstallRecord(text, read, error);
+        countAllocations = false;
+        EXPECT_FALSE(parsed);
+        EXPECT_LT(error.size(), 120u) << error.substr(0, 200);
+        EXPECT_LT(allocatedBytes, 4096u) << error;
+    }
+
+    // A whole record of many entries: its effects and their texts, and little more.
+    InstallRecord many;
+    many.product = "Many";
+    Effect effect;
+    effect.kind = EffectKind::kFileNew;
+    effect.path = "C:\\Program Files\\Many\\a file with a long enough name.txt";
+    many.effects.assign(100000, effect);
+    const std::string text = FormatInstallRecord(many);
+    InstallRecord read;
+    std::string error;
+    allocatedBytes = 0;
+    countAllocations = true;
+    const bool parsed = ParseInstallRecord(text, read, error);
+    countAllocations = false;
+    ASSERT_TRUE(parsed) << error;
+    EXPECT_EQ(read.effects, many.effects);
+    EXPECT_LT(allocatedBytes, many.effects.size() * (sizeof(Effect) + 2 * effect.path.size()) + 4096);
 }
 
 }  // namespace
