@@ -5,6 +5,8 @@
 // the log's memory, and they are lost when the user leaves the wizard early.
 #pragma once
 
+#include "data/medium.h"
+
 #include <string>
 
 struct CommandLine;
@@ -36,8 +38,8 @@ enum class SequenceEnd {
 };
 
 // Runs the sequence for the product |productName| through |ui|, with the
-// welcome text read from |welcomeTextPath| (see WelcomeTextPath).
-SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath);
+// welcome text as the medium gave it at start-up (see WelcomeTextShown).
+SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const MediumText& welcome);
 
 // The sequence of setup.exe itself for |line|: the real pages and progress
 // dialog, or, with /S, no window at all. Returns the process exit code.

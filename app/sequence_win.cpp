@@ -69,8 +69,6 @@ int ExitCodeOf(SequenceEnd end, const RunResult& run) {
 }  // namespace
 
 int RunInstallationSequence(const CommandLine& line) {
-    const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
-    const std::string welcomeTextPath = WelcomeTextPath(invocationPath);
     // The running program becomes the installation's uninstaller.
     char program[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, program, MAX_PATH);
@@ -78,9 +76,9 @@ int RunInstallationSequence(const CommandLine& line) {
     if (line.unattended) {
         UnattendedUi ui(DefaultDestDir);
         ui.m_pUninstaller = &uninstaller;
-        return ExitCodeOf(RunSequence(ui, line.productName, welcomeTextPath), ui.m_lastRun);
+        return ExitCodeOf(RunSequence(ui, line.productName, theMedium.Welcome()), ui.m_lastRun);
     }
     DialogUi ui;
     ui.m_pUninstaller = &uninstaller;
-    return ExitCodeOf(RunSequence(ui, line.productName, welcomeTextPath), ui.m_lastRun);
+    return ExitCodeOf(RunSequence(ui, line.productName, theMedium.Welcome()), ui.m_lastRun);
 }

@@ -3,10 +3,12 @@
 #include "app/command_line.h"
 #include "app/sequence.h"
 #include "app/uninstall_mode.h"
+#include "app/wizard_texts.h"
 #include "data/file_io.h"
 #include "data/file_list.h"
 #include "data/file_list_win.h"
 #include "data/install_log.h"
+#include "data/medium.h"
 #include "data/medium_files.h"
 #include "data/scramble.h"
 #include "data/setup_sum.h"
@@ -19,28 +21,6 @@
 namespace {
 
 CommandLine ProgramCommandLine() { return ParseCommandLine(__argc, __argv, GetCommandLineA()); }
-
-// Loads the distribution's setup.sum, when there is one, and checks
-// setup.drc against it. False, with the name of the file at fault, when
-// setup.sum cannot be read or is not a setup.sum, or setup.drc is not as
-// it was packed.
-bool LoadDistributionSum(std::string& damaged) {
-    theDistributionSum = DistributionSum();
-    FilePtr file(std::fopen(kSumFileName, "rb"));
-    if (!file) return true;  // a distribution without one installs unchecked
-    std::vector<uint8_t> text;
-    damaged = kSumFileName;
-    if (!ReadRest(file.get(), text) || !theDistributionSum.sum.Parse(text.data(), text.size())) return false;
-    theDistributionSum.present = true;
-
-    // A missing list is left to its loader, which says files are missing.
-    std::vector<uint8_t> list;
-    if (!ReadWholeFile(kFileListName, list)) return true;
-    damaged = kFileListName;
-    const SumEntry* expected = theDistributionSum.sum.Find(kFileListName);
-    Sha256Digest digest;
-    return expected && HashBytes(list.data(), list.size(), digest) && expected->Matches(list.size(), digest);
-}
 
 }  // namespace
 
@@ -84,13 +64,17 @@ int CSetupApp::Install() {
         }
     }
 
+    // setup.sum, the list and the texts are read here once and checked;
+    // nothing of them is read from the medium again.
+    const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
+    theMedium.UseFolder(WelcomeTextPath(invocationPath));
     std::string damaged;
-    if (!LoadDistributionSum(damaged)) {
+    if (!theMedium.Load(damaged)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, DamagedDistributionText(damaged).c_str(), "Error", MB_OK | MB_ICONERROR);
         return kExitIncomplete;
     }
-    if (!LoadFileList(nullptr, kFileListName, nullptr)) {
+    if (!theMedium.List().present || !LoadFileList(nullptr, theMedium.List().bytes, nullptr)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, "One or more files missing, cannot continue installation", "Error",
                            MB_OK | MB_ICONERROR);

@@ -67,8 +67,8 @@ CTermsDlg::~CTermsDlg() = default;
 
 BOOL CTermsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    // Read anew each time the page is shown; missing or empty gives an empty box.
-    SetDlgItemText(IDC_TERMS_TEXT, ReadTermsText(kTermsFileName).c_str());
+    // As read and checked at start-up; missing or empty gives an empty box.
+    SetDlgItemText(IDC_TERMS_TEXT, TermsTextShown(theMedium.Terms()).c_str());
     return TRUE;
 }
 
