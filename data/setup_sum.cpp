@@ -14,13 +14,6 @@ const char kFirstLine[] = "setup.sum 1";
 // A character of a name as it compares: upper case, a backslash for a slash.
 char NameChar(char ch) { return ch == '/' ? '\\' : UpperAscii(ch); }
 
-bool ValidName(const std::string& name) {
-    if (name.empty()) return false;
-    for (unsigned char ch : name)
-        if (ch < 0x20 || ch == 0x7F) return false;
-    return true;
-}
-
 int HexValue(char ch) {
     if (ch >= '0' && ch <= '9') return ch - '0';
     if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
@@ -49,7 +42,7 @@ std::string ParseEntry(const std::string& line, SumEntry& entry) {
     if (at == digits) return "no size after the digest";
     if (at >= line.size() || line[at] != ' ') return "no blank after the size";
     entry.name = line.substr(at + 1);
-    if (!ValidName(entry.name)) return "the name is empty or holds a control character";
+    if (!IsValidSumName(entry.name)) return "the name is empty or holds a control character";
     return std::string();
 }
 
@@ -60,6 +53,18 @@ bool SameSumName(const std::string& a, const std::string& b) {
     for (size_t i = 0; i < a.size(); ++i)
         if (NameChar(a[i]) != NameChar(b[i])) return false;
     return true;
+}
+
+bool IsValidSumName(const std::string& name) {
+    if (name.empty()) return false;
+    for (unsigned char ch : name)
+        if (ch < 0x20 || ch == 0x7F) return false;
+    return true;
+}
+
+std::string SumNameKey(std::string name) {
+    for (char& ch : name) ch = NameChar(ch);
+    return name;
 }
 
 bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
@@ -102,7 +107,7 @@ std::string SetupSum::Format() const {
 }
 
 bool SetupSum::Add(SumEntry entry) {
-    if (!ValidName(entry.name) || Find(entry.name)) return false;
+    if (!IsValidSumName(entry.name) || Find(entry.name)) return false;
     m_entries.push_back(std::move(entry));
     return true;
 }

@@ -48,6 +48,11 @@ private:
 // True when the names |a| and |b| name the same file: equal but for the case
 // of ASCII letters, with / and \ alike.
 bool SameSumName(const std::string& a, const std::string& b);
+// True when |name| can stand in setup.sum: not empty, no control character.
+bool IsValidSumName(const std::string& name);
+// The form of |name| in which names compare: ASCII letters upper case, / as
+// \. SameSumName(a, b) is SumNameKey(a) == SumNameKey(b); for sorting.
+std::string SumNameKey(std::string name);
 
 // The lower-case hexadecimal text of a digest.
 std::string DigestHex(const Sha256Digest& digest);
