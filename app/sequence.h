@@ -10,6 +10,7 @@
 #include <string>
 
 struct CommandLine;
+struct UninstallerSource;
 
 // What the sequence asks of the user interface. Each call shows one modal
 // window and returns when it is closed. true means the page ended with IDOK.
@@ -42,5 +43,6 @@ enum class SequenceEnd {
 SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const MediumText& welcome);
 
 // The sequence of setup.exe itself for |line|: the real pages and progress
-// dialog, or, with /S, no window at all. Returns the process exit code.
-int RunInstallationSequence(const CommandLine& line);
+// dialog, or, with /S, no window at all; the installation is made removable
+// with |uninstaller|. Returns the process exit code.
+int RunInstallationSequence(const CommandLine& line, const UninstallerSource& uninstaller);

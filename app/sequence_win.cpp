@@ -10,6 +10,7 @@
 #include "app/wizard_pages.h"
 #include "app/wizard_texts.h"
 #include "data/file_list.h"
+#include "data/medium.h"
 #include "fw/message_box.h"
 
 #include <cstdlib>  // __argc, __argv
@@ -68,11 +69,7 @@ int ExitCodeOf(SequenceEnd end, const RunResult& run) {
 
 }  // namespace
 
-int RunInstallationSequence(const CommandLine& line) {
-    // The running program becomes the installation's uninstaller.
-    char program[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, program, MAX_PATH);
-    const UninstallerSource uninstaller{line.productName, program};
+int RunInstallationSequence(const CommandLine& line, const UninstallerSource& uninstaller) {
     if (line.unattended) {
         UnattendedUi ui(DefaultDestDir);
         ui.m_pUninstaller = &uninstaller;

@@ -1,6 +1,7 @@
 #include "app/setup_app.h"
 
 #include "app/command_line.h"
+#include "app/program_medium.h"
 #include "app/sequence.h"
 #include "app/uninstall_mode.h"
 #include "app/wizard_texts.h"
@@ -13,6 +14,7 @@
 #include "data/scramble.h"
 #include "data/setup_sum.h"
 #include "engine/expand_payload.h"
+#include "engine/uninstall.h"
 #include "fw/message_box.h"
 
 #include <cstdio>
@@ -21,6 +23,12 @@
 namespace {
 
 CommandLine ProgramCommandLine() { return ParseCommandLine(__argc, __argv, GetCommandLineA()); }
+
+std::string ModulePath() {
+    char program[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    return program;
+}
 
 }  // namespace
 
@@ -52,24 +60,34 @@ int CSetupApp::Install() {
     }
     if (line.uninstall) return RunUninstallation(line);
 
-    if (FILE* list = std::fopen(kFileListName, "rb")) {
-        std::fclose(list);
-    } else {
-        std::string plainName = PlainListName();
-        if (FILE* plain = std::fopen(plainName.c_str(), "rt")) {
-            // Preparing a medium: write the scrambled list and end, silently.
-            const bool written = ScrambleCopy(plainName.c_str(), kFileListName);
-            std::fclose(plain);
-            return written ? kExitInstalled : kExitFailed;
+    // The medium: the program's own overlay, or the folder it lies in.
+    const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
+    const ProgramMedium program = OpenProgramMedium(WelcomeTextPath(invocationPath));
+    if (program.kind == ProgramMedium::kDamaged) {
+        if (!line.unattended)
+            ShowMessageBox(nullptr, DamagedDistributionText(program.programName).c_str(), "Error",
+                           MB_OK | MB_ICONERROR);
+        return kExitIncomplete;
+    }
+
+    if (program.kind != ProgramMedium::kSingleFile) {
+        if (FILE* list = std::fopen(kFileListName, "rb")) {
+            std::fclose(list);
+        } else {
+            std::string plainName = PlainListName();
+            if (FILE* plain = std::fopen(plainName.c_str(), "rt")) {
+                // Preparing a medium: write the scrambled list and end, silently.
+                const bool written = ScrambleCopy(plainName.c_str(), kFileListName);
+                std::fclose(plain);
+                return written ? kExitInstalled : kExitFailed;
+            }
         }
     }
 
     // setup.sum, the list and the texts are read here once and checked;
     // nothing of them is read from the medium again.
-    const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
-    theMedium.UseFolder(WelcomeTextPath(invocationPath));
     std::string damaged;
-    if (!theMedium.Load(damaged)) {
+    if (!theMedium.Load(damaged, program.kind == ProgramMedium::kSealedFolder ? &program.sumDigest : nullptr)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, DamagedDistributionText(damaged).c_str(), "Error", MB_OK | MB_ICONERROR);
         return kExitIncomplete;
@@ -84,5 +102,11 @@ int CSetupApp::Install() {
     // windows installs there.
     if (line.hasDestDir) DefaultDestDir = line.destDir;
 
-    return RunInstallationSequence(line);
+    // A single file started by a double click names its product itself;
+    // a name on the command line still wins.
+    CommandLine named = line;
+    if (named.productName.empty()) named.productName = program.productName;
+    // The uninstaller is the bare program the medium carries, or the running one.
+    UninstallerSource uninstaller{named.productName, ModulePath(), program.uninstaller};
+    return RunInstallationSequence(named, uninstaller);
 }
