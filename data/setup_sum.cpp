@@ -67,6 +67,10 @@ std::string SumNameKey(std::string name) {
     return name;
 }
 
+bool IsSummedAsStored(const std::string& name) {
+    return SameSumName(name, kFileListName) || SameSumName(name, kWelcomeTextName) || SameSumName(name, kTermsFileName);
+}
+
 bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
     m_entries.clear();
     if (length == 0) {

@@ -5,11 +5,12 @@
 //   <SHA-256, 64 hex digits> <size in bytes> <name>
 //
 // For a payload the size and digest are those of its expanded content; for
-// setup.drc those of the file itself. The name is the one the file list
-// uses (for setup.drc: "setup.drc"), compared without regard to the case of
+// setup.drc, Setup2.txt and terms.txt those of the file itself. The name is
+// the one the file list uses (or "setup.drc", ...), compared without regard to the case of
 // ASCII letters and with / and \ alike. Lines end with LF or CR LF.
 #pragma once
 
+#include "data/medium_files.h"
 #include "data/sha256.h"
 
 #include <cstdint>
@@ -53,6 +54,11 @@ bool IsValidSumName(const std::string& name);
 // The form of |name| in which names compare: ASCII letters upper case, / as
 // \. SameSumName(a, b) is SumNameKey(a) == SumNameKey(b); for sorting.
 std::string SumNameKey(std::string name);
+
+// True for the medium's own files (setup.drc, Setup2.txt, terms.txt), whose
+// entry is that of the file as it lies; false for payloads, whose entry is
+// that of their expanded content.
+bool IsSummedAsStored(const std::string& name);
 
 // The lower-case hexadecimal text of a digest.
 std::string DigestHex(const Sha256Digest& digest);

@@ -1,7 +1,10 @@
 // The packaging tool's commands, run in-process on temporary folders.
 #include "tools/mksetup/mksetup.h"
 
+#include "data/overlay.h"
 #include "data/scramble.h"
+#include "data/setup_sum.h"
+#include "tests/pe_bytes.h"
 #include "tests/temp_dir.h"
 #include "tools/mksetup/mksetup_files.h"
 
@@ -34,30 +37,6 @@ std::string RandomBytes(size_t n, unsigned seed) {
     return s;
 }
 
-// The headers of a PE32 image, with a certificate table (a signature) at its
-// end when |signature| is set.
-std::string FakePe(bool signature) {
-    std::string pe(0x40 + 4 + 20 + 224, '\0');
-    auto put = [&](size_t at, uint32_t value, size_t bytes) {
-        for (size_t i = 0; i < bytes; ++i)
-            pe[at + i] = char(value >> (8 * i));
-    };
-    pe[0] = 'M', pe[1] = 'Z';
-    put(0x3C, 0x40, 4);
-    pe.replace(0x40, 4, std::string("PE\0\0", 4));
-    put(0x44, 0x14C, 2);        // i386
-    put(0x44 + 16, 224, 2);     // size of the optional header
-    const size_t optional = 0x44 + 20;
-    put(optional, 0x10B, 2);    // PE32
-    put(optional + 92, 16, 4);  // data directories
-    if (signature) {
-        put(optional + 96 + 4 * 8, uint32_t(pe.size()), 4);
-        put(optional + 96 + 4 * 8 + 4, 16, 4);
-        pe += std::string(16, 'S');
-    }
-    return pe;
-}
-
 bool HasTemporaryFiles(const std::string& folder) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.path().string().find(".mksetup-tmp") != std::string::npos)
@@ -87,7 +66,17 @@ protected:
         m_dir.Write("setup.lst", m_list);
         m_dir.Write("Setup2.txt", "Welcome\r\n");
         m_dir.Write("terms.txt", "Terms\r\n");
-        m_dir.Write("bin/setup.exe", "MZ fake installer");
+        m_dir.Write("bin/setup.exe", pe_bytes::Image());
+    }
+
+    // The overlay of the file |name| in the test's folder, checked whole.
+    OverlayFile Overlay(const std::string& name) {
+        const std::string file = m_dir.Read(name);
+        OverlayFile overlay;
+        std::string problem;
+        EXPECT_TRUE(ReadOverlayFile(reinterpret_cast<const uint8_t*>(file.data()), file.size(), overlay, &problem))
+            << problem;
+        return overlay;
     }
 
     std::string Expanded(const std::string& packed) {
@@ -121,19 +110,61 @@ TEST_F(MksetupTest, BuildThenExpandGivesEveryFileBack) {
     EXPECT_EQ(Mksetup({"show", m_dir.Path("dist/setup.drc")}).out, m_list);
     EXPECT_EQ(m_dir.Read("dist/Setup2.txt"), "Welcome\r\n");
     EXPECT_EQ(m_dir.Read("dist/terms.txt"), "Terms\r\n");
-    EXPECT_EQ(m_dir.Read("dist/setup.exe"), "MZ fake installer");
+    // setup.exe carries the digest of the folder's setup.sum after its image.
+    const std::string setupExe = m_dir.Read("dist/setup.exe");
+    EXPECT_EQ(setupExe.substr(0, pe_bytes::Image().size()), pe_bytes::Image());
+    const OverlayFile overlay = Overlay("dist/setup.exe");
+    ASSERT_EQ(overlay.items.size(), 1u);
+    ASSERT_EQ(overlay.items[0].kind, OverlayKind::kSumDigest);
+    Sha256Digest digest;
+    const std::string sum = m_dir.Read("dist/setup.sum");
+    ASSERT_TRUE(HashBytes(sum.data(), sum.size(), digest));
+    EXPECT_EQ(setupExe.substr(size_t(overlay.layout.imageEnd + overlay.items[0].offset), 32),
+              std::string(digest.begin(), digest.end()));
+    for (const char* text : {"Setup2.txt", "terms.txt"})
+        EXPECT_NE(sum.find(" " + std::to_string(m_dir.Read(text).size()) + " " + text + "\r\n"), std::string::npos);
     EXPECT_FALSE(HasTemporaryFiles(m_dir.Path("dist")));
+
+    // A setup.exe that is no bare PE image is not built on.
+    for (const std::string& bad : {std::string("MZ fake installer"), pe_bytes::Signed(pe_bytes::Image())}) {
+        m_dir.Write("bin/setup.exe", bad);
+        std::filesystem::remove_all(m_dir.Path("dist"));
+        const Outcome refused = Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist"),
+                                         "--setup-exe", m_dir.Path("bin/setup.exe")});
+        EXPECT_EQ(refused.status, kExitFailed);
+        EXPECT_NE(refused.err.find(bad.size() < 100 ? "is not a setup.exe to build on: " : "does not end with its image"),
+                  std::string::npos) << refused.err;
+        EXPECT_FALSE(m_dir.Exists("dist/setup.drc"));
+    }
 }
 
 TEST_F(MksetupTest, VerifyChecksTheBuiltDistributionAgainstItsSum) {
-    ASSERT_EQ(Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist")}).status, kExitOk);
+    ASSERT_EQ(Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist"), "--setup-exe",
+                       m_dir.Path("bin/setup.exe")}).status,
+              kExitOk);
     Outcome r = Mksetup({"verify", m_dir.Path("dist")});
     EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
     EXPECT_NE(r.out.find("docs\\manual.txt: ok\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(": 5 files ok\n"), std::string::npos) << r.out;  // four payloads and setup.drc
+    EXPECT_NE(r.out.find("setup.exe: ok\n"), std::string::npos) << r.out;
+    // four payloads, setup.drc, the two texts and the digest in setup.exe
+    EXPECT_NE(r.out.find(": 8 files ok\n"), std::string::npos) << r.out;
+
+    // Another consistent set of files and setup.sum: setup.exe's digest tells.
+    m_dir.Write("other.lst", "F;readme.txt;?APPDIR?\\readme.txt\r\n");
+    ASSERT_EQ(Mksetup({"build", m_dir.Path("other.lst"), m_dir.Path("src"), m_dir.Path("other")}).status, kExitOk);
+    const std::string sum = m_dir.Read("dist/setup.sum"), drcBefore = m_dir.Read("dist/setup.drc");
+    m_dir.Write("dist/setup.sum", m_dir.Read("other/setup.sum"));
+    m_dir.Write("dist/setup.drc", m_dir.Read("other/setup.drc"));
+    r = Mksetup({"verify", m_dir.Path("dist")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.out.find("readme.txt: ok\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("setup.exe: DAMAGED, the digest of setup.sum it carries differs"), std::string::npos) << r.out;
+    m_dir.Write("dist/setup.sum", sum);
+    m_dir.Write("dist/setup.drc", drcBefore);
+    std::filesystem::remove(m_dir.Path("dist/setup.exe"));
 
     // One byte changed, one payload cut short, one gone, one list line added
-    // whose payload setup.sum does not know.
+    // whose payload setup.sum does not know, other terms.
     std::string packed = m_dir.Read("dist/TOOL.DLL");
     packed[packed.size() / 2] ^= 1;
     m_dir.Write("dist/TOOL.DLL", packed);
@@ -143,17 +174,93 @@ TEST_F(MksetupTest, VerifyChecksTheBuiltDistributionAgainstItsSum) {
     std::string drc = m_list + "F;extra.txt;?APPDIR?\\extra.txt\r\n";
     ScrambleBuffer(reinterpret_cast<uint8_t*>(&drc[0]), drc.size());
     m_dir.Write("dist/setup.drc", drc);
+    m_dir.Write("dist/terms.txt", "Other terms\r\n");
     r = Mksetup({"verify", m_dir.Path("dist")});
     EXPECT_EQ(r.status, kExitFailed);
     for (const char* line : {"readme.txt: ok\n", "TOOL.DLL: DAMAGED, ", "docs\\manual.txt: DAMAGED, ends before its stated size\n",
                              "empty.dat: DAMAGED, missing or unreadable\n", "setup.drc: DAMAGED, ",
-                             "extra.txt: NOT IN setup.sum\n", ": 5 of 6 files damaged, missing or not listed\n"})
+                             "Setup2.txt: ok\n", "terms.txt: DAMAGED, 13 bytes where setup.sum says 7\n",
+                             "extra.txt: NOT IN setup.sum\n", ": 6 of 8 files damaged, missing or not listed\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
 
     m_dir.Write("dist/setup.sum", "setup.sum 1\r\nnonsense\r\n");
     r = Mksetup({"verify", m_dir.Path("dist")});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_NE(r.err.find("setup.sum: line 2: too short"), std::string::npos) << r.err;
+}
+
+TEST_F(MksetupTest, SingleFileHoldsTheWholeDistributionAndVerifyAndUnpackReadIt) {
+    const std::string list = m_dir.Path("setup.lst"), src = m_dir.Path("src"), exe = m_dir.Path("bin/setup.exe");
+    ASSERT_EQ(Mksetup({"build", list, src, m_dir.Path("folder"), "--setup-exe", exe}).status, kExitOk);
+    Outcome r = Mksetup({"build", list, src, m_dir.Path("one"), "--setup-exe", exe, "--single-file",
+                         "--product-name", "Example Product"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_NE(r.out.find("packed 4 files"), std::string::npos) << r.out;
+    EXPECT_EQ(m_dir.Count("one"), 1u);  // setup.exe alone
+
+    const OverlayFile overlay = Overlay("one/setup.exe");
+    ASSERT_TRUE(overlay.present);
+    const std::string single = m_dir.Read("one/setup.exe");
+    auto stored = [&](OverlayKind kind, const std::string& name = std::string()) {
+        const OverlayItem* item = FindOverlayItem(overlay.items, kind, name);
+        EXPECT_NE(item, nullptr) << name;
+        return item ? single.substr(size_t(overlay.layout.imageEnd + item->offset), size_t(item->size)) : "";
+    };
+    // Every file as the folder build writes it, the name, the bare program.
+    for (const char* name : {"setup.drc", "setup.sum", "Setup2.txt", "terms.txt", "readme.txt", "empty.dat", "TOOL.DLL",
+                             "docs/manual.txt"})
+        EXPECT_EQ(stored(OverlayKind::kFile, name), m_dir.Read(std::string("folder/") + name)) << name;
+    EXPECT_EQ(stored(OverlayKind::kProductName), "Example Product");
+    EXPECT_EQ(stored(OverlayKind::kUninstaller), pe_bytes::Image());
+    EXPECT_EQ(overlay.items.size(), 10u);
+
+    r = Mksetup({"verify", m_dir.Path("one/setup.exe")});
+    EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+    for (const char* line : {"the overlay is whole (10 items)\n", "docs\\manual.txt: ok\n", "terms.txt: ok\n",
+                             "uninstall.exe: ok\n", "product name: Example Product\n", ": 8 files ok\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    r = Mksetup({"unpack", m_dir.Path("one/setup.exe"), m_dir.Path("back")});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(m_dir.Read("back/docs/manual.txt"), m_dir.Read("folder/docs/manual.txt"));
+    EXPECT_EQ(m_dir.Read("back/uninstall.exe"), pe_bytes::Image());
+
+    // A changed byte, a cut, something after the end: refused whole, nothing unpacked.
+    std::string changed = single;
+    changed[size_t(overlay.layout.imageEnd) + 100] ^= 1;
+    for (const auto& bad : {std::make_pair(changed, "the overlay's SHA-256 differs"),
+                            std::make_pair(single.substr(0, single.size() - 1), "the overlay runs past the end"),
+                            std::make_pair(single + "x", "1 bytes follow the overlay")}) {
+        m_dir.Write("bad.exe", bad.first);
+        r = Mksetup({"verify", m_dir.Path("bad.exe")});
+        EXPECT_EQ(r.status, kExitFailed);
+        EXPECT_NE(r.out.find(m_dir.Path("bad.exe") + ": DAMAGED, " + bad.second), std::string::npos) << r.out;
+        EXPECT_EQ(Mksetup({"unpack", m_dir.Path("bad.exe"), m_dir.Path("bad")}).status, kExitFailed);
+        EXPECT_FALSE(m_dir.Exists("bad"));
+    }
+    // A whole overlay whose stored payload is not what setup.sum says.
+    std::vector<OverlayItem> items;
+    std::vector<std::string> contents;
+    for (const OverlayItem& item : overlay.items) {
+        items.push_back(item);
+        contents.push_back(SameSumName(item.name, "readme.txt") ? stored(OverlayKind::kFile, "TOOL.DLL")
+                                                                : stored(item.kind, item.name));
+    }
+    m_dir.Write("swapped.exe", pe_bytes::Image() + FormatOverlay(items, contents));
+    r = Mksetup({"verify", m_dir.Path("swapped.exe")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.out.find("readme.txt: DAMAGED, 55002 bytes where setup.sum says 33\n"), std::string::npos) << r.out;
+    // A bare setup.exe and a folder's hold no distribution.
+    r = Mksetup({"verify", m_dir.Path("folder/setup.exe")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("holds no distribution"), std::string::npos) << r.err;
+
+    // The options that go with it.
+    EXPECT_EQ(Mksetup({"build", list, src, m_dir.Path("x"), "--single-file"}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"build", list, src, m_dir.Path("x"), "--setup-exe", exe, "--product-name", "P"}).status,
+              kExitUsage);
+    EXPECT_EQ(Mksetup({"build", list, src, m_dir.Path("x"), "--setup-exe", exe, "--single-file", "--product-name"}).status,
+              kExitUsage);
+    EXPECT_FALSE(m_dir.Exists("x"));
 }
 
 TEST_F(MksetupTest, BuildWithErrorsWritesNothingAndAFailedBuildLeavesNoList) {
@@ -329,32 +436,44 @@ TEST_F(MksetupTest, UsageMistakesAndHelp) {
 }
 
 TEST_F(MksetupTest, SignRunsTheCommandOnSetupExeAndChecksWhatItLeaves) {
-    m_dir.Write("bin/setup.exe", FakePe(false));
-    m_dir.Write("signed.exe", FakePe(true));
+    // What the signing command leaves: setup.exe as mksetup writes it (the
+    // same inputs give the same bytes), signed; and a signed file whose
+    // overlay the signing lost.
+    ASSERT_EQ(Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("unsigned"), "--setup-exe",
+                       m_dir.Path("bin/setup.exe")}).status,
+              kExitOk);
+    const std::string signedExe = pe_bytes::Signed(m_dir.Read("unsigned/setup.exe"));
+    m_dir.Write("signed.exe", signedExe);
+    m_dir.Write("lost.exe", pe_bytes::Signed(pe_bytes::Image()));
     // A folder name that needs quoting in either shell.
     const std::string dist = m_dir.Path("it's signed");
     auto build = [&](const std::string& command) {
         return Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), dist, "--setup-exe",
                         m_dir.Path("bin/setup.exe"), "--sign", command});
     };
+    auto copying = [&](const std::string& name) {
 #if defined(_WIN32)
-    const std::string sign = "copy /y \"" + m_dir.Path("signed.exe") + "\" {} >nul";
+        return "copy /y \"" + m_dir.Path(name) + "\" {} >nul";
 #else
-    const std::string sign = "cp '" + m_dir.Path("signed.exe") + "' {}";
+        return "cp '" + m_dir.Path(name) + "' {}";
 #endif
+    };
+    const std::string sign = copying("signed.exe");
     const std::string setupExe = dist + (dist.find('\\') != std::string::npos ? "\\" : "/") + "setup.exe";
     Outcome r = build(sign);
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_EQ(m_dir.Read("it's signed/setup.exe"), FakePe(true));
+    EXPECT_EQ(m_dir.Read("it's signed/setup.exe"), signedExe);
     EXPECT_NE(r.out.find("signed " + setupExe + "\n"), std::string::npos) << r.out;
     EXPECT_TRUE(m_dir.Exists("it's signed/setup.drc"));
 
-    // A failing command, one that leaves no PE file and one that leaves it
-    // unsigned: the build fails and leaves no setup.drc.
+    // A failing command, one that leaves no PE file, one that leaves it
+    // unsigned and one that loses the overlay: the build fails and leaves no
+    // setup.drc.
     const std::pair<std::string, std::string> failures[] = {
         {"exit 3", "the signing command failed with exit status 3 on " + setupExe},
         {"echo broken> {}", "the signing command left no valid PE file at " + setupExe},
-        {"exit 0", "the signing command ended well but left " + setupExe + " without a signature"}};
+        {"exit 0", "the signing command ended well but left " + setupExe + " without a signature"},
+        {copying("lost.exe"), "the signing command left " + setupExe + " with no overlay"}};
     for (const auto& failure : failures) {
         r = build(failure.first);
         EXPECT_EQ(r.status, kExitFailed) << failure.first;

@@ -24,7 +24,8 @@ std::vector<ListIssue> CheckList(const uint8_t* data, size_t size, const SourceF
 
 // The files mksetup itself writes into the distribution folder, whose names no
 // packed source may take (compared without regard to case, as Windows does).
-constexpr const char* kDistributionFileNames[] = {"setup.drc", "setup.exe", "Setup2.txt", "terms.txt"};
+constexpr const char* kDistributionFileNames[] = {"setup.drc", "setup.exe", "setup.sum", "Setup2.txt",
+                                                    "terms.txt"};
 
 // The folder names and the file name of an F source's place below the
 // distribution folder: its parts between backslashes or slashes, without

@@ -2,6 +2,7 @@
 
 #include "data/file_io.h"
 #include "data/medium_files.h"
+#include "data/overlay.h"
 #include "data/scramble.h"
 #include "data/setup_sum.h"
 #include "expand/lzhuf_encode.h"
@@ -12,8 +13,10 @@
 #include "tools/mksetup/mksetup_files.h"
 #include "tools/mksetup/sign.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -26,20 +29,29 @@ const char kUsage[] =
     "usage: mksetup COMMAND ARGUMENTS\n"
     "\n"
     "  build LIST SOURCE_DIR OUT_DIR [--setup-exe PATH] [--sign COMMAND]\n"
+    "        [--single-file [--product-name NAME]]\n"
     "      Checks the plain file list LIST, compresses every F source found in\n"
     "      SOURCE_DIR into OUT_DIR under the same name, writes OUT_DIR/setup.drc\n"
     "      (the scrambled list), copies Setup2.txt and terms.txt from beside LIST\n"
-    "      when they are there, and PATH as OUT_DIR/setup.exe when given.\n"
-    "      --sign runs COMMAND through the shell on setup.exe in OUT_DIR, with\n"
+    "      when they are there, and PATH (an unsigned setup.exe) as\n"
+    "      OUT_DIR/setup.exe when given, carrying the SHA-256 of setup.sum.\n"
+    "      OUT_DIR/setup.sum holds the size and SHA-256 of setup.drc, the texts\n"
+    "      and each file as it is before compression, which setup.exe checks.\n"
+    "      --single-file writes OUT_DIR/setup.exe alone instead: PATH with all of\n"
+    "      these files, the product NAME and itself as the uninstaller appended.\n"
+    "      --sign runs COMMAND through the shell on setup.exe in OUT_DIR (with\n"
+    "      --single-file first on the uninstaller, then on the whole file), with\n"
     "      each {} replaced by its quoted path; the build fails when COMMAND\n"
     "      fails or leaves no signed PE file.\n"
-    "      OUT_DIR/setup.sum holds the size and SHA-256 of setup.drc and of each\n"
-    "      file as it is before compression, which setup.exe checks.\n"
     "  check LIST [SOURCE_DIR]\n"
     "      Reports errors and warnings as LIST:LINE: message; with SOURCE_DIR also\n"
     "      every F source that is not there.\n"
-    "  verify DIR          Checks setup.drc and every packed file of the\n"
-    "      distribution folder DIR against DIR/setup.sum.\n"
+    "  verify DIR|FILE     Checks setup.drc, the texts and every packed file of\n"
+    "      the distribution folder DIR against DIR/setup.sum, and setup.sum\n"
+    "      against the digest its setup.exe carries; or all that in the\n"
+    "      single-file setup.exe FILE.\n"
+    "  unpack FILE OUT_DIR Writes the files stored in the single-file setup.exe\n"
+    "      FILE into OUT_DIR, the uninstaller as uninstall.exe.\n"
     "  compress IN OUT     Compresses the file IN into OUT.\n"
     "  expand IN OUT       Expands the compressed file IN into OUT.\n"
     "  show FILE           Writes the plain list of a setup.drc to standard output.\n"
@@ -145,142 +157,189 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     return clean ? kExitOk : kExitFailed;
 }
 
-bool CopyFile(const std::string& from, const std::string& to, std::ostream& err) {
-    std::vector<uint8_t> data;
-    if (!ReadWholeFile(from, data)) {
-        err << "mksetup: cannot read " << from << "\n";
+// What a build was asked to do.
+struct BuildPlan {
+    std::string listName, sourceDir;
+    fs::path outDir;
+    std::string setupExe, signCommand, productName;
+    bool singleFile = false;
+};
+
+// Where the packed files go: into the distribution folder, or into the
+// single file's overlay. Reports its own failures.
+using PackedSink = std::function<bool(const std::string& name, const std::vector<uint8_t>& bytes)>;
+
+// Compresses every source into |sink| and lists its expanded size and digest
+// in |sum|; each file once, though the list may name it again in another
+// spelling.
+bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources, const PackedSink& sink, SetupSum& sum,
+                 uint64_t& bytesIn, uint64_t& bytesOut, std::ostream& err, bool terminal) {
+    Progress progress(err, terminal, sources.size());
+    for (size_t i = 0; i < sources.size(); ++i) {
+        progress.Show(i + 1, sources[i]);
+        if (sum.Find(sources[i]))
+            continue;
+        std::vector<uint8_t> data, packed;
+        const std::string from = FindFileIn(plan.sourceDir, sources[i]);
+        SumEntry entry{sources[i], 0, {}};
+        std::string problem;
+        if (!ReadWholeFile(from, data))
+            problem = "cannot read " + from;
+        else if (!EncodeLzhuf(data.data(), data.size(), packed))
+            problem = from + " is too large (2 GB at most)";
+        else if (!HashBytes(data.data(), data.size(), entry.sha256))
+            problem = "cannot compute the SHA-256 of " + from;
+        if (!problem.empty()) {
+            progress.Clear();
+            err << "mksetup: " << problem << "\n";
+            return false;
+        }
+        progress.Clear();
+        if (!sink(sources[i], packed))
+            return false;
+        entry.size = data.size();
+        sum.Add(std::move(entry));
+        bytesIn += data.size();
+        bytesOut += packed.size();
+    }
+    return true;
+}
+
+// Adds a file that the installer reads as it is (setup.drc, the texts) to
+// |sum| and |sink|.
+bool AddAsIs(const std::string& name, const std::vector<uint8_t>& bytes, const PackedSink& sink, SetupSum& sum,
+             std::ostream& err) {
+    SumEntry entry{name, bytes.size(), {}};
+    if (!HashBytes(bytes.data(), bytes.size(), entry.sha256)) {
+        err << "mksetup: cannot compute the SHA-256 of " << name << "\n";
         return false;
     }
-    if (!WriteFileAtomically(to, data.data(), data.size())) {
-        err << "mksetup: cannot write " << to << "\n";
+    sum.Add(std::move(entry));
+    return sink(name, bytes);
+}
+
+// Adds Setup2.txt and terms.txt from beside the list, where they are.
+bool AddTexts(const BuildPlan& plan, const PackedSink& sink, SetupSum& sum, std::ostream& err) {
+    const fs::path listFolder = fs::path(plan.listName).parent_path();
+    for (const char* name : kBesideList) {
+        const fs::path beside = listFolder / name;
+        std::error_code ec;
+        if (!fs::exists(beside, ec))
+            continue;
+        std::vector<uint8_t> text;
+        if (!ReadWholeFile(beside.string(), text)) {
+            err << "mksetup: cannot read " << beside.string() << "\n";
+            return false;
+        }
+        if (!AddAsIs(name, text, sink, sum, err))
+            return false;
+    }
+    return true;
+}
+
+// Reads the setup.exe a build starts from: a PE file that ends with its
+// image, since the build appends an overlay to it and signs it afterwards.
+bool ReadBareSetupExe(const std::string& path, std::vector<uint8_t>& data, std::ostream& err) {
+    if (!ReadWholeFile(path, data)) {
+        err << "mksetup: cannot read " << path << "\n";
+        return false;
+    }
+    OverlayFile file;
+    std::string problem;
+    if (!ReadPeLayout(data.data(), std::min(data.size(), kPeHeadSize), file.layout, &problem)) {
+        err << "mksetup: " << path << " is not a setup.exe to build on: " << problem << "\n";
+        return false;
+    }
+    if (WhatFollowsImage(file.layout, data.size()) != AfterImage::kNothing) {
+        err << "mksetup: " << path << " does not end with its image (it is signed, carries an overlay or is "
+            << "not stripped); give the unsigned setup.exe of the build\n";
         return false;
     }
     return true;
 }
 
-int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
-    std::vector<std::string> positional;
-    std::string setupExe, signCommand;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--setup-exe") {
-            if (++i == args.size())
-                return Usage(err, "--setup-exe needs a PATH");
-            setupExe = args[i];
-        } else if (args[i] == "--sign") {
-            if (++i == args.size() || args[i].empty())
-                return Usage(err, "--sign needs a COMMAND");
-            signCommand = args[i];
-        } else if (args[i].size() > 1 && args[i][0] == '-') {
-            return Usage(err, "unknown option " + args[i]);
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (positional.size() != 3)
-        return Usage(err, "build takes LIST, SOURCE_DIR and OUT_DIR");
-    if (!signCommand.empty() && setupExe.empty())
-        return Usage(err, "--sign signs setup.exe, which needs --setup-exe");
-    const std::string& listName = positional[0];
-    const std::string& sourceDir = positional[1];
-    const fs::path outDir = positional[2];
+// Checks that the setup.exe at |path|, which this build wrote and a signing
+// command may have changed since, carries a whole overlay.
+bool CheckWrittenOverlay(const std::string& path, std::ostream& err) {
+    std::vector<uint8_t> data;
+    OverlayFile file;
+    std::string problem = "cannot be read back";
+    if (ReadWholeFile(path, data) && ReadOverlayFile(data.data(), data.size(), file, &problem) && file.present)
+        return true;
+    if (file.layout.imageEnd != 0 && !file.present && problem == "cannot be read back")
+        problem = "no overlay";
+    err << "mksetup: the signing command left " << path << " with " << problem << "\n";
+    return false;
+}
 
-    std::vector<uint8_t> list;
-    if (!ReadWholeFile(listName, list)) {
-        err << "mksetup: cannot read " << listName << "\n";
-        return kExitFailed;
-    }
-    if (!IsFolder(sourceDir, err))
-        return kExitFailed;
-    const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), [&](const std::string& source) {
-        return !FindFileIn(sourceDir, source).empty();
-    });
-    if (!ReportIssues(listName, issues, err)) {
-        err << "mksetup: " << listName << " has errors; nothing was built\n";
-        return kExitFailed;
-    }
+std::string Summary(size_t files, uint64_t bytesIn, uint64_t bytesOut) {
+    std::ostringstream s;
+    s << "packed " << files << (files == 1 ? " file: " : " files: ") << bytesIn << " bytes in, " << bytesOut
+      << " bytes out (" << Percent(bytesOut, bytesIn) << ")";
+    return s.str();
+}
 
-    const std::vector<std::string> sources = ListSources(list.data(), list.size());
-    std::error_code ec;
-    if (fs::equivalent(sourceDir, outDir, ec)) {
-        err << "mksetup: OUT_DIR " << outDir.string() << " is SOURCE_DIR; the packed files would replace the sources\n";
-        return kExitFailed;
-    }
-    fs::create_directories(outDir, ec);
-    if (ec) {
-        err << "mksetup: cannot create " << outDir.string() << ": " << ec.message() << "\n";
-        return kExitFailed;
-    }
-    const fs::path drc = outDir / kFileListName;
-    const fs::path sumFile = outDir / kSumFileName;
+// The distribution folder: the packed files, the texts, setup.exe carrying
+// the digest of setup.sum (then signed), setup.sum, and setup.drc last.
+int BuildFolder(const BuildPlan& plan, const std::vector<uint8_t>& list, const std::vector<std::string>& sources,
+                std::ostream& out, std::ostream& err, bool terminal) {
+    const fs::path drc = plan.outDir / kFileListName;
+    const fs::path sumFile = plan.outDir / kSumFileName;
     if (FolderInTheWay(drc.string(), err) || FolderInTheWay(sumFile.string(), err))
+        return kExitFailed;
+    std::vector<uint8_t> bare;
+    if (!plan.setupExe.empty() && !ReadBareSetupExe(plan.setupExe, bare, err))
         return kExitFailed;
     // Without a list the folder cannot pass for a finished distribution
     // until this build has written everything; nor can an older sum.
+    std::error_code ec;
     fs::remove(drc, ec);
     fs::remove(sumFile, ec);
+
+    const PackedSink toFolder = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        const fs::path to = plan.outDir / RelativeOutputPath(name);
+        std::error_code created;
+        fs::create_directories(to.parent_path(), created);
+        if (WriteFileAtomically(to.string(), bytes.data(), bytes.size()))
+            return true;
+        err << "mksetup: cannot write " << to.string() << "\n";
+        return false;
+    };
     SetupSum sum;
-
     uint64_t bytesIn = 0, bytesOut = 0;
-    {
-        Progress progress(err, terminal, sources.size());
-        for (size_t i = 0; i < sources.size(); ++i) {
-            progress.Show(i + 1, sources[i]);
-            std::vector<uint8_t> data, packed;
-            const std::string from = FindFileIn(sourceDir, sources[i]);
-            if (!ReadWholeFile(from, data)) {
-                progress.Clear();
-                err << "mksetup: cannot read " << from << "\n";
-                return kExitFailed;
-            }
-            if (!EncodeLzhuf(data.data(), data.size(), packed)) {
-                progress.Clear();
-                err << "mksetup: " << from << " is too large (2 GB at most)\n";
-                return kExitFailed;
-            }
-            const fs::path to = outDir / RelativeOutputPath(sources[i]);
-            fs::create_directories(to.parent_path(), ec);
-            if (!WriteFileAtomically(to.string(), packed.data(), packed.size())) {
-                progress.Clear();
-                err << "mksetup: cannot write " << to.string() << "\n";
-                return kExitFailed;
-            }
-            SumEntry entry{sources[i], data.size(), {}};
-            if (!HashBytes(data.data(), data.size(), entry.sha256)) {
-                progress.Clear();
-                err << "mksetup: cannot compute the SHA-256 of " << from << "\n";
-                return kExitFailed;
-            }
-            sum.Add(std::move(entry));  // a source named twice is packed twice, listed once
-            bytesIn += data.size();
-            bytesOut += packed.size();
-        }
-    }
-    const fs::path listFolder = fs::path(listName).parent_path();
-    for (const char* name : kBesideList) {
-        const fs::path beside = listFolder / name;
-        if (fs::exists(beside, ec) && !CopyFile(beside.string(), (outDir / name).string(), err))
-            return kExitFailed;
-    }
-    const std::string setupExeOut = (outDir / "setup.exe").string();
-    if (!setupExe.empty() && !CopyFile(setupExe, setupExeOut, err))
+    if (!PackSources(plan, sources, toFolder, sum, bytesIn, bytesOut, err, terminal) ||
+        !AddTexts(plan, toFolder, sum, err))
         return kExitFailed;
-    // Signed before setup.drc is written: a failed signing leaves no finished folder.
-    if (!signCommand.empty()) {
-        out.flush();
-        if (!SignFiles(signCommand, {setupExeOut}, err))
-            return kExitFailed;
-        out << "signed " << setupExeOut << "\n";
-    }
-
     std::vector<uint8_t> scrambled = list;
     ScrambleBuffer(scrambled.data(), scrambled.size());
-    SumEntry listEntry{kFileListName, scrambled.size(), {}};
-    if (!HashBytes(scrambled.data(), scrambled.size(), listEntry.sha256)) {
-        err << "mksetup: cannot compute the SHA-256 of " << drc.string() << "\n";
+    const PackedSink later = [](const std::string&, const std::vector<uint8_t>&) { return true; };
+    if (!AddAsIs(kFileListName, scrambled, later, sum, err))
         return kExitFailed;
-    }
-    sum.Add(std::move(listEntry));
     const std::string sumText = sum.Format();
+
+    if (!bare.empty()) {
+        const std::string setupExeOut = (plan.outDir / "setup.exe").string();
+        Sha256Digest digest;
+        if (!HashBytes(sumText.data(), sumText.size(), digest)) {
+            err << "mksetup: cannot compute the SHA-256 of " << sumFile.string() << "\n";
+            return kExitFailed;
+        }
+        std::vector<uint8_t> sealed = bare;
+        const std::string overlay = FormatOverlay({OverlayItem{OverlayKind::kSumDigest, "", 0, 0}},
+                                                  {std::string(digest.begin(), digest.end())});
+        sealed.insert(sealed.end(), overlay.begin(), overlay.end());
+        if (!WriteFileAtomically(setupExeOut, sealed.data(), sealed.size())) {
+            err << "mksetup: cannot write " << setupExeOut << "\n";
+            return kExitFailed;
+        }
+        // Signed before setup.drc is written: a failed signing leaves no finished folder.
+        if (!plan.signCommand.empty()) {
+            out.flush();
+            if (!SignFiles(plan.signCommand, {setupExeOut}, err) || !CheckWrittenOverlay(setupExeOut, err))
+                return kExitFailed;
+            out << "signed " << setupExeOut << "\n";
+        }
+    }
     if (!WriteFileAtomically(sumFile.string(), reinterpret_cast<const uint8_t*>(sumText.data()), sumText.size())) {
         err << "mksetup: cannot write " << sumFile.string() << "\n";
         return kExitFailed;
@@ -289,43 +348,236 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         err << "mksetup: cannot write " << drc.string() << "\n";
         return kExitFailed;
     }
-    out << "packed " << sources.size() << (sources.size() == 1 ? " file: " : " files: ") << bytesIn
-        << " bytes in, " << bytesOut << " bytes out (" << Percent(bytesOut, bytesIn) << "); wrote "
-        << drc.string() << " and " << sumFile.string() << "\n";
+    out << Summary(sources.size(), bytesIn, bytesOut) << "; wrote " << drc.string() << " and " << sumFile.string()
+        << "\n";
     return kExitOk;
 }
 
-// Why the file |path| is not what |entry| says, or an empty text when it is.
-// A payload is expanded as the installer checks it; setup.drc is taken as it is.
-std::string SumMismatch(const SumEntry& entry, const std::string& path) {
-    std::vector<uint8_t> file, content;
-    if (!ReadWholeFile(path, file))
-        return "missing or unreadable";
-    if (SameSumName(entry.name, kFileListName)) {
-        content.swap(file);
-    } else {
+// Closes |file| and tells whether everything written to it arrived.
+bool CloseWritten(FilePtr& file) {
+    const bool flushed = std::fflush(file.get()) == 0 && !std::ferror(file.get());
+    return std::fclose(file.release()) == 0 && flushed;
+}
+
+// The single-file medium: OUT_DIR/setup.exe alone, the bare setup.exe with
+// every file of the distribution, the product name and the uninstaller in
+// its overlay. With a signing command the uninstaller is signed first, then
+// the whole file.
+int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, const std::vector<std::string>& sources,
+                    std::ostream& out, std::ostream& err, bool terminal) {
+    const std::string setupExeOut = (plan.outDir / "setup.exe").string();
+    if (FolderInTheWay(setupExeOut, err))
+        return kExitFailed;
+    std::vector<uint8_t> bare, uninstaller;
+    if (!ReadBareSetupExe(plan.setupExe, bare, err))
+        return kExitFailed;
+    uninstaller = bare;
+    // Signing tools may choose by the name's extension: the temporary files end in .exe.
+    if (!plan.signCommand.empty()) {
+        const TemporaryFile copy((plan.outDir / "uninstall.mksetup-tmp.exe").string());
+        FilePtr written(std::fopen(copy.Path().c_str(), "wb"));
+        out.flush();
+        const bool signedCopy = written && std::fwrite(bare.data(), 1, bare.size(), written.get()) == bare.size() &&
+                                CloseWritten(written) && SignFiles(plan.signCommand, {copy.Path()}, err) &&
+                                ReadWholeFile(copy.Path(), uninstaller);
+        std::error_code ec;
+        fs::remove(copy.Path(), ec);
+        OverlayFile check;
+        std::string problem = "could not be signed";
+        if (!signedCopy || !ReadOverlayFile(uninstaller.data(), uninstaller.size(), check, &problem) || check.present) {
+            err << "mksetup: the uninstaller " << (check.present ? "carries an overlay after signing" : problem) << "\n";
+            return kExitFailed;
+        }
+    }
+
+    const TemporaryFile temporary((plan.outDir / "setup.mksetup-tmp.exe").string());
+    const auto fail = [&](const std::string& problem) {
+        if (!problem.empty())
+            err << "mksetup: " << problem << "\n";
+        std::error_code ec;
+        fs::remove(temporary.Path(), ec);
+        return kExitFailed;
+    };
+    FilePtr file(std::fopen(temporary.Path().c_str(), "wb"));
+    if (!file || std::fwrite(bare.data(), 1, bare.size(), file.get()) != bare.size())
+        return fail("cannot write " + temporary.Path());
+    OverlayWriter writer(file.get());
+    const PackedSink toOverlay = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        writer.Add(OverlayKind::kFile, name, bytes.data(), bytes.size());
+        return true;
+    };
+    SetupSum sum;
+    uint64_t bytesIn = 0, bytesOut = 0;
+    if (!PackSources(plan, sources, toOverlay, sum, bytesIn, bytesOut, err, terminal) ||
+        !AddTexts(plan, toOverlay, sum, err))
+        return fail("");
+    std::vector<uint8_t> scrambled = list;
+    ScrambleBuffer(scrambled.data(), scrambled.size());
+    if (!AddAsIs(kFileListName, scrambled, toOverlay, sum, err))
+        return fail("");
+    const std::string sumText = sum.Format();
+    writer.Add(OverlayKind::kFile, kSumFileName, sumText.data(), sumText.size());
+    if (!plan.productName.empty())
+        writer.Add(OverlayKind::kProductName, "", plan.productName.data(), plan.productName.size());
+    writer.Add(OverlayKind::kUninstaller, "", uninstaller.data(), uninstaller.size());
+    std::string problem;
+    if (!writer.Finish(&problem))
+        return fail(problem + " in " + temporary.Path());
+    if (!CloseWritten(file))
+        return fail("cannot write " + temporary.Path());
+    if (!plan.signCommand.empty()) {
+        out.flush();
+        if (!SignFiles(plan.signCommand, {temporary.Path()}, err) || !CheckWrittenOverlay(temporary.Path(), err))
+            return fail("");
+    }
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(temporary.Path(), ec);
+    if (ec)
+        return fail("cannot read back " + temporary.Path());
+    if (!ReplaceFile(temporary.Path(), setupExeOut))
+        return fail("cannot write " + setupExeOut);
+    if (!plan.signCommand.empty())
+        out << "signed " << setupExeOut << " and the uninstaller it carries\n";
+    out << Summary(sources.size(), bytesIn, bytesOut) << "; wrote " << setupExeOut << " (" << size
+        << " bytes, the whole distribution)\n";
+    return kExitOk;
+}
+
+int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+    std::vector<std::string> positional;
+    BuildPlan plan;
+    bool productNameGiven = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--setup-exe") {
+            if (++i == args.size())
+                return Usage(err, "--setup-exe needs a PATH");
+            plan.setupExe = args[i];
+        } else if (args[i] == "--sign") {
+            if (++i == args.size() || args[i].empty())
+                return Usage(err, "--sign needs a COMMAND");
+            plan.signCommand = args[i];
+        } else if (args[i] == "--single-file") {
+            plan.singleFile = true;
+        } else if (args[i] == "--product-name") {
+            if (++i == args.size() || args[i].empty())
+                return Usage(err, "--product-name needs a NAME");
+            plan.productName = args[i];
+            productNameGiven = true;
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return Usage(err, "unknown option " + args[i]);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 3)
+        return Usage(err, "build takes LIST, SOURCE_DIR and OUT_DIR");
+    if (!plan.signCommand.empty() && plan.setupExe.empty())
+        return Usage(err, "--sign signs setup.exe, which needs --setup-exe");
+    if (plan.singleFile && plan.setupExe.empty())
+        return Usage(err, "--single-file builds on setup.exe, which needs --setup-exe");
+    if (productNameGiven && !plan.singleFile)
+        return Usage(err, "--product-name is stored in the single file: it needs --single-file");
+    plan.listName = positional[0];
+    plan.sourceDir = positional[1];
+    plan.outDir = positional[2];
+
+    std::vector<uint8_t> list;
+    if (!ReadWholeFile(plan.listName, list)) {
+        err << "mksetup: cannot read " << plan.listName << "\n";
+        return kExitFailed;
+    }
+    if (!IsFolder(plan.sourceDir, err))
+        return kExitFailed;
+    const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), [&](const std::string& source) {
+        return !FindFileIn(plan.sourceDir, source).empty();
+    });
+    if (!ReportIssues(plan.listName, issues, err)) {
+        err << "mksetup: " << plan.listName << " has errors; nothing was built\n";
+        return kExitFailed;
+    }
+
+    const std::vector<std::string> sources = ListSources(list.data(), list.size());
+    std::error_code ec;
+    if (fs::equivalent(plan.sourceDir, plan.outDir, ec)) {
+        err << "mksetup: OUT_DIR " << plan.outDir.string()
+            << " is SOURCE_DIR; the packed files would replace the sources\n";
+        return kExitFailed;
+    }
+    fs::create_directories(plan.outDir, ec);
+    if (ec) {
+        err << "mksetup: cannot create " << plan.outDir.string() << ": " << ec.message() << "\n";
+        return kExitFailed;
+    }
+    return plan.singleFile ? BuildSingleFile(plan, list, sources, out, err, terminal)
+                           : BuildFolder(plan, list, sources, out, err, terminal);
+}
+
+// Why the bytes of the file that |entry| names are not what it says, or an
+// empty text when they are. A payload is expanded as the installer checks
+// it; the medium's own files are taken as they are.
+std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size) {
+    std::vector<uint8_t> expanded;
+    if (!IsSummedAsStored(entry.name)) {
         LzhufDecodeResult decoded;
-        if (!DecodeLzhufBuffer(file.data(), file.size(), content, &decoded, LzhufEnd::Stop))
+        if (!DecodeLzhufBuffer(data, size, expanded, &decoded, LzhufEnd::Stop))
             return "shorter than its 4-byte size";
         if (decoded.pastEnd)
             return "ends before its stated size";
+        data = expanded.data();
+        size = expanded.size();
     }
     Sha256Digest digest;
-    if (!HashBytes(content.data(), content.size(), digest))
+    if (!HashBytes(data, size, digest))
         return "cannot compute its SHA-256";
-    if (content.size() != entry.size)
-        return std::to_string(content.size()) + " bytes where setup.sum says " + std::to_string(entry.size);
-    if (!entry.Matches(content.size(), digest))
+    if (size != entry.size)
+        return std::to_string(size) + " bytes where setup.sum says " + std::to_string(entry.size);
+    if (!entry.Matches(size, digest))
         return "its SHA-256 differs";
     return std::string();
 }
 
-int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 2)
-        return Usage(err, "verify takes DIR");
-    if (!IsFolder(args[1], err))
+// Reads and parses the setup.sum text |text| that |where| names; reports a damaged one.
+bool ParseSum(const std::vector<uint8_t>& text, const std::string& where, SetupSum& sum, std::ostream& err) {
+    std::string problem;
+    if (sum.Parse(text.data(), text.size(), &problem))
+        return true;
+    err << "mksetup: " << where << ": " << problem << "\n";
+    return false;
+}
+
+// Counts what verify found and prints its last line.
+struct VerifyCount {
+    size_t files = 0, bad = 0;
+
+    void Line(std::ostream& out, const std::string& name, const std::string& why) {
+        out << name << ": " << (why.empty() ? "ok" : "DAMAGED, " + why) << "\n";
+        ++files;
+        bad += !why.empty();
+    }
+    void Unlisted(std::ostream& out, const std::string& name) {
+        out << name << ": NOT IN setup.sum\n";
+        ++files;
+        ++bad;
+    }
+    int End(std::ostream& out, const std::string& what) const {
+        if (bad == 0) {
+            out << what << ": " << files << " files ok\n";
+            return kExitOk;
+        }
+        out << what << ": " << bad << " of " << files << " files damaged, missing or not listed\n";
         return kExitFailed;
-    const fs::path dir = args[1];
+    }
+};
+
+// Lists the list's payloads that |sum| does not name; the installer refuses them.
+void ReportUnlisted(std::vector<uint8_t> drc, const SetupSum& sum, VerifyCount& count, std::ostream& out) {
+    ScrambleBuffer(drc.data(), drc.size());
+    for (const std::string& source : ListSources(drc.data(), drc.size()))
+        if (!sum.Find(source))
+            count.Unlisted(out, source);
+}
+
+int VerifyFolder(const fs::path& dir, std::ostream& out, std::ostream& err) {
     const std::string sumName = (dir / kSumFileName).string();
     std::vector<uint8_t> text;
     if (!ReadWholeFile(sumName, text)) {
@@ -333,39 +585,153 @@ int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitFailed;
     }
     SetupSum sum;
-    std::string problem;
-    if (!sum.Parse(text.data(), text.size(), &problem)) {
-        err << "mksetup: " << sumName << ": " << problem << "\n";
+    if (!ParseSum(text, sumName, sum, err))
         return kExitFailed;
-    }
-    size_t damaged = 0;
+    VerifyCount count;
     for (const SumEntry& entry : sum.Entries()) {
         const std::string relative = RelativeOutputPath(entry.name);
-        const std::string why =
-            relative.empty() ? "names a place outside the folder" : SumMismatch(entry, (dir / relative).string());
-        out << entry.name << ": " << (why.empty() ? "ok" : "DAMAGED, " + why) << "\n";
-        damaged += !why.empty();
+        std::vector<uint8_t> file;
+        std::string why;
+        if (relative.empty())
+            why = "names a place outside the folder";
+        else if (!ReadWholeFile((dir / relative).string(), file))
+            why = "missing or unreadable";
+        else
+            why = SumMismatch(entry, file.data(), file.size());
+        count.Line(out, entry.name, why);
     }
-    // The installer refuses a payload that setup.sum does not list.
-    std::vector<uint8_t> list;
-    size_t unlisted = 0;
-    if (ReadWholeFile((dir / kFileListName).string(), list)) {
-        ScrambleBuffer(list.data(), list.size());
-        for (const std::string& source : ListSources(list.data(), list.size())) {
-            if (sum.Find(source))
-                continue;
-            out << source << ": NOT IN setup.sum\n";
-            ++unlisted;
+    std::vector<uint8_t> drc;
+    if (ReadWholeFile((dir / kFileListName).string(), drc))
+        ReportUnlisted(drc, sum, count, out);
+
+    // setup.exe, when it carries the digest of setup.sum, refuses any other.
+    std::vector<uint8_t> exe;
+    OverlayFile file;
+    std::string problem;
+    if (ReadWholeFile((dir / "setup.exe").string(), exe)) {
+        const OverlayItem* item = nullptr;
+        if (!ReadOverlayFile(exe.data(), exe.size(), file, &problem)) {
+            count.Line(out, "setup.exe", problem);
+        } else if ((item = FindOverlayItem(file.items, OverlayKind::kSumDigest)) != nullptr) {
+            Sha256Digest digest;
+            const uint8_t* carried = exe.data() + file.layout.imageEnd + item->offset;
+            const bool same = HashBytes(text.data(), text.size(), digest) &&
+                              std::equal(digest.begin(), digest.end(), carried);
+            count.Line(out, "setup.exe", same ? "" : "the digest of setup.sum it carries differs: setup.sum is not "
+                                                     "the one packed with it");
+        } else {
+            out << "setup.exe: carries no digest of setup.sum\n";
         }
     }
-    const size_t bad = damaged + unlisted;
-    if (bad == 0) {
-        out << dir.string() << ": " << sum.Entries().size() << " files ok\n";
-        return kExitOk;
+    return count.End(out, dir.string());
+}
+
+// Reads a single-file medium whole and checks its overlay; reports what is wrong.
+bool ReadSingleFile(const std::string& path, std::vector<uint8_t>& data, OverlayFile& file, std::ostream& out,
+                    std::ostream& err) {
+    std::string problem;
+    if (!ReadWholeFile(path, data)) {
+        err << "mksetup: cannot read " << path << "\n";
+        return false;
     }
-    out << dir.string() << ": " << bad << " of " << sum.Entries().size() + unlisted
-        << " files damaged, missing or not listed\n";
-    return kExitFailed;
+    if (!ReadOverlayFile(data.data(), data.size(), file, &problem)) {
+        out << path << ": DAMAGED, " << problem << "\n";
+        return false;
+    }
+    if (!file.present || !FindOverlayItem(file.items, OverlayKind::kFile, kSumFileName)) {
+        err << "mksetup: " << path << " holds no distribution (it is a bare setup.exe, or one of a folder)\n";
+        return false;
+    }
+    return true;
+}
+
+int VerifySingleFile(const std::string& path, std::ostream& out, std::ostream& err) {
+    std::vector<uint8_t> data;
+    OverlayFile file;
+    if (!ReadSingleFile(path, data, file, out, err))
+        return kExitFailed;
+    const uint8_t* overlay = data.data() + file.layout.imageEnd;
+    auto bytesOf = [&](const OverlayItem& item) {
+        return std::vector<uint8_t>(overlay + item.offset, overlay + item.offset + item.size);
+    };
+    SetupSum sum;
+    if (!ParseSum(bytesOf(*FindOverlayItem(file.items, OverlayKind::kFile, kSumFileName)), path + ": setup.sum", sum,
+                  err))
+        return kExitFailed;
+    out << path << ": the overlay is whole (" << file.items.size() << " items)\n";
+    VerifyCount count;
+    for (const SumEntry& entry : sum.Entries()) {
+        const OverlayItem* item = FindOverlayItem(file.items, OverlayKind::kFile, entry.name);
+        count.Line(out, entry.name, item ? SumMismatch(entry, overlay + item->offset, size_t(item->size)) : "missing");
+    }
+    for (const OverlayItem& item : file.items)
+        if (item.kind == OverlayKind::kFile && !sum.Find(item.name) && !SameSumName(item.name, kSumFileName))
+            count.Unlisted(out, item.name);
+    if (const OverlayItem* drc = FindOverlayItem(file.items, OverlayKind::kFile, kFileListName))
+        ReportUnlisted(bytesOf(*drc), sum, count, out);
+    const OverlayItem* uninstaller = FindOverlayItem(file.items, OverlayKind::kUninstaller);
+    OverlayFile bare;
+    std::string problem = "missing";
+    if (uninstaller && ReadOverlayFile(overlay + uninstaller->offset, size_t(uninstaller->size), bare, &problem))
+        problem = bare.present ? "carries an overlay of its own" : "";
+    count.Line(out, "uninstall.exe", problem);
+    if (const OverlayItem* name = FindOverlayItem(file.items, OverlayKind::kProductName))
+        out << "product name: " << std::string(overlay + name->offset, overlay + name->offset + name->size) << "\n";
+    return count.End(out, path);
+}
+
+int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2)
+        return Usage(err, "verify takes DIR or FILE");
+    std::error_code ec;
+    if (fs::is_regular_file(args[1], ec))
+        return VerifySingleFile(args[1], out, err);
+    if (!IsFolder(args[1], err))
+        return kExitFailed;
+    return VerifyFolder(args[1], out, err);
+}
+
+// Writes the files of a single-file medium into a folder: every stored file
+// under its name, and the uninstaller as uninstall.exe; nothing from a
+// damaged one.
+int Unpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 3)
+        return Usage(err, "unpack takes FILE and OUT_DIR");
+    std::vector<uint8_t> data;
+    OverlayFile file;
+    if (!ReadSingleFile(args[1], data, file, err, err))
+        return kExitFailed;
+    const fs::path outDir = args[2];
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (ec) {
+        err << "mksetup: cannot create " << outDir.string() << ": " << ec.message() << "\n";
+        return kExitFailed;
+    }
+    size_t written = 0;
+    for (const OverlayItem& item : file.items) {
+        std::string name = "uninstall.exe";
+        if (item.kind == OverlayKind::kFile)
+            name = RelativeOutputPath(item.name);
+        else if (item.kind != OverlayKind::kUninstaller)
+            continue;
+        if (name.empty()) {
+            err << "mksetup: " << item.name << " names a place outside the folder; not written\n";
+            return kExitFailed;
+        }
+        const fs::path to = outDir / name;
+        fs::create_directories(to.parent_path(), ec);
+        const uint8_t* bytes = data.data() + file.layout.imageEnd + item.offset;
+        if (FolderInTheWay(to.string(), err))
+            return kExitFailed;
+        if (!WriteFileAtomically(to.string(), bytes, size_t(item.size))) {
+            err << "mksetup: cannot write " << to.string() << "\n";
+            return kExitFailed;
+        }
+        ++written;
+    }
+    out << "wrote " << written << " files into " << outDir.string() << "\n";
+    return kExitOk;
 }
 
 int Compress(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -490,6 +856,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return Show(args, out, err);
     if (command == "verify")
         return Verify(args, out, err);
+    if (command == "unpack")
+        return Unpack(args, out, err);
     return Usage(err, "unknown command " + command);
 }
 

@@ -1,7 +1,9 @@
 #include "tools/mksetup/sign.h"
 
 #include "data/file_io.h"
+#include "data/overlay.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ostream>
 
@@ -13,39 +15,15 @@ namespace {
 
 enum class PeState { kNotPe, kUnsigned, kSigned };
 
-uint32_t ReadLe(const std::vector<uint8_t>& data, size_t at, size_t bytes) {
-    uint32_t value = 0;
-    for (size_t i = bytes; i-- > 0;)
-        value = (value << 8) | data[at + i];
-    return value;
-}
-
 // Whether |data| is a PE image, and whether its certificate table (data
 // directory 4, the Authenticode signature) is present and inside the file.
 PeState InspectPe(const std::vector<uint8_t>& data) {
-    if (data.size() < 0x40 || data[0] != 'M' || data[1] != 'Z')
+    PeLayout layout;
+    if (!ReadPeLayout(data.data(), std::min(data.size(), kPeHeadSize), layout))
         return PeState::kNotPe;
-    const size_t pe = ReadLe(data, 0x3C, 4);
-    const size_t optional = pe + 24;   // after "PE\0\0" and the file header
-    if (pe > data.size() || data.size() - pe < 24 + 2 || ReadLe(data, pe, 4) != 0x4550)
-        return PeState::kNotPe;
-    const size_t optionalSize = ReadLe(data, pe + 20, 2);
-    const uint32_t magic = ReadLe(data, optional, 2);
-    size_t countAt;
-    if (magic == 0x10B)
-        countAt = 92;   // PE32
-    else if (magic == 0x20B)
-        countAt = 108;  // PE32+
-    else
-        return PeState::kNotPe;
-    if (optionalSize < countAt + 4 || data.size() - optional < optionalSize)
-        return PeState::kNotPe;
-    const size_t certificateEntry = countAt + 4 + 4 * 8;
-    if (ReadLe(data, optional + countAt, 4) <= 4 || optionalSize < certificateEntry + 8)
-        return PeState::kUnsigned;
-    const uint64_t offset = ReadLe(data, optional + certificateEntry, 4);
-    const uint64_t size = ReadLe(data, optional + certificateEntry + 4, 4);
-    return size != 0 && offset + size <= data.size() ? PeState::kSigned : PeState::kUnsigned;
+    return layout.certificateSize != 0 && layout.certificateOffset + layout.certificateSize <= data.size()
+               ? PeState::kSigned
+               : PeState::kUnsigned;
 }
 
 // Runs |line| through the shell; empty when it ended with status 0, else what
