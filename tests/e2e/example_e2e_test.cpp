@@ -5,7 +5,6 @@
 #include "expand/lzhuf_encode.h"
 #include "res/resource.h"
 #include "data/overlay.h"
-#include "data/sha256.h"
 #include "tests/medium_bytes.h"
 #include "tools/mksetup/mksetup.h"
 
@@ -208,33 +207,16 @@ protected:
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
     }
-    // The bare setup.exe with an overlay of |items| and their |contents| after its image.
-    static std::string WithOverlay(const std::vector<OverlayItem>& items, const std::vector<std::string>& contents) {
-        const std::string overlay = FormatOverlay(items, contents);
-        EXPECT_FALSE(overlay.empty());
-        return ReadFile(BinDir() + "\\setup.exe") + overlay;
-    }
-    // The distribution folder m_dist as one setup.exe: its files, the product
-    // name and the bare program as the uninstaller, in an overlay.
+    // The example packed by mksetup as one setup.exe, with its product name.
     std::string SingleFileOfTheExample() {
-        std::vector<OverlayItem> items;
-        std::vector<std::string> contents;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((m_dist + "\\*").c_str(), &found);
-        EXPECT_NE(search, INVALID_HANDLE_VALUE);
-        do {
-            const std::string name = found.cFileName;
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || lstrcmpiA(name.c_str(), "setup.exe") == 0)
-                continue;
-            items.push_back(OverlayItem{OverlayKind::kFile, name, 0, 0});
-            contents.push_back(ReadFile(m_dist + "\\" + name));
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-        items.push_back(OverlayItem{OverlayKind::kProductName, "", 0, 0});
-        contents.push_back("Example Product");
-        items.push_back(OverlayItem{OverlayKind::kUninstaller, "", 0, 0});
-        contents.push_back(ReadFile(BinDir() + "\\setup.exe"));
-        return WithOverlay(items, contents);
+        const std::string out = m_medium.Path("single");
+        std::ostringstream text, err;
+        EXPECT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), m_exampleFiles, out, "--setup-exe",
+                              BinDir() + "\\setup.exe", "--single-file", "--product-name", "Example Product"},
+                             text, err),
+                  0)
+            << err.str();
+        return ReadFile(out + "\\setup.exe");
     }
 
     TempDir m_target;
@@ -760,12 +742,14 @@ TEST_F(ExampleE2eTest, ADamagedSingleFileIsRefusedBeforeAnything) {
 // none, is refused with exit code 3 and nothing placed.
 TEST_F(ExampleE2eTest, AFolderSealedByItsSetupExeRefusesAnotherSetAndAMissingSum) {
     ASSERT_NO_FATAL_FAILURE(PackExample());
-    Sha256Digest digest;
+    // Packed by mksetup with setup.exe: it carries the digest of setup.sum.
+    std::ostringstream text, problems;
+    ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), m_exampleFiles, m_dist, "--setup-exe",
+                          BinDir() + "\\setup.exe"},
+                         text, problems),
+              0)
+        << problems.str();
     const std::string sum = ReadFile(m_dist + "\\setup.sum"), goodDrc = ReadFile(m_dist + "\\setup.drc");
-    ASSERT_TRUE(HashBytes(sum.data(), sum.size(), digest));
-    ASSERT_NO_FATAL_FAILURE(WriteBytes(m_dist + "\\setup.exe",
-                                       WithOverlay({OverlayItem{OverlayKind::kSumDigest, "", 0, 0}},
-                                                   {std::string(digest.begin(), digest.end())})));
     // Another consistent set, packed by anyone: the example's list with one
     // value more.
     const std::string other = m_medium.Path("other");
