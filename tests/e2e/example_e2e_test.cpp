@@ -208,7 +208,14 @@ protected:
         std::fclose(file);
     }
     // The example packed by mksetup as one setup.exe, with its product name.
+    // With SETUP_E2E_SINGLE_FILE naming a file of this machine, the one that
+    // the native mksetup packed and signed (the signed_medium test).
     std::string SingleFileOfTheExample() {
+        if (const char* given = std::getenv("SETUP_E2E_SINGLE_FILE")) {
+            std::string path = std::string("Z:") + given;
+            std::replace(path.begin(), path.end(), '/', '\\');
+            return ReadFile(path);
+        }
         const std::string out = m_medium.Path("single");
         std::ostringstream text, err;
         EXPECT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), m_exampleFiles, out, "--setup-exe",
@@ -657,12 +664,31 @@ TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstalle
                   "to the directory BACKUP, below the application's directory. ",
                   "Installation Successfully Completed. To start the program, just click Start, Programs and "
                   "Example Product."}));
-    EXPECT_EQ(ReadFile(app + "\\uninstall.exe"), ReadFile(BinDir() + "\\setup.exe"));
+    // The uninstaller is the bare program the medium carries.
+    OverlayFile layout;
+    ASSERT_TRUE(ReadOverlayFile(reinterpret_cast<const uint8_t*>(single.data()), single.size(), layout));
+    const OverlayItem* bare = FindOverlayItem(layout.items, OverlayKind::kUninstaller);
+    ASSERT_NE(bare, nullptr);
+    EXPECT_EQ(ReadFile(app + "\\uninstall.exe"),
+              single.substr(size_t(layout.layout.imageEnd + bare->offset), size_t(bare->size)));
 
     ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString")));
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 0u);
     ExpectNothingLeft(app);
+
+    // Signed: a byte changed in the image, which only the signature covers
+    // (a letter of the DOS stub's text), is refused too.
+    if (layout.layout.certificateSize == 0) return;
+    std::string changed = single;
+    const size_t stub = changed.find("This program");
+    ASSERT_NE(stub, std::string::npos);
+    changed[stub] ^= 0x20;
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, changed));
+    ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    EXPECT_FALSE(PathFileExistsA(app.c_str()));
 }
 
 namespace {
