@@ -82,13 +82,13 @@ bool SignatureBroken(LONG status) {
 // Asks Windows whether the signature of the open program file matches its
 // bytes, without revocation checks, network retrieval or any window.
 // |status| is WinVerifyTrust's answer; false when it could not be asked.
-bool VerifySignature(HANDLE file, const std::wstring& path, LONG& status) {
+bool VerifySignature(HANDLE file, const wchar_t* path, LONG& status) {
     static const WinVerifyTrustFunction verify = LoadWinVerifyTrust();
     if (!verify) return false;
     GUID action = {0xaac56b, 0xcd44, 0x11d0, {0x8c, 0xc2, 0x00, 0xc0, 0x4f, 0xc2, 0x95, 0xee}};  // GENERIC_VERIFY_V2
     WINTRUST_FILE_INFO fileInfo = {};
     fileInfo.cbStruct = sizeof fileInfo;
-    fileInfo.pcwszFilePath = path.c_str();
+    fileInfo.pcwszFilePath = path;
     fileInfo.hFile = file;
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof data;
@@ -104,28 +104,32 @@ bool VerifySignature(HANDLE file, const std::wstring& path, LONG& status) {
     return true;
 }
 
-std::wstring ProgramPath() {
-    std::wstring path(MAX_PATH, L'\0');
+// The running program's full path, with its terminating zero; empty when
+// it cannot be had. Wide, so that no folder name is beyond its code page.
+std::vector<wchar_t> ProgramPath() {
+    std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return std::wstring();
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::vector<wchar_t>();
         if (length < path.size()) {
-            path.resize(length);
+            path.resize(length + 1);
             return path;
         }
-        if (path.size() >= 32768) return std::wstring();
+        if (path.size() >= 32768) return std::vector<wchar_t>();
         path.resize(path.size() * 2);
     }
 }
 
-std::string NarrowFileName(const std::wstring& path) {
-    const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
-    const int size = WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
+// The file name part of |path|, in the code page the boxes are shown in.
+std::string NarrowFileName(const std::vector<wchar_t>& path) {
+    const wchar_t* name = path.data();
+    for (const wchar_t* at = path.data(); *at; ++at)
+        if (*at == L'\\' || *at == L'/') name = at + 1;
+    const int size = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 1) return "setup.exe";
-    std::string narrow(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, &narrow[0], size, nullptr, nullptr);
-    narrow.resize(static_cast<size_t>(size - 1));
-    return narrow;
+    std::vector<char> narrow(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), size, nullptr, nullptr);
+    return narrow.data();
 }
 
 }  // namespace
@@ -134,13 +138,13 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath) {
     ProgramMedium medium;
     medium.kind = ProgramMedium::kDamaged;
     theMedium.UseFolder(welcomePath);
-    const std::wstring path = ProgramPath();
+    const std::vector<wchar_t> path = ProgramPath();
     medium.programName = path.empty() ? std::string("setup.exe") : NarrowFileName(path);
     if (path.empty()) return medium;
 
     // Shared for reading only: while setup.exe runs, no one can change what
     // it checked and installs from.
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE handle = CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return medium;
     LARGE_INTEGER length;
@@ -190,7 +194,7 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath) {
     // A signature must be the file's own: a byte changed anywhere, in the
     // image too, breaks it.
     LONG status = 0;
-    if (layout.certificateSize != 0 && VerifySignature(handle, path, status) && SignatureBroken(status))
+    if (layout.certificateSize != 0 && VerifySignature(handle, path.data(), status) && SignatureBroken(status))
         return medium;
 
     std::vector<StoredFile> files;
