@@ -652,6 +652,20 @@ TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstalle
     const std::string exe = download.Path("ExampleSetup.exe");
     ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, single));
     const std::string app = m_target.Path("Example");
+
+    // Double-clicked: the pages of the folder medium, under the product name
+    // and with the texts it carries; the terms are declined.
+    ASSERT_TRUE(m_setup.Start(exe, "", download.Path()));
+    SeenWindow welcome = Expect("the welcome page");
+    EXPECT_EQ(welcome.caption, "Example Product Setup");
+    EXPECT_EQ(welcome.GetControl(IDC_WELCOME_TEXT)->text, ReadFile(SourcePath("examples/Setup2.txt")));
+    m_setup.Click(welcome, IDOK);
+    SeenWindow terms = Expect("the terms page");
+    EXPECT_EQ(terms.GetControl(IDC_TERMS_TEXT)->text, ReadFile(SourcePath("examples/terms.txt")));
+    m_setup.Click(terms, IDCANCEL);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 4u);
+
     ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 0u);
