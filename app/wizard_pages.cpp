@@ -3,7 +3,6 @@
 #include "app/command_line.h"
 #include "app/wizard_texts.h"
 #include "data/file_list.h"
-#include "data/medium_files.h"
 #include "fw/app.h"
 #include "res/resource.h"
 
