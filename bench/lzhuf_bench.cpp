@@ -189,7 +189,8 @@ int main(int argc, char** argv) {
         allGood &= good;
 
         std::printf("%-9s | %9.1f %9.1f %9.1f %8.2fx | %9.1f %9.1f | %11zu %11zu %6.2f%%%s\n", input.name.c_str(),
-                    mb / decode, mb / inExe, mb / baseline, baseline / decode, mb / encode, mb / referenceEncode, file.size(),
+                    mb / decode, mb / inExe, mb / baseline, baseline / decode, mb / encode, mb / referenceEncode,
+                    file.size(),
                     reference.size(), 100.0 * double(file.size()) / double(input.data.size()),
                     good ? "" : "  ROUND TRIP FAILED");
         std::fflush(stdout);

@@ -95,7 +95,8 @@ TEST_F(MediumTest, ASingleFileMediumReadsItsFilesFromTheirStretches) {
     std::string whole(100, 'P');
     std::vector<StoredFile> stored;
     for (const auto& file : m_files) {
-        stored.push_back(StoredFile{file.first == "terms.txt" ? "TERMS.TXT" : file.first, whole.size(), file.second.size()});
+        const std::string name = file.first == "terms.txt" ? "TERMS.TXT" : file.first;
+        stored.push_back(StoredFile{name, whole.size(), file.second.size()});
         whole += file.second;
         ASSERT_TRUE(sum.Add(EntryOf(file.first, file.second)));
     }
