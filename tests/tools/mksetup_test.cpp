@@ -254,6 +254,12 @@ TEST_F(MksetupTest, SingleFileHoldsTheWholeDistributionAndVerifyAndUnpackReadIt)
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_NE(r.err.find("holds no distribution"), std::string::npos) << r.err;
 
+    // A signing that fails leaves nothing behind.
+    r = Mksetup({"build", list, src, m_dir.Path("failed"), "--setup-exe", exe, "--single-file", "--sign", "exit 3"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("the signing command failed with exit status 3"), std::string::npos) << r.err;
+    EXPECT_EQ(m_dir.Count("failed"), 0u);
+
     // The options that go with it.
     EXPECT_EQ(Mksetup({"build", list, src, m_dir.Path("x"), "--single-file"}).status, kExitUsage);
     EXPECT_EQ(Mksetup({"build", list, src, m_dir.Path("x"), "--setup-exe", exe, "--product-name", "P"}).status,
@@ -473,7 +479,7 @@ TEST_F(MksetupTest, SignRunsTheCommandOnSetupExeAndChecksWhatItLeaves) {
         {"exit 3", "the signing command failed with exit status 3 on " + setupExe},
         {"echo broken> {}", "the signing command left no valid PE file at " + setupExe},
         {"exit 0", "the signing command ended well but left " + setupExe + " without a signature"},
-        {copying("lost.exe"), "the signing command left " + setupExe + " with no overlay"}};
+        {copying("lost.exe"), "the signing command left " + setupExe + " without its overlay"}};
     for (const auto& failure : failures) {
         r = build(failure.first);
         EXPECT_EQ(r.status, kExitFailed) << failure.first;

@@ -170,14 +170,14 @@ struct BuildPlan {
 using PackedSink = std::function<bool(const std::string& name, const std::vector<uint8_t>& bytes)>;
 
 // Compresses every source into |sink| and lists its expanded size and digest
-// in |sum|; each file once, though the list may name it again in another
-// spelling.
+// in |sum|. A file that the list names again in another spelling is listed
+// once; a folder gets it under each spelling, a single file once.
 bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources, const PackedSink& sink, SetupSum& sum,
                  uint64_t& bytesIn, uint64_t& bytesOut, std::ostream& err, bool terminal) {
     Progress progress(err, terminal, sources.size());
     for (size_t i = 0; i < sources.size(); ++i) {
         progress.Show(i + 1, sources[i]);
-        if (sum.Find(sources[i]))
+        if (plan.singleFile && sum.Find(sources[i]))
             continue;
         std::vector<uint8_t> data, packed;
         const std::string from = FindFileIn(plan.sourceDir, sources[i]);
@@ -244,13 +244,13 @@ bool ReadBareSetupExe(const std::string& path, std::vector<uint8_t>& data, std::
         err << "mksetup: cannot read " << path << "\n";
         return false;
     }
-    OverlayFile file;
+    PeLayout layout;
     std::string problem;
-    if (!ReadPeLayout(data.data(), std::min(data.size(), kPeHeadSize), file.layout, &problem)) {
+    if (!ReadPeLayout(data.data(), std::min(data.size(), kPeHeadSize), layout, &problem)) {
         err << "mksetup: " << path << " is not a setup.exe to build on: " << problem << "\n";
         return false;
     }
-    if (WhatFollowsImage(file.layout, data.size()) != AfterImage::kNothing) {
+    if (WhatFollowsImage(layout, data.size()) != AfterImage::kNothing) {
         err << "mksetup: " << path << " does not end with its image (it is signed, carries an overlay or is "
             << "not stripped); give the unsigned setup.exe of the build\n";
         return false;
@@ -263,12 +263,15 @@ bool ReadBareSetupExe(const std::string& path, std::vector<uint8_t>& data, std::
 bool CheckWrittenOverlay(const std::string& path, std::ostream& err) {
     std::vector<uint8_t> data;
     OverlayFile file;
-    std::string problem = "cannot be read back";
-    if (ReadWholeFile(path, data) && ReadOverlayFile(data.data(), data.size(), file, &problem) && file.present)
+    std::string problem;
+    if (!ReadWholeFile(path, data))
+        err << "mksetup: cannot read back " << path << "\n";
+    else if (!ReadOverlayFile(data.data(), data.size(), file, &problem))
+        err << "mksetup: after the signing command " << path << " is damaged: " << problem << "\n";
+    else if (!file.present)
+        err << "mksetup: the signing command left " << path << " without its overlay\n";
+    else
         return true;
-    if (file.layout.imageEnd != 0 && !file.present && problem == "cannot be read back")
-        problem = "no overlay";
-    err << "mksetup: the signing command left " << path << " with " << problem << "\n";
     return false;
 }
 
@@ -383,22 +386,28 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
         std::error_code ec;
         fs::remove(copy.Path(), ec);
         OverlayFile check;
-        std::string problem = "could not be signed";
-        if (!signedCopy || !ReadOverlayFile(uninstaller.data(), uninstaller.size(), check, &problem) || check.present) {
-            err << "mksetup: the uninstaller " << (check.present ? "carries an overlay after signing" : problem) << "\n";
+        std::string problem;
+        if (!signedCopy) {
+            err << "mksetup: the uninstaller could not be signed\n";
+            return kExitFailed;
+        }
+        if (!ReadOverlayFile(uninstaller.data(), uninstaller.size(), check, &problem) || check.present) {
+            err << "mksetup: the signing command left the uninstaller "
+                << (check.present ? "with bytes after its image" : "damaged: " + problem) << "\n";
             return kExitFailed;
         }
     }
 
     const TemporaryFile temporary((plan.outDir / "setup.mksetup-tmp.exe").string());
+    FilePtr file(std::fopen(temporary.Path().c_str(), "wb"));
     const auto fail = [&](const std::string& problem) {
         if (!problem.empty())
             err << "mksetup: " << problem << "\n";
+        file.reset();
         std::error_code ec;
         fs::remove(temporary.Path(), ec);
         return kExitFailed;
     };
-    FilePtr file(std::fopen(temporary.Path().c_str(), "wb"));
     if (!file || std::fwrite(bare.data(), 1, bare.size(), file.get()) != bare.size())
         return fail("cannot write " + temporary.Path());
     OverlayWriter writer(file.get());
@@ -446,7 +455,6 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
 int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
     std::vector<std::string> positional;
     BuildPlan plan;
-    bool productNameGiven = false;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--setup-exe") {
             if (++i == args.size())
@@ -462,7 +470,6 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
             if (++i == args.size() || args[i].empty())
                 return Usage(err, "--product-name needs a NAME");
             plan.productName = args[i];
-            productNameGiven = true;
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             return Usage(err, "unknown option " + args[i]);
         } else {
@@ -475,7 +482,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         return Usage(err, "--sign signs setup.exe, which needs --setup-exe");
     if (plan.singleFile && plan.setupExe.empty())
         return Usage(err, "--single-file builds on setup.exe, which needs --setup-exe");
-    if (productNameGiven && !plan.singleFile)
+    if (!plan.productName.empty() && !plan.singleFile)
         return Usage(err, "--product-name is stored in the single file: it needs --single-file");
     plan.listName = positional[0];
     plan.sourceDir = positional[1];
