@@ -28,9 +28,9 @@ void WriteLogHeader(const std::string& productName) {
     WriteLog(theLog, "%s", "Begin Installation");
 }
 
-Step Welcome(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath) {
+Step Welcome(SequenceUi& ui, const std::string& productName, const MediumText& welcome) {
     std::string title = productName + " Setup";
-    std::string text = LoadWelcomeText(welcomeTextPath);
+    std::string text = WelcomeTextShown(welcome);
     if (!ui.ShowWelcome(title, text)) {
         WriteLog(theLog, "Installation cancelled");
         return kEnd;
@@ -75,14 +75,14 @@ Step Installation(SequenceUi& ui, const std::string& productName, const std::str
 
 }  // namespace
 
-SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath) {
+SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const MediumText& welcome) {
     SequenceEnd end = SequenceEnd::kCancelled;  // until the installation run says otherwise
     std::string destDir;
     Step step = kWelcome;
     while (step != kEnd) {
         switch (step) {
         case kWelcome:
-            step = Welcome(ui, productName, welcomeTextPath);
+            step = Welcome(ui, productName, welcome);
             break;
         case kTerms:
             step = Terms(ui);

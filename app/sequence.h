@@ -5,9 +5,12 @@
 // the log's memory, and they are lost when the user leaves the wizard early.
 #pragma once
 
+#include "data/medium.h"
+
 #include <string>
 
 struct CommandLine;
+struct UninstallerSource;
 
 // What the sequence asks of the user interface. Each call shows one modal
 // window and returns when it is closed. true means the page ended with IDOK.
@@ -36,9 +39,10 @@ enum class SequenceEnd {
 };
 
 // Runs the sequence for the product |productName| through |ui|, with the
-// welcome text read from |welcomeTextPath| (see WelcomeTextPath).
-SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const std::string& welcomeTextPath);
+// welcome text as the medium gave it at start-up (see WelcomeTextShown).
+SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const MediumText& welcome);
 
 // The sequence of setup.exe itself for |line|: the real pages and progress
-// dialog, or, with /S, no window at all. Returns the process exit code.
-int RunInstallationSequence(const CommandLine& line);
+// dialog, or, with /S, no window at all; the installation is made removable
+// with |uninstaller|. Returns the process exit code.
+int RunInstallationSequence(const CommandLine& line, const UninstallerSource& uninstaller);

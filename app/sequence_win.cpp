@@ -10,6 +10,7 @@
 #include "app/wizard_pages.h"
 #include "app/wizard_texts.h"
 #include "data/file_list.h"
+#include "data/medium.h"
 #include "fw/message_box.h"
 
 #include <cstdlib>  // __argc, __argv
@@ -68,19 +69,13 @@ int ExitCodeOf(SequenceEnd end, const RunResult& run) {
 
 }  // namespace
 
-int RunInstallationSequence(const CommandLine& line) {
-    const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
-    const std::string welcomeTextPath = WelcomeTextPath(invocationPath);
-    // The running program becomes the installation's uninstaller.
-    char program[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, program, MAX_PATH);
-    const UninstallerSource uninstaller{line.productName, program};
+int RunInstallationSequence(const CommandLine& line, const UninstallerSource& uninstaller) {
     if (line.unattended) {
         UnattendedUi ui(DefaultDestDir);
         ui.m_pUninstaller = &uninstaller;
-        return ExitCodeOf(RunSequence(ui, line.productName, welcomeTextPath), ui.m_lastRun);
+        return ExitCodeOf(RunSequence(ui, line.productName, theMedium.Welcome()), ui.m_lastRun);
     }
     DialogUi ui;
     ui.m_pUninstaller = &uninstaller;
-    return ExitCodeOf(RunSequence(ui, line.productName, welcomeTextPath), ui.m_lastRun);
+    return ExitCodeOf(RunSequence(ui, line.productName, theMedium.Welcome()), ui.m_lastRun);
 }

@@ -1,16 +1,20 @@
 #include "app/setup_app.h"
 
 #include "app/command_line.h"
+#include "app/program_medium.h"
 #include "app/sequence.h"
 #include "app/uninstall_mode.h"
+#include "app/wizard_texts.h"
 #include "data/file_io.h"
 #include "data/file_list.h"
 #include "data/file_list_win.h"
 #include "data/install_log.h"
+#include "data/medium.h"
 #include "data/medium_files.h"
 #include "data/scramble.h"
 #include "data/setup_sum.h"
 #include "engine/expand_payload.h"
+#include "engine/uninstall.h"
 #include "fw/message_box.h"
 
 #include <cstdio>
@@ -20,26 +24,10 @@ namespace {
 
 CommandLine ProgramCommandLine() { return ParseCommandLine(__argc, __argv, GetCommandLineA()); }
 
-// Loads the distribution's setup.sum, when there is one, and checks
-// setup.drc against it. False, with the name of the file at fault, when
-// setup.sum cannot be read or is not a setup.sum, or setup.drc is not as
-// it was packed.
-bool LoadDistributionSum(std::string& damaged) {
-    theDistributionSum = DistributionSum();
-    FilePtr file(std::fopen(kSumFileName, "rb"));
-    if (!file) return true;  // a distribution without one installs unchecked
-    std::vector<uint8_t> text;
-    damaged = kSumFileName;
-    if (!ReadRest(file.get(), text) || !theDistributionSum.sum.Parse(text.data(), text.size())) return false;
-    theDistributionSum.present = true;
-
-    // A missing list is left to its loader, which says files are missing.
-    std::vector<uint8_t> list;
-    if (!ReadWholeFile(kFileListName, list)) return true;
-    damaged = kFileListName;
-    const SumEntry* expected = theDistributionSum.sum.Find(kFileListName);
-    Sha256Digest digest;
-    return expected && HashBytes(list.data(), list.size(), digest) && expected->Matches(list.size(), digest);
+std::string ModulePath() {
+    char program[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    return program;
 }
 
 }  // namespace
@@ -72,25 +60,39 @@ int CSetupApp::Install() {
     }
     if (line.uninstall) return RunUninstallation(line);
 
-    if (FILE* list = std::fopen(kFileListName, "rb")) {
-        std::fclose(list);
-    } else {
-        std::string plainName = PlainListName();
-        if (FILE* plain = std::fopen(plainName.c_str(), "rt")) {
-            // Preparing a medium: write the scrambled list and end, silently.
-            const bool written = ScrambleCopy(plainName.c_str(), kFileListName);
-            std::fclose(plain);
-            return written ? kExitInstalled : kExitFailed;
+    // The medium: the program's own overlay, or the folder it lies in.
+    const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
+    const ProgramMedium program = OpenProgramMedium(WelcomeTextPath(invocationPath));
+    if (program.kind == ProgramMedium::kDamaged) {
+        if (!line.unattended)
+            ShowMessageBox(nullptr, DamagedDistributionText(program.programName).c_str(), "Error",
+                           MB_OK | MB_ICONERROR);
+        return kExitIncomplete;
+    }
+
+    if (program.kind != ProgramMedium::kSingleFile) {
+        if (FILE* list = std::fopen(kFileListName, "rb")) {
+            std::fclose(list);
+        } else {
+            std::string plainName = PlainListName();
+            if (FILE* plain = std::fopen(plainName.c_str(), "rt")) {
+                // Preparing a medium: write the scrambled list and end, silently.
+                const bool written = ScrambleCopy(plainName.c_str(), kFileListName);
+                std::fclose(plain);
+                return written ? kExitInstalled : kExitFailed;
+            }
         }
     }
 
+    // setup.sum, the list and the texts are read here once and checked;
+    // nothing of them is read from the medium again.
     std::string damaged;
-    if (!LoadDistributionSum(damaged)) {
+    if (!theMedium.Load(damaged, program.kind == ProgramMedium::kSealedFolder ? &program.sumDigest : nullptr)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, DamagedDistributionText(damaged).c_str(), "Error", MB_OK | MB_ICONERROR);
         return kExitIncomplete;
     }
-    if (!LoadFileList(nullptr, kFileListName, nullptr)) {
+    if (!theMedium.List().present || !LoadFileList(nullptr, theMedium.List().bytes, nullptr)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, "One or more files missing, cannot continue installation", "Error",
                            MB_OK | MB_ICONERROR);
@@ -100,5 +102,11 @@ int CSetupApp::Install() {
     // windows installs there.
     if (line.hasDestDir) DefaultDestDir = line.destDir;
 
-    return RunInstallationSequence(line);
+    // A single file started by a double click names its product itself;
+    // a name on the command line still wins.
+    CommandLine named = line;
+    if (named.productName.empty()) named.productName = program.productName;
+    // The uninstaller is the bare program the medium carries, or the running one.
+    UninstallerSource uninstaller{named.productName, ModulePath(), program.uninstaller};
+    return RunInstallationSequence(named, uninstaller);
 }

@@ -3,7 +3,6 @@
 #include "app/command_line.h"
 #include "app/wizard_texts.h"
 #include "data/file_list.h"
-#include "data/medium_files.h"
 #include "fw/app.h"
 #include "res/resource.h"
 
@@ -67,8 +66,8 @@ CTermsDlg::~CTermsDlg() = default;
 
 BOOL CTermsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    // Read anew each time the page is shown; missing or empty gives an empty box.
-    SetDlgItemText(IDC_TERMS_TEXT, ReadTermsText(kTermsFileName).c_str());
+    // As read and checked at start-up; missing or empty gives an empty box.
+    SetDlgItemText(IDC_TERMS_TEXT, TermsTextShown(theMedium.Terms()).c_str());
     return TRUE;
 }
 

@@ -29,8 +29,8 @@ private:
     bool PaintMinimised();
 };
 
-// Terms and conditions page (template 103): shows "terms.txt" of the working
-// directory as stored, up to its first zero byte. I Agree ends it with IDOK,
+// Terms and conditions page (template 103): shows the medium's "terms.txt"
+// as read at start-up, up to its first zero byte. I Agree ends it with IDOK,
 // Cancel and Esc with IDCANCEL, without a question.
 class CTermsDlg : public CDialog {
 public:

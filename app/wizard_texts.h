@@ -1,7 +1,10 @@
-// The texts the wizard pages show, read from the distribution medium.
+// The texts the wizard pages show, as read from the distribution medium at
+// start-up (see data/medium.h).
 //
-// Plain C runtime file reading, no Win32 header, so it is tested natively.
+// No Win32 header, so it is tested natively.
 #pragma once
+
+#include "data/medium.h"
 
 #include <string>
 
@@ -12,14 +15,15 @@
 // the file is looked for in the working directory.
 std::string WelcomeTextPath(const char* invocationPath);
 
-// Reads the welcome text from |path|, whole and byte for byte (line ends as
-// stored), as a C string: it ends at a zero byte in the file, if there is one.
-// When the file cannot be opened, logs "Failed to load <path>. Reported
-// reason: <the C runtime's text for errno>" and returns an empty text; an
-// empty file or a short read gives an empty text without a log line.
-std::string LoadWelcomeText(const std::string& path);
+// The welcome text as the page shows it: the file byte for byte (line ends
+// as stored), as a C string: it ends at a zero byte in the file, if there is
+// one. When the file could not be opened, logs "Failed to load <path>.
+// Reported reason: <the C runtime's text for errno>" and returns an empty
+// text; an empty file or a short read gives an empty text without a log line.
+std::string WelcomeTextShown(const MediumText& welcome);
 
-// Reads the terms and conditions from |fileName| as stored (not unscrambled,
-// line ends kept), up to the first zero byte. Empty when the file is missing,
-// empty or cannot be read.
-std::string ReadTermsText(const char* fileName);
+// The terms and conditions as the page shows them: as stored (not
+// unscrambled, line ends kept), up to the first zero byte. Empty when the
+// file is missing, empty or cannot be read; after a short read the text ends
+// where the read did.
+std::string TermsTextShown(const MediumText& terms);

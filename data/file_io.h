@@ -21,3 +21,41 @@ bool ReadRest(std::FILE* file, std::vector<uint8_t>& data);
 // Replaces |data| with the bytes of the file |path|. False when it cannot be
 // opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
+
+// A stretch of an open stream: |size| bytes from |offset| on. A file of its
+// own is the stretch from 0 to its end (kToTheEnd); a file stored in a larger
+// one is the stretch where it lies.
+struct FileRange {
+    static constexpr uint64_t kToTheEnd = ~uint64_t(0);
+    std::FILE* file = nullptr;
+    uint64_t offset = 0;
+    uint64_t size = kToTheEnd;
+};
+
+// Moves |file| to |offset| from its start (64-bit offsets); false on failure.
+bool SeekFile(std::FILE* file, uint64_t offset);
+
+// Reads a stretch of a file in blocks: where it starts, then as far as the
+// stretch or the file goes.
+class RangeReader {
+public:
+    explicit RangeReader(const FileRange& range) : m_range(range), m_left(range.size) {}
+    // Positions the stream at the stretch's start; false when it cannot.
+    bool Start() { return SeekFile(m_range.file, m_range.offset); }
+    // Up to |size| bytes; 0 at the stretch's end or the file's.
+    size_t Read(uint8_t* buffer, size_t size) {
+        if (size > m_left) size = static_cast<size_t>(m_left);
+        const size_t got = size ? std::fread(buffer, 1, size, m_range.file) : 0;
+        m_left -= got;
+        return got;
+    }
+    bool Failed() const { return std::ferror(m_range.file) != 0; }
+
+private:
+    FileRange m_range;
+    uint64_t m_left;
+};
+
+// Replaces |data| with the bytes of |range|. False after a read error or
+// when the file ends before the stretch does.
+bool ReadRange(const FileRange& range, std::vector<uint8_t>& data);

@@ -3,7 +3,11 @@
 
 #include <windows.h>
 
-// Loads |fileName| into theFileList and DefaultDestDir, expanding every
-// record's macros with |owner| as the shell's owner window and |appDir| as the
-// application directory (null at start-up). TRUE when every line was consumed.
-BOOL LoadFileList(HWND owner, const char* fileName, const char* appDir);
+#include <cstdint>
+#include <vector>
+
+// Loads the scrambled list |scrambled| (setup.drc as read from the medium)
+// into theFileList and DefaultDestDir, expanding every record's macros with
+// |owner| as the shell's owner window and |appDir| as the application
+// directory (null at start-up). TRUE when every line was consumed.
+BOOL LoadFileList(HWND owner, const std::vector<uint8_t>& scrambled, const char* appDir);

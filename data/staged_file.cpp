@@ -83,11 +83,23 @@ bool StagedFile::Commit() {
 bool CopyFileStaged(const std::string& from, const std::string& to) {
     FilePtr in(std::fopen(from.c_str(), "rb"));
     if (!in) return false;
+    FileRange whole;
+    whole.file = in.get();
+    return CopyRangeStaged(whole, to);
+}
+
+bool CopyRangeStaged(const FileRange& from, const std::string& to) {
+    RangeReader in(from);
+    if (!in.Start()) return false;
     StagedFile out(to);
     if (!out.Get()) return false;
-    char buffer[32768];
+    uint8_t buffer[32768];
+    uint64_t copied = 0;
     size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0)
+    while ((got = in.Read(buffer, sizeof buffer)) > 0) {
         if (std::fwrite(buffer, 1, got, out.Get()) != got) return false;
-    return !std::ferror(in.get()) && out.Commit();
+        copied += got;
+    }
+    const bool whole = from.size == FileRange::kToTheEnd || copied == from.size;
+    return !in.Failed() && whole && out.Commit();
 }

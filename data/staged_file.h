@@ -39,3 +39,6 @@ private:
 // or none, until the copy is complete. False when |from| cannot be read or
 // the copy cannot be written or put in place.
 bool CopyFileStaged(const std::string& from, const std::string& to);
+
+// The same for the bytes of |from|, a stretch of an open file.
+bool CopyRangeStaged(const FileRange& from, const std::string& to);

@@ -1,6 +1,7 @@
 #include "engine/expand_payload.h"
 
 #include "data/install_log.h"
+#include "data/medium.h"
 #include "data/setup_sum.h"
 #include "expand/lzhuf_file.h"
 
@@ -28,7 +29,17 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui) {
         ui.ShowBox(RunBox::kExpander, ExpandFailureText(refused));
         return 1;
     }
-    const ExpandResult result = ExpandLzhufFile(source, dest, LzhufEnd::ZeroBits, expected);
+    // The payload is decoded straight from where the medium holds it.
+    FilePtr owned;
+    FileRange range;
+    if (!theMedium.Open(source, owned, range)) {
+        ExpandResult missing;
+        missing.status = ExpandStatus::kSourceOpenFailed;
+        missing.path = source;
+        ui.ShowBox(RunBox::kExpander, ExpandFailureText(missing));
+        return 1;
+    }
+    const ExpandResult result = ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected);
     if (result.status == ExpandStatus::kOk) return 0;
     if (result.status == ExpandStatus::kDamaged) {
         ReportDamagedFile(source, ui);

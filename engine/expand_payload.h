@@ -10,7 +10,9 @@
 // ExpandFile's result for a damaged payload.
 constexpr int kExpandDamaged = 2;
 
-// Expands the compressed file source into dest, replacing an existing dest.
+// Expands the compressed file |source| of the medium (theMedium: a file of
+// the folder, or its stretch of a single-file setup.exe, decoded in place)
+// into dest, replacing an existing dest.
 // 0 when dest was written and can be opened again; 1 after a failure, which
 // has been shown through |ui| as a RunBox::kExpander box: "Erro de abertura
 // no arquivo " + the path (source or dest cannot be opened, dest is

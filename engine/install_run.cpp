@@ -3,6 +3,7 @@
 #include "data/file_list.h"
 #include "data/file_list_win.h"
 #include "data/install_log.h"
+#include "data/medium.h"
 #include "data/medium_files.h"
 #include "data/path_parts.h"
 #include "engine/directory.h"
@@ -53,7 +54,10 @@ RunResult InstallRun::Prepare(HWND owner) {
         return End(RunOutcome::kLogRefused, logPath);
     // Also after "continue without a log file": the steps need the paths
     // resolved against the destination directory.
-    if (!LoadFileList(owner, kFileListName, m_strDestDir.c_str())) {
+    // The list read and checked at start-up, never the folder's file again:
+    // what was checked is what gets installed.
+    const MediumText& list = theMedium.List();
+    if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str())) {
         WriteLog(theLog,
                  "One or more files missing, LoadFileList(m_hWnd,\"setup.drc\",%s) failed. Installation aborted.",
                  m_strDestDir.c_str());

@@ -120,7 +120,8 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
     record.product = source.productName;
 
     const std::string uninstaller = InDir(appDir, kUninstallerName);
-    bool done = CopyFileStaged(source.programPath, uninstaller);
+    bool done = source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
+                                   : CopyFileStaged(source.programPath, uninstaller);
     if (logged) {
         if (done)
             WriteLog(theLog, "Uninstaller copied to %s", uninstaller.c_str());

@@ -6,6 +6,7 @@
 
 #include "engine/install_record.h"
 #include "engine/run_ui.h"
+#include "data/file_io.h"
 
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 struct UninstallerSource {
     std::string productName;  // the name shown in Add/Remove Programs
     std::string programPath;  // the running setup.exe, copied as uninstall.exe
+    FileRange stored;         // where set (file not null), copied instead: the bare program
+                              // that a single-file medium carries
 };
 
 // The value of the product's Uninstall key that holds the SHA-256 of its

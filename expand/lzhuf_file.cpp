@@ -9,13 +9,14 @@
 
 namespace {
 
-class FileSource : public LzhufSource {
+// The compressed stream: the rest of the payload's stretch of its file.
+class RangeSource : public LzhufSource {
 public:
-    explicit FileSource(std::FILE* file) : m_file(file) {}
-    size_t Read(uint8_t* buffer, size_t size) override { return std::fread(buffer, 1, size, m_file); }
+    explicit RangeSource(RangeReader& reader) : m_reader(reader) {}
+    size_t Read(uint8_t* buffer, size_t size) override { return m_reader.Read(buffer, size); }
 
 private:
-    std::FILE* m_file;
+    RangeReader& m_reader;
 };
 
 class FileSink : public LzhufSink {
@@ -60,6 +61,16 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end,
     FilePtr in(std::fopen(source, "rb"));
     if (!in)
         return Failure(ExpandStatus::kSourceOpenFailed, source);
+    FileRange whole;
+    whole.file = in.get();
+    return ExpandLzhufRange(whole, source, dest, end, expected);
+}
+
+ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest, LzhufEnd end,
+                              const SumEntry* expected) {
+    RangeReader in(range);
+    if (!in.Start())
+        return Failure(ExpandStatus::kReadFailed, source);
     // An existing destination that cannot be written (read-only, in use) is
     // refused before anything is decoded; it is opened without truncation.
     if (FilePtr existing{std::fopen(dest, "rb")}) {
@@ -73,17 +84,17 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end,
         return Failure(ExpandStatus::kDestCreateFailed, dest);
 
     uint8_t header[kHeaderSize];
-    if (std::fread(header, 1, kHeaderSize, in.get()) != kHeaderSize)
+    if (in.Read(header, kHeaderSize) != kHeaderSize)
         // Against a sum, a file cut short even of its header is damage too.
-        return Failure(expected && !std::ferror(in.get()) ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed, source);
+        return Failure(expected && !in.Failed() ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed, source);
 
-    FileSource reader(in.get());
+    RangeSource reader(in);
     FileSink writer(out.Get());
     ExpandResult result;
     if (expected) {
         CheckedSink checked(writer);
         result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, checked, LzhufEnd::Stop);
-        if (!std::ferror(in.get()) && !result.decode.sinkFailed &&
+        if (!in.Failed() && !result.decode.sinkFailed &&
             (result.decode.pastEnd || !checked.Matches(*expected))) {
             result.status = ExpandStatus::kDamaged;
             result.path = source;
@@ -92,7 +103,7 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end,
     } else {
         result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, writer, end);
     }
-    if (std::ferror(in.get())) {
+    if (in.Failed()) {
         result.status = ExpandStatus::kReadFailed;
         result.path = source;
         return result;

@@ -3,6 +3,7 @@
 // user (a message box in the installer, a line on stderr in the tools).
 #pragma once
 
+#include "data/file_io.h"
 #include "data/setup_sum.h"
 #include "expand/lzhuf_decode.h"
 
@@ -35,6 +36,12 @@ struct ExpandResult {
 // anything else is kDamaged, with path = source.
 ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end = LzhufEnd::ZeroBits,
                              const SumEntry* expected = nullptr);
+
+// The same for a payload that lies in |range| of an open file (|source| is
+// its name for the result); the range is read from its start, whatever the
+// stream's position was. A file of its own is the range from 0 to its end.
+ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest,
+                              LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr);
 
 // The installer's text for a failure: "Erro de abertura no arquivo " + path,
 // "Erro de leitura" or "Erro de acesso ao arquivo " + path.  Empty for kOk

@@ -2,6 +2,7 @@
 // compressed payloads.
 #pragma once
 
+#include "data/medium.h"
 #include "data/scramble.h"
 #include "expand/lzhuf_encode.h"
 
@@ -21,4 +22,11 @@ inline std::string PackedPayload(const std::string& content) {
     std::vector<uint8_t> file;
     if (!EncodeLzhuf(reinterpret_cast<const uint8_t*>(content.data()), content.size(), file)) return std::string();
     return std::string(file.begin(), file.end());
+}
+
+// Makes |plain| the list that the medium gave at start-up, which the run
+// loads again with the destination.
+inline void UseList(const std::string& plain) {
+    const std::string scrambled = ScrambledList(plain);
+    theMedium.SetList(std::vector<uint8_t>(scrambled.begin(), scrambled.end()));
 }

@@ -10,6 +10,7 @@
 #include "expand/lzhuf_encode.h"
 #include "fw/app.h"
 #include "fw/message_box.h"
+#include "tests/medium_bytes.h"
 #include "tests/temp_dir.h"
 #include "tests/win/test_registry_key.h"
 
@@ -82,13 +83,11 @@ protected:
         }
     }
 
-    // Writes setup.drc, scrambled, from plain lines (CR LF added).
+    // Makes the list from plain lines (CR LF added) the one the medium gave.
     void WriteList(const std::vector<std::string>& lines) {
         std::string plain;
         for (const std::string& line : lines) plain += line + "\r\n";
-        std::vector<uint8_t> bytes(plain.begin(), plain.end());
-        ScrambleBuffer(bytes.data(), bytes.size());
-        m_dir.Write("setup.drc", std::string(bytes.begin(), bytes.end()));
+        UseList(plain);
     }
     // Writes a compressed payload of |content|.
     void WritePayload(const std::string& name, const std::string& content) {

@@ -68,7 +68,9 @@ using Timeline = std::vector<std::string>;
 class SequenceTest : public ::testing::Test {
 protected:
     void SetUp() override { m_medium.Write("Setup2.txt", "Hello\r\nthere"); }
-    void Run(const std::string& productName) { RunSequence(m_ui, productName, m_medium.Path("Setup2.txt")); }
+    void Run(const std::string& productName) {
+        RunSequence(m_ui, productName, ReadFolderText(m_medium.Path("Setup2.txt")));
+    }
 
     TempDir m_medium;
     ScriptedUi m_ui;
@@ -185,7 +187,7 @@ TEST_F(SequenceTest, ProductNamesAreShownUnchangedEverywhere) {
 TEST_F(SequenceTest, AMissingWelcomeTextIsTheFirstLineAndTheWelcomePageStaysEmpty) {
     std::string path = m_medium.Path("nowhere") + "Setup2.txt";
     m_ui.m_answers = {true, false};
-    RunSequence(m_ui, "X", path);
+    RunSequence(m_ui, "X", ReadFolderText(path));
     EXPECT_EQ(Timeline(m_ui.m_timeline.begin(), m_ui.m_timeline.begin() + 3),
               (Timeline{"log: Failed to load " + path + ". Reported reason: No such file or directory",
                         "welcome \"X Setup\" \"\"", "log: " + std::string(1 + 24, '*')}));

@@ -25,7 +25,7 @@ TEST(UnattendedUiTest, TheLogQuestionIsAnsweredYesAndBoxesBecomeLogLines) {
 
     // SETUP.LOG cannot be created (a folder stands there), and the list
     // names a payload that is missing.
-    dir.Write("setup.drc", ScrambledList("F;missing.cmp;?APPDIR?\\a.txt\r\n"));
+    UseList("F;missing.cmp;?APPDIR?\\a.txt\r\n");
     const std::string app = dir.Path("App");
     CreateDirectoryA(app.c_str(), nullptr);
     CreateDirectoryA((app + "\\SETUP.LOG").c_str(), nullptr);

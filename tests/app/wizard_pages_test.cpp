@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "data/file_list.h"
+#include "data/medium.h"
 #include "fw/message_box.h"
 #include "res/resource.h"
 #include "tests/temp_dir.h"
@@ -201,13 +202,22 @@ TEST(WelcomePage, PaintsItsIconOnlyWhileMinimised) {
 
 class TermsPage : public ::testing::Test {
 protected:
+    // The medium of the working directory, read as at start-up.
+    static void LoadMedium() {
+        std::string damaged;
+        theMedium.UseFolder("Setup2.txt");
+        ASSERT_TRUE(theMedium.Load(damaged)) << damaged;
+    }
+
     TempDir m_dir;
     ScopedWorkingDir m_cwd{m_dir.Path()};
     ScriptedBoxes m_boxes{{}};
 };
 
-TEST_F(TermsPage, ShowsTheFileOfTheWorkingDirectoryUpToItsFirstZeroByte) {
+TEST_F(TermsPage, ShowsTheTermsReadFromTheMediumUpToTheirFirstZeroByte) {
     m_dir.Write("terms.txt", std::string("1. You agree.\r\n2. Really \xE9.\r\n\0not shown", 39));
+    ASSERT_NO_FATAL_FAILURE(LoadMedium());
+    m_dir.Write("terms.txt", "changed after start-up");
     std::string shown;
     CTermsDlg page;
     INT_PTR result = RunPage(page, {[&](HWND p) {
@@ -220,6 +230,7 @@ TEST_F(TermsPage, ShowsTheFileOfTheWorkingDirectoryUpToItsFirstZeroByte) {
 }
 
 TEST_F(TermsPage, MissingTermsLeaveTheBoxEmptyAndIAgreeStillWorks) {
+    ASSERT_NO_FATAL_FAILURE(LoadMedium());
     std::string shown = "?";
     CTermsDlg page;
     EXPECT_EQ(RunPage(page, {[&](HWND p) {
@@ -232,6 +243,7 @@ TEST_F(TermsPage, MissingTermsLeaveTheBoxEmptyAndIAgreeStillWorks) {
 
 TEST_F(TermsPage, CancelAndEscEndItAtOnceWithoutAQuestion) {
     m_dir.Write("terms.txt", "Terms");
+    ASSERT_NO_FATAL_FAILURE(LoadMedium());
     CTermsDlg byButton;
     EXPECT_EQ(RunPage(byButton, {[](HWND p) { Press(p, IDCANCEL); }}), IDCANCEL);
     CTermsDlg byKey;

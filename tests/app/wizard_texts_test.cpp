@@ -31,6 +31,10 @@ TEST(WelcomeTextPath, BesideTheInvocationPathOrBare) {
 
 class WizardTextsTest : public ::testing::Test {
 protected:
+    // What the pages show of a file read from a folder medium.
+    std::string Welcome(const char* name) { return WelcomeTextShown(ReadFolderText(m_dir.Path(name))); }
+    std::string Terms(const char* name) { return TermsTextShown(ReadFolderText(m_dir.Path(name))); }
+
     TempDir m_dir;
     LogRecorder m_log;
 };
@@ -38,48 +42,48 @@ protected:
 TEST_F(WizardTextsTest, WelcomeTextIsReadByteForByteUpToAZeroByte) {
     const std::string stored = "Welcome!\r\nSecond line\nbare LF\ttab \xE9\xFF 100%s %n\r\n";
     m_dir.Write("Setup2.txt", stored);
-    EXPECT_EQ(LoadWelcomeText(m_dir.Path("Setup2.txt")), stored);
+    EXPECT_EQ(Welcome("Setup2.txt"), stored);
 
     m_dir.Write("Setup2.txt", std::string("shown\r\n\0hidden", 14));
-    EXPECT_EQ(LoadWelcomeText(m_dir.Path("Setup2.txt")), "shown\r\n");
+    EXPECT_EQ(Welcome("Setup2.txt"), "shown\r\n");
 
     m_dir.Write("Setup2.txt", "");
-    EXPECT_EQ(LoadWelcomeText(m_dir.Path("Setup2.txt")), "");
+    EXPECT_EQ(Welcome("Setup2.txt"), "");
     EXPECT_TRUE(m_log.Lines().empty()) << m_log.Lines()[0];
 }
 
 TEST_F(WizardTextsTest, MissingWelcomeTextIsLoggedWithTheRuntimeReason) {
     // A '%' in the path is shown as it is, not taken as a conversion.
     std::string path = m_dir.Path("100%s%n") + "Setup2.txt";
-    EXPECT_EQ(LoadWelcomeText(path), "");
+    EXPECT_EQ(WelcomeTextShown(ReadFolderText(path)), "");
     EXPECT_EQ(m_log.Lines(),
               std::vector<std::string>{"Failed to load " + path + ". Reported reason: No such file or directory"});
 }
 
 TEST_F(WizardTextsTest, TermsAreShownAsStoredUpToTheFirstZeroByte) {
     m_dir.Write("terms.txt", "1. Clause\r\n2. Clause \xE4\r\n");
-    EXPECT_EQ(ReadTermsText(m_dir.Path("terms.txt").c_str()), "1. Clause\r\n2. Clause \xE4\r\n");
+    EXPECT_EQ(Terms("terms.txt"), "1. Clause\r\n2. Clause \xE4\r\n");
 
     m_dir.Write("terms.txt", std::string("before\0after\0", 13));
-    EXPECT_EQ(ReadTermsText(m_dir.Path("terms.txt").c_str()), "before");
+    EXPECT_EQ(Terms("terms.txt"), "before");
 
     m_dir.Write("terms.txt", std::string("\0all hidden", 11));
-    EXPECT_EQ(ReadTermsText(m_dir.Path("terms.txt").c_str()), "");
+    EXPECT_EQ(Terms("terms.txt"), "");
 
     // Longer than any fixed buffer, no zero byte in it: ends at the file's end.
     std::string big(300000, 'x');
     m_dir.Write("terms.txt", big);
-    EXPECT_EQ(ReadTermsText(m_dir.Path("terms.txt").c_str()), big);
+    EXPECT_EQ(Terms("terms.txt"), big);
 
     m_dir.Write("terms.txt", "");
-    EXPECT_EQ(ReadTermsText(m_dir.Path("terms.txt").c_str()), "");
-    EXPECT_EQ(ReadTermsText(m_dir.Path("missing.txt").c_str()), "");
+    EXPECT_EQ(Terms("terms.txt"), "");
+    EXPECT_EQ(Terms("missing.txt"), "");
     EXPECT_TRUE(m_log.Lines().empty());
 }
 
 TEST_F(WizardTextsTest, AFolderInPlaceOfATextGivesAnEmptyText) {
     std::filesystem::create_directory(m_dir.Path("terms.txt"));
-    EXPECT_EQ(ReadTermsText(m_dir.Path("terms.txt").c_str()), "");
+    EXPECT_EQ(Terms("terms.txt"), "");
     std::filesystem::create_directory(m_dir.Path("Setup2.txt"));
-    EXPECT_EQ(LoadWelcomeText(m_dir.Path("Setup2.txt")), "");
+    EXPECT_EQ(Welcome("Setup2.txt"), "");
 }

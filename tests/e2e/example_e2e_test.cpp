@@ -6,6 +6,8 @@
 #include "data/sha256.h"
 #include "expand/lzhuf_encode.h"
 #include "res/resource.h"
+#include "data/overlay.h"
+#include "tests/medium_bytes.h"
 #include "tools/mksetup/mksetup.h"
 
 #include <objbase.h>
@@ -200,6 +202,32 @@ protected:
         EXPECT_EQ(description, "Read me first");
     }
 
+    // Writes |bytes| as the file |path|.
+    static void WriteBytes(const std::string& path, const std::string& bytes) {
+        FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr) << path;
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    // The example packed by mksetup as one setup.exe, with its product name.
+    // With SETUP_E2E_SINGLE_FILE naming a file of this machine, the one that
+    // the native mksetup packed and signed (the signed_medium test).
+    std::string SingleFileOfTheExample() {
+        if (const char* given = std::getenv("SETUP_E2E_SINGLE_FILE")) {
+            std::string path = std::string("Z:") + given;
+            std::replace(path.begin(), path.end(), '/', '\\');
+            return ReadFile(path);
+        }
+        const std::string out = m_medium.Path("single");
+        std::ostringstream text, err;
+        EXPECT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), m_exampleFiles, out, "--setup-exe",
+                              BinDir() + "\\setup.exe", "--single-file", "--product-name", "Example Product"},
+                             text, err),
+                  0)
+            << err.str();
+        return ReadFile(out + "\\setup.exe");
+    }
+
     TempDir m_target;
     std::string m_systemDll;
     std::string m_exampleFiles = BinDir() + "\\..\\example-files";
@@ -214,6 +242,11 @@ TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
     ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", "Example*Product", dist));
 
     SeenWindow welcome = Expect("the welcome page");
+    // The list is swapped while the first page shows, for one that writes a
+    // value of its own: what was read and checked at start-up is installed.
+    const std::string drc = dist + "\\setup.drc", goodDrc = ReadFile(drc);
+    m_medium.Write("swapped.drc", ScrambledList("K;SZ;HKEY_CURRENT_USER;Software;Example;Swapped;yes\r\n"));
+    ASSERT_TRUE(CopyFileA(m_medium.Path("swapped.drc").c_str(), drc.c_str(), FALSE));
     EXPECT_EQ(welcome.caption, "Example Product Setup");
     EXPECT_EQ(welcome.buttons, (std::vector<std::string>{"Continue", "Cancel"}));
     EXPECT_EQ(welcome.GetControl(IDC_WELCOME_TEXT)->text, ReadFile(SourcePath("examples/Setup2.txt")));
@@ -251,8 +284,11 @@ TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
     m_setup.Click(done, IDOK);
     ExpectEndWithoutWindow();
 
+    m_medium.Write("good.drc", goodDrc);  // the medium as it was, for the scenarios after this one
+    ASSERT_TRUE(CopyFileA(m_medium.Path("good.drc").c_str(), drc.c_str(), FALSE));
     std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
     ExpectExampleInstalled(app, log);
+    EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, "Software\\Example", "Swapped"), "(missing)");
 }
 
 TEST_F(ExampleE2eTest, ADestinationThatIsNotAFullPathIsRefusedAndThePageStaysOpen) {
@@ -660,4 +696,185 @@ TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserF
     RemoveDirectoryA((app + "\\docs").c_str());
     RemoveDirectoryA(app.c_str());
     ExpectNothingLeft(app);
+}
+
+// The example as one setup.exe, copied alone into an empty folder and
+// started without arguments but /S and /D=: installed as from its folder,
+// under the product name it carries; its uninstaller, the bare program,
+// removes it.
+TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstallerRemovesIt) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    const std::string single = SingleFileOfTheExample();
+    TempDir download;
+    const std::string exe = download.Path("ExampleSetup.exe");
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, single));
+    const std::string app = m_target.Path("Example");
+
+    // Double-clicked: the pages of the folder medium, under the product name
+    // and with the texts it carries; the terms are declined.
+    ASSERT_TRUE(m_setup.Start(exe, "", download.Path()));
+    SeenWindow welcome = Expect("the welcome page");
+    EXPECT_EQ(welcome.caption, "Example Product Setup");
+    EXPECT_EQ(welcome.GetControl(IDC_WELCOME_TEXT)->text, ReadFile(SourcePath("examples/Setup2.txt")));
+    m_setup.Click(welcome, IDOK);
+    SeenWindow terms = Expect("the terms page");
+    EXPECT_EQ(terms.GetControl(IDC_TERMS_TEXT)->text, ReadFile(SourcePath("examples/terms.txt")));
+    m_setup.Click(terms, IDCANCEL);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 4u);
+
+    ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_EQ(download.Count(), 1u);  // nothing extracted beside it
+    ExpectExampleInstalled(
+        app, WithoutUnattendedLines(
+                 LogMessages(app + "\\SETUP.LOG"),
+                 {kTermsUnattended,
+                  "Some system files (dlls) needed to be upgraded to newer versions. The old versions were moved "
+                  "to the directory BACKUP, below the application's directory. ",
+                  "Installation Successfully Completed. To start the program, just click Start, Programs and "
+                  "Example Product."}));
+    // The uninstaller is the bare program the medium carries.
+    OverlayFile layout;
+    ASSERT_TRUE(ReadOverlayFile(reinterpret_cast<const uint8_t*>(single.data()), single.size(), layout));
+    const OverlayItem* bare = FindOverlayItem(layout.items, OverlayKind::kUninstaller);
+    ASSERT_NE(bare, nullptr);
+    EXPECT_EQ(ReadFile(app + "\\uninstall.exe"),
+              single.substr(size_t(layout.layout.imageEnd + bare->offset), size_t(bare->size)));
+
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString")));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    ExpectNothingLeft(app);
+
+    // Signed: a byte changed in the image, which only the signature covers
+    // (a letter of the DOS stub's text), is refused too.
+    if (layout.layout.certificateSize == 0) return;
+    std::string changed = single;
+    const size_t stub = changed.find("This program");
+    ASSERT_NE(stub, std::string::npos);
+    changed[stub] ^= 0x20;
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, changed));
+    ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    EXPECT_FALSE(PathFileExistsA(app.c_str()));
+}
+
+namespace {
+
+// Where the PE headers of |file| name the certificate table (the security
+// data directory).
+size_t CertificateEntryOf(const std::string& file) {
+    const size_t pe = *reinterpret_cast<const uint32_t*>(file.data() + 0x3C);
+    const size_t optional = pe + 24;
+    const bool pe32plus = *reinterpret_cast<const uint16_t*>(file.data() + optional) == 0x20B;
+    return optional + (pe32plus ? 144 : 128);
+}
+
+}  // namespace
+
+// A single file damaged anywhere is refused before any page, with the box
+// (or, with /S, silently) and exit code 3; nothing is placed.
+TEST_F(ExampleE2eTest, ADamagedSingleFileIsRefusedBeforeAnything) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    const std::string good = SingleFileOfTheExample();
+    OverlayFile layout;
+    std::string problem;
+    ASSERT_TRUE(ReadOverlayFile(reinterpret_cast<const uint8_t*>(good.data()), good.size(), layout, &problem))
+        << problem;
+    ASSERT_TRUE(layout.present);
+    const size_t start = size_t(layout.layout.imageEnd);
+    auto stored = [&](const char* name) {
+        const OverlayItem* item = FindOverlayItem(layout.items, OverlayKind::kFile, name);
+        EXPECT_NE(item, nullptr) << name;
+        return item ? start + size_t(item->offset + item->size / 2) : 0;
+    };
+    std::vector<std::pair<std::string, std::string>> damaged;
+    for (const char* name : {"example.dll", "setup.drc", "terms.txt"}) {
+        std::string changed = good;
+        changed[stored(name)] ^= 0x01;
+        damaged.emplace_back(std::string("a byte changed in ") + name, changed);
+    }
+    damaged.emplace_back("cut short", good.substr(0, good.size() - 100));
+    damaged.emplace_back("cut within the header", good.substr(0, start + 30));
+    std::string pastEnd = good;
+    pastEnd[start + 24 + 5] = 0x7F;  // the table's offset, far beyond the end
+    damaged.emplace_back("a table past the end", pastEnd);
+    std::string misplaced = good;
+    const size_t entry = CertificateEntryOf(good);
+    *reinterpret_cast<uint32_t*>(&misplaced[entry]) = uint32_t(start + 64);  // a certificate table inside the overlay
+    *reinterpret_cast<uint32_t*>(&misplaced[entry + 4]) = 16;
+    damaged.emplace_back("a certificate table in the wrong place", misplaced);
+    damaged.emplace_back("bytes after the overlay", good + std::string(8, '\0'));
+
+    TempDir download;
+    const std::string exe = download.Path("setup.exe"), app = m_target.Path("Example");
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, bytes));
+        ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), 3u);
+        EXPECT_FALSE(PathFileExistsA(app.c_str()));
+    }
+    EXPECT_EQ(ReadFile(m_systemDll), m_oldDll);
+
+    // With windows: the damaged-distribution box, naming the program, and no page.
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, damaged.front().second));
+    ASSERT_TRUE(m_setup.Start(exe, "", download.Path()));
+    SeenWindow box = Expect("the damaged-distribution box");
+    ExpectBox(box,
+              "The installation files are damaged: setup.exe is not as it was packed.\nPlease get a new copy of the "
+              "installation files and run Setup again.",
+              "Error", false, true);
+    m_setup.Click(box, IDOK);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+}
+
+// A folder whose setup.exe carries the digest of its setup.sum installs only
+// with that setup.sum: another consistent set of list, sum and payloads, or
+// none, is refused with exit code 3 and nothing placed.
+TEST_F(ExampleE2eTest, AFolderSealedByItsSetupExeRefusesAnotherSetAndAMissingSum) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    // Packed by mksetup with setup.exe: it carries the digest of setup.sum.
+    std::ostringstream text, problems;
+    ASSERT_EQ(RunMksetup({"build", SourcePath("examples/setup.lst"), m_exampleFiles, m_dist, "--setup-exe",
+                          BinDir() + "\\setup.exe"},
+                         text, problems),
+              0)
+        << problems.str();
+    const std::string sum = ReadFile(m_dist + "\\setup.sum"), goodDrc = ReadFile(m_dist + "\\setup.drc");
+    // Another consistent set, packed by anyone: the example's list with one
+    // value more.
+    const std::string other = m_medium.Path("other");
+    m_medium.Write("other.lst", ReadFile(SourcePath("examples/setup.lst")) +
+                                    "K;SZ;HKEY_CURRENT_USER;Software;Example;Swapped;yes\r\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunMksetup({"build", m_medium.Path("other.lst"), m_exampleFiles, other}, out, err), 0) << err.str();
+
+    const std::string app = m_target.Path("Example");
+    auto install = [&](DWORD expectedExit) {
+        ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product /S /D=" + app, m_dist));
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), expectedExit);
+    };
+    for (const char* name : {"setup.drc", "setup.sum"})
+        ASSERT_TRUE(CopyFileA((other + "\\" + name).c_str(), (m_dist + "\\" + name).c_str(), FALSE));
+    ASSERT_NO_FATAL_FAILURE(install(3));
+    EXPECT_FALSE(PathFileExistsA(app.c_str()));
+
+    ASSERT_TRUE(DeleteFileA((m_dist + "\\setup.sum").c_str()));
+    ASSERT_NO_FATAL_FAILURE(install(3));
+    EXPECT_FALSE(PathFileExistsA(app.c_str()));
+    EXPECT_EQ(ReadFile(m_systemDll), m_oldDll);
+    EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, "Software\\Example", "Swapped"), "(missing)");
+
+    // Its own set again: installed.
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(m_dist + "\\setup.sum", sum));
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(m_dist + "\\setup.drc", goodDrc));
+    ASSERT_NO_FATAL_FAILURE(install(0));
+    EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
 }

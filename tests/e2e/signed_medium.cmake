@@ -86,3 +86,20 @@ execute_process(COMMAND "${MKSETUP}" verify "${WORK}/changed.exe" RESULT_VARIABL
 if(rc EQUAL 0 OR NOT out MATCHES "DAMAGED, the overlay's SHA-256 differs")
     message(FATAL_ERROR "mksetup verify passes a changed byte:\n${out}")
 endif()
+
+# The signed single file copied alone: the single-file scenario installs it
+# (Wine's WinVerifyTrust checks the file's hash), removes it with the signed
+# uninstaller it carries, and sees a byte changed in the signed image refused.
+run("installing the signed single file" "${CMAKE_COMMAND}" -E env "SETUP_E2E_SINGLE_FILE=${single}"
+    "${RUN}" "${E2E}" --gtest_filter=ExampleUninstallE2eTest.TheSingleFileMediumInstallsAloneAndItsUninstallerRemovesIt)
+if(NOT output MATCHES "\\[  PASSED  \\] 1 test")
+    message(FATAL_ERROR "the single-file scenario did not run:\n${output}")
+endif()
+
+# setup.exe refuses the file with the changed byte before anything: exit code 3, nothing placed.
+set(refused "C:\\signed-medium-refused")
+execute_process(COMMAND "${RUN}" "${WORK}/changed.exe" /S "/D=${refused}" WORKING_DIRECTORY "${WORK}"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 3 OR EXISTS "${BIN}/wineprefix/drive_c/signed-medium-refused")
+    message(FATAL_ERROR "setup.exe with a changed byte ended with ${rc}, not 3, or placed something")
+endif()

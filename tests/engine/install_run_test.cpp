@@ -73,8 +73,7 @@ protected:
 
 TEST_F(InstallRunTest, AFailingStepReturnsItsResultAndLogLine) {
     m_dir.Write("a.cmp", PackedPayload("first"));
-    m_dir.Write("setup.drc",
-                ScrambledList("F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\nF;a.cmp;?APPDIR?\\c.txt\r\n"));
+    UseList("F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\nF;a.cmp;?APPDIR?\\c.txt\r\n");
     InstallRun run(m_ui, m_app);
     run.Open();
     ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
@@ -104,7 +103,7 @@ TEST_F(InstallRunTest, AFailingStepReturnsItsResultAndLogLine) {
 TEST_F(InstallRunTest, AFailedDllReplacementPutsTheOldDllBack) {
     m_dir.Write("bad.cmp", std::string("\x05\0", 2));  // its header is cut short
     m_dir.Write("App\\old.dll", "old dll bytes");
-    m_dir.Write("setup.drc", ScrambledList("F;bad.cmp;?APPDIR?\\old.dll\r\n"));
+    UseList("F;bad.cmp;?APPDIR?\\old.dll\r\n");
     InstallRun run(m_ui, m_app);
     run.Open();
     ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
@@ -121,7 +120,7 @@ TEST_F(InstallRunTest, AFailedDllReplacementPutsTheOldDllBack) {
 }
 
 TEST_F(InstallRunTest, ADestinationThatCannotBeMadeGivesItsWindowsErrorCode) {
-    m_dir.Write("setup.drc", ScrambledList("F;a.cmp;?APPDIR?\\a.txt\r\n"));
+    UseList("F;a.cmp;?APPDIR?\\a.txt\r\n");
     m_dir.Write("blocker", "a plain file");
     const std::string app = m_dir.Path("blocker") + "\\App";
     InstallRun run(m_ui, app);

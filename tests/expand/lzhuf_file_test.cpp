@@ -125,3 +125,35 @@ TEST(ExpandLzhufFile, AgainstASumOnlyTheExactContentIsPlaced) {
     // Without a sum a cut payload still expands as the installer always did.
     EXPECT_EQ(ExpandLzhufFile(dir.Path("bad").c_str(), dir.Path("out").c_str()).status, ExpandStatus::kOk);
 }
+
+// A payload stored inside a larger file, as a single-file setup.exe holds
+// it: decoded from its stretch alone, whatever lies around it and wherever
+// the stream stood; a stretch cut short is damage against the sum.
+TEST(ExpandLzhufRange, DecodesAPayloadFromItsStretchOfALargerFile) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += "stored " + std::to_string(i * 7) + "\r\n";
+    const std::string payload = Payload(text);
+    SumEntry expected{"p", text.size(), {}};
+    ASSERT_TRUE(HashBytes(text.data(), text.size(), expected.sha256));
+    // Bytes after the payload that would decode as more of it.
+    dir.Write("setup.exe", std::string(70000, 'M') + payload + Payload(text));
+    FilePtr file(std::fopen(dir.Path("setup.exe").c_str(), "rb"));
+    ASSERT_TRUE(file);
+    std::fseek(file.get(), 12345, SEEK_SET);
+    FileRange range;
+    range.file = file.get();
+    range.offset = 70000;
+    range.size = payload.size();
+    for (const SumEntry* sum : {static_cast<const SumEntry*>(nullptr), static_cast<const SumEntry*>(&expected)}) {
+        const ExpandResult r = ExpandLzhufRange(range, "p", dir.Path("out").c_str(), LzhufEnd::Stop, sum);
+        EXPECT_EQ(r.status, ExpandStatus::kOk);
+        EXPECT_EQ(dir.Read("out"), text);
+    }
+    range.size = payload.size() - 40;
+    dir.Write("out", "the old file");
+    const ExpandResult cut = ExpandLzhufRange(range, "p", dir.Path("out").c_str(), LzhufEnd::ZeroBits, &expected);
+    EXPECT_EQ(cut.status, ExpandStatus::kDamaged);
+    EXPECT_EQ(cut.path, "p");
+    EXPECT_EQ(dir.Read("out"), "the old file");
+}

@@ -1,0 +1,228 @@
+#include "app/program_medium.h"
+
+#include "data/medium.h"
+#include "data/overlay.h"
+
+#include <windows.h>
+#include <wintrust.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Reads |size| bytes at |offset| of |file|; false when they are not all there.
+bool ReadAt(std::FILE* file, uint64_t offset, uint64_t size, std::vector<uint8_t>& bytes) {
+    FileRange range;
+    range.file = file;
+    range.offset = offset;
+    range.size = size;
+    return ReadRange(range, bytes);
+}
+
+// SHA-256 of |size| bytes at |offset| of |file|, read in blocks.
+bool HashAt(std::FILE* file, uint64_t offset, uint64_t size, Sha256Digest& digest) {
+    FileRange range;
+    range.file = file;
+    range.offset = offset;
+    range.size = size;
+    RangeReader reader(range);
+    if (!reader.Start()) return false;
+    Sha256 hash;
+    std::vector<uint8_t> block(1 << 16);
+    uint64_t read = 0;
+    size_t got;
+    while ((got = reader.Read(block.data(), block.size())) > 0) {
+        hash.Update(block.data(), got);
+        read += got;
+    }
+    return !reader.Failed() && read == size && hash.Finish(digest);
+}
+
+// WinVerifyTrust from wintrust.dll of the system directory, loaded only for
+// a signed program; null when it cannot be had.
+using WinVerifyTrustFunction = LONG(WINAPI*)(HWND, GUID*, LPVOID);
+
+WinVerifyTrustFunction LoadWinVerifyTrust() {
+    HMODULE dll = LoadLibraryExA("wintrust.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!dll) {
+        // Windows without the search flags: the full path into the system directory.
+        char system[MAX_PATH];
+        const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH - 16) return nullptr;
+        dll = LoadLibraryA((std::string(system) + "\\wintrust.dll").c_str());
+    }
+    if (!dll) return nullptr;
+    return reinterpret_cast<WinVerifyTrustFunction>(GetProcAddress(dll, "WinVerifyTrust"));
+}
+
+// True when what WinVerifyTrust answered says the signature does not match
+// the file's bytes, or is no signature at all. Whether its publisher is
+// trusted (an unknown root, an expired or distrusted certificate) is for
+// Windows to show when the program is started, not a damage of the medium.
+bool SignatureBroken(LONG status) {
+    switch (static_cast<HRESULT>(status)) {
+    case TRUST_E_BAD_DIGEST:          // the file's hash is not the signed one
+    case TRUST_E_NOSIGNATURE:         // the certificate table holds no signature
+    case TRUST_E_SUBJECT_FORM_UNKNOWN:
+    case CRYPT_E_HASH_VALUE:
+    case CRYPT_E_BAD_MSG:
+    case CRYPT_E_FILE_ERROR:
+    case TRUST_E_NO_SIGNER_CERT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Asks Windows whether the signature of the open program file matches its
+// bytes, without revocation checks, network retrieval or any window.
+// |status| is WinVerifyTrust's answer; false when it could not be asked.
+bool VerifySignature(HANDLE file, const wchar_t* path, LONG& status) {
+    static const WinVerifyTrustFunction verify = LoadWinVerifyTrust();
+    if (!verify) return false;
+    GUID action = {0xaac56b, 0xcd44, 0x11d0, {0x8c, 0xc2, 0x00, 0xc0, 0x4f, 0xc2, 0x95, 0xee}};  // GENERIC_VERIFY_V2
+    WINTRUST_FILE_INFO fileInfo = {};
+    fileInfo.cbStruct = sizeof fileInfo;
+    fileInfo.pcwszFilePath = path;
+    fileInfo.hFile = file;
+    WINTRUST_DATA data = {};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &fileInfo;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    status = verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return true;
+}
+
+// The running program's full path, with its terminating zero; empty when
+// it cannot be had. Wide, so that no folder name is beyond its code page.
+std::vector<wchar_t> ProgramPath() {
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::vector<wchar_t>();
+        if (length < path.size()) {
+            path.resize(length + 1);
+            return path;
+        }
+        if (path.size() >= 32768) return std::vector<wchar_t>();
+        path.resize(path.size() * 2);
+    }
+}
+
+// The file name part of |path|, in the code page the boxes are shown in.
+std::string NarrowFileName(const std::vector<wchar_t>& path) {
+    const wchar_t* name = path.data();
+    for (const wchar_t* at = path.data(); *at; ++at)
+        if (*at == L'\\' || *at == L'/') name = at + 1;
+    const int size = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return "setup.exe";
+    std::vector<char> narrow(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), size, nullptr, nullptr);
+    return narrow.data();
+}
+
+}  // namespace
+
+ProgramMedium OpenProgramMedium(const std::string& welcomePath) {
+    ProgramMedium medium;
+    medium.kind = ProgramMedium::kDamaged;
+    theMedium.UseFolder(welcomePath);
+    const std::vector<wchar_t> path = ProgramPath();
+    medium.programName = path.empty() ? std::string("setup.exe") : NarrowFileName(path);
+    if (path.empty()) return medium;
+
+    // Shared for reading only: while setup.exe runs, no one can change what
+    // it checked and installs from.
+    HANDLE handle = CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return medium;
+    LARGE_INTEGER length;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return medium;
+    }
+    FilePtr file(_fdopen(descriptor, "rb"));
+    if (!file) {
+        _close(descriptor);
+        return medium;
+    }
+    if (!GetFileSizeEx(handle, &length)) return medium;
+    const uint64_t fileSize = static_cast<uint64_t>(length.QuadPart);
+
+    std::vector<uint8_t> head;
+    PeLayout layout;
+    if (!ReadAt(file.get(), 0, fileSize < kPeHeadSize ? fileSize : kPeHeadSize, head) ||
+        !ReadPeLayout(head.data(), head.size(), layout) || layout.imageEnd > fileSize)
+        return medium;
+    if (WhatFollowsImage(layout, fileSize) != AfterImage::kOverlay) {
+        // A bare setup.exe, signed or not: a folder medium as ever.
+        medium.kind = ProgramMedium::kFolder;
+        return medium;
+    }
+
+    // The overlay: header, table, what follows it, and the digest of every
+    // byte after the header.
+    const uint64_t start = layout.imageEnd;
+    std::vector<uint8_t> bytes;
+    OverlayHeader header;
+    std::vector<OverlayItem> items;
+    uint64_t padding = 0;
+    Sha256Digest digest;
+    if (!ReadAt(file.get(), start, fileSize - start < kOverlayHeaderSize ? fileSize - start : kOverlayHeaderSize,
+                bytes) ||
+        !ParseOverlayHeader(bytes.data(), bytes.size(), fileSize - start, header) ||
+        !ReadAt(file.get(), start + header.tableOffset, header.TableSize(), bytes) ||
+        !ParseOverlayTable(header, bytes.data(), bytes.size(), items) ||
+        !CheckOverlayTail(layout, start + header.overlaySize, fileSize, padding) ||
+        !ReadAt(file.get(), start + header.overlaySize, padding, bytes) || !IsZeroPadding(bytes.data(), bytes.size()) ||
+        !HashAt(file.get(), start + kOverlayHeaderSize, header.overlaySize - kOverlayHeaderSize, digest) ||
+        digest != header.digest)
+        return medium;
+
+    // A signature must be the file's own: a byte changed anywhere, in the
+    // image too, breaks it.
+    LONG status = 0;
+    if (layout.certificateSize != 0 && VerifySignature(handle, path.data(), status) && SignatureBroken(status))
+        return medium;
+
+    std::vector<StoredFile> files;
+    for (const OverlayItem& item : items) {
+        const uint64_t at = start + item.offset;
+        switch (item.kind) {
+        case OverlayKind::kFile: files.push_back(StoredFile{item.name, at, item.size}); break;
+        case OverlayKind::kProductName:
+            if (ReadAt(file.get(), at, item.size, bytes)) medium.productName.assign(bytes.begin(), bytes.end());
+            break;
+        case OverlayKind::kUninstaller:
+            medium.uninstaller.file = file.get();
+            medium.uninstaller.offset = at;
+            medium.uninstaller.size = item.size;
+            break;
+        case OverlayKind::kSumDigest:
+            if (ReadAt(file.get(), at, item.size, bytes) && bytes.size() == medium.sumDigest.size())
+                std::copy(bytes.begin(), bytes.end(), medium.sumDigest.begin());
+            break;
+        }
+    }
+    if (!files.empty()) {
+        medium.kind = ProgramMedium::kSingleFile;
+        theMedium.UseStored(std::move(file), std::move(files), welcomePath);
+    } else if (FindOverlayItem(items, OverlayKind::kSumDigest)) {
+        medium.kind = ProgramMedium::kSealedFolder;
+        medium.uninstaller = FileRange();
+    }
+    // An overlay with neither is nothing mksetup writes: damaged.
+    return medium;
+}

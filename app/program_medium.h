@@ -1,0 +1,37 @@
+// setup.exe's own file as the medium, or as the seal of a folder medium.
+//
+// The program opens its own file once, shared for reading only (no one can
+// write it while it runs), and finds an overlay from its PE headers:
+// - none: a folder medium, as setup.exe has always had;
+// - one with the SHA-256 of setup.sum: a folder medium that setup.sum must
+//   be beside, with that digest;
+// - one with the distribution's files: a single-file medium. Its overlay is
+//   checked whole before anything else (every stored byte against the
+//   header's digest, and nothing after it but padding and the certificate
+//   table), and a signature that the file carries must match the file's
+//   bytes, as Windows's WinVerifyTrust sees them.
+#pragma once
+
+#include "data/file_io.h"
+#include "data/sha256.h"
+
+#include <string>
+
+struct ProgramMedium {
+    enum Kind {
+        kFolder,        // no overlay: the files beside setup.exe, unchecked unless setup.sum is there
+        kSealedFolder,  // the files beside setup.exe; setup.sum required, with sumDigest
+        kSingleFile,    // everything in setup.exe itself
+        kDamaged,       // the program file is unreadable, or its overlay or signature is not as packed
+    };
+    Kind kind = kFolder;
+    std::string programName;      // the program file's name, for the damaged-distribution box
+    Sha256Digest sumDigest{};     // kSealedFolder
+    std::string productName;      // kSingleFile: the stored product name (empty when none)
+    FileRange uninstaller;        // kSingleFile: the stored bare program (file null when none)
+};
+
+// Opens the running program's file, reads its overlay and sets theMedium up:
+// a folder medium, with the welcome text at |welcomePath|, or the program's
+// own stored files.
+ProgramMedium OpenProgramMedium(const std::string& welcomePath);
