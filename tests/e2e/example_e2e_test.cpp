@@ -13,7 +13,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
+#include <regex>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -77,11 +80,43 @@ bool ReadLink(const std::string& link, std::string& target, std::string& descrip
     return ok;
 }
 
+// The temporary directory, without a trailing backslash.
+std::string TemporaryDirectory() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    std::string dir = temp;
+    if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
+    return dir;
+}
+
+// The names in a folder.
+std::set<std::string> FolderEntries(const std::string& dir) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names.insert(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
 }  // namespace
 
 class ExampleE2eTest : public E2eTest {
 protected:
     void TearDown() override {
+        // No planted DLL was taken by setup.exe, its uninstaller or the copy
+        // of it (the marker "<dll>.loaded"; "<dll>.system" is Wine's own
+        // user32 loading version.dll at start-up, see planted_dll.c).
+        for (const std::string& dll : m_planted) {
+            EXPECT_FALSE(PathFileExistsA((dll + ".loaded").c_str())) << "loaded into the program: " << dll;
+            for (const char* marker : {"", ".loaded", ".system"}) DeleteFileA((dll + marker).c_str());
+        }
+        if (!m_planted.empty())
+            for (const char* program : kPlantedPrograms) SHDeleteKeyA(HKEY_CURRENT_USER, program);
         E2eTest::TearDown();
         // What the example leaves outside its own directory.
         if (!m_systemDll.empty()) DeleteFileA(m_systemDll.c_str());
@@ -107,6 +142,33 @@ protected:
         op.pFrom = from.c_str();
         op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
         SHFileOperationA(&op);
+    }
+    // Plants a version.dll and a uxtheme.dll that leave a marker when loaded
+    // (tests/e2e/planted_dll.c) in |folder|, and tells Wine to prefer such a
+    // DLL, beside the program or wherever the search finds it, to its own in
+    // setup.exe and uninstall.exe, as Windows does for DLLs that are not
+    // KnownDLLs. (Wine reads WINEDLLOVERRIDES from the environment it was
+    // started with, not from what a Windows process hands its children; its
+    // per-program settings in the registry it reads at each start.)
+    void PlantDlls(const std::string& folder) {
+        if (m_planted.empty()) {
+            for (const char* program : kPlantedPrograms) {
+                HKEY key;
+                ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(program) + "\\DllOverrides").c_str(), 0,
+                                          nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+                          ERROR_SUCCESS);
+                for (const char* dll : {"version", "uxtheme"})
+                    RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
+                RegCloseKey(key);
+            }
+        }
+        for (const char* dll : {"version.dll", "uxtheme.dll"}) {
+            const std::string path = folder + "\\" + dll, planted = BinDir() + "\\planted\\" + dll;
+            ASSERT_TRUE(CreateHardLinkA(path.c_str(), planted.c_str(), nullptr) ||
+                        CopyFileA(planted.c_str(), path.c_str(), FALSE))
+                << path;
+            m_planted.push_back(path);
+        }
     }
     void WritePayload(const std::string& name, const std::string& content) {
         std::vector<uint8_t> packed;
@@ -157,6 +219,10 @@ protected:
         ASSERT_FALSE(m_oldDll.empty());
         ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\no_version.dll").c_str(), m_systemDll.c_str(), FALSE));
         m_countBefore = SharedDllCount(m_systemDll);
+        // DLLs planted beside setup.exe and in the temporary directory are
+        // never loaded (checked when the scenario ends).
+        ASSERT_NO_FATAL_FAILURE(PlantDlls(m_dist));
+        ASSERT_NO_FATAL_FAILURE(PlantDlls(TemporaryDirectory()));
     }
     // The example installed into |app|, as its SETUP.LOG |log| says too.
     void ExpectExampleInstalled(const std::string& app, const std::vector<std::string>& log) {
@@ -204,6 +270,10 @@ protected:
     std::string m_oldDll;      // the example.dll in place before the installation
     DWORD m_countBefore = 0;   // its shared-DLL count then
     std::string m_dist;        // the distribution folder
+    std::vector<std::string> m_planted;  // the DLLs PlantDlls planted
+    // Wine's settings for the programs that may take a planted DLL.
+    static constexpr const char* kPlantedPrograms[] = {"Software\\Wine\\AppDefaults\\setup.exe",
+                                                       "Software\\Wine\\AppDefaults\\uninstall.exe"};
 };
 
 TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
@@ -538,7 +608,10 @@ protected:
 TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTheOldDllBack) {
     ASSERT_NO_FATAL_FAILURE(PackExample());
     const std::string app = m_target.Path("Example");
+    const std::string temp = TemporaryDirectory();
+    const std::set<std::string> tempBefore = FolderEntries(temp);
     ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    EXPECT_EQ(FolderEntries(temp), tempBefore);  // the installation leaves nothing there
     const std::string uninstaller = "\"" + app + "\\uninstall.exe\" /uninstall";
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Example Product");
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), uninstaller);
@@ -558,10 +631,66 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"), quiet);
     m_target.Write("Example\\uninstall.dat", record);
 
+    // The folders the uninstaller's copy once ran from (uninstall-<its
+    // process id>, reused when it existed), made beforehand with a DLL in
+    // each: never entered.
+    std::vector<std::string> madeBefore;
+    for (int id = 0; id <= 2000; id += 4) {
+        madeBefore.push_back(temp + "\\uninstall-" + std::to_string(id));
+        ASSERT_TRUE(CreateDirectoryA(madeBefore.back().c_str(), nullptr)) << madeBefore.back();
+        ASSERT_NO_FATAL_FAILURE(PlantDlls(madeBefore.back()));
+    }
+    const std::set<std::string> tempBeforeUninstall = FolderEntries(temp);
     ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 0u);
     ExpectNothingLeft(app);
+
+    // What stays in the temporary directory is the log, under a name no one
+    // had before, and the copy's own folder with nothing in it but this
+    // program's file, which the copy moved there and which no program can
+    // delete while it runs: both go at the next restart.
+    std::set<std::string> added = FolderEntries(temp);
+    for (const std::string& name : tempBeforeUninstall) EXPECT_EQ(added.erase(name), 1u) << "removed: " << name;
+    ASSERT_EQ(added.size(), 2u);
+    const std::string logName = *added.begin(), asideFolder = *added.rbegin();
+    EXPECT_TRUE(std::regex_match(logName, std::regex("UNINSTALL-[0-9a-f]{8}\\.LOG"))) << logName;
+    EXPECT_TRUE(std::regex_match(asideFolder, std::regex("setup-[0-9a-f]{16}"))) << asideFolder;
+    const std::string aside = temp + "\\" + asideFolder;
+    EXPECT_EQ(FolderEntries(aside), std::set<std::string>{"uninstall.old"});
+    char pending[8192] = {};
+    DWORD size = sizeof pending - 2;
+    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                           "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size),
+              ERROR_SUCCESS);
+    // Pairs of names: the file, and where it goes (empty: deleted).
+    std::vector<std::string> atRestart;
+    for (const char* entry = pending; entry < pending + size; entry += std::strlen(entry) + 1) atRestart.push_back(entry);
+    for (const std::string& path : {aside + "\\uninstall.old", aside})
+        EXPECT_NE(std::find(atRestart.begin(), atRestart.end(), "\\??\\" + path), atRestart.end()) << path;
+    const std::vector<std::string> uninstallLog = LogMessages(temp + "\\" + logName);
+    ASSERT_GE(uninstallLog.size(), 2u);
+    EXPECT_EQ(uninstallLog.front(), "Uninstallation from " + app + " (unattended, /S)");
+    EXPECT_EQ(uninstallLog.back(), "Uninstallation Successfully Completed");
+    const std::regex movedAside("Removed: (.*)\\\\uninstall\\.exe \\(moved to (.*)\\\\uninstall\\.old while it runs\\)");
+    std::smatch moved;
+    for (const std::string& line : uninstallLog)
+        if (std::regex_match(line, moved, movedAside)) break;
+    ASSERT_FALSE(moved.empty()) << "no line for uninstall.exe";
+    EXPECT_EQ(moved[1].str(), app);
+    EXPECT_EQ(moved[2].str(), aside);
+    for (const std::string& folder : madeBefore) {
+        EXPECT_EQ(FolderEntries(folder), (std::set<std::string>{"uxtheme.dll", "version.dll"})) << folder;
+        for (const char* marker : {"\\version.dll.system", "\\version.dll", "\\uxtheme.dll"})
+            DeleteFileA((folder + marker).c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+    m_planted.resize(4);  // their DLLs, checked and gone
+    DeleteFileA((aside + "\\uninstall.old").c_str());
+    RemoveDirectoryA(aside.c_str());
+    // The logs of both uninstallations.
+    for (const std::string& name : FolderEntries(temp))
+        if (!tempBefore.count(name) && name.rfind("UNINSTALL-", 0) == 0) DeleteFileA((temp + "\\" + name).c_str());
 }
 
 TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserFile) {
