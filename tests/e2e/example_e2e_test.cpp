@@ -107,7 +107,19 @@ std::set<std::string> FolderEntries(const std::string& dir) {
 
 class ExampleE2eTest : public E2eTest {
 protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        m_tempBefore = FolderEntries(TemporaryDirectory());
+    }
     void TearDown() override {
+        // The uninstallers' logs and the folders they leave for the next
+        // restart (see QuietUninstallString...).
+        const std::string temp = TemporaryDirectory();
+        for (const std::string& name : FolderEntries(temp)) {
+            if (m_tempBefore.count(name)) continue;
+            if (std::regex_match(name, std::regex("UNINSTALL-[0-9a-f]{8}\\.LOG"))) DeleteFileA((temp + "\\" + name).c_str());
+            if (std::regex_match(name, std::regex("setup-[0-9a-f]{16}"))) RemoveTree(temp + "\\" + name);
+        }
         // No planted DLL was taken by setup.exe, its uninstaller or the copy
         // of it (the marker "<dll>.loaded"; "<dll>.system" is Wine's own
         // user32 loading version.dll at start-up, see planted_dll.c).
@@ -271,6 +283,7 @@ protected:
     DWORD m_countBefore = 0;   // its shared-DLL count then
     std::string m_dist;        // the distribution folder
     std::vector<std::string> m_planted;  // the DLLs PlantDlls planted
+    std::set<std::string> m_tempBefore;  // the temporary directory's names before the scenario
     // Wine's settings for the programs that may take a planted DLL.
     static constexpr const char* kPlantedPrograms[] = {"Software\\Wine\\AppDefaults\\setup.exe",
                                                        "Software\\Wine\\AppDefaults\\uninstall.exe"};
@@ -686,11 +699,6 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
         RemoveDirectoryA(folder.c_str());
     }
     m_planted.resize(4);  // their DLLs, checked and gone
-    DeleteFileA((aside + "\\uninstall.old").c_str());
-    RemoveDirectoryA(aside.c_str());
-    // The logs of both uninstallations.
-    for (const std::string& name : FolderEntries(temp))
-        if (!tempBefore.count(name) && name.rfind("UNINSTALL-", 0) == 0) DeleteFileA((temp + "\\" + name).c_str());
 }
 
 TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserFile) {
@@ -707,8 +715,19 @@ TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserF
     RegCloseKey(key);
 
     const std::string app = m_target.Path("Example");
-    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
-    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    // Each installation checks the DLL's version in a private folder of its
+    // own, gone when it ends.
+    std::vector<std::string> privateFolders;
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+        for (const std::string& line : LogMessages(app + "\\SETUP.LOG"))
+            if (line.rfind("Decompressed example.dll to ", 0) == 0) privateFolders.push_back(line.substr(28));
+        ASSERT_EQ(privateFolders.size(), run + 1u);
+        const std::string folder = privateFolders.back().substr(0, privateFolders.back().rfind('\\'));
+        EXPECT_TRUE(std::regex_match(folder, std::regex(".*\\\\setup-[0-9a-f]{16}"))) << folder;
+        EXPECT_FALSE(PathFileExistsA(folder.c_str())) << folder;
+    }
+    EXPECT_NE(privateFolders[0], privateFolders[1]);
     EXPECT_EQ(SharedDllCount(m_systemDll), 4u);
     m_target.Write("Example\\docs\\mine.txt", "the user's own");
 
