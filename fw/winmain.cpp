@@ -11,8 +11,8 @@ namespace {
 // the temporary directory), not the working directory, not PATH. Windows
 // with the function (Windows 8 and later, Vista and 7 updated) take the
 // system directory alone; without it, at least the working directory goes
-// from the search.
-// (Both are looked up: XP without service pack has neither.)
+// from the search. Both functions are looked up: XP without a service pack
+// has neither.
 void NarrowDllSearch() {
     const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
