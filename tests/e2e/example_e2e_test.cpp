@@ -752,3 +752,32 @@ TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserF
     RemoveDirectoryA(app.c_str());
     ExpectNothingLeft(app);
 }
+
+TEST_F(ExampleUninstallE2eTest, WhatStaysIsListedAndTheMessageNamesTheLog) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    const std::string app = m_target.Path("Example"), notes = app + "\\docs\\notes.txt";
+    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    // A folder where the installation put a file: it cannot be deleted as one.
+    ASSERT_TRUE(DeleteFileA(notes.c_str()));
+    m_target.Write("Example\\docs\\notes.txt\\mine.txt", "the user's own");
+
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString")));
+    m_setup.Click(Expect("the question"), IDYES);
+    SeenWindow done = Expect("the end message");
+    const std::string start = "Example Product was removed, except for what could not be removed:\n" + notes + "\n\n";
+    ASSERT_EQ(done.text.rfind(start, 0), 0u) << done.text;
+    const std::string logPath = done.text.substr(start.size(), done.text.size() - start.size() - 10);
+    EXPECT_EQ(done.text.substr(done.text.size() - 10), " says why.");
+    EXPECT_TRUE(std::regex_match(logPath, std::regex(".*\\\\UNINSTALL-[0-9a-f]{8}\\.LOG"))) << logPath;
+    EXPECT_EQ(logPath.substr(0, logPath.rfind('\\')), TemporaryDirectory());
+    m_setup.Click(done, IDOK);
+    ASSERT_TRUE(m_setup.WaitExit());
+    EXPECT_EQ(m_setup.ExitCode(), 1u);
+    // (Read as text: the system's error message brings a line end of its own.)
+    const std::string log = ReadFile(logPath);
+    EXPECT_NE(log.find(" Could not remove " + notes + ": "), std::string::npos) << log;
+    const std::string last = " Uninstallation ended; 1 item(s) could not be removed\r\n";
+    ASSERT_GT(log.size(), last.size());
+    EXPECT_EQ(log.substr(log.size() - last.size()), last);
+    EXPECT_EQ(m_target.Read("Example\\docs\\notes.txt\\mine.txt"), "the user's own");
+}
