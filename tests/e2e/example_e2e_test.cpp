@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <regex>
 #include <set>
@@ -155,7 +156,7 @@ protected:
         op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
         SHFileOperationA(&op);
     }
-    // Plants a version.dll and a uxtheme.dll that leave a marker when loaded
+    // Plants DLLs that leave a marker when loaded
     // (tests/e2e/planted_dll.c) in |folder|, and tells Wine to prefer such a
     // DLL, beside the program or wherever the search finds it, to its own in
     // setup.exe and uninstall.exe, as Windows does for DLLs that are not
@@ -169,12 +170,13 @@ protected:
                 ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(program) + "\\DllOverrides").c_str(), 0,
                                           nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
                           ERROR_SUCCESS);
-                for (const char* dll : {"version", "uxtheme"})
+                for (const char* dll : kPlantedDlls)
                     RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
                 RegCloseKey(key);
             }
         }
-        for (const char* dll : {"version.dll", "uxtheme.dll"}) {
+        for (const char* name : kPlantedDlls) {
+            const std::string dll = std::string(name) + ".dll";
             const std::string path = folder + "\\" + dll, planted = BinDir() + "\\planted\\" + dll;
             ASSERT_TRUE(CreateHardLinkA(path.c_str(), planted.c_str(), nullptr) ||
                         CopyFileA(planted.c_str(), path.c_str(), FALSE))
@@ -284,6 +286,10 @@ protected:
     std::string m_dist;        // the distribution folder
     std::vector<std::string> m_planted;  // the DLLs PlantDlls planted
     std::set<std::string> m_tempBefore;  // the temporary directory's names before the scenario
+    // The DLLs planted (tests/e2e/CMakeLists.txt builds them): version.dll,
+    // which setup.exe once imported, and DLLs the system loads on a
+    // program's behalf, for windows and for its cryptography.
+    static constexpr const char* kPlantedDlls[] = {"version", "uxtheme", "bcrypt", "crypt32", "rsaenh"};
     // Wine's settings for the programs that may take a planted DLL.
     static constexpr const char* kPlantedPrograms[] = {"Software\\Wine\\AppDefaults\\setup.exe",
                                                        "Software\\Wine\\AppDefaults\\uninstall.exe"};
@@ -693,12 +699,13 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     EXPECT_EQ(moved[1].str(), app);
     EXPECT_EQ(moved[2].str(), aside);
     for (const std::string& folder : madeBefore) {
-        EXPECT_EQ(FolderEntries(folder), (std::set<std::string>{"uxtheme.dll", "version.dll"})) << folder;
-        for (const char* marker : {"\\version.dll.system", "\\version.dll", "\\uxtheme.dll"})
-            DeleteFileA((folder + marker).c_str());
+        std::set<std::string> planted;
+        for (const char* name : kPlantedDlls) planted.insert(std::string(name) + ".dll");
+        EXPECT_EQ(FolderEntries(folder), planted) << folder;
+        for (const std::string& dll : planted) DeleteFileA((folder + "\\" + dll).c_str());
         RemoveDirectoryA(folder.c_str());
     }
-    m_planted.resize(4);  // their DLLs, checked and gone
+    m_planted.resize(2 * std::size(kPlantedDlls));  // their DLLs, checked and gone
 }
 
 TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserFile) {
