@@ -1,5 +1,6 @@
 #include "app/decompress_dlg.h"
 
+#include "engine/system_library.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -14,9 +15,14 @@ constexpr UINT kTickMs = 200;
 CDlgDecompress::CDlgDecompress(CWnd* pParent) : CDialog(IDD_DECOMPRESS, pParent) {}
 
 INT_PTR CDlgDecompress::DoModal() {
-    // The progress bar is a common control: its class must exist before the template is made.
+    // The progress bar is a common control: its class must exist before the
+    // template is made. comctl32 is loaded here, not imported: loaded with
+    // the program, before it has narrowed the DLL search, it would bring the
+    // DLLs it loads itself (uxtheme) from the program's folder.
+    static const SystemLibrary comctl32("comctl32.dll", true);
+    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    if (const InitFn init = comctl32.Function<InitFn>("InitCommonControlsEx")) init(&controls);
     return CDialog::DoModal();
 }
 

@@ -6,6 +6,7 @@
 #include "app/unattended.h"
 #include "data/install_log.h"
 #include "data/path_parts.h"
+#include "engine/private_folder.h"
 #include "engine/uninstall.h"
 #include "fw/app.h"
 #include "fw/message_box.h"
@@ -31,7 +32,7 @@ std::string TemporaryDirectory() {
 }
 
 // Where the uninstaller in the application directory goes while it waits
-// for its copy: beside the copy's directory, on the drive of the temporary
+// for its copy: into the copy's folder, on the drive of the temporary
 // directory. The copy learns it from its environment.
 constexpr char kAsideVariable[] = "SETUP_UNINSTALLER_ASIDE";
 
@@ -47,28 +48,34 @@ bool DeleteWhenFree(const std::string& path) {
 int RunFromTemporaryCopy(const CommandLine& line) {
     std::string appDir = SplitPath(OwnPath(), "\\").directory;
     if (appDir.size() > 1) appDir.pop_back();
-    const std::string copyDir = TemporaryDirectory() + "\\uninstall-" + std::to_string(GetCurrentProcessId());
-    const std::string copy = copyDir + "\\" + kUninstallerName;
-    CreateDirectoryA(copyDir.c_str(), nullptr);
-    if (!CopyFileA(OwnPath().c_str(), copy.c_str(), FALSE)) {
+    // The copy runs from a folder of this run's own (private_folder.h): a
+    // DLL or a file planted in the temporary directory cannot reach it.
+    PrivateFolder folder;
+    if (!folder.Create(TemporaryDirectory())) {
+        if (!line.unattended)
+            ShowMessageBox(nullptr, ("Cannot make a folder for the uninstaller in " + TemporaryDirectory()).c_str(),
+                           "Error", MB_OK | MB_ICONERROR);
+        return kExitFailed;
+    }
+    const std::string copy = folder.Path() + "\\" + kUninstallerName;
+    if (!CopyFileA(OwnPath().c_str(), copy.c_str(), TRUE)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, ("Cannot copy the uninstaller to " + copy).c_str(), "Error", MB_OK | MB_ICONERROR);
-        RemoveDirectoryA(copyDir.c_str());
         return kExitFailed;
     }
 
     // Neither process may keep the application directory, nor this one the
-    // copy's directory, as its working directory.
+    // copy's folder, as its working directory.
     SetCurrentDirectoryA(TemporaryDirectory().c_str());
-    const std::string aside = copyDir + ".old";
+    const std::string aside = folder.Path() + "\\uninstall.old";
     SetEnvironmentVariableA(kAsideVariable, aside.c_str());
     std::string command = "\"" + copy + "\" /uninstall" + (line.unattended ? " /S" : "") + " /D=" + appDir;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     DWORD code = kExitFailed;
-    if (CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, copyDir.c_str(), &startup,
-                       &process)) {
+    if (CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
+                       &startup, &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &code);
         CloseHandle(process.hThread);
@@ -77,11 +84,10 @@ int RunFromTemporaryCopy(const CommandLine& line) {
         ShowMessageBox(nullptr, ("Cannot start the uninstaller " + copy).c_str(), "Error", MB_OK | MB_ICONERROR);
     }
     DeleteWhenFree(copy);
-    RemoveDirectoryA(copyDir.c_str());
-    // This program's own file, which the copy moved aside: no program can
-    // delete the file it runs from, so it goes at the next restart.
-    if (GetFileAttributesA(aside.c_str()) != INVALID_FILE_ATTRIBUTES)
-        MoveFileExA(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // The folder goes with the copy. This program's own file, which the copy
+    // moved aside into it, cannot be deleted while it runs on Windows: it
+    // goes at the next restart, and the folder with it.
+    folder.Remove();
     return static_cast<int>(code);
 }
 
@@ -93,8 +99,10 @@ void Tell(const CommandLine& line, const std::string& text, UINT style) {
 
 int UninstallHere(const CommandLine& line) {
     const std::string& appDir = line.destDir;
-    const std::string logPath = TemporaryDirectory() + "\\UNINSTALL.LOG";
-    theLog.OpenLogFile(logPath);
+    // The log stays for the user to read, in the temporary directory under a
+    // name that nothing had before (private_folder.h).
+    std::string logPath;
+    if (!theLog.UseLogFile(CreateFreshFile(TemporaryDirectory(), "UNINSTALL-", ".LOG", logPath))) logPath.clear();
     WriteLog(theLog, "Uninstallation from %s%s", appDir.c_str(), line.unattended ? " (unattended, /S)" : "");
 
     InstallRecord record;
@@ -132,7 +140,8 @@ int UninstallHere(const CommandLine& line) {
     std::string list;
     for (const std::string& item : stayed) list += "\n" + item;
     Tell(line, product + " was removed, except for what could not be removed:" + list +
-                   "\n\nUNINSTALL.LOG in the temporary directory says why.", MB_OK | MB_ICONWARNING);
+                   (logPath.empty() ? std::string() : "\n\n" + logPath + " says why."),
+         MB_OK | MB_ICONWARNING);
     return kExitFailed;
 }
 

@@ -26,8 +26,15 @@ InstallLog::~InstallLog() {
 
 bool InstallLog::OpenLogFile(std::string path) {
     if (m_pFile) return false;
-    m_pFile = std::fopen(path.c_str(), "wb");
-    if (!m_pFile) return false;
+    return UseLogFile(std::fopen(path.c_str(), "wb"));
+}
+
+bool InstallLog::UseLogFile(std::FILE* file) {
+    if (m_pFile || !file) {
+        if (file) std::fclose(file);
+        return false;
+    }
+    m_pFile = file;
     if (!m_strPending.empty()) {
         std::fwrite(m_strPending.data(), 1, m_strPending.size(), m_pFile);
         m_strPending.clear();

@@ -32,6 +32,10 @@ public:
     // when a file is already open (it stays in use) or |path| cannot be
     // created (lines go on gathering in memory).
     bool OpenLogFile(std::string path);
+    // The same with a file the caller has opened for writing (for a file
+    // created where its name must not exist yet); the log closes it. FALSE
+    // when a file is already open or |file| is null (|file| is then closed).
+    bool UseLogFile(std::FILE* file);
 
     // Composes one line from a printf format and writes or gathers it.
     void WriteV(const char* format, va_list args);

@@ -7,6 +7,7 @@
 #include "engine/expand_payload.h"
 #include "engine/format_text.h"
 #include "engine/path_names.h"
+#include "engine/system_library.h"
 
 #include <memory>
 #include <new>
@@ -19,22 +20,40 @@ bool IsNewer(WORD newMajor, WORD newMinor, WORD oldMajor, WORD oldMinor) {
     return newMajor > oldMajor || (newMajor == oldMajor && newMinor > oldMinor);
 }
 
+// The version functions, from the system's version.dll (never imported
+// statically: see system_library.h), loaded on first use and kept until the
+// program ends.
+struct VersionFunctions {
+    SystemLibrary library{"version.dll"};
+    decltype(&GetFileVersionInfoSizeA) infoSize =
+        library.Function<decltype(&GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA");
+    decltype(&GetFileVersionInfoA) info = library.Function<decltype(&GetFileVersionInfoA)>("GetFileVersionInfoA");
+    decltype(&VerQueryValueA) query = library.Function<decltype(&VerQueryValueA)>("VerQueryValueA");
+};
+
+const VersionFunctions& Version() {
+    static const VersionFunctions functions;
+    return functions;
+}
+
 }  // namespace
 
 BOOL FileExists(const std::string& path) { return FindFirst(path).Found() ? TRUE : FALSE; }
 
 BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor) {
     if (!FindFirst(path).Found()) return FALSE;
+    const VersionFunctions& version = Version();
+    if (!version.infoSize || !version.info || !version.query) return FALSE;
 
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    const DWORD size = version.infoSize(path.c_str(), &handle);
     if (size == 0) return FALSE;
     std::unique_ptr<BYTE[]> info(new (std::nothrow) BYTE[size]);
-    if (!info || !GetFileVersionInfoA(path.c_str(), 0, size, info.get())) return FALSE;
+    if (!info || !version.info(path.c_str(), 0, size, info.get())) return FALSE;
 
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(info.get(), "\\", &value, &length) || !value || length == 0) return FALSE;
+    if (!version.query(info.get(), "\\", &value, &length) || !value || length == 0) return FALSE;
     // A record shorter than VS_FIXEDFILEINFO would be read past its end.
     if (length < sizeof(VS_FIXEDFILEINFO)) return FALSE;
 
@@ -56,7 +75,8 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
     // The new DLL is expanded once here to read its version, and again later
     // into its destination.
     const std::string tempCopy = tempDir + "\\" + GetPathFileName(dest);
-    const int expanded = ExpandFile(source.c_str(), tempCopy.c_str(), ui);
+    // Without the run's temporary folder there is nowhere to expand it safely.
+    const int expanded = tempDir.empty() ? 1 : ExpandFile(source.c_str(), tempCopy.c_str(), ui);
     if (expanded == kExpandDamaged) return Damaged;
     if (expanded != 0) {
         WriteLog(theLog, "Failed to decompress %s to %s, must abort", source.c_str(), tempCopy.c_str());

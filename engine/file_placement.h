@@ -38,7 +38,8 @@ BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor);
 enum DllDecision { Replace, Keep, Abort, Damaged };
 
 // Decides whether the new DLL |source| may replace the existing |dest|, by
-// expanding it into |tempDir| and comparing major then minor version. On
+// expanding it into |tempDir| (the run's private folder; empty when there is
+// none, which fails as an expansion does) and comparing major then minor version. On
 // Abort the failure has been logged and shown through |ui| (RunBox::kError,
 // after the expander's own box); on Damaged the payload is not what setup.sum
 // says, which has been reported.

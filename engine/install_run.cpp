@@ -39,6 +39,7 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
     if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller)
         MakeUninstallable(m_uninstaller, m_strDestDir, false);
     m_nStep = -1;
+    m_tempFolder.Remove();
     return RunResult{what, path, error};
 }
 
@@ -70,29 +71,41 @@ RunResult InstallRun::Prepare(HWND owner) {
 RunResult InstallRun::CheckTemporaryDirectory() {
     char temp[MAX_PATH] = "";
     GetTempPathA(MAX_PATH, temp);
-    m_strTempPath = temp;
-    WriteLog(theLog, "Temporary path: %s", temp);
-    if (m_strTempPath.size() > 1 && m_strTempPath.back() == '\\') m_strTempPath.pop_back();
+    std::string root = temp;
+    if (root.size() > 1 && root.back() == '\\') root.pop_back();
 
-    std::string withSlash = m_strTempPath + "\\";
+    std::string withSlash = root + "\\";
     if (!EnsureDirectory(withSlash)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
 
     bool found, isDirectory;
     {
-        FindFirst search(m_strTempPath);
+        FindFirst search(root);
         found = search.Found();
         isDirectory = search.IsDirectory();
     }
-    if (!found) return RunResult();
-    if (isDirectory) {
-        WriteLog(theLog, "Temporary path exists and is ok");
+    if (found && !isDirectory) {
+        WriteLog(theLog, "Temporary path: %s", temp);
+        m_ui.ShowBox(RunBox::kError, FormatText("The specified Windows temporary directory setting is wrong.\nPlease "
+                                                "correct the problem and reinstall.\nWrong path: %s\n",
+                                                root.c_str()));
+        WriteLog(theLog, "Temporary path is a file, not a directory. Must abort installation");
+        return End(RunOutcome::kTempIsFile, root);
+    }
+    // What the run writes outside the destination goes into a folder of its
+    // own below the temporary directory (see private_folder.h). Without one,
+    // the temporary path stays empty and a DLL that needs a temporary copy
+    // ends the run.
+    DWORD error = 0;
+    if (!m_tempFolder.Create(root, &error)) {
+        WriteLog(theLog, "Temporary path: %s", temp);
+        WriteLog(theLog, "Cannot create a private folder in %s (error %lu)", root.c_str(),
+                 static_cast<unsigned long>(error));
         return RunResult();
     }
-    m_ui.ShowBox(RunBox::kError, FormatText("The specified Windows temporary directory setting is wrong.\nPlease "
-                                            "correct the problem and reinstall.\nWrong path: %s\n",
-                                            m_strTempPath.c_str()));
-    WriteLog(theLog, "Temporary path is a file, not a directory. Must abort installation");
-    return End(RunOutcome::kTempIsFile, m_strTempPath);
+    m_strTempPath = m_tempFolder.Path();
+    WriteLog(theLog, "Temporary path: %s\\", m_strTempPath.c_str());
+    WriteLog(theLog, "Temporary path exists and is ok");
+    return RunResult();
 }
 
 RunResult InstallRun::Step() {

@@ -8,6 +8,7 @@
 // moved into Backup whose replacement could not be placed goes back.
 #pragma once
 
+#include "engine/private_folder.h"
 #include "engine/run_ui.h"
 #include "engine/uninstall.h"
 
@@ -80,7 +81,8 @@ private:
     std::string m_strSource;       // source name of the current entry
     std::string m_strDest;         // destination path of the current entry
     std::string m_strDestDir;      // the destination (application) directory
-    std::string m_strTempPath;     // the temporary directory, without a trailing backslash
+    PrivateFolder m_tempFolder;    // the run's own folder below the temporary directory
+    std::string m_strTempPath;     // that folder, without a trailing backslash (empty: none)
     bool m_bUninstaller = false;   // SetUninstaller was called
     UninstallerSource m_uninstaller;
 };

@@ -14,6 +14,8 @@
 #include "tests/temp_dir.h"
 #include "tests/win/test_registry_key.h"
 
+#include <shlwapi.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -156,11 +158,21 @@ TEST_F(DecompressRunTest, FullRunPlacesFilesDllsShortcutsAndValues) {
 
     ASSERT_EQ(Run(), IDOK) << Joined();
 
+    // The run's own folder below the temporary directory: "setup-" and 16
+    // hexadecimal digits, gone after the run.
+    const std::vector<std::string> log = RunLog();
+    ASSERT_GE(log.size(), 4u) << Joined();
+    const std::string named = log[3];
+    ASSERT_EQ(named.rfind("Temporary path: " + tempDir + "\\setup-", 0), 0u) << named;
+    const std::string privateDir = named.substr(16, named.size() - 17);
+    EXPECT_EQ(privateDir.size(), tempDir.size() + 1 + 6 + 16) << privateDir;
+    EXPECT_EQ(GetFileAttributesA(privateDir.c_str()), INVALID_FILE_ATTRIBUTES);
+
     std::vector<std::string> expected = {
         "Decompression box opened",
         "Directory " + a + "\\ certified to be ok",
-        "Temporary path: " + tempDir + "\\",
         "Directory " + tempDir + "\\ certified to be ok",
+        "Temporary path: " + privateDir + "\\",
         "Temporary path exists and is ok",
         "Dest Path Name: " + a + "\\readme.txt",
         "Directory " + a + "\\readme.txt certified to be ok",
@@ -178,7 +190,7 @@ TEST_F(DecompressRunTest, FullRunPlacesFilesDllsShortcutsAndValues) {
         "Will decompress newlib.cmp to " + a + "\\newlib.dll",
         "File decompressed ok",
         "Destination pathname: " + a + "\\oldlib.dll",
-        "Decompressed oldlib.cmp to " + tempDir + "\\oldlib.dll",
+        "Decompressed oldlib.cmp to " + privateDir + "\\oldlib.dll",
         "Dest Path Name: " + a + "\\oldlib.dll",
         a + "\\Backup not found, will have to create it",
         "Created: " + a + "\\Backup",
@@ -190,7 +202,7 @@ TEST_F(DecompressRunTest, FullRunPlacesFilesDllsShortcutsAndValues) {
         "Will decompress oldlib.cmp to " + a + "\\oldlib.dll",
         "File decompressed ok",
         "Destination pathname: " + a + "\\keeplib.dll",
-        "Decompressed keeplib.cmp to " + tempDir + "\\keeplib.dll",
+        "Decompressed keeplib.cmp to " + privateDir + "\\keeplib.dll",
         "Will not expand to " + a + "\\keeplib.dll",
         "Created: " + a + "\\Group",
         "Directory " + a + "\\Group\\Readme.lnk certified to be ok",
@@ -203,7 +215,7 @@ TEST_F(DecompressRunTest, FullRunPlacesFilesDllsShortcutsAndValues) {
         "directory BACKUP, below\nthe application's directory.\n",
         "Destroying decompression box",
     };
-    EXPECT_EQ(RunLog(), expected) << Joined();
+    EXPECT_EQ(log, expected) << Joined();
 
     // The same lines, with their times, are in SETUP.LOG from its first line on.
     theLog.ResetForTests();  // closes the file
@@ -218,8 +230,8 @@ TEST_F(DecompressRunTest, FullRunPlacesFilesDllsShortcutsAndValues) {
     EXPECT_EQ(ReadFile(a + "\\Backup\\oldlib.dll"), TestDll("ver_4_2_7_3"));
     EXPECT_EQ(ReadFile(a + "\\keeplib.dll"), TestDll("ver_5_0_0_0"));
     EXPECT_FALSE(ReadFile(a + "\\Group\\Readme.lnk").empty());
-    EXPECT_EQ(ReadFile(tempDir + "\\oldlib.dll"), "");  // temporary copies are gone
-    EXPECT_EQ(ReadFile(tempDir + "\\keeplib.dll"), "");
+    EXPECT_FALSE(PathFileExistsA((tempDir + "\\oldlib.dll").c_str()));  // nothing in the temporary directory itself
+    EXPECT_FALSE(PathFileExistsA((tempDir + "\\keeplib.dll").c_str()));
 
     DWORD type;
     std::string data;

@@ -115,6 +115,11 @@ TEST_F(InstallLogTest, ASecondOpenFailsAndTheFirstFileStaysInUse) {
         ASSERT_TRUE(log.OpenLogFile(m_dir.Path("first.log")));
         EXPECT_FALSE(log.OpenLogFile(m_dir.Path("second.log")));
         EXPECT_FALSE(log.OpenLogFile(m_dir.Path("first.log")));
+        // A file opened by the caller is refused the same way, and closed.
+        std::FILE* third = std::fopen(m_dir.Path("third.log").c_str(), "wb");
+        ASSERT_NE(third, nullptr);
+        EXPECT_FALSE(log.UseLogFile(third));
+        EXPECT_TRUE(std::filesystem::remove(m_dir.Path("third.log")));
         WriteLog(log, "two");
     }
     EXPECT_FALSE(m_dir.Exists("second.log"));

@@ -17,7 +17,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <random>
+#include <regex>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -81,11 +85,55 @@ bool ReadLink(const std::string& link, std::string& target, std::string& descrip
     return ok;
 }
 
+// The temporary directory, without a trailing backslash.
+std::string TemporaryDirectory() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    std::string dir = temp;
+    if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
+    return dir;
+}
+
+// The names in a folder.
+std::set<std::string> FolderEntries(const std::string& dir) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names.insert(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
 }  // namespace
 
 class ExampleE2eTest : public E2eTest {
 protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        m_tempBefore = FolderEntries(TemporaryDirectory());
+    }
     void TearDown() override {
+        // The uninstallers' logs and the folders they leave for the next
+        // restart (see QuietUninstallString...).
+        const std::string temp = TemporaryDirectory();
+        for (const std::string& name : FolderEntries(temp)) {
+            if (m_tempBefore.count(name)) continue;
+            if (std::regex_match(name, std::regex("UNINSTALL-[0-9a-f]{8}\\.LOG"))) DeleteFileA((temp + "\\" + name).c_str());
+            if (std::regex_match(name, std::regex("setup-[0-9a-f]{16}"))) RemoveTree(temp + "\\" + name);
+        }
+        // No planted DLL was taken by setup.exe, its uninstaller or the copy
+        // of it (the marker "<dll>.loaded"; "<dll>.system" is Wine's own
+        // user32 loading version.dll at start-up, see planted_dll.c).
+        for (const std::string& dll : m_planted) {
+            EXPECT_FALSE(PathFileExistsA((dll + ".loaded").c_str())) << "loaded into the program: " << dll;
+            for (const char* marker : {"", ".loaded", ".system"}) DeleteFileA((dll + marker).c_str());
+        }
+        if (!m_planted.empty())
+            for (const char* program : kPlantedPrograms) SHDeleteKeyA(HKEY_CURRENT_USER, program);
         E2eTest::TearDown();
         // What the example leaves outside its own directory.
         if (!m_systemDll.empty()) DeleteFileA(m_systemDll.c_str());
@@ -111,6 +159,34 @@ protected:
         op.pFrom = from.c_str();
         op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
         SHFileOperationA(&op);
+    }
+    // Plants DLLs that leave a marker when loaded
+    // (tests/e2e/planted_dll.c) in |folder|, and tells Wine to prefer such a
+    // DLL, beside the program or wherever the search finds it, to its own in
+    // setup.exe and uninstall.exe, as Windows does for DLLs that are not
+    // KnownDLLs. (Wine reads WINEDLLOVERRIDES from the environment it was
+    // started with, not from what a Windows process hands its children; its
+    // per-program settings in the registry it reads at each start.)
+    void PlantDlls(const std::string& folder) {
+        if (m_planted.empty()) {
+            for (const char* program : kPlantedPrograms) {
+                HKEY key;
+                ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(program) + "\\DllOverrides").c_str(), 0,
+                                          nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+                          ERROR_SUCCESS);
+                for (const char* dll : kPlantedDlls)
+                    RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
+                RegCloseKey(key);
+            }
+        }
+        for (const char* name : kPlantedDlls) {
+            const std::string dll = std::string(name) + ".dll";
+            const std::string path = folder + "\\" + dll, planted = BinDir() + "\\planted\\" + dll;
+            ASSERT_TRUE(CreateHardLinkA(path.c_str(), planted.c_str(), nullptr) ||
+                        CopyFileA(planted.c_str(), path.c_str(), FALSE))
+                << path;
+            m_planted.push_back(path);
+        }
     }
     void WritePayload(const std::string& name, const std::string& content) {
         std::vector<uint8_t> packed;
@@ -161,6 +237,10 @@ protected:
         ASSERT_FALSE(m_oldDll.empty());
         ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\no_version.dll").c_str(), m_systemDll.c_str(), FALSE));
         m_countBefore = SharedDllCount(m_systemDll);
+        // DLLs planted beside setup.exe and in the temporary directory are
+        // never loaded (checked when the scenario ends).
+        ASSERT_NO_FATAL_FAILURE(PlantDlls(m_dist));
+        ASSERT_NO_FATAL_FAILURE(PlantDlls(TemporaryDirectory()));
     }
     // The example installed into |app|, as its SETUP.LOG |log| says too.
     void ExpectExampleInstalled(const std::string& app, const std::vector<std::string>& log) {
@@ -234,6 +314,15 @@ protected:
     std::string m_oldDll;      // the example.dll in place before the installation
     DWORD m_countBefore = 0;   // its shared-DLL count then
     std::string m_dist;        // the distribution folder
+    std::vector<std::string> m_planted;  // the DLLs PlantDlls planted
+    std::set<std::string> m_tempBefore;  // the temporary directory's names before the scenario
+    // The DLLs planted (tests/e2e/CMakeLists.txt builds them): version.dll,
+    // which setup.exe once imported, and DLLs the system loads on a
+    // program's behalf, for windows and for its cryptography.
+    static constexpr const char* kPlantedDlls[] = {"version", "uxtheme", "bcrypt", "crypt32", "rsaenh"};
+    // Wine's settings for the programs that may take a planted DLL.
+    static constexpr const char* kPlantedPrograms[] = {"Software\\Wine\\AppDefaults\\setup.exe",
+                                                       "Software\\Wine\\AppDefaults\\uninstall.exe"};
 };
 
 TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
@@ -598,7 +687,10 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
         EXPECT_TRUE(PathIsDirectoryA(emptyDir.c_str()));
     };
     m_target.Write("Example\\uninstall.dat", "SETUP UNINSTALL RECORD 1\nproduct\tExample Product\n" + forged + "end\t4\n");
+    const std::string temp = TemporaryDirectory();
+    const std::set<std::string> tempBefore = FolderEntries(temp);
     ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    EXPECT_EQ(FolderEntries(temp), tempBefore);  // the installation leaves nothing there
     const std::string uninstaller = "\"" + app + "\\uninstall.exe\" /uninstall";
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Example Product");
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), uninstaller);
@@ -650,11 +742,63 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
 
     m_target.Write("Example\\uninstall.dat", record);
+    // The folders the uninstaller's copy once ran from (uninstall-<its
+    // process id>, reused when it existed), made beforehand with a DLL in
+    // each: never entered.
+    std::vector<std::string> madeBefore;
+    for (int id = 0; id <= 2000; id += 4) {
+        madeBefore.push_back(temp + "\\uninstall-" + std::to_string(id));
+        ASSERT_TRUE(CreateDirectoryA(madeBefore.back().c_str(), nullptr)) << madeBefore.back();
+        ASSERT_NO_FATAL_FAILURE(PlantDlls(madeBefore.back()));
+    }
+    const std::set<std::string> tempBeforeUninstall = FolderEntries(temp);
     ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 0u);
     ExpectNothingLeft(app);
     expectUntouched();
+
+    // What stays in the temporary directory is the log, under a name no one
+    // had before, and the copy's own folder with nothing in it but this
+    // program's file, which the copy moved there and which no program can
+    // delete while it runs: both go at the next restart.
+    std::set<std::string> newInTemp = FolderEntries(temp);
+    for (const std::string& name : tempBeforeUninstall) EXPECT_EQ(newInTemp.erase(name), 1u) << "removed: " << name;
+    ASSERT_EQ(newInTemp.size(), 2u);
+    const std::string logName = *newInTemp.begin(), asideFolder = *newInTemp.rbegin();
+    EXPECT_TRUE(std::regex_match(logName, std::regex("UNINSTALL-[0-9a-f]{8}\\.LOG"))) << logName;
+    EXPECT_TRUE(std::regex_match(asideFolder, std::regex("setup-[0-9a-f]{16}"))) << asideFolder;
+    const std::string aside = temp + "\\" + asideFolder;
+    EXPECT_EQ(FolderEntries(aside), std::set<std::string>{"uninstall.old"});
+    char pending[8192] = {};
+    DWORD size = sizeof pending - 2;
+    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                           "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size),
+              ERROR_SUCCESS);
+    // Pairs of names: the file, and where it goes (empty: deleted).
+    std::vector<std::string> atRestart;
+    for (const char* entry = pending; entry < pending + size; entry += std::strlen(entry) + 1) atRestart.push_back(entry);
+    for (const std::string& path : {aside + "\\uninstall.old", aside})
+        EXPECT_NE(std::find(atRestart.begin(), atRestart.end(), "\\??\\" + path), atRestart.end()) << path;
+    const std::vector<std::string> uninstallLog = LogMessages(temp + "\\" + logName);
+    ASSERT_GE(uninstallLog.size(), 2u);
+    EXPECT_EQ(uninstallLog.front(), "Uninstallation from " + app + " (unattended, /S)");
+    EXPECT_EQ(uninstallLog.back(), "Uninstallation Successfully Completed");
+    const std::regex movedAside("Removed: (.*)\\\\uninstall\\.exe \\(moved to (.*)\\\\uninstall\\.old while it runs\\)");
+    std::smatch moved;
+    for (const std::string& line : uninstallLog)
+        if (std::regex_match(line, moved, movedAside)) break;
+    ASSERT_FALSE(moved.empty()) << "no line for uninstall.exe";
+    EXPECT_EQ(moved[1].str(), app);
+    EXPECT_EQ(moved[2].str(), aside);
+    for (const std::string& folder : madeBefore) {
+        std::set<std::string> planted;
+        for (const char* name : kPlantedDlls) planted.insert(std::string(name) + ".dll");
+        EXPECT_EQ(FolderEntries(folder), planted) << folder;
+        for (const std::string& dll : planted) DeleteFileA((folder + "\\" + dll).c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+    m_planted.resize(2 * std::size(kPlantedDlls));  // their DLLs, checked and gone
 }
 
 TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserFile) {
@@ -671,8 +815,19 @@ TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserF
     RegCloseKey(key);
 
     const std::string app = m_target.Path("Example");
-    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
-    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    // Each installation checks the DLL's version in a private folder of its
+    // own, gone when it ends.
+    std::vector<std::string> privateFolders;
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+        for (const std::string& line : LogMessages(app + "\\SETUP.LOG"))
+            if (line.rfind("Decompressed example.dll to ", 0) == 0) privateFolders.push_back(line.substr(28));
+        ASSERT_EQ(privateFolders.size(), run + 1u);
+        const std::string folder = privateFolders.back().substr(0, privateFolders.back().rfind('\\'));
+        EXPECT_TRUE(std::regex_match(folder, std::regex(".*\\\\setup-[0-9a-f]{16}"))) << folder;
+        EXPECT_FALSE(PathFileExistsA(folder.c_str())) << folder;
+    }
+    EXPECT_NE(privateFolders[0], privateFolders[1]);
     EXPECT_EQ(SharedDllCount(m_systemDll), 4u);
     m_target.Write("Example\\docs\\mine.txt", "the user's own");
 
@@ -877,4 +1032,33 @@ TEST_F(ExampleE2eTest, AFolderSealedByItsSetupExeRefusesAnotherSetAndAMissingSum
     ASSERT_NO_FATAL_FAILURE(WriteBytes(m_dist + "\\setup.drc", goodDrc));
     ASSERT_NO_FATAL_FAILURE(install(0));
     EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
+}
+
+TEST_F(ExampleUninstallE2eTest, WhatStaysIsListedAndTheMessageNamesTheLog) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    const std::string app = m_target.Path("Example"), notes = app + "\\docs\\notes.txt";
+    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    // A folder where the installation put a file: it cannot be deleted as one.
+    ASSERT_TRUE(DeleteFileA(notes.c_str()));
+    m_target.Write("Example\\docs\\notes.txt\\mine.txt", "the user's own");
+
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString")));
+    m_setup.Click(Expect("the question"), IDYES);
+    SeenWindow done = Expect("the end message");
+    const std::string start = "Example Product was removed, except for what could not be removed:\n" + notes + "\n\n";
+    ASSERT_EQ(done.text.rfind(start, 0), 0u) << done.text;
+    const std::string logPath = done.text.substr(start.size(), done.text.size() - start.size() - 10);
+    EXPECT_EQ(done.text.substr(done.text.size() - 10), " says why.");
+    EXPECT_TRUE(std::regex_match(logPath, std::regex(".*\\\\UNINSTALL-[0-9a-f]{8}\\.LOG"))) << logPath;
+    EXPECT_EQ(logPath.substr(0, logPath.rfind('\\')), TemporaryDirectory());
+    m_setup.Click(done, IDOK);
+    ASSERT_TRUE(m_setup.WaitExit());
+    EXPECT_EQ(m_setup.ExitCode(), 1u);
+    // (Read as text: the system's error message brings a line end of its own.)
+    const std::string log = ReadFile(logPath);
+    EXPECT_NE(log.find(" Could not remove " + notes + ": "), std::string::npos) << log;
+    const std::string last = " Uninstallation ended; 1 item(s) could not be removed\r\n";
+    ASSERT_GT(log.size(), last.size());
+    EXPECT_EQ(log.substr(log.size() - last.size()), last);
+    EXPECT_EQ(m_target.Read("Example\\docs\\notes.txt\\mine.txt"), "the user's own");
 }

@@ -1,0 +1,131 @@
+#include "engine/private_folder.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <ntsecapi.h>
+#include <sddl.h>
+
+namespace {
+
+// Names tried before giving up: a taken name means someone made it first
+// (random names do not collide), and a few more tries cost nothing.
+constexpr int kAttempts = 16;
+
+// Deletes |dir| and everything in it; what cannot be deleted is left to the
+// next restart. A link inside is removed itself, never followed.
+void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = dir + "\\" + name;
+            const DWORD attributes = found.dwFileAttributes;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                RemoveTree(path);
+                continue;
+            }
+            if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(path.c_str())
+                                                                        : DeleteFileA(path.c_str());
+            if (!removed) MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    if (!RemoveDirectoryA(dir.c_str())) MoveFileExA(dir.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+}  // namespace
+
+std::string RandomHex(size_t count) {
+    unsigned char bytes[32];
+    if (count > sizeof bytes || !RtlGenRandom(bytes, static_cast<ULONG>(count))) return std::string();
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
+    }
+    return text;
+}
+
+std::string PrivateFolderSddl() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } info;
+    DWORD size = 0;
+    char* sid = nullptr;
+    const bool read = GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
+                      ConvertSidToStringSidA(info.user.User.Sid, &sid);
+    CloseHandle(token);
+    if (!read) return std::string();
+    // D:P a protected access list; (A;OICI;FA;;;X) full access for X,
+    // inherited by files (OI) and folders (CI) inside.
+    std::string sddl = std::string("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") + sid + ")";
+    LocalFree(sid);
+    return sddl;
+}
+
+bool PrivateFolder::Create(const std::string& parent, DWORD* error) {
+    Remove();
+    DWORD code = ERROR_ACCESS_DENIED;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::string sddl = PrivateFolderSddl();
+    if (sddl.empty() ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        code = GetLastError();
+    } else {
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            const std::string random = RandomHex(8);
+            if (random.empty()) break;  // no name without the system's random bytes
+            const std::string path = parent + "\\setup-" + random;
+            if (CreateDirectoryA(path.c_str(), &attributes)) {
+                m_path = path;
+                break;
+            }
+            code = GetLastError();
+            if (code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS) break;
+        }
+        LocalFree(descriptor);
+    }
+    if (m_path.empty() && error) *error = code;
+    return !m_path.empty();
+}
+
+void PrivateFolder::Remove() {
+    if (m_path.empty()) return;
+    RemoveTree(m_path);
+    m_path.clear();
+}
+
+std::FILE* CreateFreshFile(const std::string& dir, const std::string& prefix, const std::string& suffix,
+                           std::string& path) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::string random = RandomHex(4);
+        if (random.empty()) return nullptr;
+        path = dir + "\\" + prefix + random + suffix;
+        // CREATE_NEW fails on any existing name, a link included: the file
+        // is new and ours.
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return nullptr;
+            continue;
+        }
+        const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+        if (descriptor == -1) {
+            CloseHandle(file);
+            return nullptr;
+        }
+        if (std::FILE* stream = _fdopen(descriptor, "wb")) return stream;
+        _close(descriptor);
+        return nullptr;
+    }
+    return nullptr;
+}
