@@ -785,12 +785,12 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     EXPECT_EQ(uninstallLog.front(), "Uninstallation from " + app + " (unattended, /S)");
     EXPECT_EQ(uninstallLog.back(), "Uninstallation Successfully Completed");
     const std::regex movedAside("Removed: (.*)\\\\uninstall\\.exe \\(moved to (.*)\\\\uninstall\\.old while it runs\\)");
-    std::smatch moved;
+    std::smatch asideLine;
     for (const std::string& line : uninstallLog)
-        if (std::regex_match(line, moved, movedAside)) break;
-    ASSERT_FALSE(moved.empty()) << "no line for uninstall.exe";
-    EXPECT_EQ(moved[1].str(), app);
-    EXPECT_EQ(moved[2].str(), aside);
+        if (std::regex_match(line, asideLine, movedAside)) break;
+    ASSERT_FALSE(asideLine.empty()) << "no line for uninstall.exe";
+    EXPECT_EQ(asideLine[1].str(), app);
+    EXPECT_EQ(asideLine[2].str(), aside);
     for (const std::string& folder : madeBefore) {
         std::set<std::string> planted;
         for (const char* name : kPlantedDlls) planted.insert(std::string(name) + ".dll");
