@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+#include <vector>
+
 namespace {
 
 bool Parse(SetupSum& sum, const std::string& text, std::string* problem = nullptr) {
@@ -52,6 +56,34 @@ TEST(SetupSum, FormatsAndParsesBackAndFindsNamesAsWindowsDoes) {
     // LF line ends and upper-case digits are read too.
     ASSERT_TRUE(Parse(back, "setup.sum 1\n" + std::string(64, 'F') + " 7 a b\n"));
     EXPECT_EQ(back.Find("a b")->size, 7u);
+}
+
+TEST(SetupSum, FindsEveryOneOfManyNamesAddedInAnyOrderAndKeepsTheirOrder) {
+    // Names that sort differently with and without case folding ('_' lies
+    // between the upper- and the lower-case letters), names that begin
+    // others, slashes against backslashes, added in a scrambled order.
+    std::vector<std::string> names = {"a", "a_b", "aab", "AaC", "a\\b", "a/b\\c", "[", "Z", "z_", "zz"};
+    for (int i = 0; i < 400; ++i)
+        names.push_back("d" + std::to_string(i % 7) + "\\" + (i % 2 ? "F" : "f") + std::to_string(i * 37 % 401));
+    SetupSum sum;
+    for (size_t i = 0; i < names.size(); ++i) ASSERT_TRUE(sum.Add(SumEntry{names[i], i, {}})) << names[i];
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string other = names[i];  // the same file written otherwise
+        for (char& ch : other)
+            ch = ch == '\\' ? '/' : ch == '/' ? '\\' : char(std::islower(ch) ? std::toupper(ch) : std::tolower(ch));
+        const SumEntry* found = sum.Find(other);
+        ASSERT_NE(found, nullptr) << other;
+        EXPECT_EQ(found->size, i) << other;
+        EXPECT_FALSE(sum.Add(SumEntry{other, 0, {}})) << other;
+        EXPECT_EQ(sum.Entries()[i].name, names[i]);
+    }
+    for (const char* missing : {"", "a_", "aa", "a\\", "d0\\f", "d7\\f0", "zzz", "\x7f"})
+        EXPECT_EQ(sum.Find(missing), nullptr) << missing;
+
+    SetupSum back;  // and the same once read back from its text
+    ASSERT_TRUE(Parse(back, sum.Format()));
+    for (size_t i = 0; i < names.size(); ++i) ASSERT_NE(back.Find(names[i]), nullptr) << names[i];
+    EXPECT_EQ(back.Find("d0\\f"), nullptr);
 }
 
 TEST(SetupSum, AnyDamageRefusesTheWholeText) {
