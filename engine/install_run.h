@@ -81,6 +81,7 @@ private:
     std::string m_strDest;         // destination path of the current entry
     std::string m_strDestDir;      // the destination (application) directory
     std::string m_strTempPath;     // the temporary directory, without a trailing backslash
+    std::string m_strEnsuredDir;   // the directory EnsureDirectory last made sure of for a file
     bool m_bUninstaller = false;   // SetUninstaller was called
     UninstallerSource m_uninstaller;
 };
