@@ -11,6 +11,7 @@
 #include <io.h>
 
 #include <cstdint>
+#include <vector>
 #else
 #include <unistd.h>
 
@@ -34,7 +35,8 @@ std::FILE* CreateTemporaryIn(const std::string& directory, std::string& path) {
         char name[16];
         std::snprintf(name, sizeof name, "stg%x.tmp", s_next++ & 0xFFFFu);
         const std::string candidate = directory + name;
-        const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        // DELETE: the complete file is renamed through this handle.
+        const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
@@ -62,6 +64,54 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// FILE_RENAME_INFO of SetFileInformationByHandle (Windows Vista and later).
+struct RenameInfo {
+    union {
+        BOOLEAN replaceIfExists;
+        DWORD flags;
+    };
+    HANDLE rootDirectory;
+    DWORD fileNameLength;  // in bytes
+    WCHAR fileName[1];
+};
+constexpr int kFileRenameInfo = 3;
+
+// Renames the open file |file| (its handle has DELETE access) to |to|,
+// replacing a file of that name, through its own handle: MoveFileEx would
+// open it again by its name for that, a round trip more per file under Wine.
+// (Its write-through flag concerns only a move done as a copy, never this
+// rename within one directory.) False when it cannot be done this way
+// (before Windows Vista, a path this does not convert): the caller then
+// closes the file and moves it by name.
+bool RenameOpenFile(std::FILE* file, const std::string& to) {
+    using SetInformation = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+    static const auto setInformation = reinterpret_cast<SetInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    if (!setInformation) return false;
+
+    // The NT name of the full path: \??\C:\dir\name or \??\UNC\server\share\name.
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(to.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    std::string name(full, length);
+    if (name.compare(0, 2, "\\\\") == 0) {
+        if (name.size() > 2 && (name[2] == '?' || name[2] == '.')) return false;  // a device or \\?\ path
+        name = "\\??\\UNC" + name.substr(1);
+    } else {
+        name = "\\??\\" + name;
+    }
+    const int wide = MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), nullptr, 0);
+    if (wide <= 0) return false;
+    std::vector<char> buffer(sizeof(RenameInfo) + size_t(wide) * sizeof(WCHAR));
+    auto* info = reinterpret_cast<RenameInfo*>(buffer.data());
+    info->replaceIfExists = TRUE;
+    info->rootDirectory = nullptr;
+    info->fileNameLength = DWORD(wide) * sizeof(WCHAR);
+    MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), info->fileName, wide);
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && setInformation(handle, kFileRenameInfo, info, DWORD(buffer.size()));
+}
+
 void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
 #else
 const char kSeparators[] = "/";
@@ -86,6 +136,8 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool RenameOpenFile(std::FILE*, const std::string&) { return false; }
+
 void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
 #endif
 
@@ -106,6 +158,13 @@ void StagedFile::Discard() {
 bool StagedFile::Commit() {
     if (!m_file) return false;
     const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
+    // Where the open file can be renamed, it is, once everything is written:
+    // closing it then cannot lose data any more.
+    if (flushed && RenameOpenFile(m_file.get(), m_dest)) {
+        std::fclose(m_file.release());
+        m_temporary.clear();
+        return true;
+    }
     const bool closed = std::fclose(m_file.release()) == 0;
     if (flushed && closed && RenameReplacing(m_temporary, m_dest)) {
         m_temporary.clear();
