@@ -16,6 +16,9 @@ bool Parse(SetupSum& sum, const std::string& text, std::string* problem = nullpt
 
 const char kAbcDigest[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 
+// An entry line of setup.sum for |name|.
+std::string Line(const std::string& name) { return std::string(kAbcDigest) + " 3 " + name + "\r\n"; }
+
 }  // namespace
 
 TEST(Sha256, KnownDigestsInOneAndInManyParts) {
@@ -100,6 +103,10 @@ TEST(SetupSum, AnyDamageRefusesTheWholeText) {
         {"setup.sum 1\r\n" + digest + " 99999999999999999999 a\r\n", "line 2: the size is too large"},
         {"setup.sum 1\r\n" + digest + " 3 \x01b\r\n", "line 2: the name is empty or holds a control character"},
         {"setup.sum 1\r\n" + digest + " 3 a\r\n" + digest + " 4 A\r\n", "line 3: names a file named before"},
+        // The first line at fault, whichever fault it is.
+        {"setup.sum 1\r\n" + Line("b") + Line("a") + Line("c") + Line("d/e") + Line("A") + Line("D\\E") + "bad\r\n",
+         "line 6: names a file named before"},
+        {"setup.sum 1\r\n" + Line("b") + "bad\r\n" + Line("B"), "line 3: too short for a digest, a size and a name"},
     };
     for (const auto& c : damaged) {
         SetupSum sum;
