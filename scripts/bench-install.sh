@@ -113,39 +113,52 @@ nsis_size=$(du -sb "$work/nsis" | cut -f1)
 echo "== the prefix (out/bench/wineprefix) and a warm Wine server"
 export WINEPREFIX=$bench/wineprefix
 [ -d "$WINEPREFIX" ] || WINEPREFIX=$WINEPREFIX boot_prefix
-wineserver -p
+wineserver -p 2>/dev/null || true  # (one may be running already)
 trap 'wineserver -k 2>/dev/null || true' EXIT
 $SETUP_WINE cmd /c exit >/dev/null 2>&1 || true
 drive_c=$WINEPREFIX/drive_c
 
-ours_dir='C:\BenchOurs'
-nsis_dir='C:\BenchNsis'
+# Each run installs into a folder of its own, made in no folder just emptied
+# (ext4 then looks past the inodes deleted a moment ago for every file it
+# creates), and the two take turns at going first.
 ours_times=()
 nsis_times=()
-for ((r = 1; r <= runs; r++)); do
-    rm -rf "$drive_c/BenchOurs" "$drive_c/BenchNsis"
-    t0=$(now)
+rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchNsis*
+run_ours() {
     # setup.exe reads its distribution from the current directory.
-    (cd "$work/ours" && $SETUP_WINE setup.exe Bench /S "/D=$ours_dir") || echo "   setup.exe ended with $?"
-    ours_times+=("$(elapsed "$t0" "$(now)")")
     t0=$(now)
-    $SETUP_WINE "$work/nsis/setup-nsis.exe" /S "/D=$nsis_dir" || echo "   NSIS ended with $?"
+    (cd "$work/ours" && $SETUP_WINE setup.exe Bench /S "/D=C:\\BenchOurs$1") || echo "   setup.exe ended with $?"
+    ours_times+=("$(elapsed "$t0" "$(now)")")
+}
+run_nsis() {
+    t0=$(now)
+    $SETUP_WINE "$work/nsis/setup-nsis.exe" /S "/D=C:\\BenchNsis$1" || echo "   NSIS ended with $?"
     nsis_times+=("$(elapsed "$t0" "$(now)")")
+}
+for ((r = 1; r <= runs; r++)); do
+    if ((r % 2)); then
+        run_ours "$r"
+        run_nsis "$r"
+    else
+        run_nsis "$r"
+        run_ours "$r"
+    fi
     echo "   run $r: ours ${ours_times[-1]} s, NSIS ${nsis_times[-1]} s"
 done
-placed=$(find "$drive_c/BenchOurs" -type f | wc -l)
-nsis_placed=$(find "$drive_c/BenchNsis" -type f | wc -l)
-diff -r "$product" "$drive_c/BenchNsis" >/dev/null && nsis_same=same || nsis_same=DIFFERENT
+last=$drive_c/BenchOurs$runs
+placed=$(find "$last" -type f | wc -l)
+nsis_placed=$(find "$drive_c/BenchNsis$runs" -type f | wc -l)
+diff -r "$product" "$drive_c/BenchNsis$runs" >/dev/null && nsis_same=same || nsis_same=DIFFERENT
 same=same
 for d in "$product"/*; do
-    diff -r "$d" "$drive_c/BenchOurs/$(basename "$d")" >/dev/null || same=DIFFERENT
+    diff -r "$d" "$last/$(basename "$d")" >/dev/null || same=DIFFERENT
 done
 
 echo "== uninstalling ours"
 t0=$(now)
-$SETUP_WINE "$drive_c/BenchOurs/uninstall.exe" /uninstall /S || echo "   uninstall.exe ended with $?"
+$SETUP_WINE "$last/uninstall.exe" /uninstall /S || echo "   uninstall.exe ended with $?"
 uninstall_time=$(elapsed "$t0" "$(now)")
-left=$({ find "$drive_c/BenchOurs" 2>/dev/null || true; } | wc -l)
+left=$({ find "$last" 2>/dev/null || true; } | wc -l)
 $SETUP_WINE reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Bench' >/dev/null 2>&1 &&
     key=left || key=gone
 
@@ -159,4 +172,5 @@ printf '%-22s %10.2f %14d %18.2f\n' "NSIS zlib" "$nsis_build" "$nsis_size" "$nsi
 echo "install ratio (ours / NSIS): $(echo "scale=2; $ours_median / $nsis_median" | bc)"
 echo "runs: ours ${ours_times[*]}; NSIS ${nsis_times[*]}"
 echo "placed: ours $placed files ($same), NSIS $nsis_placed files ($nsis_same)"
-echo "uninstall: $uninstall_time s; left behind: $left entries in C:\\BenchOurs, Uninstall key $key"
+echo "uninstall: $uninstall_time s; left behind: $left entries in C:\\BenchOurs$runs, Uninstall key $key"
+rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchNsis*
