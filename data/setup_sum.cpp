@@ -81,8 +81,6 @@ bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
         if (problem) *problem = "empty";
         return false;
     }
-    std::string fault;
-    int faultLine = 0;
     const char* at = reinterpret_cast<const char*>(text);
     const char* const stop = at + length;
     for (int number = 1; at < stop; ++number) {
@@ -92,40 +90,20 @@ bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         at = end + 1;
 
+        std::string fault;
         SumEntry entry;
         if (number == 1) {
             if (line != kFirstLine) fault = "not a setup.sum of version 1";
         } else {
             fault = ParseEntry(line, entry);
-            if (fault.empty()) m_entries.push_back(std::move(entry));
+            if (fault.empty() && !Add(std::move(entry))) fault = "names a file named before";
         }
         if (!fault.empty()) {
-            faultLine = number;
-            break;
+            if (problem) *problem = "line " + std::to_string(number) + ": " + fault;
+            m_entries.clear();
+            m_byName.clear();
+            return false;
         }
-    }
-    // The index is sorted once (names alike in the order of their lines); a
-    // name met before is damage at the first line that repeats one, as when
-    // the lines are read one by one.
-    m_byName.resize(m_entries.size());
-    for (size_t i = 0; i < m_byName.size(); ++i) m_byName[i] = uint32_t(i);
-    std::sort(m_byName.begin(), m_byName.end(), [this](uint32_t a, uint32_t b) {
-        return SumNameLess(m_entries[a].name, m_entries[b].name) ||
-               (!SumNameLess(m_entries[b].name, m_entries[a].name) && a < b);
-    });
-    for (size_t i = 1; i < m_byName.size(); ++i) {
-        const int line = int(m_byName[i]) + 2;  // entries begin on line 2
-        if (SameSumName(m_entries[m_byName[i - 1]].name, m_entries[m_byName[i]].name) &&
-            (faultLine == 0 || line < faultLine)) {
-            faultLine = line;
-            fault = "names a file named before";
-        }
-    }
-    if (faultLine) {
-        if (problem) *problem = "line " + std::to_string(faultLine) + ": " + fault;
-        m_entries.clear();
-        m_byName.clear();
-        return false;
     }
     return true;
 }
