@@ -18,28 +18,27 @@ namespace {
 // A verify-only context of the AES provider, the one that knows SHA-256,
 // acquired at the first hash and kept for the whole process: acquiring one
 // loads the provider and reads its registry settings, which would cost more
-// than hashing a small file. Zero when it cannot be acquired.
+// than hashing a small file. Hashes are made on one thread only.
 class HashProvider {
 public:
-    HashProvider() {
-        if (!CryptAcquireContextA(&m_provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) m_provider = 0;
-    }
     ~HashProvider() {
         if (m_provider) CryptReleaseContext(m_provider, 0);
     }
-    HashProvider(const HashProvider&) = delete;
-    HashProvider& operator=(const HashProvider&) = delete;
 
-    HCRYPTPROV Get() const { return m_provider; }
+    // The context; zero when it cannot be acquired.
+    HCRYPTPROV Get() {
+        if (!m_tried && !CryptAcquireContextA(&m_provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+            m_provider = 0;
+        m_tried = true;
+        return m_provider;
+    }
 
 private:
     HCRYPTPROV m_provider = 0;
+    bool m_tried = false;
 };
 
-HCRYPTPROV SharedProvider() {
-    static const HashProvider provider;
-    return provider.Get();
-}
+HashProvider g_provider;
 
 }  // namespace
 
@@ -49,7 +48,7 @@ struct Sha256::State {
     bool good = false;
 
     State() {
-        const HCRYPTPROV provider = SharedProvider();
+        const HCRYPTPROV provider = g_provider.Get();
         good = provider && CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
     }
     ~State() {

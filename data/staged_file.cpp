@@ -24,16 +24,19 @@ namespace {
 #ifdef _WIN32
 const char kSeparators[] = "\\/:";
 
+unsigned g_nextTemporary;  // the number of the next temporary name (in its low 16 bits); 0 before the first
+
 // A new file of a unique name "stgXXXX.tmp" (as GetTempFileName names them)
 // in |directory| (empty: the current directory; otherwise it ends with its
 // separator), created and opened for writing in one call: GetTempFileName
 // would create and close it, and the stream open it once more. Null when
 // none can be made; otherwise |path| is its name.
 std::FILE* CreateTemporaryIn(const std::string& directory, std::string& path) {
-    static unsigned s_next = GetTickCount();  // where the names start, as GetTempFileName starts them
+    // The names start where GetTempFileName starts them, at the tick count.
+    if (!g_nextTemporary) g_nextTemporary = GetTickCount() | 0x10000u;
     for (unsigned tries = 0; tries < 0x10000; ++tries) {
         char name[16];
-        std::snprintf(name, sizeof name, "stg%x.tmp", s_next++ & 0xFFFFu);
+        std::snprintf(name, sizeof name, "stg%x.tmp", g_nextTemporary++ & 0xFFFFu);
         const std::string candidate = directory + name;
         // DELETE: the complete file is renamed through this handle.
         const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -85,7 +88,7 @@ constexpr int kFileRenameInfo = 3;
 // closes the file and moves it by name.
 bool RenameOpenFile(std::FILE* file, const std::string& to) {
     using SetInformation = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
-    static const auto setInformation = reinterpret_cast<SetInformation>(
+    const auto setInformation = reinterpret_cast<SetInformation>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
     if (!setInformation) return false;
 
