@@ -47,9 +47,19 @@ void InstallLog::WriteV(const char* format, va_list args) {
 
     // Timestamp in local time; the C runtime's default locale gives English
     // month names. A time the runtime cannot convert leaves the stamp out.
-    size_t stamp = 0;
+    // The stamp of the line before is used again within the same second: an
+    // installation writes several lines per file, many in a second.
     std::time_t now = m_clock();
-    if (const std::tm* local = std::localtime(&now)) stamp = std::strftime(line, sizeof line, kTimestampFormat, local);
+    if (now != m_stampTime || m_stamp.empty()) {
+        m_stamp.clear();
+        if (const std::tm* local = std::localtime(&now)) {
+            char text[64];
+            m_stamp.assign(text, std::strftime(text, sizeof text, kTimestampFormat, local));
+        }
+        m_stampTime = now;
+    }
+    const size_t stamp = m_stamp.size();
+    m_stamp.copy(line, stamp);
 
     // The message after it, cut at the end of the buffer.
     int written = std::vsnprintf(line + stamp, sizeof line - stamp, format, args);

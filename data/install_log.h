@@ -62,6 +62,8 @@ private:
     Observer m_observer;
     std::string m_strPending;
     std::FILE* m_pFile = nullptr;
+    std::time_t m_stampTime = 0;  // the time m_stamp was made for
+    std::string m_stamp;          // the timestamp text of that time (empty: none made yet, or none to make)
 };
 
 // The program's one installation log.

@@ -2,6 +2,7 @@
 
 #include "data/ascii.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -46,6 +47,17 @@ std::string ParseEntry(const std::string& line, SumEntry& entry) {
     return std::string();
 }
 
+// The order of names as they compare: by their first differing character
+// (NameChar), the shorter first where one begins the other.
+bool SumNameLess(const std::string& a, const std::string& b) {
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const unsigned char x = NameChar(a[i]), y = NameChar(b[i]);
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+}
+
 }  // namespace
 
 bool SameSumName(const std::string& a, const std::string& b) {
@@ -73,6 +85,7 @@ bool IsSummedAsStored(const std::string& name) {
 
 bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
     m_entries.clear();
+    m_byName.clear();
     if (length == 0) {
         if (problem) *problem = "empty";
         return false;
@@ -97,6 +110,7 @@ bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
         if (!fault.empty()) {
             if (problem) *problem = "line " + std::to_string(number) + ": " + fault;
             m_entries.clear();
+            m_byName.clear();
             return false;
         }
     }
@@ -110,16 +124,24 @@ std::string SetupSum::Format() const {
     return text;
 }
 
+std::vector<uint32_t>::const_iterator SetupSum::Position(const std::string& name) const {
+    return std::lower_bound(m_byName.begin(), m_byName.end(), name, [this](uint32_t index, const std::string& key) {
+        return SumNameLess(m_entries[index].name, key);
+    });
+}
+
 bool SetupSum::Add(SumEntry entry) {
-    if (!IsValidSumName(entry.name) || Find(entry.name)) return false;
+    if (!IsValidSumName(entry.name)) return false;
+    const auto at = Position(entry.name);
+    if (at != m_byName.end() && SameSumName(m_entries[*at].name, entry.name)) return false;
+    m_byName.insert(at, uint32_t(m_entries.size()));
     m_entries.push_back(std::move(entry));
     return true;
 }
 
 const SumEntry* SetupSum::Find(const std::string& name) const {
-    for (const SumEntry& entry : m_entries)
-        if (SameSumName(entry.name, name)) return &entry;
-    return nullptr;
+    const auto at = Position(name);
+    return at != m_byName.end() && SameSumName(m_entries[*at].name, name) ? &m_entries[*at] : nullptr;
 }
 
 std::string DigestHex(const Sha256Digest& digest) {

@@ -39,11 +39,17 @@ public:
     // Adds an entry; false (and nothing added) when its name is already there
     // or cannot stand in the text (empty, or holding a control character).
     bool Add(SumEntry entry);
+    // The entry of |name| by SameSumName; null when there is none. A binary
+    // search: an installation looks up every file it places.
     const SumEntry* Find(const std::string& name) const;
     const std::vector<SumEntry>& Entries() const { return m_entries; }
 
 private:
+    // Where |name| is, or would go, in m_byName.
+    std::vector<uint32_t>::const_iterator Position(const std::string& name) const;
+
     std::vector<SumEntry> m_entries;
+    std::vector<uint32_t> m_byName;  // indexes into m_entries in the order of their names as compared
 };
 
 // True when the names |a| and |b| name the same file: equal but for the case

@@ -13,19 +13,46 @@
 #endif
 
 #ifdef _WIN32
-// A verify-only context of the AES provider, the one that knows SHA-256.
+namespace {
+
+// A verify-only context of the AES provider, the one that knows SHA-256,
+// acquired at the first hash and kept for the whole process: acquiring one
+// loads the provider and reads its registry settings, which would cost more
+// than hashing a small file. Hashes are made on one thread only.
+class HashProvider {
+public:
+    ~HashProvider() {
+        if (m_provider) CryptReleaseContext(m_provider, 0);
+    }
+
+    // The context; zero when it cannot be acquired.
+    HCRYPTPROV Get() {
+        if (!m_tried && !CryptAcquireContextA(&m_provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+            m_provider = 0;
+        m_tried = true;
+        return m_provider;
+    }
+
+private:
+    HCRYPTPROV m_provider = 0;
+    bool m_tried = false;
+};
+
+HashProvider g_provider;
+
+}  // namespace
+
+// A hash object of its own over the process's one provider.
 struct Sha256::State {
-    HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
     bool good = false;
 
     State() {
-        good = CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
-               CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+        const HCRYPTPROV provider = g_provider.Get();
+        good = provider && CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
     }
     ~State() {
         if (hash) CryptDestroyHash(hash);
-        if (provider) CryptReleaseContext(provider, 0);
     }
     void Update(const void* data, size_t size) {
         const BYTE* bytes = static_cast<const BYTE*>(data);

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-BOOL EnsureDirectory(std::string path, DWORD* pError) {
+BOOL EnsureDirectory(std::string path, DWORD* pError, std::string* pKnown) {
     const std::string dirPart = SplitPath(path, "\\").directory;
     if (dirPart.empty()) return FALSE;
 
@@ -15,6 +15,15 @@ BOOL EnsureDirectory(std::string path, DWORD* pError) {
     // only what lies below them.
     size_t from = dirPart.find('\\') + 1;
     if (dirPart.compare(0, 2, "\\\\") == 0) from = std::max(from, PathRootLength(dirPart));
+    // Nor the levels it shares with the directory made sure of before.
+    if (pKnown) {
+        const size_t common =
+            std::mismatch(dirPart.begin(), dirPart.begin() + std::min(dirPart.size(), pKnown->size()), pKnown->begin())
+                .first -
+            dirPart.begin();
+        const size_t lastShared = dirPart.rfind('\\', common - (common > 0));
+        if (common > 0 && lastShared != std::string::npos) from = std::max(from, lastShared + 1);
+    }
     for (size_t i = from; i < dirPart.size(); ++i) {
         if (dirPart[i] != '\\') continue;
         const std::string level = dirPart.substr(0, i);
@@ -30,6 +39,7 @@ BOOL EnsureDirectory(std::string path, DWORD* pError) {
         return FALSE;
     }
     WriteLog(theLog, "Directory %s certified to be ok", path.c_str());
+    if (pKnown) *pKnown = dirPart;
     return TRUE;
 }
 

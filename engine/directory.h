@@ -14,7 +14,12 @@
 // when |path| has no backslash or a level cannot be created; then |*pError|,
 // when given, is the Windows error code of that level (left alone for a path
 // without backslash).
-BOOL EnsureDirectory(std::string path, DWORD* pError = nullptr);
+// With |pKnown|, the directory part of the path last made sure of through it
+// (empty at first): the levels this path shares with it are taken as there
+// and not created again, and on success it becomes this path's directory
+// part. An installation placing many files in one folder then creates no
+// level per file.
+BOOL EnsureDirectory(std::string path, DWORD* pError = nullptr, std::string* pKnown = nullptr);
 
 // The system's message text for a Win32 error code, as the system gives it
 // (its closing line end included); empty when the system has none.

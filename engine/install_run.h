@@ -83,6 +83,7 @@ private:
     std::string m_strDestDir;      // the destination (application) directory
     PrivateFolder m_tempFolder;    // the run's own folder below the temporary directory
     std::string m_strTempPath;     // that folder, without a trailing backslash (empty: none)
+    std::string m_strEnsuredDir;   // the directory EnsureDirectory last made sure of for a file
     bool m_bUninstaller = false;   // SetUninstaller was called
     UninstallerSource m_uninstaller;
 };

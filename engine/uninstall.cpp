@@ -261,7 +261,10 @@ LONG OpenKeyPath(RegKey& key, const std::string& keyPath, REGSAM access) {
 class Undo {
 public:
     Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, const std::string& uninstallerAside)
-        : m_record(record), m_appDir(appDir), m_ui(ui), m_uninstallerAside(uninstallerAside) {}
+        : m_record(record), m_appDir(appDir), m_ui(ui), m_uninstallerAside(uninstallerAside) {
+        for (const Effect& effect : m_record.effects)
+            if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
+    }
 
     std::vector<std::string> Run() {
         for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) UndoOne(*it);
@@ -321,6 +324,14 @@ private:
         return path.size() > prefix.size() && lstrcmpiA(path.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0;
     }
 
+    // Whether the record raised the shared count of |path|: asked for every
+    // file, so only the few counted paths are looked through, not the record.
+    bool Counted(const std::string& path) const {
+        for (const std::string* counted : m_counted)
+            if (lstrcmpiA(counted->c_str(), path.c_str()) == 0) return true;
+        return false;
+    }
+
     bool Has(EffectKind kind, const std::string& path) const {
         for (const Effect& effect : m_record.effects)
             if (effect.kind == kind && lstrcmpiA(effect.path.c_str(), path.c_str()) == 0) return true;
@@ -341,7 +352,7 @@ private:
             break;
         case EffectKind::kFileNew:
             // A counted DLL goes with its count.
-            if (!Has(EffectKind::kSharedCount, path)) RemoveFile(path);
+            if (!Counted(path)) RemoveFile(path);
             break;
         case EffectKind::kFileOver:
             // A DLL that stood there before is others' too: it stays.
@@ -439,6 +450,7 @@ private:
     std::string m_uninstallerAside;
     std::vector<std::string> m_stayed;
     std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
+    std::vector<const std::string*> m_counted;  // the paths of the record's shared counts
 };
 
 }  // namespace

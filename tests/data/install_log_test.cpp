@@ -37,6 +37,7 @@ TEST_F(InstallLogTest, PendingLinesOpenTheFileInOrderEachWithItsOwnTime) {
     {
         InstallLog log(Clock(), [](const char*) { return false; });
         WriteLog(log, "first %d", 1);
+        WriteLog(log, "first again");  // the same second
         m_now += 7;
         WriteLog(log, "second %s", "line");
         m_now = 1640995199;  // 31 Dec 2021 23:59:59
@@ -44,11 +45,15 @@ TEST_F(InstallLogTest, PendingLinesOpenTheFileInOrderEachWithItsOwnTime) {
         EXPECT_EQ(log.Pending(), "");
         m_now = 1641092645;  // 02 Jan 2022 03:04:05
         WriteLog(log, "after opening");
+        m_now = 1612173600;  // a clock set back
+        WriteLog(log, "back again");
     }  // closed here: only then are the buffered lines certain to be on disk
     EXPECT_EQ(m_dir.Read("SETUP.LOG"),
               "01 Feb 2021 10:00:00 first 1\r\n"
+              "01 Feb 2021 10:00:00 first again\r\n"
               "01 Feb 2021 10:00:07 second line\r\n"
-              "02 Jan 2022 03:04:05 after opening\r\n");
+              "02 Jan 2022 03:04:05 after opening\r\n"
+              "01 Feb 2021 10:00:00 back again\r\n");
 }
 
 TEST_F(InstallLogTest, AnOldLogIsReplacedNotAppendedTo) {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+#include <vector>
+
 namespace {
 
 bool Parse(SetupSum& sum, const std::string& text, std::string* problem = nullptr) {
@@ -11,6 +15,9 @@ bool Parse(SetupSum& sum, const std::string& text, std::string* problem = nullpt
 }
 
 const char kAbcDigest[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+// An entry line of setup.sum for |name|.
+std::string Line(const std::string& name) { return std::string(kAbcDigest) + " 3 " + name + "\r\n"; }
 
 }  // namespace
 
@@ -54,6 +61,34 @@ TEST(SetupSum, FormatsAndParsesBackAndFindsNamesAsWindowsDoes) {
     EXPECT_EQ(back.Find("a b")->size, 7u);
 }
 
+TEST(SetupSum, FindsEveryOneOfManyNamesAddedInAnyOrderAndKeepsTheirOrder) {
+    // Names that sort differently with and without case folding ('_' lies
+    // between the upper- and the lower-case letters), names that begin
+    // others, slashes against backslashes, added in a scrambled order.
+    std::vector<std::string> names = {"a", "a_b", "aab", "AaC", "a\\b", "a/b\\c", "[", "Z", "z_", "zz"};
+    for (int i = 0; i < 400; ++i)
+        names.push_back("d" + std::to_string(i % 7) + "\\" + (i % 2 ? "F" : "f") + std::to_string(i * 37 % 401));
+    SetupSum sum;
+    for (size_t i = 0; i < names.size(); ++i) ASSERT_TRUE(sum.Add(SumEntry{names[i], i, {}})) << names[i];
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string other = names[i];  // the same file written otherwise
+        for (char& ch : other)
+            ch = ch == '\\' ? '/' : ch == '/' ? '\\' : char(std::islower(ch) ? std::toupper(ch) : std::tolower(ch));
+        const SumEntry* found = sum.Find(other);
+        ASSERT_NE(found, nullptr) << other;
+        EXPECT_EQ(found->size, i) << other;
+        EXPECT_FALSE(sum.Add(SumEntry{other, 0, {}})) << other;
+        EXPECT_EQ(sum.Entries()[i].name, names[i]);
+    }
+    for (const char* missing : {"", "a_", "aa", "a\\", "d0\\f", "d7\\f0", "zzz", "\x7f"})
+        EXPECT_EQ(sum.Find(missing), nullptr) << missing;
+
+    SetupSum back;  // and the same once read back from its text
+    ASSERT_TRUE(Parse(back, sum.Format()));
+    for (size_t i = 0; i < names.size(); ++i) ASSERT_NE(back.Find(names[i]), nullptr) << names[i];
+    EXPECT_EQ(back.Find("d0\\f"), nullptr);
+}
+
 TEST(SetupSum, AnyDamageRefusesTheWholeText) {
     const std::string digest = kAbcDigest;
     const struct {
@@ -68,6 +103,10 @@ TEST(SetupSum, AnyDamageRefusesTheWholeText) {
         {"setup.sum 1\r\n" + digest + " 99999999999999999999 a\r\n", "line 2: the size is too large"},
         {"setup.sum 1\r\n" + digest + " 3 \x01b\r\n", "line 2: the name is empty or holds a control character"},
         {"setup.sum 1\r\n" + digest + " 3 a\r\n" + digest + " 4 A\r\n", "line 3: names a file named before"},
+        // The first line at fault, whichever fault it is.
+        {"setup.sum 1\r\n" + Line("b") + Line("a") + Line("c") + Line("d/e") + Line("A") + Line("D\\E") + "bad\r\n",
+         "line 6: names a file named before"},
+        {"setup.sum 1\r\n" + Line("b") + "bad\r\n" + Line("B"), "line 3: too short for a digest, a size and a name"},
     };
     for (const auto& c : damaged) {
         SetupSum sum;

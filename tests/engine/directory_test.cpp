@@ -43,6 +43,28 @@ TEST_F(EnsureDirectoryTest, ASecondCallOnlyCertifies) {
     EXPECT_EQ(m_log.Lines(), (Lines{"Directory " + path + " certified to be ok"}));
 }
 
+TEST_F(EnsureDirectoryTest, LevelsSharedWithTheDirectoryMadeSureOfBeforeAreNotMadeAgain) {
+    std::string known;
+    ASSERT_TRUE(EnsureDirectory(Root("k\\a\\one.txt"), nullptr, &known));
+    EXPECT_EQ(known, Root("k\\a\\"));
+    // Taken as there without a look: removed behind its back, it stays away.
+    ASSERT_TRUE(RemoveDirectoryA(Root("k\\a").c_str()));
+    m_log.Clear();
+    EXPECT_TRUE(EnsureDirectory(Root("k\\a\\two.txt"), nullptr, &known));
+    EXPECT_FALSE(IsDirectory(Root("k\\a")));
+    // A sibling whose name begins like the known one's, and a level below.
+    EXPECT_TRUE(EnsureDirectory(Root("k\\ab\\c\\three.txt"), nullptr, &known));
+    EXPECT_EQ(known, Root("k\\ab\\c\\"));
+    EXPECT_TRUE(IsDirectory(Root("k\\ab\\c")));
+    EXPECT_EQ(m_log.Lines(), (Lines{"Directory " + Root("k\\a\\two.txt") + " certified to be ok",
+                                    "Created: " + Root("k\\ab"), "Created: " + Root("k\\ab\\c"),
+                                    "Directory " + Root("k\\ab\\c\\three.txt") + " certified to be ok"}));
+    // A level that cannot be made leaves the known directory as it was.
+    m_dir.Write("k\\plain", "not a directory");
+    EXPECT_FALSE(EnsureDirectory(Root("k\\plain\\sub\\four.txt"), nullptr, &known));
+    EXPECT_EQ(known, Root("k\\ab\\c\\"));
+}
+
 TEST_F(EnsureDirectoryTest, OnlyLevelsAfterTheFirstBackslashAreMade) {
     char previous[MAX_PATH];
     ASSERT_TRUE(GetCurrentDirectoryA(MAX_PATH, previous));

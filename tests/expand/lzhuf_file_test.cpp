@@ -36,6 +36,27 @@ TEST(ExpandLzhufFile, ExpandsAndReplacesAnExistingDestination) {
     EXPECT_EQ(dir.Read("readme.txt"), text);
 }
 
+TEST(ExpandLzhufFile, RelativeDestinationsArePlacedAndAFolderInTheWayIsNotReplaced) {
+    TempDir dir;
+    dir.Write("in", Payload("the new text"));
+    dir.Write("sub/old", "the old text");
+    {
+        ScopedWorkingDirectory here(dir.Path());
+        EXPECT_EQ(ExpandLzhufFile("in", "out").status, ExpandStatus::kOk);
+        EXPECT_EQ(ExpandLzhufFile("in", "sub/old").status, ExpandStatus::kOk);
+    }
+    EXPECT_EQ(dir.Read("out"), "the new text");
+    EXPECT_EQ(dir.Read("sub/old"), "the new text");
+    EXPECT_EQ(dir.Count("sub"), 1u);
+
+    // A folder of the destination's name stays, and no temporary file either.
+    std::filesystem::create_directory(dir.Path("folder"));
+    EXPECT_NE(ExpandLzhufFile(dir.Path("in").c_str(), dir.Path("folder").c_str()).status, ExpandStatus::kOk);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("folder")));
+    EXPECT_EQ(dir.Count("folder"), 0u);
+    EXPECT_EQ(dir.Count(), 4u);  // in, out, sub, folder
+}
+
 TEST(ExpandLzhufFile, ZeroAndNegativeSizesGiveAnEmptyFile) {
     TempDir dir;
     dir.Write("zero", std::string("\0\0\0\0\xAB\xCD", 6));
