@@ -67,7 +67,12 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// FILE_RENAME_INFO of SetFileInformationByHandle (Windows Vista and later).
+// SetFileInformationByHandle (Windows Vista and later), looked up once.
+using SetInformation = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+SetInformation g_setInformation;
+bool g_setInformationLooked;
+
+// FILE_RENAME_INFO of SetFileInformationByHandle.
 struct RenameInfo {
     union {
         BOOLEAN replaceIfExists;
@@ -87,9 +92,12 @@ constexpr int kFileRenameInfo = 3;
 // (before Windows Vista, a path this does not convert): the caller then
 // closes the file and moves it by name.
 bool RenameOpenFile(std::FILE* file, const std::string& to) {
-    using SetInformation = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
-    const auto setInformation = reinterpret_cast<SetInformation>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    if (!g_setInformationLooked) {
+        g_setInformation = reinterpret_cast<SetInformation>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+        g_setInformationLooked = true;
+    }
+    const SetInformation setInformation = g_setInformation;
     if (!setInformation) return false;
 
     // The NT name of the full path: \??\C:\dir\name or \??\UNC\server\share\name.

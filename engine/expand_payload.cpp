@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-int ExpandFile(const char* source, const char* dest, RunUi& ui) {
+int ExpandFile(const char* source, const char* dest, RunUi& ui, const DWORD* destAttributes) {
     const SumEntry* expected = nullptr;
     if (theDistributionSum.present) {
         // A payload that setup.sum does not list cannot be checked: it is
@@ -21,7 +21,7 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui) {
     // A read-only destination is not written over. Windows refuses to open
     // it for writing anyway; this makes the refusal the same where the file
     // system would let it pass (an administrator's Wine, say).
-    const DWORD attributes = GetFileAttributesA(dest);
+    const DWORD attributes = destAttributes ? *destAttributes : GetFileAttributesA(dest);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         ExpandResult refused;
         refused.status = ExpandStatus::kDestCreateFailed;

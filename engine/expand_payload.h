@@ -5,6 +5,8 @@
 
 #include "engine/run_ui.h"
 
+#include <windows.h>
+
 #include <string>
 
 // ExpandFile's result for a damaged payload.
@@ -22,7 +24,9 @@ constexpr int kExpandDamaged = 2;
 // cannot be opened again). With a setup.sum loaded (theDistributionSum), a
 // source it does not list or whose expansion it does not match leaves dest
 // untouched and gives kExpandDamaged, after ReportDamagedFile.
-int ExpandFile(const char* source, const char* dest, RunUi& ui);
+// |destAttributes|, when given, are dest's attributes as the caller has just
+// read them (INVALID_FILE_ATTRIBUTES: no such file), so they are not read again.
+int ExpandFile(const char* source, const char* dest, RunUi& ui, const DWORD* destAttributes = nullptr);
 
 // The box text for a file of the distribution that is not as it was packed
 // (|name| as the file list or setup.sum names it).

@@ -153,9 +153,9 @@ RunResult InstallRun::ExpandStep() {
     // before the expansion, which may leave a file behind when it fails.
     // (The attributes tell it as a find-first search would, without opening
     // the directory: under Wine that is a round trip to the server per file.)
+    const DWORD attributes = GetFileAttributesA(m_strDest.c_str());
     Effect placed;
-    placed.kind = GetFileAttributesA(m_strDest.c_str()) != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver
-                                                                                      : EffectKind::kFileNew;
+    placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
     placed.path = m_strDest;
     if (IsDllPath(m_strDest)) {
         if (FileExists(m_strDest)) {
@@ -185,7 +185,9 @@ RunResult InstallRun::ExpandStep() {
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     theInstallRecord.effects.push_back(placed);
-    const int expanded = ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui);
+    // The attributes read above still hold unless a DLL was moved into Backup.
+    const int expanded =
+        ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui, IsDllPath(m_strDest) ? nullptr : &attributes);
     if (expanded != 0) {
         // A damaged payload has been reported as such; other failures get
         // the run's own box and line.
