@@ -198,9 +198,10 @@ namespace {
 // driver looks, and returns as soon as it sees what it waits for.
 constexpr DWORD kLookEveryMs = 10;
 
-// True once the thread of |hWnd| has come back to its message loop, having
-// handled what was sent or posted before; false when the window goes or the
-// thread does not answer within |timeoutMs| (it hangs).
+// True once the thread of |hWnd| has come back to its message loop (it has
+// finished what it was doing); false when the window goes or the thread does
+// not answer within |timeoutMs| (it hangs). Messages posted to it before may
+// still wait in its queue: a click has been handled when its effect is seen.
 bool Answers(HWND hWnd, DWORD timeoutMs) {
     DWORD_PTR ignored = 0;
     return SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) != 0;
