@@ -1,6 +1,9 @@
-// The installation run in-process: the progress dialog's modal loop and timer
-// run for real (on the test's display), message boxes are recorded and
-// answered through the seam, and the log is read through its line observer.
+// The installation run in-process: the progress dialog's modal loop runs for
+// real (on the test's display), message boxes are recorded and answered
+// through the seam, and the log is read through its line observer. The
+// dialog's tick is driven by the test, one step as soon as the one before has
+// ended, rather than one per 200 ms of its timer: these tests are about what
+// each step does, not about the pace (one runs on the dialog's own timer).
 #include "app/decompress_dlg.h"
 
 #include "data/install_log.h"
@@ -47,6 +50,33 @@ std::string ReadFile(const std::string& path) {
     std::fclose(f);
     return data;
 }
+
+// The progress dialog with its tick driven from here: each tick it handles
+// posts the next one until the run is over. Posted messages come before the
+// timer's, so the run goes on at the pace of the message loop.
+class DrivenDecompress : public CDlgDecompress {
+public:
+    static constexpr WPARAM kDrivenTick = 0x2121;  // a timer id the dialog does not use itself
+    HWND* m_pShown = nullptr;                      // receives the dialog's window when it opens
+
+protected:
+    BOOL OnInitDialog() override {
+        if (m_pShown) *m_pShown = m_hWnd;
+        BOOL r = CDlgDecompress::OnInitDialog();
+        NextTick();
+        return r;
+    }
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        bool handled = CDlgDecompress::OnMessage(message, wParam, lParam, result);
+        if (message == WM_TIMER && wParam == kDrivenTick) NextTick();
+        return handled;
+    }
+
+private:
+    void NextTick() {
+        if (m_result.what == RunOutcome::kGoingOn) PostMessageA(m_hWnd, WM_TIMER, kDrivenTick, 0);
+    }
+};
 
 }  // namespace
 
@@ -100,8 +130,9 @@ protected:
     static std::string TestDll(const std::string& name) { return ReadFile(BinDir() + "\\test_dlls\\" + name + ".dll"); }
 
     INT_PTR Run() {
-        CDlgDecompress dlg;
+        DrivenDecompress dlg;
         dlg.m_strDestDir = m_app;
+        dlg.m_pShown = &m_dialog;
         return dlg.DoModal();
     }
 
@@ -130,6 +161,7 @@ protected:
     std::vector<std::string> m_countedDlls;
     std::function<int(const Box&)> m_answer;
     std::function<void()> m_whileBoxOpen;
+    HWND m_dialog = nullptr;  // the progress dialog of the run
 };
 
 TEST_F(DecompressRunTest, FullRunPlacesFilesDllsShortcutsAndValues) {
@@ -418,6 +450,7 @@ TEST_F(DecompressRunTest, EmptyListEndsWithOk) {
     EXPECT_EQ(m_log[m_log.size() - 2], "End of Installation");
 }
 
+// On the dialog's own 200 ms timer, which alone takes this run to its end.
 TEST_F(DecompressRunTest, EnterAndEscDoNothing) {
     WritePayload("a.cmp", "a");
     WriteList({"F;a.cmp;?APPDIR?\\a.txt"});
@@ -447,20 +480,18 @@ TEST_F(DecompressRunTest, ADllInAMissingDirectoryGetsTheDirectory) {
 }
 
 TEST_F(DecompressRunTest, NoSecondStepWhileABoxIsOpen) {
-    // The first entry fails; its box stays open for a second while the
-    // timer keeps ticking. No step of the second entry may start meanwhile.
+    // The first entry fails; while each of its boxes is open, ticks keep
+    // arriving (five, handled by the box's message loop). No step of the
+    // second entry may start meanwhile.
     WritePayload("b.cmp", "b");
     WriteList({"F;missing.cmp;?APPDIR?\\a.txt", "F;b.cmp;?APPDIR?\\b.txt"});
     int dispatched = 0;
-    m_whileBoxOpen = [&dispatched] {
-        DWORD until = GetTickCount() + 1000;
-        while (GetTickCount() < until) {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                dispatched += msg.message == WM_TIMER;
-                DispatchMessageA(&msg);
-            }
-            Sleep(10);
+    m_whileBoxOpen = [this, &dispatched] {
+        for (int i = 0; i < 5; ++i) PostMessageA(m_dialog, WM_TIMER, 1, 0);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            dispatched += msg.message == WM_TIMER;
+            DispatchMessageA(&msg);
         }
     };
     EXPECT_EQ(Run(), IDCANCEL);

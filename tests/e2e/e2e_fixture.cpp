@@ -85,9 +85,12 @@ SeenWindow E2eTest::Expect(const char* what) {
     return *w;
 }
 
-void E2eTest::ExpectNoNewWindow(DWORD ms) {
-    std::optional<SeenWindow> w = m_setup.NextWindow(ms);
+void E2eTest::ExpectNoNewWindow(const SeenWindow& answered, const SeenWindow& stays) {
+    EXPECT_TRUE(m_setup.WaitClosed(answered)) << answered.Describe();
+    EXPECT_TRUE(m_setup.WaitSettled(stays)) << stays.Describe();
+    std::optional<SeenWindow> w = m_setup.NextWindow(0);
     EXPECT_FALSE(w) << "unexpected window: " << w->Describe();
+    EXPECT_TRUE(IsWindowVisible(stays.hWnd)) << stays.Describe();
     EXPECT_FALSE(m_setup.WaitExit(0)) << "the program ended";
 }
 

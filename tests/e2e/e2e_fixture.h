@@ -32,8 +32,10 @@ protected:
     SeenWindow Expect(const char* what);
     // Asserts that no further window appears and the process ends.
     void ExpectEndWithoutWindow();
-    // Asserts that no new window appears within |ms| and the process still runs.
-    void ExpectNoNewWindow(DWORD ms);
+    // Asserts that, once |answered| has closed and the thread of |stays| has
+    // handled that and waits for input again, no new window has appeared,
+    // |stays| is still shown and the process still runs.
+    void ExpectNoNewWindow(const SeenWindow& answered, const SeenWindow& stays);
 
     // The whole content of a file; empty when it cannot be read.
     static std::string ReadFile(const std::string& path);

@@ -508,29 +508,33 @@ TEST_F(ExampleE2eTest, UnattendedWithAPayloadMissingInTheMiddleAndADestinationWi
 
 // Runs that fail, each leaving what was there before: a damaged distribution
 // (checked against the setup.sum mksetup wrote), a destination file that
-// cannot be written, a temporary directory that is a file.
+// cannot be written, a temporary directory that is a file. Each case has a
+// destination of its own and starts from the distribution as packed: a file
+// it damages is put back when it ends, whatever its outcome, so no case
+// depends on what one before it did or left.
 TEST_F(ExampleE2eTest, EveryFailureLeavesWhatWasThere) {
     ASSERT_NO_FATAL_FAILURE(PackExample());
-    const std::string app = m_target.Path("Example");
     const std::string dll = m_dist + "\\example.dll", readme = m_dist + "\\readme.txt";
     const std::string drc = m_dist + "\\setup.drc";
     const std::string goodDll = ReadFile(dll), goodReadme = ReadFile(readme), goodDrc = ReadFile(drc);
-    auto write = [](const std::string& path, const std::string& bytes) {
-        FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr) << path;
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
+    // A file of the distribution changed for one case, as packed again when the case ends.
+    struct Damaged {
+        Damaged(const std::string& path, const std::string& bytes, const std::string& packed) : path(path), packed(packed) {
+            WriteBytes(path, bytes);
+        }
+        ~Damaged() { WriteBytes(path, packed); }
+        const std::string path, packed;
     };
-    auto install = [&](DWORD expectedExit) {
+    auto install = [&](const std::string& app, DWORD expectedExit) {
         ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product /S /D=" + app, m_dist));
         ExpectEndWithoutWindow();
         EXPECT_EQ(m_setup.ExitCode(), expectedExit);
     };
-    auto logged = [&](const std::string& line) {
+    auto logged = [&](const std::string& app, const std::string& line) {
         const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
         return std::find(log.begin(), log.end(), line) != log.end();
     };
-    auto noTemporaryLeft = [&]() {
+    auto noTemporaryLeft = [&](const std::string& app) {
         WIN32_FIND_DATAA found;
         HANDLE search = FindFirstFileA((app + "\\stg*.tmp").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) FindClose(search);
@@ -538,66 +542,81 @@ TEST_F(ExampleE2eTest, EveryFailureLeavesWhatWasThere) {
     };
     const std::string damagedText = " is not as it was packed.\nPlease get a new copy of the installation files and "
                                     "run Setup again.";
+    const std::string oldReadme = "the readme of an earlier version\r\n";
 
     // A changed setup.drc: one box before any window, exit 3, nothing made.
-    ASSERT_NO_FATAL_FAILURE(write(drc, goodDrc + ";"));
-    ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product", m_dist));
-    SeenWindow box = Expect("the damaged-distribution box");
-    ExpectBox(box, "The installation files are damaged: setup.drc" + damagedText, "Error", false, true);
-    m_setup.Click(box, IDOK);
-    ExpectEndWithoutWindow();
-    EXPECT_EQ(m_setup.ExitCode(), 3u);
-    EXPECT_FALSE(PathFileExistsA(app.c_str()));
-    ASSERT_NO_FATAL_FAILURE(write(drc, goodDrc));
+    {
+        const std::string app = m_target.Path("Drc\\Example");
+        Damaged damaged(drc, goodDrc + ";", goodDrc);
+        ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product", m_dist));
+        SeenWindow box = Expect("the damaged-distribution box");
+        ExpectBox(box, "The installation files are damaged: setup.drc" + damagedText, "Error", false, true);
+        m_setup.Click(box, IDOK);
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), 3u);
+        EXPECT_FALSE(PathFileExistsA(app.c_str()));
+    }
 
     // A changed byte in the DLL's payload: the older DLL, already moved into
     // Backup, goes back; exit 3.
-    std::string changed = goodDll;
-    changed[changed.size() / 2] ^= 0x20;
-    ASSERT_NO_FATAL_FAILURE(write(dll, changed));
-    ASSERT_NO_FATAL_FAILURE(install(3));
-    EXPECT_EQ(ReadFile(m_systemDll), m_oldDll);
-    EXPECT_FALSE(PathFileExistsA((app + "\\Backup\\example.dll").c_str()));
-    EXPECT_TRUE(logged("Damaged distribution: example.dll does not match setup.sum, must abort"));
-    EXPECT_TRUE(logged("Old DLL " + m_systemDll + " moved back from " + app + "\\Backup\\example.dll"));
-    ASSERT_NO_FATAL_FAILURE(write(dll, goodDll));
+    {
+        const std::string app = m_target.Path("Dll\\Example");
+        std::string changed = goodDll;
+        changed[changed.size() / 2] ^= 0x20;
+        Damaged damaged(dll, changed, goodDll);
+        install(app, 3);
+        EXPECT_EQ(ReadFile(m_systemDll), m_oldDll);
+        EXPECT_FALSE(PathFileExistsA((app + "\\Backup\\example.dll").c_str()));
+        EXPECT_TRUE(logged(app, "Damaged distribution: example.dll does not match setup.sum, must abort"));
+        EXPECT_TRUE(logged(app, "Old DLL " + m_systemDll + " moved back from " + app + "\\Backup\\example.dll"));
+    }
 
     // A payload cut short, over an older readme: the old one stays.
-    const std::string oldReadme = "the readme of an earlier version\r\n";
-    m_target.Write("Example\\readme.txt", oldReadme);
-    ASSERT_NO_FATAL_FAILURE(write(readme, goodReadme.substr(0, goodReadme.size() - 8)));
-    ASSERT_NO_FATAL_FAILURE(install(3));
-    EXPECT_EQ(ReadFile(app + "\\readme.txt"), oldReadme);
-    EXPECT_TRUE(logged("Damaged distribution: readme.txt does not match setup.sum, must abort"));
-    EXPECT_TRUE(noTemporaryLeft());
-    ASSERT_NO_FATAL_FAILURE(write(readme, goodReadme));
+    {
+        const std::string app = m_target.Path("Short\\Example");
+        m_target.Write("Short\\Example\\readme.txt", oldReadme);
+        Damaged damaged(readme, goodReadme.substr(0, goodReadme.size() - 8), goodReadme);
+        install(app, 3);
+        EXPECT_EQ(ReadFile(app + "\\readme.txt"), oldReadme);
+        EXPECT_TRUE(logged(app, "Damaged distribution: readme.txt does not match setup.sum, must abort"));
+        EXPECT_TRUE(noTemporaryLeft(app));
+    }
 
     // A read-only readme is not written over.
-    const std::string readmePath = app + "\\readme.txt";
-    ASSERT_TRUE(SetFileAttributesA(readmePath.c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_NO_FATAL_FAILURE(install(1));
-    EXPECT_EQ(ReadFile(readmePath), oldReadme);
-    EXPECT_TRUE(logged("Failed to decompress to " + readmePath + ", must abort"));
-    EXPECT_TRUE(noTemporaryLeft());
-    SetFileAttributesA(readmePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    {
+        const std::string app = m_target.Path("ReadOnly\\Example");
+        const std::string readmePath = app + "\\readme.txt";
+        m_target.Write("ReadOnly\\Example\\readme.txt", oldReadme);
+        ASSERT_TRUE(SetFileAttributesA(readmePath.c_str(), FILE_ATTRIBUTE_READONLY));
+        install(app, 1);
+        EXPECT_EQ(ReadFile(readmePath), oldReadme);
+        EXPECT_TRUE(logged(app, "Failed to decompress to " + readmePath + ", must abort"));
+        EXPECT_TRUE(noTemporaryLeft(app));
+        SetFileAttributesA(readmePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
 
-    // The temporary directory is a file: the run ends before any file.
-    const std::string tempFile = m_target.Path("temp-is-a-file");
-    m_target.Write("temp-is-a-file", "");
-    char savedTmp[MAX_PATH] = "", savedTemp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
-    GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
-    SetEnvironmentVariableA("TMP", tempFile.c_str());
-    SetEnvironmentVariableA("TEMP", tempFile.c_str());
-    install(1);
-    SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
-    SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
-    EXPECT_EQ(ReadFile(readmePath), oldReadme);
-    EXPECT_TRUE(logged("Temporary path is a file, not a directory. Must abort installation"));
+    // The temporary directory is a file: the run ends before any file. With
+    // a temporary directory again, the same destination installs.
+    {
+        const std::string app = m_target.Path("TempFile\\Example");
+        const std::string readmePath = app + "\\readme.txt";
+        m_target.Write("TempFile\\Example\\readme.txt", oldReadme);
+        const std::string tempFile = m_target.Path("temp-is-a-file");
+        m_target.Write("temp-is-a-file", "");
+        char savedTmp[MAX_PATH] = "", savedTemp[MAX_PATH] = "";
+        GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+        GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
+        SetEnvironmentVariableA("TMP", tempFile.c_str());
+        SetEnvironmentVariableA("TEMP", tempFile.c_str());
+        install(app, 1);
+        SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
+        SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+        EXPECT_EQ(ReadFile(readmePath), oldReadme);
+        EXPECT_TRUE(logged(app, "Temporary path is a file, not a directory. Must abort installation"));
 
-    // With the distribution whole again, the same destination installs.
-    ASSERT_NO_FATAL_FAILURE(install(0));
-    EXPECT_EQ(ReadFile(readmePath), ReadFile(m_exampleFiles + "\\readme.txt"));
+        install(app, 0);
+        EXPECT_EQ(ReadFile(readmePath), ReadFile(m_exampleFiles + "\\readme.txt"));
+    }
 }
 
 // A drive that fills up while a file is expanded onto it: the full_disk test

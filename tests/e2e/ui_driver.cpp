@@ -191,6 +191,34 @@ bool SetupProcess::Start(const std::string& exePath, const std::string& argument
     return true;
 }
 
+namespace {
+
+// How often the windows are looked at while waiting for one to come or go:
+// Wine tells another process of no window being shown (no WinEvent), so the
+// driver looks, and returns as soon as it sees what it waits for.
+constexpr DWORD kLookEveryMs = 10;
+
+// True once the thread of |hWnd| has come back to its message loop (it has
+// finished what it was doing); false when the window goes or the thread does
+// not answer within |timeoutMs| (it hangs). Messages posted to it before may
+// still wait in its queue: a click has been handled when its effect is seen.
+bool Answers(HWND hWnd, DWORD timeoutMs) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) != 0;
+}
+
+}  // namespace
+
+bool SetupProcess::Settle(HWND hWnd, DWORD timeoutMs) {
+    // A dialog box shows itself the first time its loop finds no message, so
+    // one answer may come from the loop of a box not yet shown; the second
+    // comes after that.
+    bool settled = Answers(hWnd, timeoutMs) && Answers(hWnd, timeoutMs);
+    // The window as it is drawn: what the screen shows of it is read too.
+    if (settled) RedrawWindow(hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return settled && Answers(hWnd, timeoutMs);
+}
+
 std::optional<SeenWindow> SetupProcess::NextWindow(DWORD timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
@@ -202,8 +230,9 @@ std::optional<SeenWindow> SetupProcess::NextWindow(DWORD timeoutMs) {
         EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&e));
         for (HWND hWnd : e.windows) {
             if (std::find(m_seen.begin(), m_seen.end(), hWnd) != m_seen.end()) continue;
-            Sleep(150);  // let the window finish its initialisation
-            if (!IsWindow(hWnd) || !IsWindowVisible(hWnd)) continue;
+            // Shown, its dialog procedure has set it up; read it once its
+            // thread is back in its message loop and it is drawn.
+            if (!Settle(hWnd, 20000) || !IsWindowVisible(hWnd)) continue;
             m_seen.push_back(hWnd);
             SeenWindow w;
             w.hWnd = hWnd;
@@ -217,16 +246,35 @@ std::optional<SeenWindow> SetupProcess::NextWindow(DWORD timeoutMs) {
             Note("window: " + w.Describe());
             return w;
         }
-        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0) {
-            Note("process ended while waiting for a window");
-            return std::nullopt;
-        }
-        if (GetTickCount() - start > timeoutMs) {
+        if (GetTickCount() - start >= timeoutMs) {
             Note("no new window within " + std::to_string(timeoutMs) + " ms");
             return std::nullopt;
         }
-        Sleep(50);
+        // The process's end wakes this at once.
+        if (WaitForSingleObject(m_process.hProcess, kLookEveryMs) == WAIT_OBJECT_0) {
+            Note("process ended while waiting for a window");
+            return std::nullopt;
+        }
     }
+}
+
+bool SetupProcess::WaitClosed(const SeenWindow& window, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (IsWindow(window.hWnd)) {
+        if (GetTickCount() - start >= timeoutMs) {
+            Note("\"" + window.caption + "\" still open after " + std::to_string(timeoutMs) + " ms");
+            return false;
+        }
+        if (WaitForSingleObject(m_process.hProcess, kLookEveryMs) == WAIT_OBJECT_0) break;
+    }
+    Note("\"" + window.caption + "\" closed");
+    return true;
+}
+
+bool SetupProcess::WaitSettled(const SeenWindow& window, DWORD timeoutMs) {
+    bool settled = Settle(window.hWnd, timeoutMs);
+    Note(settled ? "\"" + window.caption + "\" waits for input" : "\"" + window.caption + "\" does not answer");
+    return settled;
 }
 
 bool SetupProcess::WaitExit(DWORD timeoutMs) {

@@ -1,7 +1,10 @@
 // Drives setup.exe from a second process, the way a user would: starts it in
 // a prepared folder, watches the top-level windows of that process, records
 // each window and message box once (class, caption, texts, buttons, icon,
-// owner) and answers it. Every wait is bounded; a driver that is destroyed
+// owner) and answers it. It waits for what the program does (a window shown,
+// closed, its thread back in its message loop, the process's end), never for
+// a fixed time; every wait is bounded, and running out of time is a failure,
+// never the normal path. A driver that is destroyed
 // while setup.exe still runs ends it, so no scenario can hang.
 #pragma once
 
@@ -57,6 +60,14 @@ public:
     // process ends first.
     std::optional<SeenWindow> NextWindow(DWORD timeoutMs = 20000);
 
+    // Waits until |window| is closed (destroyed), or the process has ended;
+    // false when it is still there after |timeoutMs|.
+    bool WaitClosed(const SeenWindow& window, DWORD timeoutMs = 20000);
+    // Waits until the thread of |window| has handled what it was given and
+    // waits for input in its message loop, with any box it opened shown;
+    // false when the window is gone or does not answer within |timeoutMs|.
+    bool WaitSettled(const SeenWindow& window, DWORD timeoutMs = 20000);
+
     // Waits for the process to end; false when it still runs after |timeoutMs|.
     bool WaitExit(DWORD timeoutMs = 20000);
     DWORD ExitCode() const;
@@ -77,6 +88,8 @@ public:
     void Note(const std::string& line);
 
 private:
+    bool Settle(HWND hWnd, DWORD timeoutMs);
+
     PROCESS_INFORMATION m_process = {};
     std::vector<HWND> m_seen;
     std::string m_transcript;

@@ -140,7 +140,7 @@ TEST_F(WizardE2eTest, CancelOnTheWelcomePageAsksAndNoKeepsThePage) {
     SeenWindow question = Expect("the cancel question");
     ExpectCancelQuestion(question, welcome);
     m_setup.Click(question, IDNO);
-    ExpectNoNewWindow(2500);
+    ExpectNoNewWindow(question, welcome);
     EXPECT_TRUE(IsWindowVisible(welcome.hWnd));
 
     m_setup.Click(welcome, IDCANCEL);
@@ -157,7 +157,7 @@ TEST_F(WizardE2eTest, EscAndTheCloseBoxOnTheWelcomePageAskTheSameQuestion) {
     SeenWindow byEsc = Expect("the cancel question after Esc");
     ExpectCancelQuestion(byEsc, welcome);
     m_setup.Click(byEsc, IDNO);
-    ExpectNoNewWindow(2500);
+    ExpectNoNewWindow(byEsc, welcome);
 
     m_setup.Note("close box of the welcome page");
     PostMessageA(welcome.hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
