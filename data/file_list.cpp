@@ -1,7 +1,6 @@
 #include "data/file_list.h"
 
 #include "data/ascii.h"
-#include "data/file_io.h"
 #include "data/list_format.h"
 #include "data/scramble.h"
 
@@ -109,18 +108,6 @@ bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& e
         ++consumed;
     }
     return consumed == lines.size();
-}
-
-bool LoadFileListFile(const char* fileName, const MacroExpander& expand, FileList& list,
-                      std::string& defaultDestDir) {
-    FilePtr file(std::fopen(fileName, "rb"));
-    if (!file) return false;
-    std::vector<uint8_t> bytes;
-    if (!ReadRest(file.get(), bytes)) {
-        list.Clear();
-        return false;
-    }
-    return ParseFileList(bytes.data(), bytes.size(), expand, list, defaultDestDir);
 }
 
 bool ContainsSharedFragment(const FileList& list, const char* text) {
