@@ -398,19 +398,18 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
         }
     }
 
-    const TemporaryFile temporary((plan.outDir / "setup.mksetup-tmp.exe").string());
-    FilePtr file(std::fopen(temporary.Path().c_str(), "wb"));
+    ToolStagedFile staged(setupExeOut, ".exe");
+    const std::string& temporary = staged->TemporaryPath();
     const auto fail = [&](const std::string& problem) {
         if (!problem.empty())
             err << "mksetup: " << problem << "\n";
-        file.reset();
-        std::error_code ec;
-        fs::remove(temporary.Path(), ec);
         return kExitFailed;
     };
-    if (!file || std::fwrite(bare.data(), 1, bare.size(), file.get()) != bare.size())
-        return fail("cannot write " + temporary.Path());
-    OverlayWriter writer(file.get());
+    if (!staged->Get())
+        return fail("cannot create a temporary file beside " + setupExeOut);
+    if (std::fwrite(bare.data(), 1, bare.size(), staged->Get()) != bare.size())
+        return fail("cannot write " + temporary);
+    OverlayWriter writer(staged->Get());
     const PackedSink toOverlay = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
         writer.Add(OverlayKind::kFile, name, bytes.data(), bytes.size());
         return true;
@@ -431,19 +430,20 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
     writer.Add(OverlayKind::kUninstaller, "", uninstaller.data(), uninstaller.size());
     std::string problem;
     if (!writer.Finish(&problem))
-        return fail(problem + " in " + temporary.Path());
-    if (!CloseWritten(file))
-        return fail("cannot write " + temporary.Path());
+        return fail(problem + " in " + temporary);
+    const std::string written = temporary;  // Close forgets the name when it fails
+    if (!staged->Close())
+        return fail("cannot write " + written);
     if (!plan.signCommand.empty()) {
         out.flush();
-        if (!SignFiles(plan.signCommand, {temporary.Path()}, err) || !CheckWrittenOverlay(temporary.Path(), err))
+        if (!SignFiles(plan.signCommand, {temporary}, err) || !CheckWrittenOverlay(temporary, err))
             return fail("");
     }
     std::error_code ec;
-    const uintmax_t size = fs::file_size(temporary.Path(), ec);
+    const uintmax_t size = fs::file_size(temporary, ec);
     if (ec)
-        return fail("cannot read back " + temporary.Path());
-    if (!ReplaceFile(temporary.Path(), setupExeOut))
+        return fail("cannot read back " + temporary);
+    if (!staged->Commit())
         return fail("cannot write " + setupExeOut);
     if (!plan.signCommand.empty())
         out << "signed " << setupExeOut << " and the uninstaller it carries\n";
@@ -780,8 +780,15 @@ int Expand(const std::vector<std::string>& args, std::ostream& err) {
         return Usage(err, "expand takes IN and OUT");
     if (FolderInTheWay(args[2], err))
         return kExitFailed;
-    const TemporaryFile temporary(TemporaryNameFor(args[2]));
-    const ExpandResult r = ExpandLzhufFile(args[1].c_str(), temporary.Path().c_str(), LzhufEnd::Stop);
+    // Expanded under a temporary name first: a damaged file found only at
+    // its end leaves OUT as it was.
+    ToolStagedFile staged(args[2]);
+    const std::string temporary = staged->TemporaryPath();
+    if (!staged->Close()) {
+        err << "mksetup: cannot create " << args[2] << "\n";
+        return kExitFailed;
+    }
+    const ExpandResult r = ExpandLzhufFile(args[1].c_str(), temporary.c_str(), LzhufEnd::Stop);
     std::string problem;
     int32_t stated = 0;
     switch (r.status) {
@@ -808,13 +815,11 @@ int Expand(const std::vector<std::string>& args, std::ostream& err) {
         problem = args[1] + " is damaged";
         break;
     }
-    std::error_code ec;
     if (!problem.empty()) {
-        fs::remove(temporary.Path(), ec);
         err << "mksetup: " << problem << "\n";
         return kExitFailed;
     }
-    if (!ReplaceFile(temporary.Path(), args[2])) {
+    if (!staged->Commit()) {
         err << "mksetup: cannot write " << args[2] << "\n";
         return kExitFailed;
     }
