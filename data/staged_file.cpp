@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -128,6 +129,11 @@ std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& pr
     name.push_back('\0');
     const int fd = mkstemps(name.data(), int(suffix.size()));
     if (fd < 0) return nullptr;
+    // mkstemp makes the file for its owner alone; the finished file gets the
+    // mode any new file gets (as fopen would create it).
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
         close(fd);

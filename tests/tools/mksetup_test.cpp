@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -478,6 +482,15 @@ TEST(MksetupFiles, AStagedFileClosedForAnotherWriterIsCommittedByName) {
     }
     EXPECT_EQ(dir.Read("setup.exe"), "new and signed");
     EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+#if !defined(_WIN32)
+    // What mksetup writes can be read by everyone the umask lets, as any new
+    // file: the temporary file's own mode (its owner's alone) does not stay.
+    const mode_t saved = umask(022);
+    ASSERT_TRUE(WriteFileAtomically(dir.Path("setup.drc"), reinterpret_cast<const uint8_t*>("x"), 1));
+    umask(saved);
+    EXPECT_EQ(std::filesystem::status(dir.Path("setup.drc")).permissions(),
+              std::filesystem::perms(0644));
+#endif
 }
 
 TEST_F(MksetupTest, UsageMistakesAndHelp) {
