@@ -1,5 +1,6 @@
 #include "app/sequence.h"
 
+#include "data/ascii.h"
 #include "data/install_log.h"
 #include "app/wizard_texts.h"
 
@@ -9,17 +10,10 @@ constexpr char kLogTitle[] = " - INSTALLATION LOG FILE";
 
 enum Step { kEnd = 0, kWelcome = 1, kTerms = 2, kDestination = 3, kInstallation = 4 };
 
-// Upper case of the ASCII letters only, as the C runtime's default locale has it.
-std::string UpperCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 // The head of the log. The product name is the user's text, so each line is
 // passed as an argument, never as the format: a '%' in it stays a '%'.
 void WriteLogHeader(const std::string& productName) {
-    std::string title = UpperCase(productName) + kLogTitle;
+    std::string title = UpperAscii(productName) + kLogTitle;
     std::string stars(title.size(), '*');
     WriteLog(theLog, "%s", stars.c_str());
     WriteLog(theLog, "%s", title.c_str());

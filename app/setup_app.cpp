@@ -32,8 +32,6 @@ std::string ModulePath() {
 
 }  // namespace
 
-std::string GetProductName() { return ProgramCommandLine().productName; }
-
 std::string PlainListName() {
     // "setup.lst" and its terminating zero, each byte XOR 0x5A, so the name
     // does not stand in the program file as plain text.
@@ -44,7 +42,6 @@ std::string PlainListName() {
 }
 
 BOOL CSetupApp::InitInstance() {
-    Enable3dControlsStatic();
     // No line that names a shared file of the file list reaches the log.
     theLog.SetFilter([](const char* line) { return IsSharedFile(line); });
     m_nExitCode = Install();

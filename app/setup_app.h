@@ -30,8 +30,5 @@ private:
     int m_nExitCode = kExitFailed;
 };
 
-// The product name from the program's command line, computed afresh each time.
-std::string GetProductName();
-
 // Name of the plain list that "setup.drc" is made from when it is missing.
 std::string PlainListName();

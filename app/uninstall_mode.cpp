@@ -23,14 +23,6 @@ std::string OwnPath() {
     return path;
 }
 
-std::string TemporaryDirectory() {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    std::string dir = temp;
-    if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
-    return dir;
-}
-
 // Where the uninstaller in the application directory goes while it waits
 // for its copy: into the copy's folder, on the drive of the temporary
 // directory. The copy learns it from its environment.

@@ -11,7 +11,6 @@ CWelcomeDlg::CWelcomeDlg()
       m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 // The icon comes from the program's resources and is shared: nothing to free.
-CWelcomeDlg::~CWelcomeDlg() = default;
 
 BOOL CWelcomeDlg::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -62,8 +61,6 @@ bool CWelcomeDlg::PaintMinimised() {
 
 CTermsDlg::CTermsDlg() : CDialog(IDD_TERMS) {}
 
-CTermsDlg::~CTermsDlg() = default;
-
 BOOL CTermsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // As read and checked at start-up; missing or empty gives an empty box.
@@ -72,8 +69,6 @@ BOOL CTermsDlg::OnInitDialog() {
 }
 
 CDestDirDlg::CDestDirDlg() : CDialog(IDD_DESTDIR) {}
-
-CDestDirDlg::~CDestDirDlg() = default;
 
 BOOL CDestDirDlg::OnInitDialog() {
     CDialog::OnInitDialog();

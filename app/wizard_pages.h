@@ -12,7 +12,6 @@
 class CWelcomeDlg : public CDialog {
 public:
     CWelcomeDlg();
-    ~CWelcomeDlg() override;
 
     std::string m_strTitle;  // window title; set before DoModal
     std::string m_strText;   // the welcome text; set before DoModal
@@ -35,12 +34,9 @@ private:
 class CTermsDlg : public CDialog {
 public:
     CTermsDlg();
-    ~CTermsDlg() override;
 
 protected:
     BOOL OnInitDialog() override;
-    void OnOK() override { CDialog::OnOK(); }
-    void OnCancel() override { CDialog::OnCancel(); }
 };
 
 // Destination page (template 105): opens with DefaultDestDir each time it is
@@ -51,7 +47,6 @@ protected:
 class CDestDirDlg : public CDialog {
 public:
     CDestDirDlg();
-    ~CDestDirDlg() override;
 
     std::string m_strDestDir;  // the chosen directory; set by Continue
     std::string m_strTitle;    // window title; set before DoModal

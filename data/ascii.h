@@ -1,5 +1,6 @@
-// Upper-casing of ASCII letters only, as the list's texts compare: record
-// letters, shared-file fragments, registry root names, file names.
+// Upper-casing of ASCII letters only, as the list's texts compare and as the C
+// runtime's default locale has it: record letters, shared-file fragments,
+// registry root names, file names, the log's title.
 #pragma once
 
 #include <string>

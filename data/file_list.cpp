@@ -1,7 +1,6 @@
 #include "data/file_list.h"
 
 #include "data/ascii.h"
-#include "data/file_io.h"
 #include "data/list_format.h"
 #include "data/scramble.h"
 
@@ -42,17 +41,9 @@ void FillRegistryEntry(RegistryEntry& entry, char sep, const std::string& text) 
     }
 }
 
-}  // namespace
-
-bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& expand, FileList& list,
-                   std::string& defaultDestDir) {
-    list.Clear();
-
-    std::vector<uint8_t> plain(scrambled, scrambled + size);
-    ScrambleBuffer(plain.data(), plain.size());
-    std::vector<ListLine> lines = SplitListLines(plain.data(), plain.size());
-
-    // Counting pass: size the four arrays.
+// Sizes the four arrays of |list| for the records of |lines|. False when a
+// line is too long (nothing is allocated then).
+bool AllocateRecords(const std::vector<ListLine>& lines, FileList& list) {
     int nFiles = 0, nReg = 0, nLinks = 0, nShared = 0;
     for (const ListLine& line : lines) {
         if (line.tooLong) return false;
@@ -69,58 +60,66 @@ bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& e
     if (nReg) list.m_pRegEntries.reset(new RegistryEntry[nReg]);
     if (nLinks) list.m_pShortcuts.reset(new ShortcutEntry[nLinks]);
     if (nShared) list.m_pSharedFiles.reset(new SharedFileEntry[nShared]);
-
-    // Filling pass.
-    size_t consumed = 0;
-    for (const ListLine& line : lines) {
-        if (line.text.size() >= 3) {
-            char letter = RecordLetter(line);
-            char sep = line.text[1];
-            std::string text = line.text.substr(2);
-            std::string a, b, c;
-            if (letter == 'F') {
-                expand(text);
-                SplitAtFirst(text, sep, a, b);
-                FileEntry& entry = list.m_pFiles[list.m_nFiles++];
-                entry.m_pszSource.Assign(a);
-                entry.m_pszDest.Assign(b);
-            } else if (letter == 'X') {
-                defaultDestDir = text;
-                expand(defaultDestDir);
-            } else if (letter == ';') {
-                // comment
-            } else if (letter == 'K') {
-                expand(text);
-                FillRegistryEntry(list.m_pRegEntries[list.m_nRegEntries++], sep, text);
-            } else if (letter == 'L') {
-                expand(text);
-                SplitAtFirstAndLast(text, sep, a, b, c);
-                ShortcutEntry& entry = list.m_pShortcuts[list.m_nShortcuts++];
-                entry.m_pszLink.Assign(a);
-                entry.m_pszTarget.Assign(b);
-                entry.m_pszDescription.Assign(c);
-            } else if (letter == 'H') {
-                expand(text);
-                list.m_pSharedFiles[list.m_nSharedFiles++].m_strFragment = text;
-            } else {
-                break;  // unknown record: the installer cannot know what it asks for
-            }
-        }
-        ++consumed;
-    }
-    return consumed == lines.size();
+    return true;
 }
 
-bool LoadFileListFile(const char* fileName, const MacroExpander& expand, FileList& list,
-                      std::string& defaultDestDir) {
-    FilePtr file(std::fopen(fileName, "rb"));
-    if (!file) return false;
-    std::vector<uint8_t> bytes;
-    if (!ReadRest(file.get(), bytes)) {
-        list.Clear();
+// Stores the record of one line (of at least three characters) in |list| or
+// |defaultDestDir|. False for an unknown record letter: the installer cannot
+// know what it asks for.
+bool AddRecord(const ListLine& line, const MacroExpander& expand, FileList& list, std::string& defaultDestDir) {
+    const char letter = RecordLetter(line);
+    const char sep = line.text[1];
+    std::string text = line.text.substr(2);
+    std::string a, b, c;
+    switch (letter) {
+    case 'F': {
+        expand(text);
+        SplitAtFirst(text, sep, a, b);
+        FileEntry& entry = list.m_pFiles[list.m_nFiles++];
+        entry.m_pszSource.Assign(a);
+        entry.m_pszDest.Assign(b);
+        return true;
+    }
+    case 'X':
+        defaultDestDir = text;
+        expand(defaultDestDir);
+        return true;
+    case ';':  // comment
+        return true;
+    case 'K':
+        expand(text);
+        FillRegistryEntry(list.m_pRegEntries[list.m_nRegEntries++], sep, text);
+        return true;
+    case 'L': {
+        expand(text);
+        SplitAtFirstAndLast(text, sep, a, b, c);
+        ShortcutEntry& entry = list.m_pShortcuts[list.m_nShortcuts++];
+        entry.m_pszLink.Assign(a);
+        entry.m_pszTarget.Assign(b);
+        entry.m_pszDescription.Assign(c);
+        return true;
+    }
+    case 'H':
+        expand(text);
+        list.m_pSharedFiles[list.m_nSharedFiles++].m_strFragment = text;
+        return true;
+    default:
         return false;
     }
-    return ParseFileList(bytes.data(), bytes.size(), expand, list, defaultDestDir);
+}
+
+}  // namespace
+
+bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& expand, FileList& list,
+                   std::string& defaultDestDir) {
+    list.Clear();
+    std::vector<uint8_t> plain(scrambled, scrambled + size);
+    ScrambleBuffer(plain.data(), plain.size());
+    const std::vector<ListLine> lines = SplitListLines(plain.data(), plain.size());
+    if (!AllocateRecords(lines, list)) return false;
+    for (const ListLine& line : lines)
+        if (line.text.size() >= 3 && !AddRecord(line, expand, list, defaultDestDir)) return false;
+    return true;
 }
 
 bool ContainsSharedFragment(const FileList& list, const char* text) {

@@ -66,11 +66,6 @@ using MacroExpander = std::function<void(std::string& text)>;
 bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& expand, FileList& list,
                    std::string& defaultDestDir);
 
-// Reads |fileName| and parses it as above. False, with |list| untouched, when
-// the file cannot be opened; false after a read error.
-bool LoadFileListFile(const char* fileName, const MacroExpander& expand, FileList& list,
-                      std::string& defaultDestDir);
-
 // True when |text| contains one of the list's shared-file fragments, ignoring
 // the case of ASCII letters. An empty fragment occurs in every text.
 bool ContainsSharedFragment(const FileList& list, const char* text);

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -26,18 +27,20 @@ const char kSeparators[] = "\\/:";
 
 unsigned g_nextTemporary;  // the number of the next temporary name (in its low 16 bits); 0 before the first
 
-// A new file of a unique name "stgXXXX.tmp" (as GetTempFileName names them)
-// in |directory| (empty: the current directory; otherwise it ends with its
-// separator), created and opened for writing in one call: GetTempFileName
-// would create and close it, and the stream open it once more. Null when
-// none can be made; otherwise |path| is its name.
-std::FILE* CreateTemporaryIn(const std::string& directory, std::string& path) {
+// A new file of a unique name |prefix|, four hexadecimal digits, |suffix|
+// ("stgXXXX.tmp", as GetTempFileName names them) in |directory| (empty: the
+// current directory; otherwise it ends with its separator), created and
+// opened for writing in one call: GetTempFileName would create and close it,
+// and the stream open it once more. Null when none can be made; otherwise
+// |path| is its name.
+std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& prefix, const std::string& suffix,
+                             std::string& path) {
     // The names start where GetTempFileName starts them, at the tick count.
     if (!g_nextTemporary) g_nextTemporary = GetTickCount() | 0x10000u;
     for (unsigned tries = 0; tries < 0x10000; ++tries) {
-        char name[16];
-        std::snprintf(name, sizeof name, "stg%x.tmp", g_nextTemporary++ & 0xFFFFu);
-        const std::string candidate = directory + name;
+        char unique[8];
+        std::snprintf(unique, sizeof unique, "%x", g_nextTemporary++ & 0xFFFFu);
+        const std::string candidate = directory + prefix + unique + suffix;
         // DELETE: the complete file is renamed through this handle.
         const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -127,12 +130,18 @@ void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
 #else
 const char kSeparators[] = "/";
 
-std::FILE* CreateTemporaryIn(const std::string& directory, std::string& path) {
-    const std::string pattern = (directory.empty() ? "./" : directory) + "stgXXXXXX";
+std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& prefix, const std::string& suffix,
+                             std::string& path) {
+    const std::string pattern = (directory.empty() ? "./" : directory) + prefix + "XXXXXX" + suffix;
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    const int fd = mkstemp(name.data());
+    const int fd = mkstemps(name.data(), int(suffix.size()));
     if (fd < 0) return nullptr;
+    // mkstemp makes the file for its owner alone; the finished file gets the
+    // mode any new file gets (as fopen would create it).
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
         close(fd);
@@ -154,8 +163,9 @@ void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
 
 }  // namespace
 
-StagedFile::StagedFile(std::string dest) : m_dest(std::move(dest)) {
-    m_file.reset(CreateTemporaryIn(SplitPath(m_dest, kSeparators).directory, m_temporary));
+StagedFile::StagedFile(std::string dest, const std::string& prefix, const std::string& suffix)
+    : m_dest(std::move(dest)) {
+    m_file.reset(CreateTemporaryIn(SplitPath(m_dest, kSeparators).directory, prefix, suffix, m_temporary));
 }
 
 StagedFile::~StagedFile() { Discard(); }
@@ -166,8 +176,24 @@ void StagedFile::Discard() {
     m_temporary.clear();
 }
 
-bool StagedFile::Commit() {
+bool StagedFile::Close() {
     if (!m_file) return false;
+    const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
+    if (std::fclose(m_file.release()) == 0 && flushed) return true;
+    Discard();
+    return false;
+}
+
+bool StagedFile::Commit() {
+    if (!m_file) {
+        // Closed before, or never made (no temporary name then).
+        if (!m_temporary.empty() && RenameReplacing(m_temporary, m_dest)) {
+            m_temporary.clear();
+            return true;
+        }
+        Discard();
+        return false;
+    }
     const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
     // Where the open file can be renamed, it is, once everything is written:
     // closing it then cannot lose data any more.

@@ -11,8 +11,9 @@
 class StagedFile {
 public:
     // Creates and opens (binary, for writing) a new temporary file beside
-    // |dest|; Get() is null when that cannot be done.
-    explicit StagedFile(std::string dest);
+    // |dest|, named |prefix|, a unique part and |suffix|; Get() is null when
+    // that cannot be done.
+    explicit StagedFile(std::string dest, const std::string& prefix = "stg", const std::string& suffix = ".tmp");
     // Removes the temporary file unless Commit put it in place.
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;
@@ -21,10 +22,16 @@ public:
     std::FILE* Get() const { return m_file.get(); }
     const std::string& TemporaryPath() const { return m_temporary; }
 
-    // Closes the temporary file and renames it over the destination (an
-    // existing destination is replaced). False when a write, the close or the
-    // rename failed: the temporary file is then removed and the destination
-    // is as it was.
+    // Closes the temporary file and keeps it under its temporary name, for
+    // another program to work on by that name; Commit then puts it in place.
+    // False when a write or the close failed: the temporary file is then
+    // removed.
+    bool Close();
+
+    // Closes the temporary file (unless Close did) and renames it over the
+    // destination (an existing destination is replaced). False when
+    // a write, the close or the rename failed: the temporary file is then
+    // removed and the destination is as it was.
     bool Commit();
 
 private:

@@ -69,10 +69,7 @@ RunResult InstallRun::Prepare(HWND owner) {
 }
 
 RunResult InstallRun::CheckTemporaryDirectory() {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    std::string root = temp;
-    if (root.size() > 1 && root.back() == '\\') root.pop_back();
+    const std::string root = TemporaryDirectory();
 
     std::string withSlash = root + "\\";
     if (!EnsureDirectory(withSlash)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
@@ -84,7 +81,7 @@ RunResult InstallRun::CheckTemporaryDirectory() {
         isDirectory = search.IsDirectory();
     }
     if (found && !isDirectory) {
-        WriteLog(theLog, "Temporary path: %s", temp);
+        WriteLog(theLog, "Temporary path: %s", withSlash.c_str());
         m_ui.ShowBox(RunBox::kError, FormatText("The specified Windows temporary directory setting is wrong.\nPlease "
                                                 "correct the problem and reinstall.\nWrong path: %s\n",
                                                 root.c_str()));
@@ -97,7 +94,7 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     // ends the run.
     DWORD error = 0;
     if (!m_tempFolder.Create(root, &error)) {
-        WriteLog(theLog, "Temporary path: %s", temp);
+        WriteLog(theLog, "Temporary path: %s", withSlash.c_str());
         WriteLog(theLog, "Cannot create a private folder in %s (error %lu)", root.c_str(),
                  static_cast<unsigned long>(error));
         return RunResult();

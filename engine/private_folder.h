@@ -44,6 +44,9 @@ private:
     std::string m_path;
 };
 
+// The temporary directory (GetTempPath), without its trailing backslash.
+std::string TemporaryDirectory();
+
 // |count| random bytes from the system as hexadecimal digits; empty when
 // the system gives none.
 std::string RandomHex(size_t count);

@@ -96,6 +96,11 @@ private:
     // Whether the bits taken so far reach beyond the end of the input.
     bool PastEnd(const BitState& b) const { return m_exhausted && Taken(b) > m_inputBytes * 8; }
     unsigned DecodeSymbolSlow(BitState& b);
+    uint8_t* StartOutput(int32_t size);
+    void StartBits();
+    bool FlushBlock(uint8_t* start, uint8_t* out);
+    const uint8_t* SureInputLimit(const uint8_t* inLimit) const;
+    uint8_t* DecodeBlock(uint8_t* out, uint8_t* stop, const uint8_t* inLimit, const uint8_t* inSure);
 
     LzhufSource& m_source;
     LzhufSink& m_sink;
@@ -113,6 +118,7 @@ private:
     // the ring, so a match reads straight behind the write position.  The
     // block is no larger than the stated size needs.
     std::unique_ptr<uint8_t[]> m_output;
+    size_t m_block = 0;   // the output block's size
 };
 
 // Moves the unread rest of the input block to its front and fills the block
@@ -155,38 +161,86 @@ unsigned Decoder::DecodeSymbolSlow(BitState& b) {
     return symbol;
 }
 
+// Sets up the output block for a stream of |size| bytes (> 0), the ring
+// positions before it preset; returns the block's start.
+uint8_t* Decoder::StartOutput(int32_t size) {
+    m_block = std::min(kMaxOutputBlock, size_t(size));
+    m_output.reset(new uint8_t[kRingSize + m_block + kOutputSlack]());
+    std::memset(m_output.get(), 0, kRingSize - kRingPreset);   // ring positions 4036..4095
+    std::memset(m_output.get() + (kRingSize - kRingPreset), ' ', kRingPreset);   // ring positions 0..4035
+    return m_output.get() + kRingSize;
+}
+
+// Reads the first input block and loads the bit buffer from its start.
+void Decoder::StartBits() {
+    FillInput();
+    m_bits.hi = LoadBigEndian64(m_bits.in);
+    m_bits.lo = LoadBigEndian64(m_bits.in + 8);
+    m_bits.low = 56;   // the eighth byte of lo is read again by the first top-up
+    m_bits.in += 15;
+}
+
+// Gives the full output block to the sink and keeps its last kRingSize bytes
+// in front of it, as the ring the next matches read from.
+bool Decoder::FlushBlock(uint8_t* start, uint8_t* out) {
+    if (!m_sink.Write(start, size_t(out - start)))
+        return false;
+    std::memmove(m_output.get(), out - kRingSize, kRingSize);
+    return true;
+}
+
+// The read position up to which fewer bits than the stream has are taken:
+// symbols read before it need no end-of-stream check.
+const uint8_t* Decoder::SureInputLimit(const uint8_t* inLimit) const {
+    if (m_stopAtEnd && m_exhausted) {
+        const uint64_t sure = m_inputBytes + 8 - m_inBase;
+        if (sure < uint64_t(inLimit - m_input.get()))
+            return m_input.get() + sure;
+    }
+    return inLimit;
+}
+
+// Copies a match of |n| bytes from |distance| bytes behind |out|.
+inline void CopyMatch(uint8_t* out, unsigned distance, unsigned n) {
+    const uint8_t* src = out - distance;
+    if (distance >= 16 || distance >= n) {
+        // Whole 16-byte pieces: every piece reads only bytes that are final
+        // (at least 16 behind) or that lie before this match's own output.
+        for (unsigned k = 0; k < n; k += 16) {
+            uint8_t piece[16];
+            std::memcpy(piece, src + k, 16);
+            std::memcpy(out + k, piece, 16);
+        }
+    } else if (distance == 1) {
+        std::memset(out, src[0], n);   // a run of one byte, such as zero padding
+    } else {
+        for (unsigned k = 0; k < n; ++k)
+            out[k] = src[k];
+    }
+}
+
 LzhufDecodeResult Decoder::Run(int32_t size) {
     LzhufDecodeResult result;
     if (size <= 0)
         return result;
 
     m_model.Reset();
-    const size_t block = std::min(kMaxOutputBlock, size_t(size));
-    m_output.reset(new uint8_t[kRingSize + block + kOutputSlack]());
-    uint8_t* const start = m_output.get() + kRingSize;
-    std::memset(m_output.get(), 0, kRingSize - kRingPreset);   // ring positions 4036..4095
-    std::memset(m_output.get() + (kRingSize - kRingPreset), ' ', kRingPreset);   // ring positions 0..4035
+    uint8_t* const start = StartOutput(size);
     uint8_t* out = start;
     uint64_t flushed = 0;
-
-    FillInput();
-    m_bits.hi = LoadBigEndian64(m_bits.in);
-    m_bits.lo = LoadBigEndian64(m_bits.in + 8);
-    m_bits.low = 56;   // the eighth byte of lo is read again by the first top-up
-    m_bits.in += 15;
+    StartBits();
 
     for (;;) {
         const uint64_t done = flushed + uint64_t(out - start);
         if (done >= uint64_t(size) || (m_stopAtEnd && PastEnd(m_bits)))
             break;
-        if (out >= start + block) {
-            if (!m_sink.Write(start, size_t(out - start))) {
+        if (out >= start + m_block) {
+            if (!FlushBlock(start, out)) {
                 result.sinkFailed = true;
                 result.written = flushed;
                 return result;
             }
             flushed += uint64_t(out - start);
-            std::memmove(m_output.get(), out - kRingSize, kRingSize);
             out = start;
         }
         if (m_inEnd - m_bits.in < kInputMargin)
@@ -195,95 +249,9 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
         // reached or the input block runs low.  When decoding is to stop at
         // the end of the stream, a symbol read from beyond inSure checks
         // first whether the stream has already run out.
-        uint8_t* const stop = out + std::min<uint64_t>(uint64_t(size) - done, uint64_t(start + block - out));
+        uint8_t* const stop = out + std::min<uint64_t>(uint64_t(size) - done, uint64_t(start + m_block - out));
         const uint8_t* const inLimit = m_inEnd - kInputMargin;
-        const uint8_t* inSure = inLimit;
-        if (m_stopAtEnd && m_exhausted) {
-            // Up to this read position fewer bits than the stream has are taken.
-            const uint64_t sure = m_inputBytes + 8 - m_inBase;
-            if (sure < uint64_t(inLimit - m_input.get()))
-                inSure = m_input.get() + sure;
-        }
-        BitState b = m_bits;
-        const uint16_t* const child = m_model.child;
-        const uint16_t* const grand = &m_model.grand[0][0];
-        while (out < stop && b.in <= inLimit && (b.in <= inSure || !PastEnd(b))) {
-            b.TopUp();
-            const uint64_t hiBefore = b.hi;
-            // No leaf lies more than kSymbols - 1 levels down, so the walk
-            // stays inside this array whatever the tree; the model's own
-            // bound is checked after it.
-            uint16_t path[kSymbols + 1];
-            uint16_t* p = path;
-            unsigned c = child[kRoot];
-            unsigned leaf;
-            for (;;) {
-                // Two levels per step: the child of the node the first bit
-                // picks and the grandchild the second bit picks are loaded
-                // side by side.  With node = c + first bit, the grandchild
-                // entry grand[node][second bit] is flat entry 2 * c + both bits.
-                const unsigned top = unsigned(b.hi >> 62);
-                const unsigned node = c + (top >> 1);
-                const unsigned next = child[node];
-                const unsigned after = grand[2 * c + top];
-                p[0] = static_cast<uint16_t>(node);
-                if (next >= kNodes) {
-                    b.hi <<= 1;
-                    p += 1;
-                    c = next;
-                    leaf = node;
-                    break;
-                }
-                leaf = next + (top & 1);
-                p[1] = static_cast<uint16_t>(leaf);
-                b.hi <<= 2;
-                p += 2;
-                c = after;
-                if (c >= kNodes)
-                    break;
-            }
-            const unsigned depth = unsigned(p - path);
-            // The top of hi is final already; a position read from it need not
-            // wait for the low end to be filled.
-            uint64_t head = b.hi;
-            if (depth > unsigned(LzhufModel::kMaxCodeLength)) {
-                // Deeper than the model's bound allows, past the bits at hand;
-                // stay exact anyway.
-                b.hi = hiBefore;
-                c = DecodeSymbolSlow(b);
-                head = b.hi;
-            } else {
-                b.Follow(depth);
-                c -= kNodes;
-                m_model.UpdateAlong(c, path, depth, leaf);
-            }
-            if (c < 256) {
-                *out++ = static_cast<uint8_t>(c);
-                continue;
-            }
-            const unsigned n = unsigned(MatchLength(int(c)));
-            const PositionStep step = kPositionSteps.step[head >> 56];
-            const unsigned distance = (step.upper | (unsigned(head >> (64 - step.bits)) & 63)) + 1;
-            b.hi <<= step.bits;
-            b.Follow(step.bits);
-            const uint8_t* src = out - distance;
-            if (distance >= 16 || distance >= n) {
-                // Whole 16-byte pieces: every piece reads only bytes that are final
-                // (at least 16 behind) or that lie before this match's own output.
-                for (unsigned k = 0; k < n; k += 16) {
-                    uint8_t piece[16];
-                    std::memcpy(piece, src + k, 16);
-                    std::memcpy(out + k, piece, 16);
-                }
-            } else if (distance == 1) {
-                std::memset(out, src[0], n);   // a run of one byte, such as zero padding
-            } else {
-                for (unsigned k = 0; k < n; ++k)
-                    out[k] = src[k];
-            }
-            out += n;
-        }
-        m_bits = b;
+        out = DecodeBlock(out, stop, inLimit, SureInputLimit(inLimit));
     }
     const size_t tail = size_t(out - start);
     if (tail > 0 && !m_sink.Write(start, tail)) {
@@ -294,6 +262,80 @@ LzhufDecodeResult Decoder::Run(int32_t size) {
     result.written = flushed + tail;
     result.pastEnd = PastEnd(m_bits);
     return result;
+}
+
+// The hot loop: decodes symbols into |out| until |stop|, or until the read
+// position passes |inLimit| (or |inSure| with the stream run out); returns
+// the new write position. One piece, so the bit buffer stays in registers.
+uint8_t* Decoder::DecodeBlock(uint8_t* out, uint8_t* const stop, const uint8_t* const inLimit,
+                              const uint8_t* const inSure) {
+    BitState b = m_bits;
+    const uint16_t* const child = m_model.child;
+    const uint16_t* const grand = &m_model.grand[0][0];
+    while (out < stop && b.in <= inLimit && (b.in <= inSure || !PastEnd(b))) {
+        b.TopUp();
+        const uint64_t hiBefore = b.hi;
+        // No leaf lies more than kSymbols - 1 levels down, so the walk
+        // stays inside this array whatever the tree; the model's own
+        // bound is checked after it.
+        uint16_t path[kSymbols + 1];
+        uint16_t* p = path;
+        unsigned c = child[kRoot];
+        unsigned leaf;
+        for (;;) {
+            // Two levels per step: the child of the node the first bit
+            // picks and the grandchild the second bit picks are loaded
+            // side by side.  With node = c + first bit, the grandchild
+            // entry grand[node][second bit] is flat entry 2 * c + both bits.
+            const unsigned top = unsigned(b.hi >> 62);
+            const unsigned node = c + (top >> 1);
+            const unsigned next = child[node];
+            const unsigned after = grand[2 * c + top];
+            p[0] = static_cast<uint16_t>(node);
+            if (next >= kNodes) {
+                b.hi <<= 1;
+                p += 1;
+                c = next;
+                leaf = node;
+                break;
+            }
+            leaf = next + (top & 1);
+            p[1] = static_cast<uint16_t>(leaf);
+            b.hi <<= 2;
+            p += 2;
+            c = after;
+            if (c >= kNodes)
+                break;
+        }
+        const unsigned depth = unsigned(p - path);
+        // The top of hi is final already; a position read from it need not
+        // wait for the low end to be filled.
+        uint64_t head = b.hi;
+        if (depth > unsigned(LzhufModel::kMaxCodeLength)) {
+            // Deeper than the model's bound allows, past the bits at hand;
+            // stay exact anyway.
+            b.hi = hiBefore;
+            c = DecodeSymbolSlow(b);
+            head = b.hi;
+        } else {
+            b.Follow(depth);
+            c -= kNodes;
+            m_model.UpdateAlong(c, path, depth, leaf);
+        }
+        if (c < 256) {
+            *out++ = static_cast<uint8_t>(c);
+            continue;
+        }
+        const unsigned n = unsigned(MatchLength(int(c)));
+        const PositionStep step = kPositionSteps.step[head >> 56];
+        const unsigned distance = (step.upper | (unsigned(head >> (64 - step.bits)) & 63)) + 1;
+        b.hi <<= step.bits;
+        b.Follow(step.bits);
+        CopyMatch(out, distance, n);
+        out += n;
+    }
+    m_bits = b;
+    return out;
 }
 
 class MemorySource : public LzhufSource {

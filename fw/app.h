@@ -19,10 +19,6 @@ public:
     // Runs after InitInstance; its result is the process exit code.
     virtual int ExitInstance() { return 0; }
 
-    // Turns on the three-dimensional look of dialog controls. Every Windows
-    // since 95 draws them so by itself, so there is nothing left to switch on.
-    static BOOL Enable3dControlsStatic() { return TRUE; }
-
     HINSTANCE m_hInstance = nullptr;
 };
 

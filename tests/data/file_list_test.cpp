@@ -1,8 +1,10 @@
 #include "data/file_list.h"
 
 #include "data/list_format.h"
+#include "data/medium.h"
 #include "data/registry_roots.h"
 #include "data/scramble.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -181,11 +183,26 @@ TEST(FileListLoad, OverlongLineFailsInsteadOfInstallingToACutPath) {
     EXPECT_EQ(bad.list.m_nFiles, 0);
 }
 
+// The list is read from the medium and parsed only when it is there: a
+// missing setup.drc is reported as not present (for the loader's message),
+// neither as damage nor as an empty list, and no records are touched.
 TEST(FileListLoad, MissingFileLeavesThePreviousRecords) {
     Loaded l;
     Load(l, "F;a;b\r\n");
-    EXPECT_FALSE(LoadFileListFile("/no/such/dir/setup.drc", [](std::string&) {}, l.list, l.destDir));
+    TempDir dir;
+    ScopedWorkingDirectory cwd(dir.Path());
+    Medium medium;
+    medium.UseFolder(dir.Path("Setup2.txt"));
+    std::string damaged;
+    EXPECT_TRUE(medium.Load(damaged));
+    EXPECT_EQ(damaged, "");
+    EXPECT_FALSE(medium.List().present);
+    EXPECT_TRUE(medium.List().bytes.empty());
     EXPECT_EQ(l.list.m_nFiles, 1);
+
+    dir.Write("setup.drc", "");
+    EXPECT_TRUE(medium.Load(damaged));
+    EXPECT_TRUE(medium.List().present);
 }
 
 TEST(ListFormat, ParseUnsignedDecimalLikeScanf) {

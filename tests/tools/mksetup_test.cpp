@@ -10,8 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -427,7 +433,65 @@ TEST(MksetupInterrupt, TerminationRemovesTheTemporaryFile) {
         ::testing::KilledBySignal(SIGTERM), "");
     EXPECT_FALSE(std::filesystem::exists(path));
 }
+
+TEST(MksetupInterrupt, TerminationRemovesAStagedFile) {
+    TempDir dir;
+    dir.Write("out", "before");
+    EXPECT_EXIT(
+        {
+            RemoveTemporaryFileOnInterrupt();
+            ToolStagedFile staged(dir.Path("out"));
+            std::fputs("partial", staged->Get());
+            std::fflush(staged->Get());
+            std::raise(SIGTERM);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(dir.Read("out"), "before");
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 1u);
+}
 #endif
+
+// A file that another program works on by name (a signing command) before it
+// takes its place: closed under its temporary name, then committed.
+TEST(MksetupFiles, AStagedFileClosedForAnotherWriterIsCommittedByName) {
+    TempDir dir;
+    dir.Write("setup.exe", "old");
+    {
+        ToolStagedFile staged(dir.Path("setup.exe"), ".exe");
+        ASSERT_NE(staged->Get(), nullptr);
+        const std::string temporary = staged->TemporaryPath();
+        const std::string name = std::filesystem::path(temporary).filename().string();
+        EXPECT_EQ(name.rfind("setup.exe.mksetup-tmp", 0), 0u) << name;
+        EXPECT_EQ(name.substr(name.size() - 4), ".exe") << name;
+        std::fputs("new", staged->Get());
+        ASSERT_TRUE(staged->Close());
+        EXPECT_EQ(dir.Read("setup.exe"), "old");
+        std::ofstream(temporary, std::ios::app) << " and signed";
+        ASSERT_TRUE(staged->Commit());
+    }
+    EXPECT_EQ(dir.Read("setup.exe"), "new and signed");
+    {
+        // Dropped without Commit: nothing under either name changes or stays.
+        ToolStagedFile staged(dir.Path("setup.exe"));
+        std::fputs("lost", staged->Get());
+        ASSERT_TRUE(staged->Close());
+    }
+    EXPECT_EQ(dir.Read("setup.exe"), "new and signed");
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+#if !defined(_WIN32)
+    // What mksetup writes can be read by everyone the umask lets, as any new
+    // file: the temporary file's own mode (its owner's alone) does not stay.
+    const mode_t saved = umask(022);
+    ASSERT_TRUE(WriteFileAtomically(dir.Path("setup.drc"), reinterpret_cast<const uint8_t*>("x"), 1));
+    umask(saved);
+    EXPECT_EQ(std::filesystem::status(dir.Path("setup.drc")).permissions(),
+              std::filesystem::perms(0644));
+#endif
+}
 
 TEST_F(MksetupTest, UsageMistakesAndHelp) {
     EXPECT_EQ(Mksetup({}).status, kExitUsage);

@@ -24,41 +24,6 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) { return Upper
 
 }  // namespace
 
-std::string TemporaryNameFor(const std::string& path) { return path + ".mksetup-tmp"; }
-
-bool ReplaceFile(const std::string& temporary, const std::string& path) {
-    std::error_code ec;
-    // A folder is never replaced, empty or not: it is not ours to delete.
-    const fs::file_type type = fs::status(path, ec).type();
-    if (type == fs::file_type::not_found || (!ec && type != fs::file_type::directory)) {
-        fs::rename(temporary, path, ec);
-        if (ec) {
-            // Some systems refuse to rename over an existing file.
-            fs::remove(path, ec);
-            fs::rename(temporary, path, ec);
-        }
-        if (!ec)
-            return true;
-    }
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return false;
-}
-
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
-    const TemporaryFile temporary(TemporaryNameFor(path));
-    std::FILE* out = std::fopen(temporary.Path().c_str(), "wb");
-    if (!out)
-        return false;
-    const bool written = (size == 0 || std::fwrite(data, 1, size, out) == size) && std::fflush(out) == 0;
-    if (std::fclose(out) != 0 || !written) {
-        std::error_code ec;
-        fs::remove(temporary.Path(), ec);
-        return false;
-    }
-    return ReplaceFile(temporary.Path(), path);
-}
-
 namespace {
 
 // The temporary file being written, for the signal handler: a fixed buffer,
@@ -84,6 +49,51 @@ TemporaryFile::TemporaryFile(std::string path) : m_path(std::move(path)) {
 }
 
 TemporaryFile::~TemporaryFile() { g_haveTemporary = 0; }
+
+namespace {
+
+// Holds SIGINT and SIGTERM back for its lifetime (where signals can be held),
+// so that a temporary file is never there unnamed for the handler.
+class InterruptsHeld {
+public:
+#if defined(_WIN32)
+    // A console's Ctrl+C reaches the handler on a thread of its own: nothing to hold.
+    InterruptsHeld() {}
+    ~InterruptsHeld() {}
+#else
+    InterruptsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        sigprocmask(SIG_BLOCK, &held, &m_saved);
+    }
+    ~InterruptsHeld() { sigprocmask(SIG_SETMASK, &m_saved, nullptr); }
+
+private:
+    sigset_t m_saved;
+#endif
+};
+
+}  // namespace
+
+ToolStagedFile::ToolStagedFile(const std::string& path, const std::string& suffix) {
+    const InterruptsHeld held;
+    m_file.emplace(path, fs::path(path).filename().string() + ".mksetup-tmp", suffix);
+    if (m_file->Get())
+        m_named.emplace(m_file->TemporaryPath());
+}
+
+ToolStagedFile::~ToolStagedFile() {
+    const InterruptsHeld held;
+    m_file.reset();
+    m_named.reset();
+}
+
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
+    ToolStagedFile out(path);
+    return out->Get() && (size == 0 || std::fwrite(data, 1, size, out->Get()) == size) && out->Commit();
+}
 
 void RemoveTemporaryFileOnInterrupt() {
     std::signal(SIGINT, RemoveTemporaryAndStop);

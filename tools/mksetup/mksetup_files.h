@@ -1,21 +1,14 @@
 // File helpers of the packaging tool: writes that never leave a partial file
-// under the final name. (Whole-file reads: data/file_io.h.)
+// under the final name, nor a temporary file after an interrupt. (Whole-file
+// reads: data/file_io.h.)
 #pragma once
 
+#include "data/staged_file.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
-
-// Writes data to a temporary name beside path and renames it to path once it
-// is complete; on failure nothing is left under either name.
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size);
-
-// Renames a finished temporary file over path, replacing an existing file but
-// never a folder. On failure the temporary file is removed.
-bool ReplaceFile(const std::string& temporary, const std::string& path);
-
-// A temporary name beside path.
-std::string TemporaryNameFor(const std::string& path);
 
 // Names the temporary file that is being written, for as long as it lives, so
 // that an interrupt removes it (see RemoveTemporaryFileOnInterrupt). One at a
@@ -31,6 +24,28 @@ public:
 private:
     std::string m_path;
 };
+
+// A StagedFile (data/staged_file.h) whose temporary file, "NAME.mksetup-tmp",
+// a unique part and |suffix| beside |path|, an interrupt removes. One at a
+// time, as TemporaryFile.
+class ToolStagedFile {
+public:
+    explicit ToolStagedFile(const std::string& path, const std::string& suffix = "");
+    ~ToolStagedFile();
+    ToolStagedFile(const ToolStagedFile&) = delete;
+    ToolStagedFile& operator=(const ToolStagedFile&) = delete;
+
+    StagedFile& operator*() { return *m_file; }
+    StagedFile* operator->() { return &*m_file; }
+
+private:
+    std::optional<TemporaryFile> m_named;  // declared first: it outlives the file
+    std::optional<StagedFile> m_file;
+};
+
+// Writes data to a temporary name beside path and renames it to path once it
+// is complete; on failure nothing is left under either name.
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size);
 
 // Makes SIGINT and SIGTERM remove the current temporary file before they end
 // the program as they otherwise would.

@@ -2,6 +2,7 @@
 
 #include "data/file_io.h"
 #include "data/overlay.h"
+#include "tools/mksetup/command.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -76,17 +77,17 @@ bool SignFiles(const std::string& command, const std::vector<std::string>& files
         err.flush();
         const std::string problem = RunShell(SigningCommandFor(command, file));
         if (!problem.empty()) {
-            err << "mksetup: the signing command " << problem << " on " << file << "\n";
+            PrintError(err, "the signing command " + problem + " on " + file);
             return false;
         }
         std::vector<uint8_t> data;
         const PeState state = ReadWholeFile(file, data) ? InspectPe(data) : PeState::kNotPe;
         if (state == PeState::kNotPe) {
-            err << "mksetup: the signing command left no valid PE file at " << file << "\n";
+            PrintError(err, "the signing command left no valid PE file at " + file);
             return false;
         }
         if (state == PeState::kUnsigned) {
-            err << "mksetup: the signing command ended well but left " << file << " without a signature\n";
+            PrintError(err, "the signing command ended well but left " + file + " without a signature");
             return false;
         }
     }

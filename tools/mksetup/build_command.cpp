@@ -1,0 +1,427 @@
+// mksetup build: the distribution folder, or the single-file setup.exe.
+#include "tools/mksetup/command.h"
+
+#include "data/file_io.h"
+#include "data/medium_files.h"
+#include "data/overlay.h"
+#include "data/scramble.h"
+#include "data/setup_sum.h"
+#include "expand/lzhuf_encode.h"
+#include "tools/mksetup/mksetup_files.h"
+#include "tools/mksetup/sign.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kBesideList[] = {kWelcomeTextName, kTermsFileName};
+
+class Progress {
+public:
+    Progress(std::ostream& err, bool terminal, size_t total) : m_err(err), m_terminal(terminal), m_total(total) {}
+    ~Progress() { Clear(); }
+    void Show(size_t done, const std::string& name) {
+        if (!m_terminal)
+            return;
+        std::string line = "[" + std::to_string(done) + "/" + std::to_string(m_total) + "] " + name;
+        if (line.size() > 70)
+            line = line.substr(0, 67) + "...";
+        m_err << "\r" << line << std::string(m_width > line.size() ? m_width - line.size() : 0, ' ') << std::flush;
+        m_width = line.size();
+    }
+    void Clear() {
+        if (m_terminal && m_width > 0)
+            m_err << "\r" << std::string(m_width, ' ') << "\r" << std::flush;
+        m_width = 0;
+    }
+
+private:
+    std::ostream& m_err;
+    const bool m_terminal;
+    const size_t m_total;
+    size_t m_width = 0;
+};
+
+// What a build was asked to do.
+struct BuildPlan {
+    std::string listName, sourceDir;
+    fs::path outDir;
+    std::string setupExe, signCommand, productName;
+    bool singleFile = false;
+};
+
+// Where the packed files go: into the distribution folder, or into the
+// single file's overlay. Reports its own failures.
+using PackedSink = std::function<bool(const std::string& name, const std::vector<uint8_t>& bytes)>;
+
+// Compresses every source into |sink| and lists its expanded size and digest
+// in |sum|. A file that the list names again in another spelling is listed
+// once; a folder gets it under each spelling, a single file once.
+bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources, const PackedSink& sink, SetupSum& sum,
+                 uint64_t& bytesIn, uint64_t& bytesOut, std::ostream& err, bool terminal) {
+    Progress progress(err, terminal, sources.size());
+    for (size_t i = 0; i < sources.size(); ++i) {
+        progress.Show(i + 1, sources[i]);
+        if (plan.singleFile && sum.Find(sources[i]))
+            continue;
+        std::vector<uint8_t> data, packed;
+        const std::string from = FindFileIn(plan.sourceDir, sources[i]);
+        SumEntry entry{sources[i], 0, {}};
+        std::string problem;
+        if (!ReadWholeFile(from, data))
+            problem = "cannot read " + from;
+        else if (!EncodeLzhuf(data.data(), data.size(), packed))
+            problem = from + " is too large (2 GB at most)";
+        else if (!HashBytes(data.data(), data.size(), entry.sha256))
+            problem = "cannot compute the SHA-256 of " + from;
+        if (!problem.empty()) {
+            progress.Clear();
+            PrintError(err, problem);
+            return false;
+        }
+        progress.Clear();
+        if (!sink(sources[i], packed))
+            return false;
+        entry.size = data.size();
+        sum.Add(std::move(entry));
+        bytesIn += data.size();
+        bytesOut += packed.size();
+    }
+    return true;
+}
+
+// Adds a file that the installer reads as it is (setup.drc, the texts) to
+// |sum| and |sink|.
+bool AddAsIs(const std::string& name, const std::vector<uint8_t>& bytes, const PackedSink& sink, SetupSum& sum,
+             std::ostream& err) {
+    SumEntry entry{name, bytes.size(), {}};
+    if (!HashBytes(bytes.data(), bytes.size(), entry.sha256)) {
+        PrintError(err, "cannot compute the SHA-256 of " + name);
+        return false;
+    }
+    sum.Add(std::move(entry));
+    return sink(name, bytes);
+}
+
+// Adds Setup2.txt and terms.txt from beside the list, where they are.
+bool AddTexts(const BuildPlan& plan, const PackedSink& sink, SetupSum& sum, std::ostream& err) {
+    const fs::path listFolder = fs::path(plan.listName).parent_path();
+    for (const char* name : kBesideList) {
+        const fs::path beside = listFolder / name;
+        std::error_code ec;
+        if (!fs::exists(beside, ec))
+            continue;
+        std::vector<uint8_t> text;
+        if (!ReadWholeFile(beside.string(), text)) {
+            PrintError(err, "cannot read " + beside.string());
+            return false;
+        }
+        if (!AddAsIs(name, text, sink, sum, err))
+            return false;
+    }
+    return true;
+}
+
+// Reads the setup.exe a build starts from: a PE file that ends with its
+// image, since the build appends an overlay to it and signs it afterwards.
+bool ReadBareSetupExe(const std::string& path, std::vector<uint8_t>& data, std::ostream& err) {
+    if (!ReadWholeFile(path, data)) {
+        PrintError(err, "cannot read " + path);
+        return false;
+    }
+    PeLayout layout;
+    std::string problem;
+    if (!ReadPeLayout(data.data(), std::min(data.size(), kPeHeadSize), layout, &problem)) {
+        PrintError(err, path + " is not a setup.exe to build on: " + problem);
+        return false;
+    }
+    if (WhatFollowsImage(layout, data.size()) != AfterImage::kNothing) {
+        PrintError(err, path + " does not end with its image (it is signed, carries an overlay or is not stripped); "
+                              "give the unsigned setup.exe of the build");
+        return false;
+    }
+    return true;
+}
+
+// Checks that the setup.exe at |path|, which this build wrote and a signing
+// command may have changed since, carries a whole overlay.
+bool CheckWrittenOverlay(const std::string& path, std::ostream& err) {
+    std::vector<uint8_t> data;
+    OverlayFile file;
+    std::string problem;
+    if (!ReadWholeFile(path, data))
+        PrintError(err, "cannot read back " + path);
+    else if (!ReadOverlayFile(data.data(), data.size(), file, &problem))
+        PrintError(err, "after the signing command " + path + " is damaged: " + problem);
+    else if (!file.present)
+        PrintError(err, "the signing command left " + path + " without its overlay");
+    else
+        return true;
+    return false;
+}
+
+std::string Summary(size_t files, uint64_t bytesIn, uint64_t bytesOut) {
+    std::ostringstream s;
+    s << "packed " << files << (files == 1 ? " file: " : " files: ") << bytesIn << " bytes in, " << bytesOut
+      << " bytes out (" << Percent(bytesOut, bytesIn) << ")";
+    return s.str();
+}
+
+// The distribution folder: the packed files, the texts, setup.exe carrying
+// the digest of setup.sum (then signed), setup.sum, and setup.drc last.
+int BuildFolder(const BuildPlan& plan, const std::vector<uint8_t>& list, const std::vector<std::string>& sources,
+                std::ostream& out, std::ostream& err, bool terminal) {
+    const fs::path drc = plan.outDir / kFileListName;
+    const fs::path sumFile = plan.outDir / kSumFileName;
+    if (FolderInTheWay(drc.string(), err) || FolderInTheWay(sumFile.string(), err))
+        return kExitFailed;
+    std::vector<uint8_t> bare;
+    if (!plan.setupExe.empty() && !ReadBareSetupExe(plan.setupExe, bare, err))
+        return kExitFailed;
+    // Without a list the folder cannot pass for a finished distribution
+    // until this build has written everything; nor can an older sum.
+    std::error_code ec;
+    fs::remove(drc, ec);
+    fs::remove(sumFile, ec);
+
+    const PackedSink toFolder = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        const fs::path to = plan.outDir / RelativeOutputPath(name);
+        std::error_code created;
+        fs::create_directories(to.parent_path(), created);
+        if (WriteFileAtomically(to.string(), bytes.data(), bytes.size()))
+            return true;
+        PrintError(err, "cannot write " + to.string());
+        return false;
+    };
+    SetupSum sum;
+    uint64_t bytesIn = 0, bytesOut = 0;
+    if (!PackSources(plan, sources, toFolder, sum, bytesIn, bytesOut, err, terminal) ||
+        !AddTexts(plan, toFolder, sum, err))
+        return kExitFailed;
+    std::vector<uint8_t> scrambled = list;
+    ScrambleBuffer(scrambled.data(), scrambled.size());
+    const PackedSink later = [](const std::string&, const std::vector<uint8_t>&) { return true; };
+    if (!AddAsIs(kFileListName, scrambled, later, sum, err))
+        return kExitFailed;
+    const std::string sumText = sum.Format();
+
+    if (!bare.empty()) {
+        const std::string setupExeOut = (plan.outDir / "setup.exe").string();
+        Sha256Digest digest;
+        if (!HashBytes(sumText.data(), sumText.size(), digest))
+            return Fail(err, "cannot compute the SHA-256 of " + sumFile.string());
+        std::vector<uint8_t> sealed = bare;
+        const std::string overlay = FormatOverlay({OverlayItem{OverlayKind::kSumDigest, "", 0, 0}},
+                                                  {std::string(digest.begin(), digest.end())});
+        sealed.insert(sealed.end(), overlay.begin(), overlay.end());
+        if (!WriteFileAtomically(setupExeOut, sealed.data(), sealed.size()))
+            return Fail(err, "cannot write " + setupExeOut);
+        // Signed before setup.drc is written: a failed signing leaves no finished folder.
+        if (!plan.signCommand.empty()) {
+            out.flush();
+            if (!SignFiles(plan.signCommand, {setupExeOut}, err) || !CheckWrittenOverlay(setupExeOut, err))
+                return kExitFailed;
+            out << "signed " << setupExeOut << "\n";
+        }
+    }
+    if (!WriteFileAtomically(sumFile.string(), reinterpret_cast<const uint8_t*>(sumText.data()), sumText.size()))
+        return Fail(err, "cannot write " + sumFile.string());
+    if (!WriteFileAtomically(drc.string(), scrambled.data(), scrambled.size()))
+        return Fail(err, "cannot write " + drc.string());
+    out << Summary(sources.size(), bytesIn, bytesOut) << "; wrote " << drc.string() << " and " << sumFile.string()
+        << "\n";
+    return kExitOk;
+}
+
+// Closes |file| and tells whether everything written to it arrived.
+bool CloseWritten(FilePtr& file) {
+    const bool flushed = std::fflush(file.get()) == 0 && !std::ferror(file.get());
+    return std::fclose(file.release()) == 0 && flushed;
+}
+
+// Signs the uninstaller |uninstaller| (the bare setup.exe) with the plan's
+// command, on a copy in the output folder; false, with a message, when the
+// command fails or leaves more than a signed image.
+bool SignUninstaller(const BuildPlan& plan, std::vector<uint8_t>& uninstaller, std::ostream& out, std::ostream& err) {
+    // Signing tools may choose by the name's extension: the temporary files end in .exe.
+    const TemporaryFile copy((plan.outDir / "uninstall.mksetup-tmp.exe").string());
+    FilePtr written(std::fopen(copy.Path().c_str(), "wb"));
+    out.flush();
+    const bool signedCopy = written &&
+                            std::fwrite(uninstaller.data(), 1, uninstaller.size(), written.get()) == uninstaller.size() &&
+                            CloseWritten(written) && SignFiles(plan.signCommand, {copy.Path()}, err) &&
+                            ReadWholeFile(copy.Path(), uninstaller);
+    std::error_code ec;
+    fs::remove(copy.Path(), ec);
+    OverlayFile check;
+    std::string problem;
+    if (!signedCopy)
+        PrintError(err, "the uninstaller could not be signed");
+    else if (!ReadOverlayFile(uninstaller.data(), uninstaller.size(), check, &problem) || check.present)
+        PrintError(err, "the signing command left the uninstaller " +
+                            (check.present ? std::string("with bytes after its image") : "damaged: " + problem));
+    else
+        return true;
+    return false;
+}
+
+// The single-file medium: OUT_DIR/setup.exe alone, the bare setup.exe with
+// every file of the distribution, the product name and the uninstaller in
+// its overlay. With a signing command the uninstaller is signed first, then
+// the whole file.
+int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, const std::vector<std::string>& sources,
+                    std::ostream& out, std::ostream& err, bool terminal) {
+    const std::string setupExeOut = (plan.outDir / "setup.exe").string();
+    if (FolderInTheWay(setupExeOut, err))
+        return kExitFailed;
+    std::vector<uint8_t> bare, uninstaller;
+    if (!ReadBareSetupExe(plan.setupExe, bare, err))
+        return kExitFailed;
+    uninstaller = bare;
+    if (!plan.signCommand.empty() && !SignUninstaller(plan, uninstaller, out, err))
+        return kExitFailed;
+
+    ToolStagedFile staged(setupExeOut, ".exe");
+    const std::string& temporary = staged->TemporaryPath();
+    if (!staged->Get())
+        return Fail(err, "cannot create a temporary file beside " + setupExeOut);
+    if (std::fwrite(bare.data(), 1, bare.size(), staged->Get()) != bare.size())
+        return Fail(err, "cannot write " + temporary);
+    OverlayWriter writer(staged->Get());
+    const PackedSink toOverlay = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        writer.Add(OverlayKind::kFile, name, bytes.data(), bytes.size());
+        return true;
+    };
+    SetupSum sum;
+    uint64_t bytesIn = 0, bytesOut = 0;
+    if (!PackSources(plan, sources, toOverlay, sum, bytesIn, bytesOut, err, terminal) ||
+        !AddTexts(plan, toOverlay, sum, err))
+        return kExitFailed;
+    std::vector<uint8_t> scrambled = list;
+    ScrambleBuffer(scrambled.data(), scrambled.size());
+    if (!AddAsIs(kFileListName, scrambled, toOverlay, sum, err))
+        return kExitFailed;
+    const std::string sumText = sum.Format();
+    writer.Add(OverlayKind::kFile, kSumFileName, sumText.data(), sumText.size());
+    if (!plan.productName.empty())
+        writer.Add(OverlayKind::kProductName, "", plan.productName.data(), plan.productName.size());
+    writer.Add(OverlayKind::kUninstaller, "", uninstaller.data(), uninstaller.size());
+    std::string problem;
+    if (!writer.Finish(&problem))
+        return Fail(err, problem + " in " + temporary);
+    const std::string written = temporary;  // Close forgets the name when it fails
+    if (!staged->Close())
+        return Fail(err, "cannot write " + written);
+    if (!plan.signCommand.empty()) {
+        out.flush();
+        if (!SignFiles(plan.signCommand, {temporary}, err) || !CheckWrittenOverlay(temporary, err))
+            return kExitFailed;
+    }
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(temporary, ec);
+    if (ec)
+        return Fail(err, "cannot read back " + temporary);
+    if (!staged->Commit())
+        return Fail(err, "cannot write " + setupExeOut);
+    if (!plan.signCommand.empty())
+        out << "signed " << setupExeOut << " and the uninstaller it carries\n";
+    out << Summary(sources.size(), bytesIn, bytesOut) << "; wrote " << setupExeOut << " (" << size
+        << " bytes, the whole distribution)\n";
+    return kExitOk;
+}
+
+// Reads the build's options and names from |args| into |plan|; otherwise
+// says what is wrong with them (the usage text after it) and is false.
+bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) {
+    const auto wrong = [&](const std::string& problem) {
+        Usage(err, problem);
+        return false;
+    };
+    std::vector<std::string> positional;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--setup-exe") {
+            if (++i == args.size())
+                return wrong("--setup-exe needs a PATH");
+            plan.setupExe = args[i];
+        } else if (args[i] == "--sign") {
+            if (++i == args.size() || args[i].empty())
+                return wrong("--sign needs a COMMAND");
+            plan.signCommand = args[i];
+        } else if (args[i] == "--single-file") {
+            plan.singleFile = true;
+        } else if (args[i] == "--product-name") {
+            if (++i == args.size() || args[i].empty())
+                return wrong("--product-name needs a NAME");
+            plan.productName = args[i];
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return wrong("unknown option " + args[i]);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 3)
+        return wrong("build takes LIST, SOURCE_DIR and OUT_DIR");
+    if (!plan.signCommand.empty() && plan.setupExe.empty())
+        return wrong("--sign signs setup.exe, which needs --setup-exe");
+    if (plan.singleFile && plan.setupExe.empty())
+        return wrong("--single-file builds on setup.exe, which needs --setup-exe");
+    if (!plan.productName.empty() && !plan.singleFile)
+        return wrong("--product-name is stored in the single file: it needs --single-file");
+    plan.listName = positional[0];
+    plan.sourceDir = positional[1];
+    plan.outDir = positional[2];
+    return true;
+}
+
+// Reads the plan's list and checks it against the source folder; prints
+// its issues, and is false when it cannot be built from.
+bool ReadCheckedList(const BuildPlan& plan, std::vector<uint8_t>& list, std::ostream& err) {
+    if (!ReadWholeFile(plan.listName, list)) {
+        PrintError(err, "cannot read " + plan.listName);
+        return false;
+    }
+    if (!IsFolder(plan.sourceDir, err))
+        return false;
+    const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), [&](const std::string& source) {
+        return !FindFileIn(plan.sourceDir, source).empty();
+    });
+    if (ReportIssues(plan.listName, issues, err))
+        return true;
+    PrintError(err, plan.listName + " has errors; nothing was built");
+    return false;
+}
+
+// Makes the output folder, which must not be the source folder.
+bool MakeOutputFolder(const BuildPlan& plan, std::ostream& err) {
+    std::error_code ec;
+    if (fs::equivalent(plan.sourceDir, plan.outDir, ec)) {
+        PrintError(err,
+                   "OUT_DIR " + plan.outDir.string() + " is SOURCE_DIR; the packed files would replace the sources");
+        return false;
+    }
+    fs::create_directories(plan.outDir, ec);
+    if (!ec)
+        return true;
+    PrintError(err, "cannot create " + plan.outDir.string() + ": " + ec.message());
+    return false;
+}
+
+}  // namespace
+
+int BuildCommand(const CommandArgs& args, std::ostream& out, std::ostream& err, bool terminal) {
+    BuildPlan plan;
+    if (!ReadBuildPlan(args, plan, err))
+        return kExitUsage;
+    std::vector<uint8_t> list;
+    if (!ReadCheckedList(plan, list, err) || !MakeOutputFolder(plan, err))
+        return kExitFailed;
+    const std::vector<std::string> sources = ListSources(list.data(), list.size());
+    return plan.singleFile ? BuildSingleFile(plan, list, sources, out, err, terminal)
+                           : BuildFolder(plan, list, sources, out, err, terminal);
+}
