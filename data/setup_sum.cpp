@@ -6,7 +6,6 @@
 #include <cstring>
 #include <utility>
 
-DistributionSum theDistributionSum;
 
 namespace {
 

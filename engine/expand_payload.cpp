@@ -1,18 +1,16 @@
 #include "engine/expand_payload.h"
 
 #include "data/install_log.h"
-#include "data/medium.h"
-#include "data/setup_sum.h"
 #include "expand/lzhuf_file.h"
 
 #include <windows.h>
 
-int ExpandFile(const char* source, const char* dest, RunUi& ui) {
+int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium) {
     const SumEntry* expected = nullptr;
-    if (theDistributionSum.present) {
+    if (medium.Sum().present) {
         // A payload that setup.sum does not list cannot be checked: it is
         // not one that was packed with it.
-        expected = theDistributionSum.sum.Find(source);
+        expected = medium.Sum().sum.Find(source);
         if (!expected) {
             ReportDamagedFile(source, ui);
             return kExpandDamaged;
@@ -32,7 +30,7 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui) {
     // The payload is decoded straight from where the medium holds it.
     FilePtr owned;
     FileRange range;
-    if (!theMedium.Open(source, owned, range)) {
+    if (!medium.Open(source, owned, range)) {
         ExpandResult missing;
         missing.status = ExpandStatus::kSourceOpenFailed;
         missing.path = source;

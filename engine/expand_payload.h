@@ -3,6 +3,7 @@
 // the distribution's setup.sum says refused as damage.
 #pragma once
 
+#include "data/medium.h"
 #include "engine/run_ui.h"
 
 #include <string>
@@ -10,19 +11,19 @@
 // ExpandFile's result for a damaged payload.
 constexpr int kExpandDamaged = 2;
 
-// Expands the compressed file |source| of the medium (theMedium: a file of
-// the folder, or its stretch of a single-file setup.exe, decoded in place)
-// into dest, replacing an existing dest.
+// Expands the compressed file |source| of |medium| (a file of the folder, or
+// its stretch of a single-file setup.exe, decoded in place) into dest,
+// replacing an existing dest.
 // 0 when dest was written and can be opened again; 1 after a failure, which
 // has been shown through |ui| as a RunBox::kExpander box: "Erro de abertura
 // no arquivo " + the path (source or dest cannot be opened, dest is
 // read-only), "Erro de
 // leitura" (header shorter than 4 bytes or a read error; an empty dest stays
 // behind) or "Erro de acesso ao arquivo " + dest (a write failed or dest
-// cannot be opened again). With a setup.sum loaded (theDistributionSum), a
+// cannot be opened again). With a setup.sum loaded (medium.Sum()), a
 // source it does not list or whose expansion it does not match leaves dest
 // untouched and gives kExpandDamaged, after ReportDamagedFile.
-int ExpandFile(const char* source, const char* dest, RunUi& ui);
+int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium);
 
 // The box text for a file of the distribution that is not as it was packed
 // (|name| as the file list or setup.sum names it).

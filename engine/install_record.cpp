@@ -6,16 +6,6 @@
 #include <algorithm>
 #include <string_view>
 
-InstallRecord theInstallRecord;
-
-void RecordEffect(EffectKind kind, const std::string& path, const std::string& other) {
-    Effect effect;
-    effect.kind = kind;
-    effect.path = path;
-    effect.other = other;
-    theInstallRecord.effects.push_back(effect);
-}
-
 namespace {
 
 using Text = std::string_view;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // File name of the record in the application directory.
@@ -40,9 +41,20 @@ struct Effect {
     }
 };
 
+// The record of one installation: the run owns it and hands it to whatever
+// causes an effect, which appends it here.
 struct InstallRecord {
     std::string product;          // the product name, for the uninstaller's texts
     std::vector<Effect> effects;  // in the order they happened
+
+    void Add(EffectKind kind, const std::string& path, const std::string& other = std::string()) {
+        Effect effect;
+        effect.kind = kind;
+        effect.path = path;
+        effect.other = other;
+        effects.push_back(std::move(effect));
+    }
+    void Add(Effect effect) { effects.push_back(std::move(effect)); }
 };
 
 // The whole record as the text of "uninstall.dat".
@@ -64,10 +76,3 @@ constexpr size_t kMaxInstallRecordSize = 64u << 20;
 // effects' own. |error| quotes at most a few dozen bytes of the text.
 // Allocation failures are passed on as std::bad_alloc.
 bool ParseInstallRecord(const std::string& text, InstallRecord& record, std::string& error);
-
-// The effects the program's run has recorded so far; the installation run
-// clears it when it opens. Directory creation, file placement, shared-DLL
-// counts, shortcuts and registry writes append to it.
-extern InstallRecord theInstallRecord;
-
-void RecordEffect(EffectKind kind, const std::string& path, const std::string& other = std::string());

@@ -8,6 +8,8 @@
 // moved into Backup whose replacement could not be placed goes back.
 #pragma once
 
+#include "data/medium.h"
+#include "engine/install_record.h"
 #include "engine/private_folder.h"
 #include "engine/run_ui.h"
 #include "engine/uninstall.h"
@@ -40,8 +42,9 @@ struct RunResult {
 class InstallRun {
 public:
     // A run into |destDir|, the application directory that ?APPDIR? and the
-    // backup directory refer to.
-    InstallRun(RunUi& ui, std::string destDir);
+    // backup directory refer to, of the list and payloads of |medium| (read
+    // and checked at start-up; it outlives the run).
+    InstallRun(RunUi& ui, std::string destDir, const Medium& medium);
 
     // Makes the installation removable: when the run ends, |source| is
     // copied into the destination as its uninstaller, registered, and the
@@ -65,6 +68,8 @@ public:
     bool Over() const { return m_nStep < 0; }
     // Number of file entries of the (reloaded) file list, for the progress range.
     int FileCount() const;
+    // What the run has done so far, as the uninstaller will undo it.
+    const InstallRecord& Record() const { return m_record; }
 
 private:
     RunResult CheckTemporaryDirectory();
@@ -76,6 +81,8 @@ private:
     RunResult End(RunOutcome what, const std::string& path = std::string(), DWORD error = 0);
 
     RunUi& m_ui;
+    const Medium& m_medium;
+    InstallRecord m_record;        // every effect of the run, in order; cleared by Open
     int m_nStep = 0;               // 10*i check entry i, 10*i+1 expand it, 10*n final, -1 over
     BOOL m_bDllsUpgraded = FALSE;  // an older DLL was moved into the backup directory
     std::string m_strSource;       // source name of the current entry

@@ -47,7 +47,7 @@ DWORD EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uni
 // before like the other values; WriteRecordDigest sets it once the record's
 // text is known.
 bool WriteUninstallValues(const std::string& root, const std::string& keyName, const UninstallerSource& source,
-                          const std::string& appDir, DWORD sizeKb, bool logged) {
+                          const std::string& appDir, DWORD sizeKb, bool logged, InstallRecord& record) {
     const std::string key = root + "\\" + kUninstallKeys + keyName + "\\";
     const std::string uninstaller = InDir(appDir, kUninstallerName);
     const std::string command = "\"" + uninstaller + "\" /uninstall";
@@ -57,17 +57,17 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
                                       {"InstallLocation", appDir},
                                       {"DisplayIcon", uninstaller}};
     for (const auto& value : strings) {
-        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\')) return false;
+        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\', &record)) return false;
         if (logged) WriteLog(theLog, "Key added successfully: %s=%s", (key + value[0]).c_str(), value[1].c_str());
     }
     const std::pair<const char*, DWORD> dwords[] = {{"EstimatedSize", sizeKb}, {"NoModify", 1}, {"NoRepair", 1}};
     for (const auto& value : dwords) {
-        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\')) return false;
+        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\', &record)) return false;
         if (logged)
             WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
-    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\') != FALSE;
+    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\', &record) != FALSE;
 }
 
 // Sets the digest value of the key |keyName| below |root| to the SHA-256 of
@@ -102,9 +102,9 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
     return name.empty() ? "Setup" : name;
 }
 
-bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged) {
+bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged, InstallRecord& run) {
     // A failed run that changed nothing needs no uninstaller.
-    if (!logged && theInstallRecord.effects.empty()) return true;
+    if (!logged && run.effects.empty()) return true;
     InstallRecord record;
     const std::string path = InDir(appDir, kInstallRecordName);
     // Installing again keeps what the earlier installation did: one
@@ -133,17 +133,18 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
     std::string root;
     if (done) {
         std::vector<Effect> all = record.effects;
-        all.insert(all.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
+        all.insert(all.end(), run.effects.begin(), run.effects.end());
         const DWORD sizeKb = EstimatedSizeKb(all, uninstaller);
-        // HKLM when it can be written, else the user's own entry.
+        // HKLM when it can be written, else the user's own entry. The
+        // registration is the run's last effect: the uninstaller removes it.
         for (const char* tried : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
-            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged)) continue;
+            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged, run)) continue;
             root = tried;
             break;
         }
         done = !root.empty();
     }
-    record.effects.insert(record.effects.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
+    record.effects.insert(record.effects.end(), run.effects.begin(), run.effects.end());
     const std::string text = FormatInstallRecord(record);
     if (!SaveInstallRecord(text, appDir)) {
         if (logged) WriteLog(theLog, "Could not write the uninstall record %s", path.c_str());

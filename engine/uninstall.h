@@ -30,14 +30,15 @@ constexpr char kRecordDigestValue[] = "UninstallRecordSHA256";
 // application directory's own name when the product has none.
 std::string UninstallKeyName(const std::string& productName, const std::string& appDir);
 
-// Copies the uninstaller into |appDir|, registers it and saves
-// theInstallRecord there, after the entries of an earlier record in the same
+// Copies the uninstaller into |appDir|, registers it, recording the
+// registration's values in |run| (the run's record), and saves |run| there,
+// after the entries of an earlier record in the same
 // directory when that record is the one registered for it (LoadInstallRecord);
 // another one is replaced. The record's SHA-256 goes into the Uninstall key
 // with the other values. With |logged|, each step writes its line to the
 // installation log (a failed run calls it without: its last lines stay the
 // failure's). False when the uninstaller could not be copied or registered.
-bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged);
+bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged, InstallRecord& run);
 
 // Reads "uninstall.dat" of |appDir|, checked against the digest that the
 // registry holds for it before it is parsed. The Uninstall keys below HKLM
