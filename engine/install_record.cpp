@@ -12,17 +12,16 @@ using Text = std::string_view;
 
 constexpr char kHeader[] = "SETUP UNINSTALL RECORD 1";
 
-struct KindName {
-    EffectKind kind;
-    const char* name;
-    size_t fields;  // after the name; a value that did not exist has 3, one that did 5
-};
-
-const KindName kKinds[] = {
-    {EffectKind::kDirectory, "dir", 1},     {EffectKind::kFileNew, "new", 1},   {EffectKind::kFileOver, "over", 1},
-    {EffectKind::kFileBackup, "backup", 2}, {EffectKind::kDllKept, "kept", 1},  {EffectKind::kSharedCount, "count", 1},
-    {EffectKind::kShortcut, "link", 1},     {EffectKind::kRegistryKey, "key", 1}, {EffectKind::kRegistryValue, "value", 3},
-};
+// The number of fields after the name; a value that did not exist before
+// has 3, one that did 5.
+size_t FieldCount(EffectFields fields) {
+    switch (fields) {
+    case EffectFields::kPath: return 1;
+    case EffectFields::kPathAndOther: return 2;
+    case EffectFields::kValueBefore: return 3;
+    }
+    return 0;
+}
 
 // The most fields a line has: a value that existed, with its name.
 constexpr size_t kMostFields = 6;
@@ -148,24 +147,21 @@ bool HasRawControl(Text line) {
     return false;
 }
 
-bool IsFileKind(EffectKind kind) { return kind != EffectKind::kRegistryKey && kind != EffectKind::kRegistryValue; }
-
 // Reads the fields of an entry line of kind |kind| into |effect|; null, or
 // what is wrong.
-const char* ParseEffect(const KindName& kind, const Fields& fields, Effect& effect) {
+const char* ParseEffect(const EffectKindInfo& kind, const Fields& fields, Effect& effect) {
     const size_t count = fields.count - 1;
-    const bool valueBefore = kind.kind == EffectKind::kRegistryValue && count == 5;
-    if (count != kind.fields && !valueBefore) return "wrong number of fields";
+    const bool valueBefore = kind.fields == EffectFields::kValueBefore && count == 5;
+    if (count != FieldCount(kind.fields) && !valueBefore) return "wrong number of fields";
     effect = Effect();
     effect.kind = kind.kind;
     if (!Unescape(fields.at[1], effect.path) || (count >= 2 && !Unescape(fields.at[2], effect.other)))
         return "bad escape";
     if (effect.path.empty() || HasControl(effect.path) || HasControl(effect.other))
         return "an empty path or a control character in a path or name";
-    if (IsFileKind(kind.kind) &&
-        (!IsFullPath(effect.path) || (kind.kind == EffectKind::kFileBackup && !IsFullPath(effect.other))))
+    if (kind.filePaths && (!IsFullPath(effect.path) || (count >= 2 && !IsFullPath(effect.other))))
         return "a path that is not a full path";
-    if (kind.kind != EffectKind::kRegistryValue) return nullptr;
+    if (kind.fields != EffectFields::kValueBefore) return nullptr;
     if (!valueBefore) return fields.at[3] == "-" ? nullptr : "no previous state";
     effect.existed = true;
     if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !FromHex(fields.at[5], effect.data))
@@ -203,9 +199,7 @@ bool ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, s
     for (uint32_t i = 0; i < entries; ++i) {
         lines.Next(line);
         const Fields fields = SplitFields(line);
-        const KindName* kind = nullptr;
-        for (const KindName& k : kKinds)
-            if (fields.at[0] == k.name) kind = &k;
+        const EffectKindInfo* kind = KindNamed(fields.at[0]);
         const unsigned number = static_cast<unsigned>(lines.Number());
         if (!kind) {
             error = FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str());
@@ -274,12 +268,11 @@ std::string FormatInstallRecord(const InstallRecord& record) {
     std::string text = std::string(kHeader) + "\n";
     text += "product\t" + Escape(record.product) + "\n";
     for (const Effect& effect : record.effects) {
-        for (const KindName& k : kKinds)
-            if (k.kind == effect.kind) text += k.name;
+        const EffectKindInfo& kind = KindInfo(effect.kind);
+        text += kind.name;
         text += "\t" + Escape(effect.path);
-        if (effect.kind == EffectKind::kFileBackup || effect.kind == EffectKind::kRegistryValue)
-            text += "\t" + Escape(effect.other);
-        if (effect.kind == EffectKind::kRegistryValue)
+        if (kind.fields != EffectFields::kPath) text += "\t" + Escape(effect.other);
+        if (kind.fields == EffectFields::kValueBefore)
             text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + ToHex(effect.data) : "\t-";
         text += "\n";
     }

@@ -1,8 +1,11 @@
 // The record of what an installation did, kept in the application directory
 // as "uninstall.dat" so that the uninstaller can undo it, last effect first.
-// The file format (docs/uninstall-record.md) is text, one effect per line;
+// The file format (docs/uninstall-record.md) is text, one effect per line,
+// each kind's line as engine/effects.h describes it;
 // formatting and parsing are Win32-free so they are tested natively.
 #pragma once
+
+#include "engine/effects.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,32 +17,6 @@
 constexpr char kInstallRecordName[] = "uninstall.dat";
 // File name of the uninstaller copied into the application directory.
 constexpr char kUninstallerName[] = "uninstall.exe";
-
-enum class EffectKind {
-    kDirectory,     // a directory was created (path)
-    kFileNew,       // a file was placed where there was none (path)
-    kFileOver,      // a file was placed over an existing one that was not saved (path)
-    kFileBackup,    // an existing DLL was moved to |other| (in Backup) and the new one placed at path
-    kDllKept,       // an existing newer DLL was kept; nothing was placed (path)
-    kSharedCount,   // the shared-DLL count of path was raised by one
-    kShortcut,      // a shortcut file was created (path)
-    kRegistryKey,   // a registry key was created (path: root name and keys joined by backslashes)
-    kRegistryValue, // a value |other| below the key path was written; what it held before in existed/type/data
-};
-
-struct Effect {
-    EffectKind kind = EffectKind::kFileNew;
-    std::string path;
-    std::string other;     // kFileBackup: the backup path; kRegistryValue: the value name
-    bool existed = false;  // kRegistryValue: the value existed before
-    uint32_t type = 0;     // and its type then
-    std::string data;      // and its bytes then
-
-    bool operator==(const Effect& o) const {
-        return kind == o.kind && path == o.path && other == o.other && existed == o.existed && type == o.type &&
-               data == o.data;
-    }
-};
 
 // The record of one installation: the run owns it and hands it to whatever
 // causes an effect, which appends it here.

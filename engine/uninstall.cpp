@@ -259,7 +259,9 @@ LONG OpenKeyPath(RegKey& key, const std::string& keyPath, REGSAM access) {
     return key.Open(root, slash == std::string::npos ? "" : keyPath.c_str() + slash + 1, access);
 }
 
-class Undo {
+// The undo's side of the system: each kind's undo (engine/effects.cpp) calls
+// these, last effect first.
+class Undo : public EffectUndo {
 public:
     Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, const std::string& uninstallerAside)
         : m_record(record), m_appDir(appDir), m_ui(ui), m_uninstallerAside(uninstallerAside) {
@@ -268,7 +270,7 @@ public:
     }
 
     std::vector<std::string> Run() {
-        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) UndoOne(*it);
+        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) KindInfo(it->kind).undo(*this, *it);
         // Last what the installation left for the uninstaller itself.
         RemoveFile(InDir(m_appDir, kInstallRecordName));
         RemoveFile(InDir(m_appDir, "SETUP.LOG"));
@@ -302,8 +304,25 @@ private:
         return Missing(error) ? 0 : error;
     }
 
-    void RemoveFile(const std::string& path) {
+    void RemoveFile(const std::string& path) override {
         if (const DWORD error = TryRemove(path)) Stayed(path, error);
+    }
+
+    void RemoveEmptyDirectory(const std::string& path) override {
+        if (RemoveDirectoryA(path.c_str())) {
+            WriteLog(theLog, "Removed directory: %s", path.c_str());
+        } else if (!Missing(GetLastError())) {
+            // Not empty yet: the record, the log or the uninstaller may
+            // still be in it. Tried again at the end.
+            m_laterDirs.push_back(path);
+        }
+    }
+
+    void MoveBack(const std::string& from, const std::string& to) override {
+        if (MoveFileA(from.c_str(), to.c_str()))
+            WriteLog(theLog, "Restored: %s from %s", to.c_str(), from.c_str());
+        else
+            Stayed(from, GetLastError());
     }
 
     void RemoveUninstaller() {
@@ -327,7 +346,7 @@ private:
 
     // Whether the record raised the shared count of |path|: asked for every
     // file, so only the few counted paths are looked through, not the record.
-    bool Counted(const std::string& path) const {
+    bool Counted(const std::string& path) const override {
         for (const std::string* counted : m_counted)
             if (lstrcmpiA(counted->c_str(), path.c_str()) == 0) return true;
         return false;
@@ -339,42 +358,7 @@ private:
         return false;
     }
 
-    void UndoOne(const Effect& effect) {
-        const std::string& path = effect.path;
-        switch (effect.kind) {
-        case EffectKind::kDirectory:
-            if (RemoveDirectoryA(path.c_str())) {
-                WriteLog(theLog, "Removed directory: %s", path.c_str());
-            } else if (!Missing(GetLastError())) {
-                // Not empty yet: the record, the log or the uninstaller may
-                // still be in it. Tried again at the end.
-                m_laterDirs.push_back(path);
-            }
-            break;
-        case EffectKind::kFileNew:
-            // A counted DLL goes with its count.
-            if (!Counted(path)) RemoveFile(path);
-            break;
-        case EffectKind::kFileOver:
-            // A DLL that stood there before is others' too: it stays.
-            if (!IsDllPath(path)) RemoveFile(path);
-            break;
-        case EffectKind::kFileBackup:
-            RemoveFile(path);
-            if (MoveFileA(effect.other.c_str(), path.c_str()))
-                WriteLog(theLog, "Restored: %s from %s", path.c_str(), effect.other.c_str());
-            else
-                Stayed(effect.other, GetLastError());
-            break;
-        case EffectKind::kDllKept: break;
-        case EffectKind::kSharedCount: LowerCount(path); break;
-        case EffectKind::kShortcut: RemoveFile(path); break;
-        case EffectKind::kRegistryKey: RemoveKeyWhenEmpty(path); break;
-        case EffectKind::kRegistryValue: RestoreValue(effect); break;
-        }
-    }
-
-    void LowerCount(const std::string& dll) {
+    void LowerSharedCount(const std::string& dll) override {
         const DWORD count = ReadSharedDllCount(dll.c_str());
         if (count == kNoSharedDllCount) return;
         if (count > 1) {
@@ -401,7 +385,7 @@ private:
         RemoveFile(dll);
     }
 
-    void RemoveKeyWhenEmpty(const std::string& keyPath) {
+    void RemoveKeyWhenEmpty(const std::string& keyPath) override {
         DWORD subkeys = 0, values = 0;
         {
             RegKey key;
@@ -426,7 +410,7 @@ private:
             Stayed(keyPath, result);
     }
 
-    void RestoreValue(const Effect& value) {
+    void RestoreValue(const Effect& value) override {
         const std::string name = value.path + "\\" + value.other;
         RegKey key;
         LONG result = OpenKeyPath(key, value.path, KEY_SET_VALUE);
