@@ -1,5 +1,6 @@
 #include "engine/install_record.h"
 
+#include "data/hex.h"
 #include "data/path_parts.h"
 #include "engine/format_text.h"
 
@@ -26,14 +27,6 @@ size_t FieldCount(EffectFields fields) {
 // The most fields a line has: a value that existed, with its name.
 constexpr size_t kMostFields = 6;
 
-const char kHex[] = "0123456789ABCDEF";
-
-int HexDigit(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
-}
-
 bool IsControl(char ch) { return static_cast<unsigned char>(ch) < 0x20; }
 
 // Texts may hold anything (registry data, odd file names): '%' and control
@@ -44,8 +37,7 @@ std::string Escape(Text text) {
         const unsigned char byte = static_cast<unsigned char>(ch);
         if (byte < 0x20 || ch == '%') {
             out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
+            out += HexText(&byte, 1, HexLetters::kUpper);
         } else {
             out += ch;
         }
@@ -67,30 +59,11 @@ bool Unescape(Text field, std::string& out) {
             continue;
         }
         if (i + 2 >= field.size()) return false;
-        const int high = HexDigit(field[i + 1]), low = HexDigit(field[i + 2]);
+        const int high = HexDigitValue(field[i + 1], HexLetters::kUpper),
+                  low = HexDigitValue(field[i + 2], HexLetters::kUpper);
         if (high < 0 || low < 0) return false;
         out += static_cast<char>(high * 16 + low);
         i += 2;
-    }
-    return true;
-}
-
-std::string ToHex(const std::string& bytes) {
-    std::string out;
-    for (char ch : bytes) {
-        out += kHex[static_cast<unsigned char>(ch) >> 4];
-        out += kHex[static_cast<unsigned char>(ch) & 15];
-    }
-    return out;
-}
-
-bool FromHex(Text hex, std::string& out) {
-    out.clear();
-    if (hex.size() % 2) return false;
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
-        if (high < 0 || low < 0) return false;
-        out += static_cast<char>(high * 16 + low);
     }
     return true;
 }
@@ -164,7 +137,7 @@ const char* ParseEffect(const EffectKindInfo& kind, const Fields& fields, Effect
     if (kind.fields != EffectFields::kValueBefore) return nullptr;
     if (!valueBefore) return fields.at[3] == "-" ? nullptr : "no previous state";
     effect.existed = true;
-    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !FromHex(fields.at[5], effect.data))
+    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !ParseHex(fields.at[5], HexLetters::kUpper, effect.data))
         return "bad previous value";
     return nullptr;
 }
@@ -273,7 +246,7 @@ std::string FormatInstallRecord(const InstallRecord& record) {
         text += "\t" + Escape(effect.path);
         if (kind.fields != EffectFields::kPath) text += "\t" + Escape(effect.other);
         if (kind.fields == EffectFields::kValueBefore)
-            text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + ToHex(effect.data) : "\t-";
+            text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kUpper) : "\t-";
         text += "\n";
     }
     text += "end\t" + std::to_string(record.effects.size()) + "\n";
