@@ -224,7 +224,8 @@ RunResult InstallRun::FinalStep() {
                                       "versions\nwere moved to the directory BACKUP, below\nthe application's "
                                       "directory.\n");
     }
-    if (m_bUninstaller && !MakeUninstallable(m_uninstaller, m_strDestDir, true, m_record)) ReportRegistryFailure();
+    if (m_bUninstaller && MakeUninstallable(m_uninstaller, m_strDestDir, true, m_record).Failed())
+        ReportRegistryFailure();
     return End(RunOutcome::kCompleted);
 }
 

@@ -11,33 +11,13 @@
 #include "data/medium.h"
 #include "engine/install_record.h"
 #include "engine/private_folder.h"
+#include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "engine/uninstall.h"
 
 #include <windows.h>
 
 #include <string>
-
-enum class RunOutcome {
-    kGoingOn,        // the step is done and more are to come
-    kCompleted,      // the final step is done: the installation is complete
-    kDestDirFailed,  // the destination directory cannot be created (path, error)
-    kLogRefused,     // SETUP.LOG cannot be created and the question was answered No (path)
-    kListFailed,     // the file list cannot be loaded again (path: the list's name)
-    kTempIsFile,     // the temporary path names a file (path)
-    kDllAborted,     // the version decision of a DLL failed (path: the DLL)
-    kBackupFailed,   // an existing DLL cannot be saved into Backup (path: the DLL)
-    kExpandFailed,   // a payload cannot be expanded into place (path: the destination)
-    kDamaged,        // a payload is not what setup.sum says (path: its source name)
-};
-
-struct RunResult {
-    RunOutcome what = RunOutcome::kGoingOn;
-    std::string path;  // the file or directory the outcome concerns
-    DWORD error = 0;   // the Windows error code, where there is one
-
-    bool Failed() const { return what != RunOutcome::kGoingOn && what != RunOutcome::kCompleted; }
-};
 
 class InstallRun {
 public:

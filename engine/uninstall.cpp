@@ -102,9 +102,10 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
     return name.empty() ? "Setup" : name;
 }
 
-bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged, InstallRecord& run) {
+RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
+                            InstallRecord& run) {
     // A failed run that changed nothing needs no uninstaller.
-    if (!logged && run.effects.empty()) return true;
+    if (!logged && run.effects.empty()) return RunResult();
     InstallRecord record;
     const std::string path = InDir(appDir, kInstallRecordName);
     // Installing again keeps what the earlier installation did: one
@@ -112,26 +113,28 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
     // vouches for, though: one that someone else put there is not obeyed
     // later, and the new record replaces it.
     if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        std::string error;
-        if (!LoadInstallRecord(appDir, record, error) && logged)
+        const RunResult earlier = LoadInstallRecord(appDir, record);
+        if (earlier.Failed() && logged)
             WriteLog(theLog, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
-                     error.c_str());
+                     earlier.detail.c_str());
     }
     record.product = source.productName;
 
     const std::string uninstaller = InDir(appDir, kUninstallerName);
-    bool done = source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
-                                   : CopyFileStaged(source.programPath, uninstaller);
+    RunResult result;
+    if (!(source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
+                             : CopyFileStaged(source.programPath, uninstaller)))
+        result = RunResult{RunOutcome::kUninstallerNotCopied, uninstaller, GetLastError()};
     if (logged) {
-        if (done)
+        if (!result.Failed())
             WriteLog(theLog, "Uninstaller copied to %s", uninstaller.c_str());
         else
             WriteLog(theLog, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
-                     FormatSystemError(GetLastError()).c_str());
+                     FormatSystemError(result.error).c_str());
     }
     const std::string keyName = UninstallKeyName(source.productName, appDir);
     std::string root;
-    if (done) {
+    if (!result.Failed()) {
         std::vector<Effect> all = record.effects;
         all.insert(all.end(), run.effects.begin(), run.effects.end());
         const DWORD sizeKb = EstimatedSizeKb(all, uninstaller);
@@ -142,16 +145,19 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
             root = tried;
             break;
         }
-        done = !root.empty();
+        if (root.empty()) result = RunResult{RunOutcome::kNotRegistered, kUninstallKeys + keyName};
     }
     record.effects.insert(record.effects.end(), run.effects.begin(), run.effects.end());
     const std::string text = FormatInstallRecord(record);
     if (!SaveInstallRecord(text, appDir)) {
+        const DWORD error = GetLastError();
         if (logged) WriteLog(theLog, "Could not write the uninstall record %s", path.c_str());
-        return false;
+        return RunResult{RunOutcome::kRecordNotSaved, path, error};
     }
     if (logged) WriteLog(theLog, "Uninstall record written: %s", path.c_str());
-    return done && WriteRecordDigest(root, keyName, text, logged);
+    if (result.Failed()) return result;
+    if (!WriteRecordDigest(root, keyName, text, logged)) return RunResult{RunOutcome::kRecordNotSaved, path};
+    return result;
 }
 
 namespace {
@@ -207,16 +213,18 @@ int DigestRegistered(const char* rootName, const std::string& dir, const std::st
 
 }  // namespace
 
-bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error) {
+RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
     record = InstallRecord();
     const std::string path = InDir(appDir, kInstallRecordName);
+    RunResult refused{RunOutcome::kRecordRefused, path};
+    std::string& error = refused.detail;
     try {
         // Its size before it is read: no record is that large.
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
             (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize)) {
             error = FormatText("%s is larger than %u MB", path.c_str(), unsigned(kMaxInstallRecordSize >> 20));
-            return false;
+            return refused;
         }
         // The digest before anything of the text is read: a record that the
         // registry does not vouch for may have been written by anyone.
@@ -224,8 +232,9 @@ bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::st
         Sha256Digest digest;
         if (!ReadWholeFile(path, bytes) || bytes.size() > kMaxInstallRecordSize ||
             !HashBytes(bytes.data(), bytes.size(), digest)) {
+            refused.error = GetLastError();
             error = "cannot read " + path;
-            return false;
+            return refused;
         }
         const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
         std::string key;
@@ -234,15 +243,16 @@ bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::st
         if (registered <= 0) {
             error = registered ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())
                                : "no Uninstall key in the registry is for " + appDir;
-            return false;
+            return refused;
         }
         const std::string text(bytes.begin(), bytes.end());
         bytes = std::vector<uint8_t>();
-        return ParseInstallRecord(text, record, error);
+        if (!ParseInstallRecord(text, record, error)) return refused;
+        return RunResult();
     } catch (const std::bad_alloc&) {
         record = InstallRecord();
         error = "not enough memory to read " + path;
-        return false;
+        return refused;
     }
 }
 
