@@ -188,6 +188,43 @@ bool ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, s
     return true;
 }
 
+// The number of entry lines that the last line of |text| (known to end in a
+// line end) gives, checked against the lines there are.
+bool ReadEntryCount(Text text, uint32_t& entries, std::string& error) {
+    const size_t lineCount = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    Text last = text.substr(0, text.size() - 1);
+    last = last.substr(last.rfind('\n') + 1);
+    if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
+    const Fields end = SplitFields(last);
+    if (lineCount < 3 || end.count != 2 || end.at[0] != "end") {
+        error = "the record has no last line: it is incomplete";
+        return false;
+    }
+    if (!ParseNumber(end.at[1], entries) || entries != lineCount - 3) {
+        error = "the record holds a different number of lines than its last line says";
+        return false;
+    }
+    return true;
+}
+
+// Reads the product line |line| into |product|.
+bool ReadProductLine(Text line, std::string& product, std::string& error) {
+    if (HasRawControl(line)) {
+        error = "a control character in the product line";
+        return false;
+    }
+    const Fields fields = SplitFields(line);
+    if (fields.count != 2 || fields.at[0] != "product") {
+        error = "the record names no product";
+        return false;
+    }
+    if (!Unescape(fields.at[1], product) || product.find('\0') != std::string::npos) {
+        error = "bad escape or a NUL in the product name";
+        return false;
+    }
+    return true;
+}
+
 // Reads |text|, known to end in a line end, into |parsed|.
 bool ParseLines(Text text, InstallRecord& parsed, std::string& error) {
     // The first and the last line before anything is copied: a text that is
@@ -198,35 +235,10 @@ bool ParseLines(Text text, InstallRecord& parsed, std::string& error) {
         error = "not an uninstall record of version 1";
         return false;
     }
-    const size_t lineCount = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    Text last = text.substr(0, text.size() - 1);
-    last = last.substr(last.rfind('\n') + 1);
-    if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
-    const Fields end = SplitFields(last);
     uint32_t entries = 0;
-    if (lineCount < 3 || end.count != 2 || end.at[0] != "end") {
-        error = "the record has no last line: it is incomplete";
-        return false;
-    }
-    if (!ParseNumber(end.at[1], entries) || entries != lineCount - 3) {
-        error = "the record holds a different number of lines than its last line says";
-        return false;
-    }
-
+    if (!ReadEntryCount(text, entries, error)) return false;
     lines.Next(line);
-    if (HasRawControl(line)) {
-        error = "a control character in the product line";
-        return false;
-    }
-    const Fields product = SplitFields(line);
-    if (product.count != 2 || product.at[0] != "product") {
-        error = "the record names no product";
-        return false;
-    }
-    if (!Unescape(product.at[1], parsed.product) || parsed.product.find('\0') != std::string::npos) {
-        error = "bad escape or a NUL in the product name";
-        return false;
-    }
+    if (!ReadProductLine(line, parsed.product, error)) return false;
     // Each entry line is checked before any is kept, so that a damaged text
     // costs no more than its longest line, and a whole one its effects.
     Lines first = lines;

@@ -154,54 +154,15 @@ RunResult InstallRun::ExpandStep() {
     // What the placement does to the destination, for the uninstaller: told
     // before the expansion, which may leave a file behind when it fails, and
     // recorded once its outcome is known.
-    // (The attributes tell it as a find-first search would, without opening
-    // the directory: under Wine that is a round trip to the server per file.)
     Effect placed;
-    placed.kind = GetFileAttributesA(m_strDest.c_str()) != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver
-                                                                                      : EffectKind::kFileNew;
-    placed.path = m_strDest;
-    if (IsDllPath(m_strDest)) {
-        if (FileExists(m_strDest)) {
-            if (IsSharedFile(m_strDest.c_str())) {
-                // A shared DLL is never moved away (other programs load it
-                // from here); the newer one is written over it in place.
-                WriteLog(theLog, "Shared DLL is replaced in place, without backup");
-            } else if (BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, &m_record)) {
-                WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
-                placed.kind = EffectKind::kFileBackup;
-                placed.other = BackupPathOf(m_strDest, m_strDestDir);
-            } else {
-                WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
-                return End(RunOutcome::kBackupFailed, m_strDest);
-            }
-        } else {
-            WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
-            // A new DLL in a directory that is not there yet gets it, as any
-            // other file does.
-            const std::string directory = SplitPath(m_strDest, "\\").directory;
-            if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
-                EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
-        }
-    } else {
-        EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
-    }
+    if (!PrepareDestination(placed)) return End(RunOutcome::kBackupFailed, m_strDest);
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     const int expanded = ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium);
     if (expanded != 0) {
         // A damaged payload has been reported as such; other failures get
         // the run's own box and line.
-        if (expanded != kExpandDamaged) {
-            std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
-            if (IsSharedFile(text.c_str())) {
-                m_ui.ShowBox(RunBox::kError,
-                             "Cannot decompress shared file. Please close all other applications and reinstall");
-                WriteLog(theLog, "Cannot decompress shared file, must abort");
-            } else {
-                m_ui.ShowBox(RunBox::kError, text);
-                WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
-            }
-        }
+        if (expanded != kExpandDamaged) ReportExpandFailure();
         // The run ends without the new DLL: the old one goes back where it
         // was, and the record does not say it was moved.
         if (placed.kind != EffectKind::kFileBackup || !RestoreOldDll(m_strDest, m_strDestDir)) m_record.Add(placed);
@@ -212,6 +173,53 @@ RunResult InstallRun::ExpandStep() {
     m_record.Add(std::move(placed));
     m_nStep += 9;
     return RunResult();
+}
+
+bool InstallRun::PrepareDestination(Effect& placed) {
+    // (The attributes tell whether a file stands there as a find-first
+    // search would, without opening the directory: under Wine that is a
+    // round trip to the server per file.)
+    placed.kind = GetFileAttributesA(m_strDest.c_str()) != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver
+                                                                                      : EffectKind::kFileNew;
+    placed.path = m_strDest;
+    if (!IsDllPath(m_strDest)) {
+        EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
+        return true;
+    }
+    if (!FileExists(m_strDest)) {
+        WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
+        // A new DLL in a directory that is not there yet gets it, as any
+        // other file does.
+        const std::string directory = SplitPath(m_strDest, "\\").directory;
+        if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
+            EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
+        return true;
+    }
+    if (IsSharedFile(m_strDest.c_str())) {
+        // A shared DLL is never moved away (other programs load it from
+        // here); the newer one is written over it in place.
+        WriteLog(theLog, "Shared DLL is replaced in place, without backup");
+        return true;
+    }
+    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, &m_record)) {
+        WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
+        return false;
+    }
+    WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
+    placed.kind = EffectKind::kFileBackup;
+    placed.other = BackupPathOf(m_strDest, m_strDestDir);
+    return true;
+}
+
+void InstallRun::ReportExpandFailure() {
+    std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
+    if (IsSharedFile(text.c_str())) {
+        m_ui.ShowBox(RunBox::kError, "Cannot decompress shared file. Please close all other applications and reinstall");
+        WriteLog(theLog, "Cannot decompress shared file, must abort");
+    } else {
+        m_ui.ShowBox(RunBox::kError, text);
+        WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
+    }
 }
 
 RunResult InstallRun::FinalStep() {

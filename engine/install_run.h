@@ -55,6 +55,12 @@ private:
     RunResult CheckTemporaryDirectory();
     RunResult CheckStep(int i);
     RunResult ExpandStep();
+    // Makes the destination ready for the current entry's file: its
+    // directories, or an existing DLL saved into Backup. Tells |placed| what
+    // the placement will do there. False when the DLL could not be saved.
+    bool PrepareDestination(Effect& placed);
+    // The run's own box and line for a payload that could not be expanded.
+    void ReportExpandFailure();
     RunResult FinalStep();
     void WriteRegistryEntries();
     void ReportRegistryFailure();
