@@ -4,12 +4,10 @@
 #pragma once
 
 #include "data/medium.h"
+#include "engine/run_result.h"
 #include "engine/run_ui.h"
 
 #include <string>
-
-// ExpandFile's result for a damaged payload.
-constexpr int kExpandDamaged = 2;
 
 // Expands the compressed file |source| of |medium| (a file of the folder, or
 // its stretch of a single-file setup.exe, decoded in place) into dest,
@@ -22,8 +20,13 @@ constexpr int kExpandDamaged = 2;
 // behind) or "Erro de acesso ao arquivo " + dest (a write failed or dest
 // cannot be opened again). With a setup.sum loaded (medium.Sum()), a
 // source it does not list or whose expansion it does not match leaves dest
-// untouched and gives kExpandDamaged, after ReportDamagedFile.
+// untouched and gives 1 too, after ReportDamagedFile.
 int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium);
+
+// ExpandFile with what happened: kGoingOn when dest was written; kDamaged
+// (path: source) for a payload not as setup.sum says; kExpandFailed (path:
+// the file that could not be opened, read or written) after the expander's box.
+RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium);
 
 // The box text for a file of the distribution that is not as it was packed
 // (|name| as the file list or setup.sum names it).

@@ -76,9 +76,10 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
     // into its destination.
     const std::string tempCopy = tempDir + "\\" + GetPathFileName(dest);
     // Without the run's temporary folder there is nowhere to expand it safely.
-    const int expanded = tempDir.empty() ? 1 : ExpandFile(source.c_str(), tempCopy.c_str(), ui, medium);
-    if (expanded == kExpandDamaged) return Damaged;
-    if (expanded != 0) {
+    const RunResult expanded = tempDir.empty() ? RunResult(RunOutcome::kExpandFailed, tempDir)
+                                               : ExpandPayload(source.c_str(), tempCopy.c_str(), ui, medium);
+    if (expanded.what == RunOutcome::kDamaged) return Damaged;
+    if (expanded.Failed()) {
         WriteLog(theLog, "Failed to decompress %s to %s, must abort", source.c_str(), tempCopy.c_str());
         ui.ShowBox(RunBox::kError, FormatText("Failed to decompress %s to %s, please check disk space", source.c_str(),
                              tempCopy.c_str()));

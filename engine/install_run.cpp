@@ -158,15 +158,16 @@ RunResult InstallRun::ExpandStep() {
     if (!PrepareDestination(placed)) return End(RunOutcome::kBackupFailed, m_strDest);
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
-    const int expanded = ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium);
-    if (expanded != 0) {
+    const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium);
+    if (expanded.Failed()) {
         // A damaged payload has been reported as such; other failures get
         // the run's own box and line.
-        if (expanded != kExpandDamaged) ReportExpandFailure();
+        const bool damaged = expanded.what == RunOutcome::kDamaged;
+        if (!damaged) ReportExpandFailure();
         // The run ends without the new DLL: the old one goes back where it
         // was, and the record does not say it was moved.
         if (placed.kind != EffectKind::kFileBackup || !RestoreOldDll(m_strDest, m_strDestDir)) m_record.Add(placed);
-        if (expanded == kExpandDamaged) return End(RunOutcome::kDamaged, m_strSource);
+        if (damaged) return End(RunOutcome::kDamaged, m_strSource);
         return End(RunOutcome::kExpandFailed, m_strDest);
     }
     WriteLog(theLog, "File decompressed ok");

@@ -89,3 +89,29 @@ TEST_F(ExpandFileTest, ADestinationThatCannotBeReplacedLeavesNoTemporaryFile) {
     ExpectOneErrorBox("Erro de acesso ao arquivo " + taken, nullptr);
     EXPECT_EQ(m_dir.Count(), 3u);
 }
+
+TEST_F(ExpandFileTest, ThePayloadsResultSaysWhatFailedAndWhere) {
+    const std::string missing = m_dir.Path("missing"), badDest = m_dir.Path("no-such-folder\\out");
+    RunResult result = ExpandPayload(missing.c_str(), m_dir.Path("out").c_str(), m_ui, theMedium);
+    EXPECT_EQ(result.what, RunOutcome::kExpandFailed);
+    EXPECT_EQ(result.path, missing);
+    result = ExpandPayload(m_dir.Path("good").c_str(), badDest.c_str(), m_ui, theMedium);
+    EXPECT_EQ(result.what, RunOutcome::kExpandFailed);
+    EXPECT_EQ(result.path, badDest);
+    EXPECT_EQ(m_boxes.size(), 2u);
+    m_boxes.clear();
+
+    // A payload that setup.sum does not list is damage, with no box of the expander's.
+    Medium summed;
+    DistributionSum sum;
+    sum.present = true;
+    summed.SetSum(std::move(sum));
+    result = ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, summed);
+    EXPECT_EQ(result.what, RunOutcome::kDamaged);
+    EXPECT_EQ(result.path, m_dir.Path("good"));
+    EXPECT_FALSE(m_dir.Exists("out"));
+    m_boxes.clear();
+
+    EXPECT_FALSE(ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, theMedium).Failed());
+    EXPECT_EQ(m_dir.Read("out"), "Hello, installer\r\n");
+}
