@@ -25,6 +25,7 @@ enum class RunOutcome {
     kNotRegistered,         // neither HKLM nor HKCU takes the Uninstall values (path: the key's name)
     kRecordNotSaved,        // uninstall.dat cannot be written, or its digest not registered (path)
     kRecordRefused,         // uninstall.dat is missing, damaged or not the one registered (path, detail)
+    kStayed,                // something of an installation could not be undone (path: what, error)
 };
 
 struct RunResult {

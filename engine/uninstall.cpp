@@ -298,24 +298,27 @@ public:
     }
 
 private:
-    void Stayed(const std::string& what, DWORD error) {
-        WriteLog(theLog, "Could not remove %s: %s", what.c_str(), FormatSystemError(error).c_str());
-        m_stayed.push_back(what);
+    void Stayed(const std::string& what, DWORD error) { Stayed(RunResult(RunOutcome::kStayed, what, error)); }
+    void Stayed(const RunResult& stayed) {
+        WriteLog(theLog, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
+        m_stayed.push_back(stayed.path);
     }
 
-    // Deletes a file; 0 when it is gone (or was not there), else the error.
-    static DWORD TryRemove(const std::string& path) {
+    // Deletes a file: kGoingOn when it is gone (or was not there), else
+    // kStayed with the error.
+    static RunResult TryRemove(const std::string& path) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileA(path.c_str())) {
             WriteLog(theLog, "Removed: %s", path.c_str());
-            return 0;
+            return RunResult();
         }
         const DWORD error = GetLastError();
-        return Missing(error) ? 0 : error;
+        return Missing(error) ? RunResult() : RunResult(RunOutcome::kStayed, path, error);
     }
 
     void RemoveFile(const std::string& path) override {
-        if (const DWORD error = TryRemove(path)) Stayed(path, error);
+        const RunResult removed = TryRemove(path);
+        if (removed.Failed()) Stayed(removed);
     }
 
     void RemoveEmptyDirectory(const std::string& path) override {
@@ -337,16 +340,16 @@ private:
 
     void RemoveUninstaller() {
         const std::string path = InDir(m_appDir, kUninstallerName);
-        DWORD error = TryRemove(path);
-        if (!error) return;
+        RunResult removed = TryRemove(path);
+        if (!removed.Failed()) return;
         // A running program cannot be deleted, but it can be moved away.
         if (!m_uninstallerAside.empty() &&
             MoveFileExA(path.c_str(), m_uninstallerAside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             WriteLog(theLog, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
             return;
         }
-        if (!m_uninstallerAside.empty()) error = GetLastError();
-        Stayed(path, error);
+        if (!m_uninstallerAside.empty()) removed.error = GetLastError();
+        Stayed(removed);
     }
 
     bool InAppDir(const std::string& path) const {
