@@ -33,7 +33,7 @@ BOOL CDlgDecompress::OnInitDialog() {
     m_bBusy = TRUE;
     m_nTimer = SetTimer(m_hWnd, kTimerId, kTickMs, nullptr);
     m_ui.m_hWnd = m_hWnd;
-    m_run.reset(new InstallRun(m_ui, m_strDestDir));
+    m_run.reset(new InstallRun(m_ui, m_strDestDir, theMedium));
     if (m_pUninstaller) m_run->SetUninstaller(*m_pUninstaller);
     m_run->Open();
 

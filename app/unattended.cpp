@@ -31,7 +31,7 @@ bool UnattendedUi::ShowDestDir(const std::string&, std::string& destDir) {
 }
 
 bool UnattendedUi::RunInstallation(const std::string& destDir) {
-    InstallRun run(*this, destDir);
+    InstallRun run(*this, destDir, theMedium);
     if (m_pUninstaller) run.SetUninstaller(*m_pUninstaller);
     run.Open();
     m_lastRun = run.Prepare(nullptr);

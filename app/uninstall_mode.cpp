@@ -98,8 +98,9 @@ int UninstallHere(const CommandLine& line) {
     WriteLog(theLog, "Uninstallation from %s%s", appDir.c_str(), line.unattended ? " (unattended, /S)" : "");
 
     InstallRecord record;
-    std::string error;
-    if (!LoadInstallRecord(appDir, record, error)) {
+    const RunResult loaded = LoadInstallRecord(appDir, record);
+    if (loaded.Failed()) {
+        const std::string& error = loaded.detail;
         WriteLog(theLog, "The uninstall record is missing or damaged (%s); nothing was removed", error.c_str());
         Tell(line, "The uninstall information in " + appDir + " is missing or damaged:\n" + error +
                        "\nNothing was removed.", MB_OK | MB_ICONERROR);

@@ -78,9 +78,9 @@ void Medium::SetList(std::vector<uint8_t> scrambled) {
 namespace {
 
 // A file that is there must be listed in setup.sum and be as it says.
-bool AsSummed(const MediumText& text, const char* name) {
-    if (!text.present || !theDistributionSum.present) return true;
-    const SumEntry* expected = theDistributionSum.sum.Find(name);
+bool AsSummed(const MediumText& text, const char* name, const DistributionSum& sum) {
+    if (!text.present || !sum.present) return true;
+    const SumEntry* expected = sum.sum.Find(name);
     Sha256Digest digest;
     return expected && text.whole && HashBytes(text.bytes.data(), text.bytes.size(), digest) &&
            expected->Matches(text.bytes.size(), digest);
@@ -89,21 +89,21 @@ bool AsSummed(const MediumText& text, const char* name) {
 }  // namespace
 
 bool Medium::Load(std::string& damaged, const Sha256Digest* requiredSum) {
-    theDistributionSum = DistributionSum();
+    m_sum = DistributionSum();
     m_list = m_welcome = m_terms = MediumText();
 
     damaged = kSumFileName;
     const MediumText sum = Read(kSumFileName, kSumFileName);
     if (sum.present) {
-        if (!sum.whole || !theDistributionSum.sum.Parse(sum.bytes.data(), sum.bytes.size())) return false;
-        theDistributionSum.present = true;
+        if (!sum.whole || !m_sum.sum.Parse(sum.bytes.data(), sum.bytes.size())) return false;
+        m_sum.present = true;
     }
     if (requiredSum) {
         // The program vouches for one setup.sum: without it, or with another,
         // nothing on the medium can be trusted.
         Sha256Digest digest;
         if (!sum.present || !HashBytes(sum.bytes.data(), sum.bytes.size(), digest) || digest != *requiredSum) {
-            theDistributionSum = DistributionSum();
+            m_sum = DistributionSum();
             return false;
         }
     }
@@ -115,7 +115,7 @@ bool Medium::Load(std::string& damaged, const Sha256Digest* requiredSum) {
     const std::pair<const MediumText*, const char*> checked[] = {
         {&m_list, kFileListName}, {&m_welcome, kWelcomeTextName}, {&m_terms, kTermsFileName}};
     for (const auto& file : checked) {
-        if (!AsSummed(*file.first, file.second)) {
+        if (!AsSummed(*file.first, file.second, m_sum)) {
             damaged = file.second;
             return false;
         }

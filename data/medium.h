@@ -9,10 +9,12 @@
 #pragma once
 
 #include "data/file_io.h"
+#include "data/setup_sum.h"
 #include "data/sha256.h"
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One file of the medium as read at start-up.
@@ -42,7 +44,7 @@ public:
     bool SingleFile() const { return m_file != nullptr; }
 
     // Reads setup.sum, setup.drc, the welcome text and the terms once, and
-    // sets theDistributionSum. With |requiredSum| setup.sum must be there and
+    // keeps setup.sum as Sum(). With |requiredSum| setup.sum must be there and
     // have that SHA-256. With a setup.sum, each of the three others that is
     // there must be listed in it and match. False, with |damaged| naming the
     // first file at fault, when anything is not so; a missing setup.drc is
@@ -56,10 +58,14 @@ public:
     const MediumText& List() const { return m_list; }
     const MediumText& Welcome() const { return m_welcome; }
     const MediumText& Terms() const { return m_terms; }
+    // What the payloads are checked against.
+    const DistributionSum& Sum() const { return m_sum; }
 
     // Sets the list's bytes as if read from the medium (for tests that drive
     // the run without a start-up).
     void SetList(std::vector<uint8_t> scrambled);
+    // Sets the sum as if read from the medium.
+    void SetSum(DistributionSum sum) { m_sum = std::move(sum); }
 
 private:
     MediumText Read(const std::string& name, const std::string& folderPath) const;
@@ -68,10 +74,11 @@ private:
     std::vector<StoredFile> m_files;
     std::string m_welcomePath;
     MediumText m_list, m_welcome, m_terms;
+    DistributionSum m_sum;
 };
 
 // Reads the file |path| of a folder medium whole.
 MediumText ReadFolderText(const std::string& path);
 
-// The program's one medium.
+// The program's one medium, set up by the application at start-up.
 extern Medium theMedium;

@@ -1,12 +1,12 @@
 #include "data/setup_sum.h"
 
 #include "data/ascii.h"
+#include "data/hex.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-DistributionSum theDistributionSum;
 
 namespace {
 
@@ -15,19 +15,13 @@ const char kFirstLine[] = "setup.sum 1";
 // A character of a name as it compares: upper case, a backslash for a slash.
 char NameChar(char ch) { return ch == '/' ? '\\' : UpperAscii(ch); }
 
-int HexValue(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
-}
-
 // One entry line (without its line end); an empty text when it is good,
 // otherwise what is wrong with it.
 std::string ParseEntry(const std::string& line, SumEntry& entry) {
     if (line.size() < 64 + 1 + 1 + 1 + 1) return "too short for a digest, a size and a name";
     for (size_t i = 0; i < 32; ++i) {
-        const int high = HexValue(line[2 * i]), low = HexValue(line[2 * i + 1]);
+        const int high = HexDigitValue(line[2 * i], HexLetters::kEither),
+                  low = HexDigitValue(line[2 * i + 1], HexLetters::kEither);
         if (high < 0 || low < 0) return "the digest is not 64 hexadecimal digits";
         entry.sha256[i] = uint8_t(high * 16 + low);
     }
@@ -144,12 +138,4 @@ const SumEntry* SetupSum::Find(const std::string& name) const {
     return at != m_byName.end() && SameSumName(m_entries[*at].name, name) ? &m_entries[*at] : nullptr;
 }
 
-std::string DigestHex(const Sha256Digest& digest) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (uint8_t byte : digest) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 15];
-    }
-    return hex;
-}
+std::string DigestHex(const Sha256Digest& digest) { return HexText(digest.data(), digest.size(), HexLetters::kLower); }

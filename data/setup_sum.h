@@ -70,9 +70,9 @@ bool IsSummedAsStored(const std::string& name);
 std::string DigestHex(const Sha256Digest& digest);
 
 // What the installer checks its files against: loaded at start-up from the
-// distribution's setup.sum. |present| is false for a distribution without one.
+// distribution's setup.sum (Medium::Load). |present| is false for a
+// distribution without one.
 struct DistributionSum {
     bool present = false;
     SetupSum sum;
 };
-extern DistributionSum theDistributionSum;

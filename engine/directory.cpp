@@ -2,11 +2,10 @@
 
 #include "data/install_log.h"
 #include "data/path_parts.h"
-#include "engine/install_record.h"
 
 #include <algorithm>
 
-BOOL EnsureDirectory(std::string path, DWORD* pError, std::string* pKnown) {
+BOOL EnsureDirectory(std::string path, DWORD* pError, std::string* pKnown, InstallRecord* record) {
     const std::string dirPart = SplitPath(path, "\\").directory;
     if (dirPart.empty()) return FALSE;
 
@@ -29,7 +28,7 @@ BOOL EnsureDirectory(std::string path, DWORD* pError, std::string* pKnown) {
         const std::string level = dirPart.substr(0, i);
         if (CreateDirectoryA(level.c_str(), nullptr)) {
             WriteLog(theLog, "Created: %s", level.c_str());
-            RecordEffect(EffectKind::kDirectory, level);
+            if (record) record->Add(EffectKind::kDirectory, level);
             continue;
         }
         const DWORD error = GetLastError();

@@ -1,6 +1,8 @@
 // Creating the directories on the way to a path, with their log lines.
 #pragma once
 
+#include "engine/install_record.h"
+
 #include <windows.h>
 
 #include <string>
@@ -19,7 +21,9 @@
 // and not created again, and on success it becomes this path's directory
 // part. An installation placing many files in one folder then creates no
 // level per file.
-BOOL EnsureDirectory(std::string path, DWORD* pError = nullptr, std::string* pKnown = nullptr);
+// With |record|, each level made is recorded there (kDirectory).
+BOOL EnsureDirectory(std::string path, DWORD* pError = nullptr, std::string* pKnown = nullptr,
+                     InstallRecord* record = nullptr);
 
 // The system's message text for a Win32 error code, as the system gives it
 // (its closing line end included); empty when the system has none.

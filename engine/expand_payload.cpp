@@ -1,21 +1,24 @@
 #include "engine/expand_payload.h"
 
 #include "data/install_log.h"
-#include "data/medium.h"
-#include "data/setup_sum.h"
 #include "expand/lzhuf_file.h"
 
 #include <windows.h>
 
-int ExpandFile(const char* source, const char* dest, RunUi& ui, const DWORD* destAttributes) {
+int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium) {
+    return ExpandPayload(source, dest, ui, medium).Failed() ? 1 : 0;
+}
+
+RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
+                        const DWORD* destAttributes) {
     const SumEntry* expected = nullptr;
-    if (theDistributionSum.present) {
+    if (medium.Sum().present) {
         // A payload that setup.sum does not list cannot be checked: it is
         // not one that was packed with it.
-        expected = theDistributionSum.sum.Find(source);
+        expected = medium.Sum().sum.Find(source);
         if (!expected) {
             ReportDamagedFile(source, ui);
-            return kExpandDamaged;
+            return RunResult(RunOutcome::kDamaged, source);
         }
     }
     // A read-only destination is not written over. Windows refuses to open
@@ -27,26 +30,26 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui, const DWORD* des
         refused.status = ExpandStatus::kDestCreateFailed;
         refused.path = dest;
         ui.ShowBox(RunBox::kExpander, ExpandFailureText(refused));
-        return 1;
+        return RunResult(RunOutcome::kExpandFailed, dest);
     }
     // The payload is decoded straight from where the medium holds it.
     FilePtr owned;
     FileRange range;
-    if (!theMedium.Open(source, owned, range)) {
+    if (!medium.Open(source, owned, range)) {
         ExpandResult missing;
         missing.status = ExpandStatus::kSourceOpenFailed;
         missing.path = source;
         ui.ShowBox(RunBox::kExpander, ExpandFailureText(missing));
-        return 1;
+        return RunResult(RunOutcome::kExpandFailed, source);
     }
     const ExpandResult result = ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected);
-    if (result.status == ExpandStatus::kOk) return 0;
+    if (result.status == ExpandStatus::kOk) return RunResult();
     if (result.status == ExpandStatus::kDamaged) {
         ReportDamagedFile(source, ui);
-        return kExpandDamaged;
+        return RunResult(RunOutcome::kDamaged, source);
     }
     ui.ShowBox(RunBox::kExpander, ExpandFailureText(result));
-    return 1;
+    return RunResult(RunOutcome::kExpandFailed, result.path);
 }
 
 std::string DamagedDistributionText(const std::string& name) {

@@ -3,30 +3,35 @@
 // the distribution's setup.sum says refused as damage.
 #pragma once
 
+#include "data/medium.h"
+#include "engine/run_result.h"
 #include "engine/run_ui.h"
 
 #include <windows.h>
 
 #include <string>
 
-// ExpandFile's result for a damaged payload.
-constexpr int kExpandDamaged = 2;
-
-// Expands the compressed file |source| of the medium (theMedium: a file of
-// the folder, or its stretch of a single-file setup.exe, decoded in place)
-// into dest, replacing an existing dest.
+// Expands the compressed file |source| of |medium| (a file of the folder, or
+// its stretch of a single-file setup.exe, decoded in place) into dest,
+// replacing an existing dest.
 // 0 when dest was written and can be opened again; 1 after a failure, which
 // has been shown through |ui| as a RunBox::kExpander box: "Erro de abertura
 // no arquivo " + the path (source or dest cannot be opened, dest is
 // read-only), "Erro de
 // leitura" (header shorter than 4 bytes or a read error; an empty dest stays
 // behind) or "Erro de acesso ao arquivo " + dest (a write failed or dest
-// cannot be opened again). With a setup.sum loaded (theDistributionSum), a
+// cannot be opened again). With a setup.sum loaded (medium.Sum()), a
 // source it does not list or whose expansion it does not match leaves dest
-// untouched and gives kExpandDamaged, after ReportDamagedFile.
+// untouched and gives 1 too, after ReportDamagedFile.
+int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium);
+
+// ExpandFile with what happened: kGoingOn when dest was written; kDamaged
+// (path: source) for a payload not as setup.sum says; kExpandFailed (path:
+// the file that could not be opened, read or written) after the expander's box.
 // |destAttributes|, when given, are dest's attributes as the caller has just
 // read them (INVALID_FILE_ATTRIBUTES: no such file), so they are not read again.
-int ExpandFile(const char* source, const char* dest, RunUi& ui, const DWORD* destAttributes = nullptr);
+RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
+                        const DWORD* destAttributes = nullptr);
 
 // The box text for a file of the distribution that is not as it was packed
 // (|name| as the file list or setup.sum names it).

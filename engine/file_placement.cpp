@@ -65,7 +65,7 @@ BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor) {
 }
 
 DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
-                                 RunUi& ui) {
+                                 RunUi& ui, const Medium& medium) {
     WORD oldMajor = 0, oldMinor = 0;
     if (!GetFileVersionNumbers(dest, oldMajor, oldMinor)) {
         WriteLog(theLog, "Failed to get version info from %s, will replace anyway", dest.c_str());
@@ -76,9 +76,10 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
     // into its destination.
     const std::string tempCopy = tempDir + "\\" + GetPathFileName(dest);
     // Without the run's temporary folder there is nowhere to expand it safely.
-    const int expanded = tempDir.empty() ? 1 : ExpandFile(source.c_str(), tempCopy.c_str(), ui);
-    if (expanded == kExpandDamaged) return Damaged;
-    if (expanded != 0) {
+    const RunResult expanded = tempDir.empty() ? RunResult(RunOutcome::kExpandFailed, tempDir)
+                                               : ExpandPayload(source.c_str(), tempCopy.c_str(), ui, medium);
+    if (expanded.what == RunOutcome::kDamaged) return Damaged;
+    if (expanded.Failed()) {
         WriteLog(theLog, "Failed to decompress %s to %s, must abort", source.c_str(), tempCopy.c_str());
         ui.ShowBox(RunBox::kError, FormatText("Failed to decompress %s to %s, please check disk space", source.c_str(),
                              tempCopy.c_str()));
@@ -99,7 +100,7 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
 namespace {
 
 // Makes sure |backupDir| is a directory, removing a plain file in its place.
-BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui) {
+BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui, InstallRecord* record) {
     bool found, isDirectory;
     {
         FindFirst search(backupDir);
@@ -124,7 +125,7 @@ BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui) {
         WriteLog(theLog, "File %s successfully deleted", backupDir.c_str());
     }
 
-    if (!EnsureDirectory(backupDir + "\\")) {
+    if (!EnsureDirectory(backupDir + "\\", nullptr, nullptr, record)) {
         ui.ShowBox(RunBox::kError, FormatText("Cannot create directory %s (disk full?)\n"
                              "Please correct the problem manually and return to the installation",
                              backupDir.c_str()));
@@ -183,12 +184,13 @@ BOOL RestoreOldDll(const std::string& path, const std::string& appDir) {
     return FALSE;
 }
 
-BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui) {
+BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui,
+                  InstallRecord* record) {
     // Shared DLLs are never moved, and nothing about them is written.
     if (!IsDllPath(path) || IsSharedFile(path.c_str())) return FALSE;
 
     BOOL result =
-        PrepareBackupDirectory(appDir + kBackupDirName, ui) && MoveIntoBackup(path, appDir, pDllsUpgraded, ui);
+        PrepareBackupDirectory(appDir + kBackupDirName, ui, record) && MoveIntoBackup(path, appDir, pDllsUpgraded, ui);
     WriteLog(theLog, "File %s was %s successfully save to directory %s", path.c_str(), result ? "" : "NOT",
              appDir.c_str());
     return result;

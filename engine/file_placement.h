@@ -2,6 +2,8 @@
 // of an older DLL into "Backup" below the application directory.
 #pragma once
 
+#include "data/medium.h"
+#include "engine/install_record.h"
 #include "engine/run_ui.h"
 
 #include <windows.h>
@@ -37,14 +39,14 @@ BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor);
 
 enum DllDecision { Replace, Keep, Abort, Damaged };
 
-// Decides whether the new DLL |source| may replace the existing |dest|, by
-// expanding it into |tempDir| (the run's private folder; empty when there is
+// Decides whether the new DLL |source| (of |medium|) may replace the existing
+// |dest|, by expanding it into |tempDir| (the run's private folder; empty when there is
 // none, which fails as an expansion does) and comparing major then minor version. On
 // Abort the failure has been logged and shown through |ui| (RunBox::kError,
 // after the expander's own box); on Damaged the payload is not what setup.sum
 // says, which has been reported.
 DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
-                                 RunUi& ui);
+                                 RunUi& ui, const Medium& medium);
 
 // Where BackupOldDll puts the DLL |path|: |appDir|\Backup\ and its file name.
 std::string BackupPathOf(const std::string& path, const std::string& appDir);
@@ -56,5 +58,7 @@ BOOL RestoreOldDll(const std::string& path, const std::string& appDir);
 
 // Moves the existing DLL |path| into |appDir|\Backup, sets |*pDllsUpgraded|
 // when it did. TRUE when the old DLL is safely in the backup directory; each
-// failure is logged and shown through |ui| (RunBox::kError).
-BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui);
+// failure is logged and shown through |ui| (RunBox::kError). With |record|, a
+// backup directory it makes is recorded there.
+BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui,
+                  InstallRecord* record = nullptr);

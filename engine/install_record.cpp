@@ -1,20 +1,11 @@
 #include "engine/install_record.h"
 
+#include "data/hex.h"
 #include "data/path_parts.h"
 #include "engine/format_text.h"
 
 #include <algorithm>
 #include <string_view>
-
-InstallRecord theInstallRecord;
-
-void RecordEffect(EffectKind kind, const std::string& path, const std::string& other) {
-    Effect effect;
-    effect.kind = kind;
-    effect.path = path;
-    effect.other = other;
-    theInstallRecord.effects.push_back(effect);
-}
 
 namespace {
 
@@ -22,28 +13,19 @@ using Text = std::string_view;
 
 constexpr char kHeader[] = "SETUP UNINSTALL RECORD 1";
 
-struct KindName {
-    EffectKind kind;
-    const char* name;
-    size_t fields;  // after the name; a value that did not exist has 3, one that did 5
-};
-
-const KindName kKinds[] = {
-    {EffectKind::kDirectory, "dir", 1},     {EffectKind::kFileNew, "new", 1},   {EffectKind::kFileOver, "over", 1},
-    {EffectKind::kFileBackup, "backup", 2}, {EffectKind::kDllKept, "kept", 1},  {EffectKind::kSharedCount, "count", 1},
-    {EffectKind::kShortcut, "link", 1},     {EffectKind::kRegistryKey, "key", 1}, {EffectKind::kRegistryValue, "value", 3},
-};
+// The number of fields after the name; a value that did not exist before
+// has 3, one that did 5.
+size_t FieldCount(EffectFields fields) {
+    switch (fields) {
+    case EffectFields::kPath: return 1;
+    case EffectFields::kPathAndOther: return 2;
+    case EffectFields::kValueBefore: return 3;
+    }
+    return 0;
+}
 
 // The most fields a line has: a value that existed, with its name.
 constexpr size_t kMostFields = 6;
-
-const char kHex[] = "0123456789ABCDEF";
-
-int HexDigit(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
-}
 
 bool IsControl(char ch) { return static_cast<unsigned char>(ch) < 0x20; }
 
@@ -55,8 +37,7 @@ std::string Escape(Text text) {
         const unsigned char byte = static_cast<unsigned char>(ch);
         if (byte < 0x20 || ch == '%') {
             out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
+            out += HexText(&byte, 1, HexLetters::kUpper);
         } else {
             out += ch;
         }
@@ -78,30 +59,11 @@ bool Unescape(Text field, std::string& out) {
             continue;
         }
         if (i + 2 >= field.size()) return false;
-        const int high = HexDigit(field[i + 1]), low = HexDigit(field[i + 2]);
+        const int high = HexDigitValue(field[i + 1], HexLetters::kUpper),
+                  low = HexDigitValue(field[i + 2], HexLetters::kUpper);
         if (high < 0 || low < 0) return false;
         out += static_cast<char>(high * 16 + low);
         i += 2;
-    }
-    return true;
-}
-
-std::string ToHex(const std::string& bytes) {
-    std::string out;
-    for (char ch : bytes) {
-        out += kHex[static_cast<unsigned char>(ch) >> 4];
-        out += kHex[static_cast<unsigned char>(ch) & 15];
-    }
-    return out;
-}
-
-bool FromHex(Text hex, std::string& out) {
-    out.clear();
-    if (hex.size() % 2) return false;
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
-        if (high < 0 || low < 0) return false;
-        out += static_cast<char>(high * 16 + low);
     }
     return true;
 }
@@ -158,27 +120,24 @@ bool HasRawControl(Text line) {
     return false;
 }
 
-bool IsFileKind(EffectKind kind) { return kind != EffectKind::kRegistryKey && kind != EffectKind::kRegistryValue; }
-
 // Reads the fields of an entry line of kind |kind| into |effect|; null, or
 // what is wrong.
-const char* ParseEffect(const KindName& kind, const Fields& fields, Effect& effect) {
+const char* ParseEffect(const EffectKindInfo& kind, const Fields& fields, Effect& effect) {
     const size_t count = fields.count - 1;
-    const bool valueBefore = kind.kind == EffectKind::kRegistryValue && count == 5;
-    if (count != kind.fields && !valueBefore) return "wrong number of fields";
+    const bool valueBefore = kind.fields == EffectFields::kValueBefore && count == 5;
+    if (count != FieldCount(kind.fields) && !valueBefore) return "wrong number of fields";
     effect = Effect();
     effect.kind = kind.kind;
     if (!Unescape(fields.at[1], effect.path) || (count >= 2 && !Unescape(fields.at[2], effect.other)))
         return "bad escape";
     if (effect.path.empty() || HasControl(effect.path) || HasControl(effect.other))
         return "an empty path or a control character in a path or name";
-    if (IsFileKind(kind.kind) &&
-        (!IsFullPath(effect.path) || (kind.kind == EffectKind::kFileBackup && !IsFullPath(effect.other))))
+    if (kind.filePaths && (!IsFullPath(effect.path) || (count >= 2 && !IsFullPath(effect.other))))
         return "a path that is not a full path";
-    if (kind.kind != EffectKind::kRegistryValue) return nullptr;
+    if (kind.fields != EffectFields::kValueBefore) return nullptr;
     if (!valueBefore) return fields.at[3] == "-" ? nullptr : "no previous state";
     effect.existed = true;
-    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !FromHex(fields.at[5], effect.data))
+    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !ParseHex(fields.at[5], HexLetters::kUpper, effect.data))
         return "bad previous value";
     return nullptr;
 }
@@ -213,9 +172,7 @@ bool ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, s
     for (uint32_t i = 0; i < entries; ++i) {
         lines.Next(line);
         const Fields fields = SplitFields(line);
-        const KindName* kind = nullptr;
-        for (const KindName& k : kKinds)
-            if (fields.at[0] == k.name) kind = &k;
+        const EffectKindInfo* kind = KindNamed(fields.at[0]);
         const unsigned number = static_cast<unsigned>(lines.Number());
         if (!kind) {
             error = FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str());
@@ -231,6 +188,43 @@ bool ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, s
     return true;
 }
 
+// The number of entry lines that the last line of |text| (known to end in a
+// line end) gives, checked against the lines there are.
+bool ReadEntryCount(Text text, uint32_t& entries, std::string& error) {
+    const size_t lineCount = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    Text last = text.substr(0, text.size() - 1);
+    last = last.substr(last.rfind('\n') + 1);
+    if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
+    const Fields end = SplitFields(last);
+    if (lineCount < 3 || end.count != 2 || end.at[0] != "end") {
+        error = "the record has no last line: it is incomplete";
+        return false;
+    }
+    if (!ParseNumber(end.at[1], entries) || entries != lineCount - 3) {
+        error = "the record holds a different number of lines than its last line says";
+        return false;
+    }
+    return true;
+}
+
+// Reads the product line |line| into |product|.
+bool ReadProductLine(Text line, std::string& product, std::string& error) {
+    if (HasRawControl(line)) {
+        error = "a control character in the product line";
+        return false;
+    }
+    const Fields fields = SplitFields(line);
+    if (fields.count != 2 || fields.at[0] != "product") {
+        error = "the record names no product";
+        return false;
+    }
+    if (!Unescape(fields.at[1], product) || product.find('\0') != std::string::npos) {
+        error = "bad escape or a NUL in the product name";
+        return false;
+    }
+    return true;
+}
+
 // Reads |text|, known to end in a line end, into |parsed|.
 bool ParseLines(Text text, InstallRecord& parsed, std::string& error) {
     // The first and the last line before anything is copied: a text that is
@@ -241,35 +235,10 @@ bool ParseLines(Text text, InstallRecord& parsed, std::string& error) {
         error = "not an uninstall record of version 1";
         return false;
     }
-    const size_t lineCount = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    Text last = text.substr(0, text.size() - 1);
-    last = last.substr(last.rfind('\n') + 1);
-    if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
-    const Fields end = SplitFields(last);
     uint32_t entries = 0;
-    if (lineCount < 3 || end.count != 2 || end.at[0] != "end") {
-        error = "the record has no last line: it is incomplete";
-        return false;
-    }
-    if (!ParseNumber(end.at[1], entries) || entries != lineCount - 3) {
-        error = "the record holds a different number of lines than its last line says";
-        return false;
-    }
-
+    if (!ReadEntryCount(text, entries, error)) return false;
     lines.Next(line);
-    if (HasRawControl(line)) {
-        error = "a control character in the product line";
-        return false;
-    }
-    const Fields product = SplitFields(line);
-    if (product.count != 2 || product.at[0] != "product") {
-        error = "the record names no product";
-        return false;
-    }
-    if (!Unescape(product.at[1], parsed.product) || parsed.product.find('\0') != std::string::npos) {
-        error = "bad escape or a NUL in the product name";
-        return false;
-    }
+    if (!ReadProductLine(line, parsed.product, error)) return false;
     // Each entry line is checked before any is kept, so that a damaged text
     // costs no more than its longest line, and a whole one its effects.
     Lines first = lines;
@@ -284,13 +253,12 @@ std::string FormatInstallRecord(const InstallRecord& record) {
     std::string text = std::string(kHeader) + "\n";
     text += "product\t" + Escape(record.product) + "\n";
     for (const Effect& effect : record.effects) {
-        for (const KindName& k : kKinds)
-            if (k.kind == effect.kind) text += k.name;
+        const EffectKindInfo& kind = KindInfo(effect.kind);
+        text += kind.name;
         text += "\t" + Escape(effect.path);
-        if (effect.kind == EffectKind::kFileBackup || effect.kind == EffectKind::kRegistryValue)
-            text += "\t" + Escape(effect.other);
-        if (effect.kind == EffectKind::kRegistryValue)
-            text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + ToHex(effect.data) : "\t-";
+        if (kind.fields != EffectFields::kPath) text += "\t" + Escape(effect.other);
+        if (kind.fields == EffectFields::kValueBefore)
+            text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kUpper) : "\t-";
         text += "\n";
     }
     text += "end\t" + std::to_string(record.effects.size()) + "\n";

@@ -1,12 +1,16 @@
 // The record of what an installation did, kept in the application directory
 // as "uninstall.dat" so that the uninstaller can undo it, last effect first.
-// The file format (docs/uninstall-record.md) is text, one effect per line;
+// The file format (docs/uninstall-record.md) is text, one effect per line,
+// each kind's line as engine/effects.h describes it;
 // formatting and parsing are Win32-free so they are tested natively.
 #pragma once
+
+#include "engine/effects.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // File name of the record in the application directory.
@@ -14,35 +18,20 @@ constexpr char kInstallRecordName[] = "uninstall.dat";
 // File name of the uninstaller copied into the application directory.
 constexpr char kUninstallerName[] = "uninstall.exe";
 
-enum class EffectKind {
-    kDirectory,     // a directory was created (path)
-    kFileNew,       // a file was placed where there was none (path)
-    kFileOver,      // a file was placed over an existing one that was not saved (path)
-    kFileBackup,    // an existing DLL was moved to |other| (in Backup) and the new one placed at path
-    kDllKept,       // an existing newer DLL was kept; nothing was placed (path)
-    kSharedCount,   // the shared-DLL count of path was raised by one
-    kShortcut,      // a shortcut file was created (path)
-    kRegistryKey,   // a registry key was created (path: root name and keys joined by backslashes)
-    kRegistryValue, // a value |other| below the key path was written; what it held before in existed/type/data
-};
-
-struct Effect {
-    EffectKind kind = EffectKind::kFileNew;
-    std::string path;
-    std::string other;     // kFileBackup: the backup path; kRegistryValue: the value name
-    bool existed = false;  // kRegistryValue: the value existed before
-    uint32_t type = 0;     // and its type then
-    std::string data;      // and its bytes then
-
-    bool operator==(const Effect& o) const {
-        return kind == o.kind && path == o.path && other == o.other && existed == o.existed && type == o.type &&
-               data == o.data;
-    }
-};
-
+// The record of one installation: the run owns it and hands it to whatever
+// causes an effect, which appends it here.
 struct InstallRecord {
     std::string product;          // the product name, for the uninstaller's texts
     std::vector<Effect> effects;  // in the order they happened
+
+    void Add(EffectKind kind, const std::string& path, const std::string& other = std::string()) {
+        Effect effect;
+        effect.kind = kind;
+        effect.path = path;
+        effect.other = other;
+        effects.push_back(std::move(effect));
+    }
+    void Add(Effect effect) { effects.push_back(std::move(effect)); }
 };
 
 // The whole record as the text of "uninstall.dat".
@@ -64,10 +53,3 @@ constexpr size_t kMaxInstallRecordSize = 64u << 20;
 // effects' own. |error| quotes at most a few dozen bytes of the text.
 // Allocation failures are passed on as std::bad_alloc.
 bool ParseInstallRecord(const std::string& text, InstallRecord& record, std::string& error);
-
-// The effects the program's run has recorded so far; the installation run
-// clears it when it opens. Directory creation, file placement, shared-DLL
-// counts, shortcuts and registry writes append to it.
-extern InstallRecord theInstallRecord;
-
-void RecordEffect(EffectKind kind, const std::string& path, const std::string& other = std::string());

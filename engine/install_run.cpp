@@ -3,7 +3,6 @@
 #include "data/file_list.h"
 #include "data/file_list_win.h"
 #include "data/install_log.h"
-#include "data/medium.h"
 #include "data/medium_files.h"
 #include "data/path_parts.h"
 #include "engine/directory.h"
@@ -17,7 +16,8 @@
 
 #include <utility>
 
-InstallRun::InstallRun(RunUi& ui, std::string destDir) : m_ui(ui), m_strDestDir(std::move(destDir)) {}
+InstallRun::InstallRun(RunUi& ui, std::string destDir, const Medium& medium)
+    : m_ui(ui), m_medium(medium), m_strDestDir(std::move(destDir)) {}
 
 void InstallRun::SetUninstaller(UninstallerSource source) {
     m_uninstaller = std::move(source);
@@ -25,7 +25,7 @@ void InstallRun::SetUninstaller(UninstallerSource source) {
 }
 
 void InstallRun::Open() {
-    theInstallRecord = InstallRecord();
+    m_record = InstallRecord();
     WriteLog(theLog, "Decompression box opened");
 }
 
@@ -37,7 +37,7 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
     // A run that fails records what it did all the same, without a line of
     // its own: the log ends with the failure.
     if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller)
-        MakeUninstallable(m_uninstaller, m_strDestDir, false);
+        MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
     m_nStep = -1;
     m_tempFolder.Remove();
     return RunResult{what, path, error};
@@ -45,7 +45,7 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
 
 RunResult InstallRun::Prepare(HWND owner) {
     DWORD error = 0;
-    if (!EnsureDirectory(m_strDestDir + "\\", &error)) {
+    if (!EnsureDirectory(m_strDestDir + "\\", &error, nullptr, &m_record)) {
         m_ui.ShowBox(RunBox::kNotice, "Failed to create destination directory, please check problem and restart install");
         return End(RunOutcome::kDestDirFailed, m_strDestDir, error);
     }
@@ -57,7 +57,7 @@ RunResult InstallRun::Prepare(HWND owner) {
     // resolved against the destination directory.
     // The list read and checked at start-up, never the folder's file again:
     // what was checked is what gets installed.
-    const MediumText& list = theMedium.List();
+    const MediumText& list = m_medium.List();
     if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str())) {
         WriteLog(theLog,
                  "One or more files missing, LoadFileList(m_hWnd,\"setup.drc\",%s) failed. Installation aborted.",
@@ -72,7 +72,7 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     const std::string root = TemporaryDirectory();
 
     std::string withSlash = root + "\\";
-    if (!EnsureDirectory(withSlash)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
+    if (!EnsureDirectory(withSlash, nullptr, nullptr, &m_record)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
 
     bool found, isDirectory;
     {
@@ -128,12 +128,14 @@ RunResult InstallRun::CheckStep(int i) {
     m_strDest = dest;
     if (IsDllPath(dest)) {
         WriteLog(theLog, "Destination pathname: %s", m_strDest.c_str());
-        IncrementSharedDllCount(m_strDest.c_str());
-        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui)) {
+        if (!IncrementSharedDllCount(m_strDest.c_str(), &m_record))
+            WriteLog(theLog, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
+                     static_cast<unsigned long>(GetLastError()));
+        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui, m_medium)) {
         case Abort: return End(RunOutcome::kDllAborted, m_strDest);
         case Damaged: return End(RunOutcome::kDamaged, m_strSource);
         case Keep:
-            RecordEffect(EffectKind::kDllKept, m_strDest);
+            m_record.Add(EffectKind::kDllKept, m_strDest);
             m_nStep += 10;
             return RunResult();
         case Replace: break;
@@ -146,73 +148,83 @@ RunResult InstallRun::CheckStep(int i) {
 }
 
 RunResult InstallRun::ExpandStep() {
-    // What the placement does to the destination, for the uninstaller; noted
-    // before the expansion, which may leave a file behind when it fails.
-    // (The attributes tell it as a find-first search would, without opening
-    // the directory: under Wine that is a round trip to the server per file.)
-    const DWORD attributes = GetFileAttributesA(m_strDest.c_str());
+    // What the placement does to the destination, for the uninstaller: told
+    // before the expansion, which may leave a file behind when it fails, and
+    // recorded once its outcome is known.
     Effect placed;
-    placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
-    placed.path = m_strDest;
-    if (IsDllPath(m_strDest)) {
-        if (FileExists(m_strDest)) {
-            if (IsSharedFile(m_strDest.c_str())) {
-                // A shared DLL is never moved away (other programs load it
-                // from here); the newer one is written over it in place.
-                WriteLog(theLog, "Shared DLL is replaced in place, without backup");
-            } else if (BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui)) {
-                WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
-                placed.kind = EffectKind::kFileBackup;
-                placed.other = BackupPathOf(m_strDest, m_strDestDir);
-            } else {
-                WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
-                return End(RunOutcome::kBackupFailed, m_strDest);
-            }
-        } else {
-            WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
-            // A new DLL in a directory that is not there yet gets it, as any
-            // other file does.
-            const std::string directory = SplitPath(m_strDest, "\\").directory;
-            if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
-                EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir);
-        }
-    } else {
-        EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir);
-    }
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (!PrepareDestination(placed, attributes)) return End(RunOutcome::kBackupFailed, m_strDest);
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
-    theInstallRecord.effects.push_back(placed);
-    // The attributes read above still hold unless a DLL was moved into Backup.
-    const int expanded =
-        ExpandFile(m_strSource.c_str(), m_strDest.c_str(), m_ui, IsDllPath(m_strDest) ? nullptr : &attributes);
-    if (expanded != 0) {
+    // The attributes read before still hold unless a DLL was moved into Backup.
+    const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium,
+                                             IsDllPath(m_strDest) ? nullptr : &attributes);
+    if (expanded.Failed()) {
         // A damaged payload has been reported as such; other failures get
         // the run's own box and line.
-        if (expanded != kExpandDamaged) {
-            std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
-            if (IsSharedFile(text.c_str())) {
-                m_ui.ShowBox(RunBox::kError,
-                             "Cannot decompress shared file. Please close all other applications and reinstall");
-                WriteLog(theLog, "Cannot decompress shared file, must abort");
-            } else {
-                m_ui.ShowBox(RunBox::kError, text);
-                WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
-            }
-        }
+        const bool damaged = expanded.what == RunOutcome::kDamaged;
+        if (!damaged) ReportExpandFailure();
         // The run ends without the new DLL: the old one goes back where it
-        // was, and the record no longer says it was moved.
-        if (placed.kind == EffectKind::kFileBackup && RestoreOldDll(m_strDest, m_strDestDir))
-            theInstallRecord.effects.pop_back();
-        if (expanded == kExpandDamaged) return End(RunOutcome::kDamaged, m_strSource);
+        // was, and the record does not say it was moved.
+        if (placed.kind != EffectKind::kFileBackup || !RestoreOldDll(m_strDest, m_strDestDir)) m_record.Add(placed);
+        if (damaged) return End(RunOutcome::kDamaged, m_strSource);
         return End(RunOutcome::kExpandFailed, m_strDest);
     }
     WriteLog(theLog, "File decompressed ok");
+    m_record.Add(std::move(placed));
     m_nStep += 9;
     return RunResult();
 }
 
+bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
+    // (The attributes tell whether a file stands there as a find-first
+    // search would, without opening the directory: under Wine that is a
+    // round trip to the server per file.)
+    attributes = GetFileAttributesA(m_strDest.c_str());
+    placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
+    placed.path = m_strDest;
+    if (!IsDllPath(m_strDest)) {
+        EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
+        return true;
+    }
+    if (!FileExists(m_strDest)) {
+        WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
+        // A new DLL in a directory that is not there yet gets it, as any
+        // other file does.
+        const std::string directory = SplitPath(m_strDest, "\\").directory;
+        if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
+            EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
+        return true;
+    }
+    if (IsSharedFile(m_strDest.c_str())) {
+        // A shared DLL is never moved away (other programs load it from
+        // here); the newer one is written over it in place.
+        WriteLog(theLog, "Shared DLL is replaced in place, without backup");
+        return true;
+    }
+    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, &m_record)) {
+        WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
+        return false;
+    }
+    WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
+    placed.kind = EffectKind::kFileBackup;
+    placed.other = BackupPathOf(m_strDest, m_strDestDir);
+    return true;
+}
+
+void InstallRun::ReportExpandFailure() {
+    std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
+    if (IsSharedFile(text.c_str())) {
+        m_ui.ShowBox(RunBox::kError, "Cannot decompress shared file. Please close all other applications and reinstall");
+        WriteLog(theLog, "Cannot decompress shared file, must abort");
+    } else {
+        m_ui.ShowBox(RunBox::kError, text);
+        WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
+    }
+}
+
 RunResult InstallRun::FinalStep() {
-    CreateProgramShortcuts(m_ui);
+    CreateProgramShortcuts(m_ui, &m_record);
     WriteRegistryEntries();
     WriteLog(theLog, "End of Installation");
     if (m_bDllsUpgraded) {
@@ -221,7 +233,8 @@ RunResult InstallRun::FinalStep() {
                                       "versions\nwere moved to the directory BACKUP, below\nthe application's "
                                       "directory.\n");
     }
-    if (m_bUninstaller && !MakeUninstallable(m_uninstaller, m_strDestDir, true)) ReportRegistryFailure();
+    if (m_bUninstaller && MakeUninstallable(m_uninstaller, m_strDestDir, true, m_record).Failed())
+        ReportRegistryFailure();
     return End(RunOutcome::kCompleted);
 }
 
@@ -233,13 +246,13 @@ void InstallRun::WriteRegistryEntries() {
         const char* type = entry.m_pszType;
         bool unknownType = false;
         if (type && lstrcmpiA(type, "SZ") == 0) {
-            if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep)) {
+            if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep, &m_record)) {
                 WriteLog(theLog, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
                 bWritten = TRUE;
                 continue;
             }
         } else if (type && lstrcmpiA(type, "DWORD") == 0) {
-            if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep)) {
+            if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep, &m_record)) {
                 WriteLog(theLog, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
                          static_cast<unsigned>(entry.m_dwValue));
                 bWritten = TRUE;

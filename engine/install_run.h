@@ -8,7 +8,10 @@
 // moved into Backup whose replacement could not be placed goes back.
 #pragma once
 
+#include "data/medium.h"
+#include "engine/install_record.h"
 #include "engine/private_folder.h"
+#include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "engine/uninstall.h"
 
@@ -16,32 +19,12 @@
 
 #include <string>
 
-enum class RunOutcome {
-    kGoingOn,        // the step is done and more are to come
-    kCompleted,      // the final step is done: the installation is complete
-    kDestDirFailed,  // the destination directory cannot be created (path, error)
-    kLogRefused,     // SETUP.LOG cannot be created and the question was answered No (path)
-    kListFailed,     // the file list cannot be loaded again (path: the list's name)
-    kTempIsFile,     // the temporary path names a file (path)
-    kDllAborted,     // the version decision of a DLL failed (path: the DLL)
-    kBackupFailed,   // an existing DLL cannot be saved into Backup (path: the DLL)
-    kExpandFailed,   // a payload cannot be expanded into place (path: the destination)
-    kDamaged,        // a payload is not what setup.sum says (path: its source name)
-};
-
-struct RunResult {
-    RunOutcome what = RunOutcome::kGoingOn;
-    std::string path;  // the file or directory the outcome concerns
-    DWORD error = 0;   // the Windows error code, where there is one
-
-    bool Failed() const { return what != RunOutcome::kGoingOn && what != RunOutcome::kCompleted; }
-};
-
 class InstallRun {
 public:
     // A run into |destDir|, the application directory that ?APPDIR? and the
-    // backup directory refer to.
-    InstallRun(RunUi& ui, std::string destDir);
+    // backup directory refer to, of the list and payloads of |medium| (read
+    // and checked at start-up; it outlives the run).
+    InstallRun(RunUi& ui, std::string destDir, const Medium& medium);
 
     // Makes the installation removable: when the run ends, |source| is
     // copied into the destination as its uninstaller, registered, and the
@@ -65,17 +48,27 @@ public:
     bool Over() const { return m_nStep < 0; }
     // Number of file entries of the (reloaded) file list, for the progress range.
     int FileCount() const;
+    // What the run has done so far, as the uninstaller will undo it.
+    const InstallRecord& Record() const { return m_record; }
 
 private:
     RunResult CheckTemporaryDirectory();
     RunResult CheckStep(int i);
     RunResult ExpandStep();
+    // Makes the destination ready for the current entry's file: its
+    // directories, or an existing DLL saved into Backup. Tells |placed| what
+    // the placement will do there. False when the DLL could not be saved.
+    bool PrepareDestination(Effect& placed, DWORD& attributes);
+    // The run's own box and line for a payload that could not be expanded.
+    void ReportExpandFailure();
     RunResult FinalStep();
     void WriteRegistryEntries();
     void ReportRegistryFailure();
     RunResult End(RunOutcome what, const std::string& path = std::string(), DWORD error = 0);
 
     RunUi& m_ui;
+    const Medium& m_medium;
+    InstallRecord m_record;        // every effect of the run, in order; cleared by Open
     int m_nStep = 0;               // 10*i check entry i, 10*i+1 expand it, 10*n final, -1 over
     BOOL m_bDllsUpgraded = FALSE;  // an older DLL was moved into the backup directory
     std::string m_strSource;       // source name of the current entry

@@ -1,5 +1,7 @@
 #include "engine/private_folder.h"
 
+#include "data/hex.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <ntsecapi.h>
@@ -49,13 +51,7 @@ std::string TemporaryDirectory() {
 std::string RandomHex(size_t count) {
     unsigned char bytes[32];
     if (count > sizeof bytes || !RtlGenRandom(bytes, static_cast<ULONG>(count))) return std::string();
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
-    return text;
+    return HexText(bytes, count, HexLetters::kLower);
 }
 
 std::string PrivateFolderSddl() {

@@ -2,7 +2,6 @@
 
 #include "data/registry_path.h"
 #include "data/registry_roots.h"
-#include "engine/install_record.h"
 
 #include <cstring>
 #include <memory>
@@ -65,28 +64,28 @@ ValueBefore ReadValueBefore(const char* path, char sep) {
 
 }  // namespace
 
-BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, const char* keyClass, DWORD type, char sep,
-                        HKEY parent) {
+BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, DWORD type, char sep, HKEY parent,
+                        InstallRecord* record) {
     if (!path) return FALSE;
-    // A path from a root is the installation's own write: recorded with what it replaces.
+    // A recorded write from a root notes what it replaces.
     ValueBefore before;
-    if (!parent) before = ReadValueBefore(path, sep);
+    if (!parent && record) before = ReadValueBefore(path, sep);
     auto setValue = [&](HKEY key, const char* valueName) { return SetValue(key, valueName, type, data, size); };
-    if (!WalkRegistryPath(path, sep, parent, RegistryWalk::kCreate, keyClass, setValue)) return FALSE;
+    if (!WalkRegistryPath(path, sep, parent, RegistryWalk::kCreate, nullptr, setValue)) return FALSE;
     if (before.known) {
-        for (const std::string& key : before.missingKeys) RecordEffect(EffectKind::kRegistryKey, key);
-        theInstallRecord.effects.push_back(before.value);
+        for (const std::string& key : before.missingKeys) record->Add(EffectKind::kRegistryKey, key);
+        record->Add(before.value);
     }
     return TRUE;
 }
 
-BOOL WriteRegistryDword(const char* path, DWORD value, char sep) {
-    return WriteRegistryValue(path, &value, sizeof value, nullptr, REG_DWORD, sep);
+BOOL WriteRegistryDword(const char* path, DWORD value, char sep, InstallRecord* record) {
+    return WriteRegistryValue(path, &value, sizeof value, REG_DWORD, sep, nullptr, record);
 }
 
-BOOL WriteRegistryString(const char* path, const char* value, char sep) {
+BOOL WriteRegistryString(const char* path, const char* value, char sep, InstallRecord* record) {
     if (!value) return FALSE;
-    return WriteRegistryValue(path, value, static_cast<DWORD>(std::strlen(value) + 1), nullptr, REG_SZ, sep);
+    return WriteRegistryValue(path, value, static_cast<DWORD>(std::strlen(value) + 1), REG_SZ, sep, nullptr, record);
 }
 
 DWORD ReadSharedDllCount(const char* dllPath) {
@@ -126,8 +125,9 @@ BOOL RemoveSharedDllCount(const char* dllPath) {
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND ? TRUE : FALSE;
 }
 
-void IncrementSharedDllCount(const char* dllPath) {
+BOOL IncrementSharedDllCount(const char* dllPath, InstallRecord* record) {
     DWORD count = ReadSharedDllCount(dllPath);
-    if (WriteSharedDllCount(dllPath, count == kNoSharedDllCount ? 1 : count + 1))
-        RecordEffect(EffectKind::kSharedCount, dllPath);
+    if (!WriteSharedDllCount(dllPath, count == kNoSharedDllCount ? 1 : count + 1)) return FALSE;
+    if (record) record->Add(EffectKind::kSharedCount, dllPath);
+    return TRUE;
 }

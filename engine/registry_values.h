@@ -6,22 +6,25 @@
 // reports its outcome by its result and the callers log.
 #pragma once
 
+#include "engine/install_record.h"
+
 #include <windows.h>
 
 // Sets the value named by |path| to |size| bytes of |data| with type |type|,
-// opening or creating each key below the root with class |keyClass| (null:
-// none) and full access. |parent| null means the path starts with a root
-// name. TRUE when the value was set; FALSE when the first name is not a root,
-// the path has no separator, a key cannot be opened or created, or the set
-// fails. Keys created before a failure stay.
-BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, const char* keyClass, DWORD type, char sep,
-                        HKEY parent = nullptr);
+// opening or creating each key below the root with full access. |parent|
+// null means the path starts with a root name. TRUE when the value was set;
+// FALSE when the first name is not a root, the path has no separator, a key
+// cannot be opened or created, or the set fails. Keys created before a
+// failure stay. With |record| (and a path from a root), the keys it creates
+// and the value with what it held before are recorded there once it is set.
+BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, DWORD type, char sep, HKEY parent = nullptr,
+                        InstallRecord* record = nullptr);
 
 // The 4 bytes of |value| as REG_DWORD.
-BOOL WriteRegistryDword(const char* path, DWORD value, char sep);
+BOOL WriteRegistryDword(const char* path, DWORD value, char sep, InstallRecord* record = nullptr);
 
 // |value| with its terminating zero (length + 1 bytes) as REG_SZ.
-BOOL WriteRegistryString(const char* path, const char* value, char sep);
+BOOL WriteRegistryString(const char* path, const char* value, char sep, InstallRecord* record = nullptr);
 
 // The count that means "no count recorded".
 constexpr DWORD kNoSharedDllCount = 0xFFFFFFFF;
@@ -41,6 +44,7 @@ BOOL WriteSharedDllCount(const char* dllPath, DWORD count);
 BOOL RemoveSharedDllCount(const char* dllPath);
 
 // Raises the count of |dllPath| by one; a DLL without a count (or with the
-// count kNoSharedDllCount, which cannot be told from none) gets 1. Failures
-// are ignored: nothing in the installation depends on the count.
-void IncrementSharedDllCount(const char* dllPath);
+// count kNoSharedDllCount, which cannot be told from none) gets 1. TRUE when
+// the count was written, and then recorded in |record| when given. Nothing
+// in the installation depends on the count: the run logs a failure and goes on.
+BOOL IncrementSharedDllCount(const char* dllPath, InstallRecord* record = nullptr);

@@ -2,6 +2,7 @@
 // shell-link object, and the shortcut phase of the installation run.
 #pragma once
 
+#include "engine/install_record.h"
 #include "engine/run_ui.h"
 
 #include <windows.h>
@@ -20,7 +21,8 @@ HRESULT CreateShortcut(const char* target, const char* linkPath, const char* des
 // each link (the program group) is made first when missing; a group that
 // cannot be made, or a shortcut that cannot be written, is logged and shown
 // through |ui| (RunBox::kNotice), and the phase goes on with the next entry.
-void CreateProgramShortcuts(RunUi& ui);
+// With |record|, each group level made and each shortcut written is recorded there.
+void CreateProgramShortcuts(RunUi& ui, InstallRecord* record = nullptr);
 
 // Tests only: the COM class CreateShortcut creates instead of the shell link
 // class; null restores the shell link class.

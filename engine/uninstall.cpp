@@ -47,7 +47,7 @@ DWORD EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uni
 // before like the other values; WriteRecordDigest sets it once the record's
 // text is known.
 bool WriteUninstallValues(const std::string& root, const std::string& keyName, const UninstallerSource& source,
-                          const std::string& appDir, DWORD sizeKb, bool logged) {
+                          const std::string& appDir, DWORD sizeKb, bool logged, InstallRecord& record) {
     const std::string key = root + "\\" + kUninstallKeys + keyName + "\\";
     const std::string uninstaller = InDir(appDir, kUninstallerName);
     const std::string command = "\"" + uninstaller + "\" /uninstall";
@@ -57,17 +57,17 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
                                       {"InstallLocation", appDir},
                                       {"DisplayIcon", uninstaller}};
     for (const auto& value : strings) {
-        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\')) return false;
+        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\', &record)) return false;
         if (logged) WriteLog(theLog, "Key added successfully: %s=%s", (key + value[0]).c_str(), value[1].c_str());
     }
     const std::pair<const char*, DWORD> dwords[] = {{"EstimatedSize", sizeKb}, {"NoModify", 1}, {"NoRepair", 1}};
     for (const auto& value : dwords) {
-        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\')) return false;
+        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\', &record)) return false;
         if (logged)
             WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
-    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\') != FALSE;
+    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\', &record) != FALSE;
 }
 
 // Sets the digest value of the key |keyName| below |root| to the SHA-256 of
@@ -102,9 +102,10 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
     return name.empty() ? "Setup" : name;
 }
 
-bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged) {
+RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
+                            InstallRecord& run) {
     // A failed run that changed nothing needs no uninstaller.
-    if (!logged && theInstallRecord.effects.empty()) return true;
+    if (!logged && run.effects.empty()) return RunResult();
     InstallRecord record;
     const std::string path = InDir(appDir, kInstallRecordName);
     // Installing again keeps what the earlier installation did: one
@@ -112,45 +113,51 @@ bool MakeUninstallable(const UninstallerSource& source, const std::string& appDi
     // vouches for, though: one that someone else put there is not obeyed
     // later, and the new record replaces it.
     if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        std::string error;
-        if (!LoadInstallRecord(appDir, record, error) && logged)
+        const RunResult earlier = LoadInstallRecord(appDir, record);
+        if (earlier.Failed() && logged)
             WriteLog(theLog, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
-                     error.c_str());
+                     earlier.detail.c_str());
     }
     record.product = source.productName;
 
     const std::string uninstaller = InDir(appDir, kUninstallerName);
-    bool done = source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
-                                   : CopyFileStaged(source.programPath, uninstaller);
+    RunResult result;
+    if (!(source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
+                             : CopyFileStaged(source.programPath, uninstaller)))
+        result = RunResult{RunOutcome::kUninstallerNotCopied, uninstaller, GetLastError()};
     if (logged) {
-        if (done)
+        if (!result.Failed())
             WriteLog(theLog, "Uninstaller copied to %s", uninstaller.c_str());
         else
             WriteLog(theLog, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
-                     FormatSystemError(GetLastError()).c_str());
+                     FormatSystemError(result.error).c_str());
     }
     const std::string keyName = UninstallKeyName(source.productName, appDir);
     std::string root;
-    if (done) {
+    if (!result.Failed()) {
         std::vector<Effect> all = record.effects;
-        all.insert(all.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
+        all.insert(all.end(), run.effects.begin(), run.effects.end());
         const DWORD sizeKb = EstimatedSizeKb(all, uninstaller);
-        // HKLM when it can be written, else the user's own entry.
+        // HKLM when it can be written, else the user's own entry. The
+        // registration is the run's last effect: the uninstaller removes it.
         for (const char* tried : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
-            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged)) continue;
+            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged, run)) continue;
             root = tried;
             break;
         }
-        done = !root.empty();
+        if (root.empty()) result = RunResult{RunOutcome::kNotRegistered, kUninstallKeys + keyName};
     }
-    record.effects.insert(record.effects.end(), theInstallRecord.effects.begin(), theInstallRecord.effects.end());
+    record.effects.insert(record.effects.end(), run.effects.begin(), run.effects.end());
     const std::string text = FormatInstallRecord(record);
     if (!SaveInstallRecord(text, appDir)) {
+        const DWORD error = GetLastError();
         if (logged) WriteLog(theLog, "Could not write the uninstall record %s", path.c_str());
-        return false;
+        return RunResult{RunOutcome::kRecordNotSaved, path, error};
     }
     if (logged) WriteLog(theLog, "Uninstall record written: %s", path.c_str());
-    return done && WriteRecordDigest(root, keyName, text, logged);
+    if (result.Failed()) return result;
+    if (!WriteRecordDigest(root, keyName, text, logged)) return RunResult{RunOutcome::kRecordNotSaved, path};
+    return result;
 }
 
 namespace {
@@ -206,16 +213,18 @@ int DigestRegistered(const char* rootName, const std::string& dir, const std::st
 
 }  // namespace
 
-bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error) {
+RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
     record = InstallRecord();
     const std::string path = InDir(appDir, kInstallRecordName);
+    RunResult refused{RunOutcome::kRecordRefused, path};
+    std::string& error = refused.detail;
     try {
         // Its size before it is read: no record is that large.
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
             (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize)) {
             error = FormatText("%s is larger than %u MB", path.c_str(), unsigned(kMaxInstallRecordSize >> 20));
-            return false;
+            return refused;
         }
         // The digest before anything of the text is read: a record that the
         // registry does not vouch for may have been written by anyone.
@@ -223,8 +232,9 @@ bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::st
         Sha256Digest digest;
         if (!ReadWholeFile(path, bytes) || bytes.size() > kMaxInstallRecordSize ||
             !HashBytes(bytes.data(), bytes.size(), digest)) {
+            refused.error = GetLastError();
             error = "cannot read " + path;
-            return false;
+            return refused;
         }
         const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
         std::string key;
@@ -233,15 +243,16 @@ bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::st
         if (registered <= 0) {
             error = registered ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())
                                : "no Uninstall key in the registry is for " + appDir;
-            return false;
+            return refused;
         }
         const std::string text(bytes.begin(), bytes.end());
         bytes = std::vector<uint8_t>();
-        return ParseInstallRecord(text, record, error);
+        if (!ParseInstallRecord(text, record, error)) return refused;
+        return RunResult();
     } catch (const std::bad_alloc&) {
         record = InstallRecord();
         error = "not enough memory to read " + path;
-        return false;
+        return refused;
     }
 }
 
@@ -258,7 +269,9 @@ LONG OpenKeyPath(RegKey& key, const std::string& keyPath, REGSAM access) {
     return key.Open(root, slash == std::string::npos ? "" : keyPath.c_str() + slash + 1, access);
 }
 
-class Undo {
+// The undo's side of the system: each kind's undo (engine/effects.cpp) calls
+// these, last effect first.
+class Undo : public EffectUndo {
 public:
     Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, const std::string& uninstallerAside)
         : m_record(record), m_appDir(appDir), m_ui(ui), m_uninstallerAside(uninstallerAside) {
@@ -267,7 +280,7 @@ public:
     }
 
     std::vector<std::string> Run() {
-        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) UndoOne(*it);
+        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) KindInfo(it->kind).undo(*this, *it);
         // Last what the installation left for the uninstaller itself.
         RemoveFile(InDir(m_appDir, kInstallRecordName));
         RemoveFile(InDir(m_appDir, "SETUP.LOG"));
@@ -285,38 +298,58 @@ public:
     }
 
 private:
-    void Stayed(const std::string& what, DWORD error) {
-        WriteLog(theLog, "Could not remove %s: %s", what.c_str(), FormatSystemError(error).c_str());
-        m_stayed.push_back(what);
+    void Stayed(const std::string& what, DWORD error) { Stayed(RunResult(RunOutcome::kStayed, what, error)); }
+    void Stayed(const RunResult& stayed) {
+        WriteLog(theLog, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
+        m_stayed.push_back(stayed.path);
     }
 
-    // Deletes a file; 0 when it is gone (or was not there), else the error.
-    static DWORD TryRemove(const std::string& path) {
+    // Deletes a file: kGoingOn when it is gone (or was not there), else
+    // kStayed with the error.
+    static RunResult TryRemove(const std::string& path) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileA(path.c_str())) {
             WriteLog(theLog, "Removed: %s", path.c_str());
-            return 0;
+            return RunResult();
         }
         const DWORD error = GetLastError();
-        return Missing(error) ? 0 : error;
+        return Missing(error) ? RunResult() : RunResult(RunOutcome::kStayed, path, error);
     }
 
-    void RemoveFile(const std::string& path) {
-        if (const DWORD error = TryRemove(path)) Stayed(path, error);
+    void RemoveFile(const std::string& path) override {
+        const RunResult removed = TryRemove(path);
+        if (removed.Failed()) Stayed(removed);
+    }
+
+    void RemoveEmptyDirectory(const std::string& path) override {
+        if (RemoveDirectoryA(path.c_str())) {
+            WriteLog(theLog, "Removed directory: %s", path.c_str());
+        } else if (!Missing(GetLastError())) {
+            // Not empty yet: the record, the log or the uninstaller may
+            // still be in it. Tried again at the end.
+            m_laterDirs.push_back(path);
+        }
+    }
+
+    void MoveBack(const std::string& from, const std::string& to) override {
+        if (MoveFileA(from.c_str(), to.c_str()))
+            WriteLog(theLog, "Restored: %s from %s", to.c_str(), from.c_str());
+        else
+            Stayed(from, GetLastError());
     }
 
     void RemoveUninstaller() {
         const std::string path = InDir(m_appDir, kUninstallerName);
-        DWORD error = TryRemove(path);
-        if (!error) return;
+        RunResult removed = TryRemove(path);
+        if (!removed.Failed()) return;
         // A running program cannot be deleted, but it can be moved away.
         if (!m_uninstallerAside.empty() &&
             MoveFileExA(path.c_str(), m_uninstallerAside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             WriteLog(theLog, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
             return;
         }
-        if (!m_uninstallerAside.empty()) error = GetLastError();
-        Stayed(path, error);
+        if (!m_uninstallerAside.empty()) removed.error = GetLastError();
+        Stayed(removed);
     }
 
     bool InAppDir(const std::string& path) const {
@@ -326,7 +359,7 @@ private:
 
     // Whether the record raised the shared count of |path|: asked for every
     // file, so only the few counted paths are looked through, not the record.
-    bool Counted(const std::string& path) const {
+    bool Counted(const std::string& path) const override {
         for (const std::string* counted : m_counted)
             if (lstrcmpiA(counted->c_str(), path.c_str()) == 0) return true;
         return false;
@@ -338,42 +371,7 @@ private:
         return false;
     }
 
-    void UndoOne(const Effect& effect) {
-        const std::string& path = effect.path;
-        switch (effect.kind) {
-        case EffectKind::kDirectory:
-            if (RemoveDirectoryA(path.c_str())) {
-                WriteLog(theLog, "Removed directory: %s", path.c_str());
-            } else if (!Missing(GetLastError())) {
-                // Not empty yet: the record, the log or the uninstaller may
-                // still be in it. Tried again at the end.
-                m_laterDirs.push_back(path);
-            }
-            break;
-        case EffectKind::kFileNew:
-            // A counted DLL goes with its count.
-            if (!Counted(path)) RemoveFile(path);
-            break;
-        case EffectKind::kFileOver:
-            // A DLL that stood there before is others' too: it stays.
-            if (!IsDllPath(path)) RemoveFile(path);
-            break;
-        case EffectKind::kFileBackup:
-            RemoveFile(path);
-            if (MoveFileA(effect.other.c_str(), path.c_str()))
-                WriteLog(theLog, "Restored: %s from %s", path.c_str(), effect.other.c_str());
-            else
-                Stayed(effect.other, GetLastError());
-            break;
-        case EffectKind::kDllKept: break;
-        case EffectKind::kSharedCount: LowerCount(path); break;
-        case EffectKind::kShortcut: RemoveFile(path); break;
-        case EffectKind::kRegistryKey: RemoveKeyWhenEmpty(path); break;
-        case EffectKind::kRegistryValue: RestoreValue(effect); break;
-        }
-    }
-
-    void LowerCount(const std::string& dll) {
+    void LowerSharedCount(const std::string& dll) override {
         const DWORD count = ReadSharedDllCount(dll.c_str());
         if (count == kNoSharedDllCount) return;
         if (count > 1) {
@@ -400,7 +398,7 @@ private:
         RemoveFile(dll);
     }
 
-    void RemoveKeyWhenEmpty(const std::string& keyPath) {
+    void RemoveKeyWhenEmpty(const std::string& keyPath) override {
         DWORD subkeys = 0, values = 0;
         {
             RegKey key;
@@ -425,7 +423,7 @@ private:
             Stayed(keyPath, result);
     }
 
-    void RestoreValue(const Effect& value) {
+    void RestoreValue(const Effect& value) override {
         const std::string name = value.path + "\\" + value.other;
         RegKey key;
         LONG result = OpenKeyPath(key, value.path, KEY_SET_VALUE);

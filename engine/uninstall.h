@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/install_record.h"
+#include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "data/file_io.h"
 
@@ -30,24 +31,29 @@ constexpr char kRecordDigestValue[] = "UninstallRecordSHA256";
 // application directory's own name when the product has none.
 std::string UninstallKeyName(const std::string& productName, const std::string& appDir);
 
-// Copies the uninstaller into |appDir|, registers it and saves
-// theInstallRecord there, after the entries of an earlier record in the same
+// Copies the uninstaller into |appDir|, registers it, recording the
+// registration's values in |run| (the run's record), and saves |run| there,
+// after the entries of an earlier record in the same
 // directory when that record is the one registered for it (LoadInstallRecord);
 // another one is replaced. The record's SHA-256 goes into the Uninstall key
 // with the other values. With |logged|, each step writes its line to the
 // installation log (a failed run calls it without: its last lines stay the
-// failure's). False when the uninstaller could not be copied or registered.
-bool MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged);
+// failure's). Fails (kUninstallerNotCopied, kNotRegistered, kRecordNotSaved)
+// when the uninstaller could not be copied or registered, or the record not
+// saved or vouched for; the record is saved all the same where it can be.
+RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
+                            InstallRecord& run);
 
 // Reads "uninstall.dat" of |appDir|, checked against the digest that the
 // registry holds for it before it is parsed. The Uninstall keys below HKLM
 // whose InstallLocation is |appDir| decide when there is any (only
 // administrators write there); only when HKLM has none, those below HKCU. The
-// record is taken when one of the deciding keys holds its SHA-256. False,
-// with |record| empty and |error| saying why, when it is missing, larger than
-// kMaxInstallRecordSize, registered nowhere, not as registered or damaged,
-// or cannot be held in memory.
-bool LoadInstallRecord(const std::string& appDir, InstallRecord& record, std::string& error);
+// record is taken when one of the deciding keys holds its SHA-256.
+// kRecordRefused, with |record| empty, the record's path and the detail
+// saying why, when it is missing, larger than kMaxInstallRecordSize,
+// registered nowhere, not as registered or damaged, or cannot be held in
+// memory (the error where reading it failed).
+RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 
 // Undoes |record| in |appDir|, last effect first, then removes the record,
 // SETUP.LOG, the uninstaller and the directories left empty. Each step is a

@@ -48,7 +48,7 @@ TEST_F(MediumTest, AFolderMediumChecksTheListAndTheTextsItHolds) {
     m_medium.UseFolder(m_dir.Path("Setup2.txt"));
     WriteFolder({"setup.drc", "Setup2.txt", "terms.txt"});
     EXPECT_EQ(Load(), "");
-    EXPECT_TRUE(theDistributionSum.present);
+    EXPECT_TRUE(m_medium.Sum().present);
     EXPECT_EQ(Text(m_medium.List()), "the scrambled list");
     EXPECT_EQ(Text(m_medium.Welcome()), "Welcome\r\n");
     EXPECT_EQ(Text(m_medium.Terms()), "1. Terms\r\n");
@@ -71,7 +71,7 @@ TEST_F(MediumTest, AFolderMediumChecksTheListAndTheTextsItHolds) {
     std::filesystem::remove(m_dir.Path("setup.sum"));
     m_dir.Write("terms.txt", "anything");
     EXPECT_EQ(Load(), "");
-    EXPECT_FALSE(theDistributionSum.present);
+    EXPECT_FALSE(m_medium.Sum().present);
 }
 
 TEST_F(MediumTest, ADigestInTheProgramRequiresThatSetupSum) {
@@ -84,7 +84,7 @@ TEST_F(MediumTest, ADigestInTheProgramRequiresThatSetupSum) {
 
     m_dir.Write("setup.sum", sum + "\n");  // still a valid sum, but another one
     EXPECT_EQ(Load(&digest), "setup.sum");
-    EXPECT_FALSE(theDistributionSum.present);
+    EXPECT_FALSE(m_medium.Sum().present);
     std::filesystem::remove(m_dir.Path("setup.sum"));
     EXPECT_EQ(Load(&digest), "setup.sum");
 }

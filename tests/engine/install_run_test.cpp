@@ -74,7 +74,7 @@ protected:
 TEST_F(InstallRunTest, AFailingStepReturnsItsResultAndLogLine) {
     m_dir.Write("a.cmp", PackedPayload("first"));
     UseList("F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\nF;a.cmp;?APPDIR?\\c.txt\r\n");
-    InstallRun run(m_ui, m_app);
+    InstallRun run(m_ui, m_app, theMedium);
     run.Open();
     ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
     EXPECT_EQ(run.FileCount(), 3);
@@ -104,7 +104,7 @@ TEST_F(InstallRunTest, AFailedDllReplacementPutsTheOldDllBack) {
     m_dir.Write("bad.cmp", std::string("\x05\0", 2));  // its header is cut short
     m_dir.Write("App\\old.dll", "old dll bytes");
     UseList("F;bad.cmp;?APPDIR?\\old.dll\r\n");
-    InstallRun run(m_ui, m_app);
+    InstallRun run(m_ui, m_app, theMedium);
     run.Open();
     ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
     RunResult last;
@@ -116,14 +116,14 @@ TEST_F(InstallRunTest, AFailedDllReplacementPutsTheOldDllBack) {
     EXPECT_EQ(m_log.Lines().back(),
               "Old DLL " + m_app + "\\old.dll moved back from " + m_app + "\\Backup\\old.dll");
     // The uninstaller must not take the old DLL for the new one.
-    for (const Effect& effect : theInstallRecord.effects) EXPECT_NE(effect.kind, EffectKind::kFileBackup);
+    for (const Effect& effect : run.Record().effects) EXPECT_NE(effect.kind, EffectKind::kFileBackup);
 }
 
 TEST_F(InstallRunTest, ADestinationThatCannotBeMadeGivesItsWindowsErrorCode) {
     UseList("F;a.cmp;?APPDIR?\\a.txt\r\n");
     m_dir.Write("blocker", "a plain file");
     const std::string app = m_dir.Path("blocker") + "\\App";
-    InstallRun run(m_ui, app);
+    InstallRun run(m_ui, app, theMedium);
     RunResult result = run.Prepare(nullptr);
     EXPECT_EQ(result.what, RunOutcome::kDestDirFailed);
     EXPECT_EQ(result.path, app);

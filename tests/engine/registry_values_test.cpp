@@ -85,9 +85,9 @@ TEST_F(WriteRegistryValueTest, BelowAGivenParentAndWithAnyDataAndType) {
                               &parent, nullptr),
               ERROR_SUCCESS);
     const char bytes[] = {'\0', '\x01', '\xff'};
-    EXPECT_TRUE(WriteRegistryValue("Sub/Raw", bytes, sizeof bytes, nullptr, REG_BINARY, '/', parent));
+    EXPECT_TRUE(WriteRegistryValue("Sub/Raw", bytes, sizeof bytes, REG_BINARY, '/', parent));
     // With a parent, a text without separator is the value name on the parent itself.
-    EXPECT_TRUE(WriteRegistryValue("Top", bytes, 1, nullptr, REG_BINARY, '/', parent));
+    EXPECT_TRUE(WriteRegistryValue("Top", bytes, 1, REG_BINARY, '/', parent));
     RegCloseKey(parent);
 
     std::string data;

@@ -50,7 +50,9 @@ protected:
     }
     bool Load(std::string& error) {
         InstallRecord record;
-        const bool loaded = LoadInstallRecord(m_dir.Path(), record, error);
+        const RunResult result = LoadInstallRecord(m_dir.Path(), record);
+        error = result.detail;
+        const bool loaded = !result.Failed();
         EXPECT_EQ(loaded, !record.effects.empty()) << "a refused record hands nothing on";
         return loaded;
     }

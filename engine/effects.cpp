@@ -1,0 +1,58 @@
+#include "engine/effects.h"
+
+#include "engine/path_names.h"
+
+#include <iterator>
+
+namespace {
+
+void Nothing(EffectUndo&, const Effect&) {}
+
+void RemoveCreatedDirectory(EffectUndo& undo, const Effect& effect) { undo.RemoveEmptyDirectory(effect.path); }
+
+// A counted DLL goes with its count (LowerSharedCount).
+void RemoveNewFile(EffectUndo& undo, const Effect& effect) {
+    if (!undo.Counted(effect.path)) undo.RemoveFile(effect.path);
+}
+
+// A DLL that stood there before is others' too: it stays.
+void RemoveFileOver(EffectUndo& undo, const Effect& effect) {
+    if (!IsDllPath(effect.path)) undo.RemoveFile(effect.path);
+}
+
+void RestoreBackup(EffectUndo& undo, const Effect& effect) {
+    undo.RemoveFile(effect.path);
+    undo.MoveBack(effect.other, effect.path);
+}
+
+void LowerCount(EffectUndo& undo, const Effect& effect) { undo.LowerSharedCount(effect.path); }
+
+void RemoveCreatedFile(EffectUndo& undo, const Effect& effect) { undo.RemoveFile(effect.path); }
+
+void RemoveKey(EffectUndo& undo, const Effect& effect) { undo.RemoveKeyWhenEmpty(effect.path); }
+
+void RestoreValue(EffectUndo& undo, const Effect& effect) { undo.RestoreValue(effect); }
+
+}  // namespace
+
+// In the order of EffectKind.
+const EffectKindInfo kEffectKinds[] = {
+    {EffectKind::kDirectory, "dir", EffectFields::kPath, true, RemoveCreatedDirectory},
+    {EffectKind::kFileNew, "new", EffectFields::kPath, true, RemoveNewFile},
+    {EffectKind::kFileOver, "over", EffectFields::kPath, true, RemoveFileOver},
+    {EffectKind::kFileBackup, "backup", EffectFields::kPathAndOther, true, RestoreBackup},
+    {EffectKind::kDllKept, "kept", EffectFields::kPath, true, Nothing},
+    {EffectKind::kSharedCount, "count", EffectFields::kPath, true, LowerCount},
+    {EffectKind::kShortcut, "link", EffectFields::kPath, true, RemoveCreatedFile},
+    {EffectKind::kRegistryKey, "key", EffectFields::kPath, false, RemoveKey},
+    {EffectKind::kRegistryValue, "value", EffectFields::kValueBefore, false, RestoreValue},
+};
+const size_t kEffectKindCount = std::size(kEffectKinds);
+
+const EffectKindInfo& KindInfo(EffectKind kind) { return kEffectKinds[static_cast<size_t>(kind)]; }
+
+const EffectKindInfo* KindNamed(std::string_view name) {
+    for (const EffectKindInfo& info : kEffectKinds)
+        if (name == info.name) return &info;
+    return nullptr;
+}

@@ -1,0 +1,85 @@
+// The kinds of effect an installation records, each described once: its
+// line in "uninstall.dat" (name and fields, docs/uninstall-record.md) and how
+// the uninstaller undoes it. The record's writer, its reader and the undo all
+// work from kEffectKinds; a new kind is one entry there plus the step that
+// causes it (docs/how-to-add-an-effect.md). Win32-free: the undo of each kind
+// is said in terms of EffectUndo, which the uninstaller implements.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+enum class EffectKind {
+    kDirectory,     // a directory was created (path)
+    kFileNew,       // a file was placed where there was none (path)
+    kFileOver,      // a file was placed over an existing one that was not saved (path)
+    kFileBackup,    // an existing DLL was moved to |other| (in Backup) and the new one placed at path
+    kDllKept,       // an existing newer DLL was kept; nothing was placed (path)
+    kSharedCount,   // the shared-DLL count of path was raised by one
+    kShortcut,      // a shortcut file was created (path)
+    kRegistryKey,   // a registry key was created (path: root name and keys joined by backslashes)
+    kRegistryValue, // a value |other| below the key path was written; what it held before in existed/type/data
+};
+
+struct Effect {
+    EffectKind kind = EffectKind::kFileNew;
+    std::string path;
+    std::string other;     // kFileBackup: the backup path; kRegistryValue: the value name
+    bool existed = false;  // kRegistryValue: the value existed before
+    uint32_t type = 0;     // and its type then
+    std::string data;      // and its bytes then
+
+    bool operator==(const Effect& o) const {
+        return kind == o.kind && path == o.path && other == o.other && existed == o.existed && type == o.type &&
+               data == o.data;
+    }
+};
+
+// The fields of a record line after the kind's name.
+enum class EffectFields {
+    kPath,          // path
+    kPathAndOther,  // path, other
+    kValueBefore,   // path, other, then "-" (nothing before) or "+", type, data in hex
+};
+
+// What undoing needs of the system: the uninstaller's side (engine/uninstall.cpp).
+// Each operation logs what it did; what it cannot do is logged and listed as
+// staying.
+class EffectUndo {
+public:
+    virtual ~EffectUndo() = default;
+    // Deletes a file (gone already counts as done).
+    virtual void RemoveFile(const std::string& path) = 0;
+    // Removes a directory, now or, while something is still in it, at the end.
+    virtual void RemoveEmptyDirectory(const std::string& path) = 0;
+    // Moves |from| back to |to| (a DLL out of Backup).
+    virtual void MoveBack(const std::string& from, const std::string& to) = 0;
+    // Lowers the shared-DLL count of |dll|; at zero the count goes, and the
+    // DLL too when the installation placed it new (outside the application
+    // directory only when the user agrees).
+    virtual void LowerSharedCount(const std::string& dll) = 0;
+    // Removes the registry key |keyPath| when it holds nothing.
+    virtual void RemoveKeyWhenEmpty(const std::string& keyPath) = 0;
+    // Puts a registry value back as |value| says it was (or deletes it).
+    virtual void RestoreValue(const Effect& value) = 0;
+    // Whether the record raised the shared count of |path|.
+    virtual bool Counted(const std::string& path) const = 0;
+};
+
+struct EffectKindInfo {
+    EffectKind kind;
+    const char* name;                          // the first field of its record line
+    EffectFields fields;                       // what follows the name
+    bool filePaths;                            // path (and other) are full file paths
+    void (*undo)(EffectUndo&, const Effect&);  // how the uninstaller undoes it
+};
+
+extern const EffectKindInfo kEffectKinds[];
+extern const size_t kEffectKindCount;
+
+// The entry of |kind|.
+const EffectKindInfo& KindInfo(EffectKind kind);
+// The entry whose line name is |name|; null for none.
+const EffectKindInfo* KindNamed(std::string_view name);

@@ -1,0 +1,173 @@
+// Every kind of effect of engine/effects, in-process: caused by the step that
+// causes it (recorded into a record of the test's own), written as
+// uninstall.dat text, read back, and undone, against a temporary directory
+// and a registry key of the test's own.
+#include "engine/effects.h"
+
+#include "data/install_log.h"
+#include "engine/directory.h"
+#include "engine/file_placement.h"
+#include "engine/install_record.h"
+#include "engine/registry_values.h"
+#include "engine/uninstall.h"
+#include "tests/temp_dir.h"
+#include "tests/win/test_registry_key.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+class NoUi : public RunUi {
+public:
+    bool ShowBox(RunBox, const std::string& text) override {
+        ADD_FAILURE() << "a box: " << text;
+        return false;
+    }
+    void ShowStatus(const std::string&, int) override {}
+};
+
+class EffectKindsTest : public ::testing::Test {
+protected:
+    void TearDown() override { theLog.ResetForTests(); }
+
+    // A case: |cause| does something in |app| and records it; |undone|
+    // checks, after the undo, that it is gone or as before.
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& app, InstallRecord& record)> cause;
+        std::function<void(const std::string& app)> undone;
+    };
+
+    std::string Reg(const std::string& sub) const { return "HKEY_CURRENT_USER\\" + m_key.Name() + "\\" + sub; }
+    bool KeyExists(const std::string& sub) const {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, (m_key.Name() + "\\" + sub).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+
+    TempDir m_dir;
+    TestRegistryKey m_key{"EffectKindsTest"};
+    NoUi m_ui;
+};
+
+TEST_F(EffectKindsTest, TheTableHasEachKindOnceInTheEnumsOrderWithItsOwnName) {
+    std::set<std::string> names;
+    for (size_t i = 0; i < kEffectKindCount; ++i) {
+        const EffectKindInfo& info = kEffectKinds[i];
+        EXPECT_EQ(static_cast<size_t>(info.kind), i);
+        EXPECT_EQ(&KindInfo(info.kind), &info);
+        EXPECT_EQ(KindNamed(info.name), &info);
+        EXPECT_TRUE(names.insert(info.name).second) << info.name;
+        EXPECT_NE(info.undo, nullptr) << info.name;
+    }
+    EXPECT_EQ(KindNamed("end"), nullptr);
+    EXPECT_EQ(KindNamed("product"), nullptr);
+}
+
+TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
+    const std::vector<Case> cases = {
+        {"a directory made",
+         [](const std::string& app, InstallRecord& record) {
+             ASSERT_TRUE(EnsureDirectory(app + "\\made\\deeper\\file.txt", nullptr, nullptr, &record));
+         },
+         [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\made")); }},
+        {"a file placed new",
+         [this](const std::string& app, InstallRecord& record) {
+             m_dir.Write(app.substr(m_dir.Path().size() + 1) + "\\new.txt", "new");
+             record.Add(EffectKind::kFileNew, app + "\\new.txt");
+         },
+         [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\new.txt")); }},
+        {"a file placed over one and a DLL kept",
+         [this](const std::string& app, InstallRecord& record) {
+             const std::string rel = app.substr(m_dir.Path().size() + 1);
+             m_dir.Write(rel + "\\over.txt", "placed over");
+             record.Add(EffectKind::kFileOver, app + "\\over.txt");
+             m_dir.Write(rel + "\\kept.dll", "kept");
+             record.Add(EffectKind::kDllKept, app + "\\kept.dll");
+         },
+         [this](const std::string& app) {
+             EXPECT_FALSE(std::filesystem::exists(app + "\\over.txt"));
+             EXPECT_EQ(m_dir.Read(app.substr(m_dir.Path().size() + 1) + "\\kept.dll"), "kept");
+         }},
+        {"an older DLL moved into Backup",
+         [this](const std::string& app, InstallRecord& record) {
+             const std::string rel = app.substr(m_dir.Path().size() + 1);
+             m_dir.Write(rel + "\\lib.dll", "old");
+             BOOL upgraded = FALSE;
+             ASSERT_TRUE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_ui, &record));
+             m_dir.Write(rel + "\\lib.dll", "new");
+             record.Add(EffectKind::kFileBackup, app + "\\lib.dll", BackupPathOf(app + "\\lib.dll", app));
+         },
+         [this](const std::string& app) {
+             EXPECT_EQ(m_dir.Read(app.substr(m_dir.Path().size() + 1) + "\\lib.dll"), "old");
+             EXPECT_FALSE(std::filesystem::exists(app + "\\Backup"));
+         }},
+        {"a shared count raised for a DLL placed new",
+         [this](const std::string& app, InstallRecord& record) {
+             m_dir.Write(app.substr(m_dir.Path().size() + 1) + "\\shared.dll", "dll");
+             record.Add(EffectKind::kFileNew, app + "\\shared.dll");
+             ASSERT_TRUE(IncrementSharedDllCount((app + "\\shared.dll").c_str(), &record));
+         },
+         [](const std::string& app) {
+             EXPECT_EQ(ReadSharedDllCount((app + "\\shared.dll").c_str()), kNoSharedDllCount);
+             EXPECT_FALSE(std::filesystem::exists(app + "\\shared.dll"));
+         }},
+        {"a shortcut",
+         [this](const std::string& app, InstallRecord& record) {
+             m_dir.Write(app.substr(m_dir.Path().size() + 1) + "\\Group\\Program.lnk", "link");
+             record.Add(EffectKind::kShortcut, app + "\\Group\\Program.lnk");
+         },
+         [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\Group\\Program.lnk")); }},
+        {"registry keys made and a value written new",
+         [this](const std::string&, InstallRecord& record) {
+             ASSERT_TRUE(WriteRegistryString(Reg("New\\Deeper\\Name").c_str(), "value", '\\', &record));
+         },
+         [this](const std::string&) { EXPECT_FALSE(KeyExists("New")); }},
+        {"a value written over one",
+         [this](const std::string&, InstallRecord& record) {
+             m_key.SetString("Old", "Name", "before");
+             ASSERT_TRUE(WriteRegistryDword(Reg("Old\\Name").c_str(), 7, '\\', &record));
+         },
+         [this](const std::string&) {
+             DWORD type = 0;
+             std::string data;
+             ASSERT_TRUE(m_key.Get("Old", "Name", type, data));
+             EXPECT_EQ(type, DWORD(REG_SZ));
+             EXPECT_EQ(data, std::string("before", 7));
+         }},
+    };
+
+    std::set<EffectKind> covered;
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string app = m_dir.Path("App" + std::to_string(++number));
+        ASSERT_TRUE(CreateDirectoryA(app.c_str(), nullptr));
+        InstallRecord record;
+        record.product = "Effect kinds";
+        c.cause(app, record);
+        ASSERT_FALSE(record.effects.empty());
+        for (const Effect& effect : record.effects) covered.insert(effect.kind);
+
+        InstallRecord back;
+        std::string error;
+        ASSERT_TRUE(ParseInstallRecord(FormatInstallRecord(record), back, error)) << error;
+        EXPECT_EQ(back.effects, record.effects);
+
+        EXPECT_EQ(UndoInstallation(back, app, m_ui, std::string()), std::vector<std::string>());
+        c.undone(app);
+    }
+    for (size_t i = 0; i < kEffectKindCount; ++i)
+        EXPECT_TRUE(covered.count(kEffectKinds[i].kind)) << "no case records a \"" << kEffectKinds[i].name << "\"";
+}
+
+}  // namespace
