@@ -32,6 +32,14 @@ struct FileRange {
     uint64_t size = kToTheEnd;
 };
 
+// How CanOpenFile opens a file: as fopen's "rb" or "r+b" would.
+enum class FileAccess { kRead, kReadWrite };
+
+// Whether the existing file |path| can be opened (and is closed again) for
+// |access|. (On Windows with CreateFile alone: a stream would cost a call to
+// the system more for its own set-up.)
+bool CanOpenFile(const char* path, FileAccess access);
+
 // Moves |file| to |offset| from its start (64-bit offsets); false on failure.
 bool SeekFile(std::FILE* file, uint64_t offset);
 

@@ -3,6 +3,7 @@
 #include "data/medium_files.h"
 #include "data/setup_sum.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -11,6 +12,7 @@ Medium theMedium;
 void Medium::UseFolder(const std::string& welcomePath) {
     m_file.reset();
     m_files.clear();
+    m_byName.clear();
     m_welcomePath = welcomePath;
 }
 
@@ -18,6 +20,13 @@ void Medium::UseStored(FilePtr file, std::vector<StoredFile> files, const std::s
     m_file = std::move(file);
     m_files = std::move(files);
     m_welcomePath = welcomePath;
+    // Looked up by name once per payload: a search through thousands of
+    // names each time would grow with the square of their number.
+    m_byName.clear();
+    m_byName.reserve(m_files.size());
+    for (size_t i = 0; i < m_files.size(); ++i) m_byName.emplace_back(SumNameKey(m_files[i].name), i);
+    std::stable_sort(m_byName.begin(), m_byName.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) const {
@@ -27,14 +36,24 @@ bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) con
         range.file = owned.get();
         return range.file != nullptr;
     }
-    for (const StoredFile& stored : m_files) {
-        if (!SameSumName(stored.name, name)) continue;
-        range.file = m_file.get();
-        range.offset = stored.offset;
-        range.size = stored.size;
-        return true;
-    }
-    return false;
+    const std::string key = SumNameKey(name);
+    const auto at = std::lower_bound(m_byName.begin(), m_byName.end(), key,
+                                     [](const auto& entry, const std::string& k) { return entry.first < k; });
+    if (at == m_byName.end() || at->first != key) return false;
+    const StoredFile& stored = m_files[at->second];
+    range.file = m_file.get();
+    range.offset = stored.offset;
+    range.size = stored.size;
+    return true;
+}
+
+Medium::ReadOutcome Medium::ReadWhole(const std::string& name, std::vector<uint8_t>& bytes) const {
+    FilePtr owned;
+    FileRange range;
+    std::unique_lock<std::mutex> lock;
+    if (m_file) lock = LockStream();
+    if (!Open(name, owned, range)) return ReadOutcome::kMissing;
+    return ReadRange(range, bytes) ? ReadOutcome::kRead : ReadOutcome::kFailed;
 }
 
 MediumText ReadFolderText(const std::string& path) {

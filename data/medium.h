@@ -13,6 +13,7 @@
 #include "data/sha256.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,8 +53,18 @@ public:
     bool Load(std::string& damaged, const Sha256Digest* requiredSum = nullptr);
 
     // The stretch where the compressed file |name| lies. A folder's file is
-    // opened into |owned|. False when the medium has no such file.
+    // opened into |owned|. False when the medium has no such file. A stretch
+    // of a single-file medium is read under LockStream().
     bool Open(const std::string& name, FilePtr& owned, FileRange& range) const;
+
+    // The program file of a single-file medium is one stream for every
+    // reader: whoever reads a stretch Open gave holds this lock meanwhile
+    // (payloads may be decoded on several threads).
+    std::unique_lock<std::mutex> LockStream() const { return std::unique_lock<std::mutex>(m_streamLock); }
+
+    // Reads the compressed file |name| whole into |bytes|, from any thread.
+    enum class ReadOutcome { kRead, kMissing, kFailed };
+    ReadOutcome ReadWhole(const std::string& name, std::vector<uint8_t>& bytes) const;
 
     const MediumText& List() const { return m_list; }
     const MediumText& Welcome() const { return m_welcome; }
@@ -72,6 +83,8 @@ private:
 
     FilePtr m_file;                 // the program file of a single-file medium
     std::vector<StoredFile> m_files;
+    std::vector<std::pair<std::string, size_t>> m_byName;  // SumNameKey and index of each of m_files, sorted
+    mutable std::mutex m_streamLock;
     std::string m_welcomePath;
     MediumText m_list, m_welcome, m_terms;
     DistributionSum m_sum;

@@ -10,7 +10,7 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& me
 }
 
 RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
-                        const DWORD* destAttributes) {
+                        const DWORD* destAttributes, PayloadPrefetch* ahead) {
     const SumEntry* expected = nullptr;
     if (medium.Sum().present) {
         // A payload that setup.sum does not list cannot be checked: it is
@@ -32,17 +32,26 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
         ui.ShowBox(RunBox::kExpander, ExpandFailureText(refused));
         return RunResult(RunOutcome::kExpandFailed, dest);
     }
-    // The payload is decoded straight from where the medium holds it.
-    FilePtr owned;
-    FileRange range;
-    if (!medium.Open(source, owned, range)) {
-        ExpandResult missing;
-        missing.status = ExpandStatus::kSourceOpenFailed;
-        missing.path = source;
-        ui.ShowBox(RunBox::kExpander, ExpandFailureText(missing));
-        return RunResult(RunOutcome::kExpandFailed, source);
+    ExpandResult result;
+    DecodedPayload decoded;
+    if (ahead && ahead->Take(source, decoded)) {
+        result = PlaceDecodedPayload(decoded, source, dest, attributes == INVALID_FILE_ATTRIBUTES);
+    } else {
+        // The payload is decoded straight from where the medium holds it.
+        FilePtr owned;
+        FileRange range;
+        std::unique_lock<std::mutex> stream;
+        if (medium.SingleFile()) stream = medium.LockStream();
+        if (!medium.Open(source, owned, range)) {
+            ExpandResult missing;
+            missing.status = ExpandStatus::kSourceOpenFailed;
+            missing.path = source;
+            ui.ShowBox(RunBox::kExpander, ExpandFailureText(missing));
+            return RunResult(RunOutcome::kExpandFailed, source);
+        }
+        result = ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected,
+                                  attributes == INVALID_FILE_ATTRIBUTES);
     }
-    const ExpandResult result = ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected);
     if (result.status == ExpandStatus::kOk) return RunResult();
     if (result.status == ExpandStatus::kDamaged) {
         ReportDamagedFile(source, ui);

@@ -39,6 +39,7 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
     if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller)
         MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
     m_nStep = -1;
+    m_ahead.reset();
     m_tempFolder.Remove();
     return RunResult{what, path, error};
 }
@@ -66,6 +67,22 @@ RunResult InstallRun::Prepare(HWND owner) {
         return End(RunOutcome::kListFailed, kFileListName);
     }
     return CheckTemporaryDirectory();
+}
+
+void InstallRun::DecodeAhead(unsigned threads) {
+    if (m_nStep < 0 || threads == 0) return;
+    // The payloads in the order the expand steps ask for them: every file
+    // entry's but a DLL's, which its version check may keep out (and which
+    // is decoded for that check anyway).
+    std::vector<std::string> sources;
+    for (int i = 0; i < theFileList.m_nFiles; ++i) {
+        const FileEntry& entry = theFileList.m_pFiles[i];
+        if (!IsDllPath(entry.m_pszDest.OrEmpty())) sources.emplace_back(entry.m_pszSource.OrEmpty());
+    }
+    // The run's own thread, which places the files and waits on the system
+    // for each, goes first; decoding takes the processor time left.
+    m_ahead.reset(new PayloadPrefetch(m_medium, std::move(sources), threads,
+                                      [] { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }));
 }
 
 RunResult InstallRun::CheckTemporaryDirectory() {
@@ -158,7 +175,7 @@ RunResult InstallRun::ExpandStep() {
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
     const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium,
-                                             IsDllPath(m_strDest) ? nullptr : &attributes);
+                                             IsDllPath(m_strDest) ? nullptr : &attributes, m_ahead.get());
     if (expanded.Failed()) {
         // A damaged payload has been reported as such; other failures get
         // the run's own box and line.

@@ -14,9 +14,11 @@
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "engine/uninstall.h"
+#include "expand/payload_prefetch.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 class InstallRun {
@@ -38,6 +40,10 @@ public:
     // window for the folder look-ups; null without windows) and checks the
     // temporary directory. kGoingOn when the steps may begin.
     RunResult Prepare(HWND owner);
+    // After Prepare: decodes the payloads ahead of the steps on |threads|
+    // threads of their own, for a run that takes its steps one after
+    // another. The steps, their order and what they do stay as they are.
+    void DecodeAhead(unsigned threads);
     // One step: check or expand the current entry, or the final step. After
     // the final step or a failure the run is over: Step then does nothing
     // and returns kGoingOn.
@@ -79,4 +85,5 @@ private:
     std::string m_strEnsuredDir;   // the directory EnsureDirectory last made sure of for a file
     bool m_bUninstaller = false;   // SetUninstaller was called
     UninstallerSource m_uninstaller;
+    std::unique_ptr<PayloadPrefetch> m_ahead;  // payloads decoded ahead (DecodeAhead), until the run ends
 };

@@ -8,6 +8,7 @@
 #include "expand/lzhuf_decode.h"
 
 #include <string>
+#include <vector>
 
 enum class ExpandStatus {
     kOk,
@@ -40,8 +41,34 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end 
 // The same for a payload that lies in |range| of an open file (|source| is
 // its name for the result); the range is read from its start, whatever the
 // stream's position was. A file of its own is the range from 0 to its end.
+// |destAbsent|: the caller has just found no file named dest, so it is not
+// looked up again.
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest,
-                              LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr);
+                              LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr,
+                              bool destAbsent = false);
+
+// A payload decoded ahead of its placement, into memory: the source's half of
+// ExpandLzhufRange. Until |sourceRead|, |status| says why its compressed bytes
+// could not be had (kSourceOpenFailed, kReadFailed), which ExpandLzhufRange
+// reports before it looks at the destination; then it is what decoding them
+// gave: kOk with the expansion in |bytes|, kDamaged or kReadFailed (a header
+// cut short, without a sum).
+struct DecodedPayload {
+    ExpandStatus status = ExpandStatus::kOk;
+    bool sourceRead = false;
+    std::vector<uint8_t> bytes;
+};
+
+// Decodes a payload's |compressed| bytes (header and stream) into |payload|,
+// checked against |expected| as ExpandLzhufRange checks it.
+void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload,
+                      LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr);
+
+// The destination's half: puts a payload decoded by DecodeLzhufBytes into
+// dest with ExpandLzhufRange's checks, failures and guarantees, in the same
+// order. ExpandLzhufRange's result for the same payload and destination.
+ExpandResult PlaceDecodedPayload(const DecodedPayload& payload, const char* source, const char* dest,
+                                 bool destAbsent = false);
 
 // The installer's text for a failure: "Erro de abertura no arquivo " + path,
 // "Erro de leitura" or "Erro de acesso ao arquivo " + path.  Empty for kOk

@@ -1,0 +1,133 @@
+#include "expand/payload_prefetch.h"
+
+#include "expand/lzhuf_scheme.h"
+
+#include <new>
+#include <system_error>
+#include <utility>
+
+PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<std::string> sources, unsigned threads,
+                                 std::function<void()> starting, size_t budget, size_t largest)
+    : m_medium(medium), m_sources(std::move(sources)), m_budget(budget), m_largest(largest),
+      m_starting(std::move(starting)), m_slots(m_sources.size()) {
+    for (unsigned i = 0; i < threads && i < m_sources.size(); ++i) {
+        try {
+            m_threads.emplace_back(&PayloadPrefetch::Work, this);
+        } catch (const std::system_error&) {
+            break;  // fewer threads, or none: Take then leaves every payload to the caller
+        }
+    }
+}
+
+PayloadPrefetch::~PayloadPrefetch() {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& thread : m_threads) thread.join();
+}
+
+bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
+    std::unique_lock<std::mutex> hold(m_lock);
+    if (m_threads.empty() || m_lost || m_nextTake >= m_sources.size()) return false;
+    if (m_sources[m_nextTake] != source) {
+        m_lost = true;
+        return false;
+    }
+    Slot& slot = m_slots[m_nextTake];
+    m_changed.wait(hold, [&slot] { return slot.state == State::kDone || slot.state == State::kLeft; });
+    ++m_nextTake;
+    m_held -= slot.held;
+    const bool decoded = slot.state == State::kDone;
+    if (decoded) payload = std::move(slot.payload);
+    slot.payload = DecodedPayload();
+    hold.unlock();
+    // The budget has room again, and the next payload is the one waited for.
+    m_changed.notify_all();
+    return decoded;
+}
+
+void PayloadPrefetch::Work() {
+    if (m_starting) m_starting();
+    for (;;) {
+        size_t index;
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (m_stopping || m_lost || m_nextClaim >= m_sources.size()) return;
+            index = m_nextClaim++;
+            m_slots[index].state = State::kDecoding;
+        }
+        State state = State::kLeft;
+        try {
+            Decode(index);
+            state = State::kDone;
+        } catch (const std::bad_alloc&) {
+            // Left to the caller, which decodes it straight into its file.
+        }
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            Slot& slot = m_slots[index];
+            if (slot.state == State::kDecoding) slot.state = state;
+            if (slot.state == State::kLeft) {
+                m_held -= slot.held;
+                slot.held = 0;
+                slot.payload = DecodedPayload();
+            }
+        }
+        m_changed.notify_all();
+    }
+}
+
+// Reads and decodes payload |index| into its slot, or marks it left to the
+// caller. Called without the lock.
+void PayloadPrefetch::Decode(size_t index) {
+    const std::string& source = m_sources[index];
+    Slot& slot = m_slots[index];
+    DecodedPayload& payload = slot.payload;
+    const DistributionSum& sum = m_medium.Sum();
+    const SumEntry* expected = sum.present ? sum.sum.Find(source) : nullptr;
+    if (sum.present && !expected) {
+        // Not listed: the run refuses it before it would decode it.
+        std::lock_guard<std::mutex> hold(m_lock);
+        slot.state = State::kLeft;
+        return;
+    }
+
+    std::vector<uint8_t> compressed;
+    switch (m_medium.ReadWhole(source, compressed)) {
+    case Medium::ReadOutcome::kMissing:
+        payload.status = ExpandStatus::kSourceOpenFailed;
+        return;
+    case Medium::ReadOutcome::kFailed:
+        payload.status = ExpandStatus::kReadFailed;
+        return;
+    case Medium::ReadOutcome::kRead:
+        break;
+    }
+    // The size the header states decides whether it is held in memory; a
+    // larger one (or a damaged header that says so) is decoded by the
+    // caller straight into its file.
+    size_t stated = 0;
+    if (compressed.size() >= kHeaderSize) {
+        const int32_t size = ReadLzhufHeader(compressed.data());
+        stated = size > 0 ? size_t(size) : 0;
+    }
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        if (stated > m_largest) {
+            slot.state = State::kLeft;
+            return;
+        }
+        // The payload the run waits for is never held back; the others wait
+        // until taking has made room.
+        m_changed.wait(hold, [&] { return m_stopping || index == m_nextTake || m_held + stated <= m_budget; });
+        if (m_stopping) {
+            slot.state = State::kLeft;
+            return;
+        }
+        m_held += stated;
+        slot.held = stated;
+    }
+    DecodeLzhufBytes(compressed, payload, LzhufEnd::ZeroBits, expected);
+}

@@ -1,0 +1,66 @@
+// Payloads decoded ahead of the run that places them, on threads of their
+// own: while the unattended run writes one file into place, the next ones
+// are read from the medium, decoded and checked against setup.sum on the
+// other processors. Only the source's half of an expansion happens here
+// (DecodeLzhufBytes); the destination is touched by the run alone, in its
+// order. Win32-free.
+#pragma once
+
+#include "data/medium.h"
+#include "expand/lzhuf_file.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class PayloadPrefetch {
+public:
+    // |sources|: the payloads in the order Take will ask for them, decoded on
+    // |threads| threads (none: Take gives nothing). At most |budget| decoded
+    // bytes are held beyond the payload Take waits for; a payload that
+    // states more than |largest| bytes is left to the caller. Each thread
+    // first calls |starting| (to lower its priority, say), when given.
+    PayloadPrefetch(const Medium& medium, std::vector<std::string> sources, unsigned threads,
+                    std::function<void()> starting = nullptr, size_t budget = size_t(64) << 20,
+                    size_t largest = size_t(16) << 20);
+    // Stops the threads (a payload being decoded is finished first).
+    ~PayloadPrefetch();
+    PayloadPrefetch(const PayloadPrefetch&) = delete;
+    PayloadPrefetch& operator=(const PayloadPrefetch&) = delete;
+
+    // Waits for the next payload in order and moves it into |payload|. False,
+    // with nothing given, when |source| is not the next one (the caller's
+    // order has left the list: every later call is false too) or the payload
+    // is left to the caller (too large, or not listed in setup.sum).
+    bool Take(const std::string& source, DecodedPayload& payload);
+
+private:
+    enum class State { kQueued, kDecoding, kDone, kLeft };
+    struct Slot {
+        State state = State::kQueued;
+        size_t held = 0;  // decoded bytes counted against the budget
+        DecodedPayload payload;
+    };
+
+    void Work();
+    void Decode(size_t index);
+
+    const Medium& m_medium;
+    const std::vector<std::string> m_sources;
+    const size_t m_budget;
+    const size_t m_largest;
+    const std::function<void()> m_starting;
+    std::vector<Slot> m_slots;
+    size_t m_nextClaim = 0;  // the next payload a thread decodes
+    size_t m_nextTake = 0;   // the next payload Take gives
+    size_t m_held = 0;       // decoded bytes not taken yet
+    bool m_stopping = false;
+    bool m_lost = false;     // Take was asked out of order
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<std::thread> m_threads;
+};
