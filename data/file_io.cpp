@@ -1,5 +1,7 @@
 #include "data/file_io.h"
 
+#include "data/later_close.h"
+
 #include <algorithm>
 
 #ifdef _WIN32
@@ -19,17 +21,28 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
     return file && ReadRest(file.get(), data);
 }
 
-bool CanOpenFile(const char* path, FileAccess access) {
+bool CanOpenFile(const char* path, FileAccess access, LaterClose* closer) {
 #ifdef _WIN32
-    // The access and sharing a stream asks for.
+    // The access and sharing a stream asks for, and deleting shared too: the
+    // file may still be open through the handle that renamed it into place
+    // (LaterClose).
     const DWORD wanted = GENERIC_READ | (access == FileAccess::kReadWrite ? GENERIC_WRITE : 0);
-    const HANDLE handle = CreateFileA(path, wanted, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileA(path, wanted, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(handle);
+    if (closer)
+        closer->Close([](void* opened) { CloseHandle(opened); }, handle);
+    else
+        CloseHandle(handle);
     return true;
 #else
-    return FilePtr(std::fopen(path, access == FileAccess::kReadWrite ? "r+b" : "rb")) != nullptr;
+    std::FILE* file = std::fopen(path, access == FileAccess::kReadWrite ? "r+b" : "rb");
+    if (!file) return false;
+    if (closer)
+        closer->Close(file);
+    else
+        std::fclose(file);
+    return true;
 #endif
 }
 

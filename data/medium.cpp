@@ -3,16 +3,23 @@
 #include "data/medium_files.h"
 #include "data/setup_sum.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <utility>
 
 Medium theMedium;
 
+Medium::StreamHold::StreamHold(const Medium& medium) : m_lock(medium.m_file ? &medium.m_streamLock : nullptr) {
+    if (m_lock) m_lock->Acquire();
+}
+
+Medium::StreamHold::~StreamHold() {
+    if (m_lock) m_lock->Release();
+}
+
 void Medium::UseFolder(const std::string& welcomePath) {
     m_file.reset();
     m_files.clear();
-    m_byName.clear();
+    m_byName.Clear();
     m_welcomePath = welcomePath;
 }
 
@@ -21,12 +28,10 @@ void Medium::UseStored(FilePtr file, std::vector<StoredFile> files, const std::s
     m_files = std::move(files);
     m_welcomePath = welcomePath;
     // Looked up by name once per payload: a search through thousands of
-    // names each time would grow with the square of their number.
-    m_byName.clear();
-    m_byName.reserve(m_files.size());
-    for (size_t i = 0; i < m_files.size(); ++i) m_byName.emplace_back(SumNameKey(m_files[i].name), i);
-    std::stable_sort(m_byName.begin(), m_byName.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // names each time would grow with the square of their number. (Of two
+    // files of one name the first is found.)
+    m_byName.Clear();
+    for (size_t i = 0; i < m_files.size(); ++i) m_byName.Add(m_files[i].name, uint32_t(i));
 }
 
 bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) const {
@@ -36,11 +41,9 @@ bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) con
         range.file = owned.get();
         return range.file != nullptr;
     }
-    const std::string key = SumNameKey(name);
-    const auto at = std::lower_bound(m_byName.begin(), m_byName.end(), key,
-                                     [](const auto& entry, const std::string& k) { return entry.first < k; });
-    if (at == m_byName.end() || at->first != key) return false;
-    const StoredFile& stored = m_files[at->second];
+    uint32_t position;
+    if (!m_byName.Find(name, position)) return false;
+    const StoredFile& stored = m_files[position];
     range.file = m_file.get();
     range.offset = stored.offset;
     range.size = stored.size;
@@ -50,8 +53,7 @@ bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) con
 Medium::ReadOutcome Medium::ReadWhole(const std::string& name, std::vector<uint8_t>& bytes) const {
     FilePtr owned;
     FileRange range;
-    std::unique_lock<std::mutex> lock;
-    if (m_file) lock = LockStream();
+    const StreamHold hold(*this);
     if (!Open(name, owned, range)) return ReadOutcome::kMissing;
     return ReadRange(range, bytes) ? ReadOutcome::kRead : ReadOutcome::kFailed;
 }

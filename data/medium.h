@@ -12,8 +12,9 @@
 #include "data/setup_sum.h"
 #include "data/sha256.h"
 
+#include "data/thread_sync.h"
+
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,9 +59,18 @@ public:
     bool Open(const std::string& name, FilePtr& owned, FileRange& range) const;
 
     // The program file of a single-file medium is one stream for every
-    // reader: whoever reads a stretch Open gave holds this lock meanwhile
-    // (payloads may be decoded on several threads).
-    std::unique_lock<std::mutex> LockStream() const { return std::unique_lock<std::mutex>(m_streamLock); }
+    // reader: whoever reads a stretch Open gave holds its lock meanwhile
+    // (payloads may be decoded on several threads), as a StreamHold.
+    class StreamHold {
+    public:
+        explicit StreamHold(const Medium& medium);
+        ~StreamHold();
+        StreamHold(const StreamHold&) = delete;
+        StreamHold& operator=(const StreamHold&) = delete;
+
+    private:
+        ThreadLock* m_lock;  // null for a folder medium
+    };
 
     // Reads the compressed file |name| whole into |bytes|, from any thread.
     enum class ReadOutcome { kRead, kMissing, kFailed };
@@ -83,8 +93,8 @@ private:
 
     FilePtr m_file;                 // the program file of a single-file medium
     std::vector<StoredFile> m_files;
-    std::vector<std::pair<std::string, size_t>> m_byName;  // SumNameKey and index of each of m_files, sorted
-    mutable std::mutex m_streamLock;
+    SumNameIndex m_byName;          // positions in m_files by name
+    mutable ThreadLock m_streamLock;
     std::string m_welcomePath;
     MediumText m_list, m_welcome, m_terms;
     DistributionSum m_sum;

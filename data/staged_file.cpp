@@ -184,7 +184,7 @@ bool StagedFile::Close() {
     return false;
 }
 
-bool StagedFile::Commit() {
+bool StagedFile::Commit(LaterClose* closer) {
     if (!m_file) {
         // Closed before, or never made (no temporary name then).
         if (!m_temporary.empty() && RenameReplacing(m_temporary, m_dest)) {
@@ -198,7 +198,10 @@ bool StagedFile::Commit() {
     // Where the open file can be renamed, it is, once everything is written:
     // closing it then cannot lose data any more.
     if (flushed && RenameOpenFile(m_file.get(), m_dest)) {
-        std::fclose(m_file.release());
+        if (closer)
+            closer->Close(m_file.release());
+        else
+            std::fclose(m_file.release());
         m_temporary.clear();
         return true;
     }

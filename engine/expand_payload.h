@@ -32,9 +32,11 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& me
 // |destAttributes|, when given, are dest's attributes as the caller has just
 // read them (INVALID_FILE_ATTRIBUTES: no such file), so they are not read again.
 // With |ahead|, the payload is taken from there when it was decoded ahead;
-// the outcome is the same.
+// with |closer|, the file put in place is closed after the call returns.
+// The outcome is the same.
 RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
-                        const DWORD* destAttributes = nullptr, PayloadPrefetch* ahead = nullptr);
+                        const DWORD* destAttributes = nullptr, PayloadPrefetch* ahead = nullptr,
+                        LaterClose* closer = nullptr);
 
 // The box text for a file of the distribution that is not as it was packed
 // (|name| as the file list or setup.sum names it).

@@ -40,6 +40,7 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
         MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
     m_nStep = -1;
     m_ahead.reset();
+    m_closer.reset();
     m_tempFolder.Remove();
     return RunResult{what, path, error};
 }
@@ -83,6 +84,7 @@ void InstallRun::DecodeAhead(unsigned threads) {
     // for each, goes first; decoding takes the processor time left.
     m_ahead.reset(new PayloadPrefetch(m_medium, std::move(sources), threads,
                                       [] { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }));
+    m_closer.reset(new LaterClose());
 }
 
 RunResult InstallRun::CheckTemporaryDirectory() {
@@ -144,6 +146,8 @@ RunResult InstallRun::CheckStep(int i) {
 
     m_strDest = dest;
     if (IsDllPath(dest)) {
+        // A DLL's version check reads what may be a file placed a moment ago.
+        WaitForCloses();
         WriteLog(theLog, "Destination pathname: %s", m_strDest.c_str());
         if (!IncrementSharedDllCount(m_strDest.c_str(), &m_record))
             WriteLog(theLog, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
@@ -175,7 +179,8 @@ RunResult InstallRun::ExpandStep() {
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
     const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium,
-                                             IsDllPath(m_strDest) ? nullptr : &attributes, m_ahead.get());
+                                             IsDllPath(m_strDest) ? nullptr : &attributes, m_ahead.get(),
+                                             m_closer.get());
     if (expanded.Failed()) {
         // A damaged payload has been reported as such; other failures get
         // the run's own box and line.
@@ -199,6 +204,9 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     // round trip to the server per file.)
     attributes = GetFileAttributesA(m_strDest.c_str());
     placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
+    // A file there may be one the run placed a moment ago and has not
+    // closed yet: it is replaced or moved only once closed.
+    if (attributes != INVALID_FILE_ATTRIBUTES) WaitForCloses();
     placed.path = m_strDest;
     if (!IsDllPath(m_strDest)) {
         EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
@@ -229,6 +237,10 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     return true;
 }
 
+void InstallRun::WaitForCloses() {
+    if (m_closer) m_closer->Wait();
+}
+
 void InstallRun::ReportExpandFailure() {
     std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
     if (IsSharedFile(text.c_str())) {
@@ -241,6 +253,7 @@ void InstallRun::ReportExpandFailure() {
 }
 
 RunResult InstallRun::FinalStep() {
+    WaitForCloses();
     CreateProgramShortcuts(m_ui, &m_record);
     WriteRegistryEntries();
     WriteLog(theLog, "End of Installation");

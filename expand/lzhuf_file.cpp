@@ -12,30 +12,36 @@
 
 namespace {
 
-// The compressed stream: the rest of the payload's stretch of its file, or of
-// its bytes in memory.
-template <class Reader>
-class ReaderSource : public LzhufSource {
+// A payload's compressed bytes as the decoder reads them (header first), and
+// whether reading them failed.
+class PayloadInput : public LzhufSource {
 public:
-    explicit ReaderSource(Reader& reader) : m_reader(reader) {}
-    size_t Read(uint8_t* buffer, size_t size) override { return m_reader.Read(buffer, size); }
-
-private:
-    Reader& m_reader;
+    virtual bool Failed() const = 0;
 };
 
-// Compressed bytes in memory, read as a RangeReader reads a stretch.
-class BytesReader {
+// The rest of the payload's stretch of its file.
+class RangeInput : public PayloadInput {
 public:
-    explicit BytesReader(const std::vector<uint8_t>& bytes) : m_at(bytes.data()), m_left(bytes.size()) {}
-    size_t Read(uint8_t* buffer, size_t size) {
+    explicit RangeInput(RangeReader& reader) : m_reader(reader) {}
+    size_t Read(uint8_t* buffer, size_t size) override { return m_reader.Read(buffer, size); }
+    bool Failed() const override { return m_reader.Failed(); }
+
+private:
+    RangeReader& m_reader;
+};
+
+// Compressed bytes in memory.
+class BytesInput : public PayloadInput {
+public:
+    explicit BytesInput(const std::vector<uint8_t>& bytes) : m_at(bytes.data()), m_left(bytes.size()) {}
+    size_t Read(uint8_t* buffer, size_t size) override {
         if (size > m_left) size = m_left;
         if (size) std::memcpy(buffer, m_at, size);
         m_at += size;
         m_left -= size;
         return size;
     }
-    bool Failed() const { return false; }
+    bool Failed() const override { return false; }
 
 private:
     const uint8_t* m_at;
@@ -94,22 +100,20 @@ ExpandResult Failure(ExpandStatus status, const char* path) {
 // The source's half of an expansion: reads the header and decodes the rest of
 // |in| into |sink|, checked against |expected| when given. kOk (also when the
 // sink failed: decode.sinkFailed says so), kDamaged or kReadFailed.
-template <class Reader>
-ExpandStatus DecodeStream(Reader& in, LzhufSink& sink, LzhufEnd end, const SumEntry* expected,
+ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const SumEntry* expected,
                           LzhufDecodeResult& decode) {
     uint8_t header[kHeaderSize];
     if (in.Read(header, kHeaderSize) != kHeaderSize)
         // Against a sum, a file cut short even of its header is damage too.
         return expected && !in.Failed() ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed;
     const int32_t size = ReadLzhufHeader(header);
-    ReaderSource<Reader> reader(in);
     if (expected) {
         CheckedSink checked(sink);
-        decode = DecodeLzhufStream(size, reader, checked, LzhufEnd::Stop);
+        decode = DecodeLzhufStream(size, in, checked, LzhufEnd::Stop);
         if (!in.Failed() && !decode.sinkFailed && (decode.pastEnd || !checked.Matches(*expected)))
             return ExpandStatus::kDamaged;
     } else {
-        decode = DecodeLzhufStream(size, reader, sink, end);
+        decode = DecodeLzhufStream(size, in, sink, end);
     }
     return in.Failed() ? ExpandStatus::kReadFailed : ExpandStatus::kOk;
 }
@@ -123,8 +127,8 @@ bool DestinationRefused(const char* dest) {
 // The end of an expansion whose bytes are all in |out|: a failed write or
 // close (a full disk, say) must not pass for a good file, and the file put in
 // place must open again.
-ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const char* dest) {
-    if (!written || !out.Commit() || !CanOpenFile(dest, FileAccess::kRead)) {
+ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const char* dest, LaterClose* closer) {
+    if (!written || !out.Commit(closer) || !CanOpenFile(dest, FileAccess::kRead, closer)) {
         result.status = ExpandStatus::kDestAccessFailed;
         result.path = dest;
     }
@@ -143,11 +147,12 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end,
 }
 
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest, LzhufEnd end,
-                              const SumEntry* expected, bool destAbsent) {
-    RangeReader in(range);
-    if (!in.Start())
+                              const SumEntry* expected, const Placement& placement) {
+    RangeReader reader(range);
+    if (!reader.Start())
         return Failure(ExpandStatus::kReadFailed, source);
-    if (!destAbsent && DestinationRefused(dest))
+    RangeInput in(reader);
+    if (!placement.destAbsent && DestinationRefused(dest))
         return Failure(ExpandStatus::kDestCreateFailed, dest);
     // The file is written beside dest and takes its place only when complete.
     StagedFile out(dest);
@@ -162,7 +167,7 @@ ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const 
         return result;
     }
     const bool written = !result.decode.sinkFailed;
-    return Finish(std::move(result), written, out, dest);
+    return Finish(std::move(result), written, out, dest, placement.closer);
 }
 
 void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload, LzhufEnd end,
@@ -174,7 +179,7 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
         const int32_t stated = ReadLzhufHeader(compressed.data());
         if (stated > 0) payload.bytes.reserve(std::min<size_t>(size_t(stated), size_t(1) << 26));
     }
-    BytesReader in(compressed);
+    BytesInput in(compressed);
     VectorSink sink(payload.bytes);
     LzhufDecodeResult decode;
     payload.status = DecodeStream(in, sink, end, expected, decode);
@@ -182,10 +187,10 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
 }
 
 ExpandResult PlaceDecodedPayload(const DecodedPayload& payload, const char* source, const char* dest,
-                                 bool destAbsent) {
+                                 const Placement& placement) {
     if (!payload.sourceRead)
         return Failure(payload.status, source);
-    if (!destAbsent && DestinationRefused(dest))
+    if (!placement.destAbsent && DestinationRefused(dest))
         return Failure(ExpandStatus::kDestCreateFailed, dest);
     StagedFile out(dest);
     if (!out.Get())
@@ -196,7 +201,7 @@ ExpandResult PlaceDecodedPayload(const DecodedPayload& payload, const char* sour
     result.decode.written = payload.bytes.size();
     const bool written =
         payload.bytes.empty() || std::fwrite(payload.bytes.data(), 1, payload.bytes.size(), out.Get()) == payload.bytes.size();
-    return Finish(std::move(result), written, out, dest);
+    return Finish(std::move(result), written, out, dest, placement.closer);
 }
 
 std::string ExpandFailureText(const ExpandResult& result) {

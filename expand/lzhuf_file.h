@@ -4,6 +4,7 @@
 #pragma once
 
 #include "data/file_io.h"
+#include "data/later_close.h"
 #include "data/setup_sum.h"
 #include "expand/lzhuf_decode.h"
 
@@ -41,11 +42,15 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end 
 // The same for a payload that lies in |range| of an open file (|source| is
 // its name for the result); the range is read from its start, whatever the
 // stream's position was. A file of its own is the range from 0 to its end.
-// |destAbsent|: the caller has just found no file named dest, so it is not
-// looked up again.
+// What the caller knows and offers for putting an expansion in place.
+struct Placement {
+    bool destAbsent = false;        // it has just found no file named dest: not looked up again
+    LaterClose* closer = nullptr;   // closes the file put in place (and the one that checks it) later
+};
+
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest,
                               LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr,
-                              bool destAbsent = false);
+                              const Placement& placement = Placement());
 
 // A payload decoded ahead of its placement, into memory: the source's half of
 // ExpandLzhufRange. Until |sourceRead|, |status| says why its compressed bytes
@@ -68,7 +73,7 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
 // dest with ExpandLzhufRange's checks, failures and guarantees, in the same
 // order. ExpandLzhufRange's result for the same payload and destination.
 ExpandResult PlaceDecodedPayload(const DecodedPayload& payload, const char* source, const char* dest,
-                                 bool destAbsent = false);
+                                 const Placement& placement = Placement());
 
 // The installer's text for a failure: "Erro de abertura no arquivo " + path,
 // "Erro de leitura" or "Erro de acesso ao arquivo " + path.  Empty for kOk

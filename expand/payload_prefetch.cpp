@@ -3,57 +3,57 @@
 #include "expand/lzhuf_scheme.h"
 
 #include <new>
-#include <system_error>
 #include <utility>
 
 PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<std::string> sources, unsigned threads,
                                  std::function<void()> starting, size_t budget, size_t largest)
     : m_medium(medium), m_sources(std::move(sources)), m_budget(budget), m_largest(largest),
       m_starting(std::move(starting)), m_slots(m_sources.size()) {
+    m_threads.reserve(threads);
     for (unsigned i = 0; i < threads && i < m_sources.size(); ++i) {
-        try {
-            m_threads.emplace_back(&PayloadPrefetch::Work, this);
-        } catch (const std::system_error&) {
-            break;  // fewer threads, or none: Take then leaves every payload to the caller
-        }
+        std::unique_ptr<WorkThread> thread(new WorkThread(&PayloadPrefetch::Run, this));
+        // Fewer threads, or none: Take then leaves every payload to the caller.
+        if (!thread->Started()) break;
+        m_threads.push_back(std::move(thread));
     }
 }
 
 PayloadPrefetch::~PayloadPrefetch() {
     {
-        std::lock_guard<std::mutex> hold(m_lock);
+        ThreadHold hold(m_lock);
         m_stopping = true;
+        m_lock.WakeAll();
     }
-    m_changed.notify_all();
-    for (std::thread& thread : m_threads) thread.join();
+    m_threads.clear();  // joins them
 }
 
 bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
-    std::unique_lock<std::mutex> hold(m_lock);
+    ThreadHold hold(m_lock);
     if (m_threads.empty() || m_lost || m_nextTake >= m_sources.size()) return false;
     if (m_sources[m_nextTake] != source) {
         m_lost = true;
         return false;
     }
     Slot& slot = m_slots[m_nextTake];
-    m_changed.wait(hold, [&slot] { return slot.state == State::kDone || slot.state == State::kLeft; });
+    WaitUntil([&slot] { return slot.state == State::kDone || slot.state == State::kLeft; });
     ++m_nextTake;
     m_held -= slot.held;
     const bool decoded = slot.state == State::kDone;
     if (decoded) payload = std::move(slot.payload);
     slot.payload = DecodedPayload();
-    hold.unlock();
     // The budget has room again, and the next payload is the one waited for.
-    m_changed.notify_all();
+    m_lock.WakeAll();
     return decoded;
 }
+
+void PayloadPrefetch::Run(void* self) { static_cast<PayloadPrefetch*>(self)->Work(); }
 
 void PayloadPrefetch::Work() {
     if (m_starting) m_starting();
     for (;;) {
         size_t index;
         {
-            std::lock_guard<std::mutex> hold(m_lock);
+            ThreadHold hold(m_lock);
             if (m_stopping || m_lost || m_nextClaim >= m_sources.size()) return;
             index = m_nextClaim++;
             m_slots[index].state = State::kDecoding;
@@ -65,17 +65,15 @@ void PayloadPrefetch::Work() {
         } catch (const std::bad_alloc&) {
             // Left to the caller, which decodes it straight into its file.
         }
-        {
-            std::lock_guard<std::mutex> hold(m_lock);
-            Slot& slot = m_slots[index];
-            if (slot.state == State::kDecoding) slot.state = state;
-            if (slot.state == State::kLeft) {
-                m_held -= slot.held;
-                slot.held = 0;
-                slot.payload = DecodedPayload();
-            }
+        ThreadHold hold(m_lock);
+        Slot& slot = m_slots[index];
+        if (slot.state == State::kDecoding) slot.state = state;
+        if (slot.state == State::kLeft) {
+            m_held -= slot.held;
+            slot.held = 0;
+            slot.payload = DecodedPayload();
         }
-        m_changed.notify_all();
+        m_lock.WakeAll();
     }
 }
 
@@ -89,7 +87,7 @@ void PayloadPrefetch::Decode(size_t index) {
     const SumEntry* expected = sum.present ? sum.sum.Find(source) : nullptr;
     if (sum.present && !expected) {
         // Not listed: the run refuses it before it would decode it.
-        std::lock_guard<std::mutex> hold(m_lock);
+        ThreadHold hold(m_lock);
         slot.state = State::kLeft;
         return;
     }
@@ -114,14 +112,14 @@ void PayloadPrefetch::Decode(size_t index) {
         stated = size > 0 ? size_t(size) : 0;
     }
     {
-        std::unique_lock<std::mutex> hold(m_lock);
+        ThreadHold hold(m_lock);
         if (stated > m_largest) {
             slot.state = State::kLeft;
             return;
         }
         // The payload the run waits for is never held back; the others wait
         // until taking has made room.
-        m_changed.wait(hold, [&] { return m_stopping || index == m_nextTake || m_held + stated <= m_budget; });
+        WaitUntil([&] { return m_stopping || index == m_nextTake || m_held + stated <= m_budget; });
         if (m_stopping) {
             slot.state = State::kLeft;
             return;

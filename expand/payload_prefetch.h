@@ -9,12 +9,12 @@
 #include "data/medium.h"
 #include "expand/lzhuf_file.h"
 
-#include <condition_variable>
+#include "data/thread_sync.h"
+
 #include <cstddef>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 class PayloadPrefetch {
@@ -46,8 +46,14 @@ private:
         DecodedPayload payload;
     };
 
+    static void Run(void* self);
     void Work();
     void Decode(size_t index);
+    // Waits, m_lock held, until |ready|() (a test of state under the lock).
+    template <class Ready>
+    void WaitUntil(Ready ready) {
+        while (!ready()) m_lock.Wait();
+    }
 
     const Medium& m_medium;
     const std::vector<std::string> m_sources;
@@ -60,7 +66,6 @@ private:
     size_t m_held = 0;       // decoded bytes not taken yet
     bool m_stopping = false;
     bool m_lost = false;     // Take was asked out of order
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::vector<std::thread> m_threads;
+    ThreadLock m_lock;
+    std::vector<std::unique_ptr<WorkThread>> m_threads;
 };
