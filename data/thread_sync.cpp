@@ -1,7 +1,6 @@
 #include "data/thread_sync.h"
 
 #include <cstring>
-#include <new>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -73,29 +72,15 @@ void ThreadLock::WakeAll() {
     if (Sync().present) Sync().wakeAll(&PARTS->condition);
 }
 
-namespace {
-
-struct Start {
-    void (*work)(void*);
-    void* argument;
-};
-
-unsigned __stdcall Entry(void* start) {
-    const Start what = *static_cast<Start*>(start);
-    delete static_cast<Start*>(start);
-    what.work(what.argument);
+unsigned __stdcall WorkThread::Entry(void* self) {
+    Enter(static_cast<WorkThread*>(self));
     return 0;
 }
 
-}  // namespace
-
-WorkThread::WorkThread(void (*work)(void*), void* argument) {
+WorkThread::WorkThread(void (*work)(void*), void* argument) : m_work(work), m_argument(argument) {
     if (!Sync().present) return;
-    Start* start = new (std::nothrow) Start{work, argument};
-    if (!start) return;
     // (_beginthreadex: the C runtime is used on the thread.)
-    m_handle = _beginthreadex(nullptr, 0, &Entry, start, 0, nullptr);
-    if (!m_handle) delete start;
+    m_handle = _beginthreadex(nullptr, 0, &WorkThread::Entry, this, 0, nullptr);
 }
 
 WorkThread::~WorkThread() {
@@ -113,18 +98,6 @@ struct Parts {
     pthread_mutex_t lock;
     pthread_cond_t condition;
 };
-
-struct Start {
-    void (*work)(void*);
-    void* argument;
-};
-
-void* Entry(void* start) {
-    const Start what = *static_cast<Start*>(start);
-    delete static_cast<Start*>(start);
-    what.work(what.argument);
-    return nullptr;
-}
 
 }  // namespace
 
@@ -146,14 +119,14 @@ void ThreadLock::Release() { pthread_mutex_unlock(&PARTS->lock); }
 void ThreadLock::Wait() { pthread_cond_wait(&PARTS->condition, &PARTS->lock); }
 void ThreadLock::WakeAll() { pthread_cond_broadcast(&PARTS->condition); }
 
-WorkThread::WorkThread(void (*work)(void*), void* argument) {
-    Start* start = new (std::nothrow) Start{work, argument};
-    if (!start) return;
+void* WorkThread::Entry(void* self) {
+    Enter(static_cast<WorkThread*>(self));
+    return nullptr;
+}
+
+WorkThread::WorkThread(void (*work)(void*), void* argument) : m_work(work), m_argument(argument) {
     pthread_t thread;
-    if (pthread_create(&thread, nullptr, &Entry, start) != 0) {
-        delete start;
-        return;
-    }
+    if (pthread_create(&thread, nullptr, &WorkThread::Entry, this) != 0) return;
     static_assert(sizeof(pthread_t) <= sizeof(m_handle), "a thread fits its handle");
     m_handle = static_cast<uintptr_t>(thread);
 }

@@ -55,5 +55,14 @@ public:
     bool Started() const { return m_handle != 0; }
 
 private:
+    static void Enter(WorkThread* self) { self->m_work(self->m_argument); }
+#ifdef _WIN32
+    static unsigned __stdcall Entry(void* self);
+#else
+    static void* Entry(void* self);
+#endif
+
+    void (*const m_work)(void*);
+    void* const m_argument;
     uintptr_t m_handle = 0;
 };
