@@ -45,7 +45,7 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
 
 RunResult InstallRun::Prepare(HWND owner) {
     DWORD error = 0;
-    if (!EnsureDirectory(m_strDestDir + "\\", &error, nullptr, &m_record)) {
+    if (!EnsureDirectory(m_strDestDir + "\\", m_record, &error)) {
         m_ui.ShowBox(RunBox::kNotice, "Failed to create destination directory, please check problem and restart install");
         return End(RunOutcome::kDestDirFailed, m_strDestDir, error);
     }
@@ -72,7 +72,7 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     const std::string root = TemporaryDirectory();
 
     std::string withSlash = root + "\\";
-    if (!EnsureDirectory(withSlash, nullptr, nullptr, &m_record)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
+    if (!EnsureDirectory(withSlash, m_record)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
 
     bool found, isDirectory;
     {
@@ -128,7 +128,7 @@ RunResult InstallRun::CheckStep(int i) {
     m_strDest = dest;
     if (IsDllPath(dest)) {
         WriteLog(theLog, "Destination pathname: %s", m_strDest.c_str());
-        if (!IncrementSharedDllCount(m_strDest.c_str(), &m_record))
+        if (!IncrementSharedDllCount(m_strDest.c_str(), m_record))
             WriteLog(theLog, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
                      static_cast<unsigned long>(GetLastError()));
         switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui, m_medium)) {
@@ -184,7 +184,7 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
     placed.path = m_strDest;
     if (!IsDllPath(m_strDest)) {
-        EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
+        EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
         return true;
     }
     if (!FileExists(m_strDest)) {
@@ -193,7 +193,7 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         // other file does.
         const std::string directory = SplitPath(m_strDest, "\\").directory;
         if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
-            EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
+            EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
         return true;
     }
     if (IsSharedFile(m_strDest.c_str())) {
@@ -202,7 +202,7 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         WriteLog(theLog, "Shared DLL is replaced in place, without backup");
         return true;
     }
-    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, &m_record)) {
+    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, m_record)) {
         WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
         return false;
     }
@@ -224,7 +224,7 @@ void InstallRun::ReportExpandFailure() {
 }
 
 RunResult InstallRun::FinalStep() {
-    CreateProgramShortcuts(m_ui, &m_record);
+    CreateProgramShortcuts(m_ui, m_record);
     WriteRegistryEntries();
     WriteLog(theLog, "End of Installation");
     if (m_bDllsUpgraded) {
@@ -246,13 +246,13 @@ void InstallRun::WriteRegistryEntries() {
         const char* type = entry.m_pszType;
         bool unknownType = false;
         if (type && lstrcmpiA(type, "SZ") == 0) {
-            if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep, &m_record)) {
+            if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep, m_record)) {
                 WriteLog(theLog, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
                 bWritten = TRUE;
                 continue;
             }
         } else if (type && lstrcmpiA(type, "DWORD") == 0) {
-            if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep, &m_record)) {
+            if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep, m_record)) {
                 WriteLog(theLog, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
                          static_cast<unsigned>(entry.m_dwValue));
                 bWritten = TRUE;

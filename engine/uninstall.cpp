@@ -57,17 +57,17 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
                                       {"InstallLocation", appDir},
                                       {"DisplayIcon", uninstaller}};
     for (const auto& value : strings) {
-        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\', &record)) return false;
+        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\', record)) return false;
         if (logged) WriteLog(theLog, "Key added successfully: %s=%s", (key + value[0]).c_str(), value[1].c_str());
     }
     const std::pair<const char*, DWORD> dwords[] = {{"EstimatedSize", sizeKb}, {"NoModify", 1}, {"NoRepair", 1}};
     for (const auto& value : dwords) {
-        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\', &record)) return false;
+        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\', record)) return false;
         if (logged)
             WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
-    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\', &record) != FALSE;
+    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\', record) != FALSE;
 }
 
 // Sets the digest value of the key |keyName| below |root| to the SHA-256 of

@@ -77,7 +77,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
     const std::vector<Case> cases = {
         {"a directory made",
          [](const std::string& app, InstallRecord& record) {
-             ASSERT_TRUE(EnsureDirectory(app + "\\made\\deeper\\file.txt", nullptr, nullptr, &record));
+             ASSERT_TRUE(EnsureDirectory(app + "\\made\\deeper\\file.txt", record));
          },
          [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\made")); }},
         {"a file placed new",
@@ -103,7 +103,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
              const std::string rel = app.substr(m_dir.Path().size() + 1);
              m_dir.Write(rel + "\\lib.dll", "old");
              BOOL upgraded = FALSE;
-             ASSERT_TRUE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_ui, &record));
+             ASSERT_TRUE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_ui, record));
              m_dir.Write(rel + "\\lib.dll", "new");
              record.Add(EffectKind::kFileBackup, app + "\\lib.dll", BackupPathOf(app + "\\lib.dll", app));
          },
@@ -115,7 +115,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
          [this](const std::string& app, InstallRecord& record) {
              m_dir.Write(app.substr(m_dir.Path().size() + 1) + "\\shared.dll", "dll");
              record.Add(EffectKind::kFileNew, app + "\\shared.dll");
-             ASSERT_TRUE(IncrementSharedDllCount((app + "\\shared.dll").c_str(), &record));
+             ASSERT_TRUE(IncrementSharedDllCount((app + "\\shared.dll").c_str(), record));
          },
          [](const std::string& app) {
              EXPECT_EQ(ReadSharedDllCount((app + "\\shared.dll").c_str()), kNoSharedDllCount);
@@ -129,13 +129,13 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
          [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\Group\\Program.lnk")); }},
         {"registry keys made and a value written new",
          [this](const std::string&, InstallRecord& record) {
-             ASSERT_TRUE(WriteRegistryString(Reg("New\\Deeper\\Name").c_str(), "value", '\\', &record));
+             ASSERT_TRUE(WriteRegistryString(Reg("New\\Deeper\\Name").c_str(), "value", '\\', record));
          },
          [this](const std::string&) { EXPECT_FALSE(KeyExists("New")); }},
         {"a value written over one",
          [this](const std::string&, InstallRecord& record) {
              m_key.SetString("Old", "Name", "before");
-             ASSERT_TRUE(WriteRegistryDword(Reg("Old\\Name").c_str(), 7, '\\', &record));
+             ASSERT_TRUE(WriteRegistryDword(Reg("Old\\Name").c_str(), 7, '\\', record));
          },
          [this](const std::string&) {
              DWORD type = 0;
