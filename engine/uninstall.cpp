@@ -247,8 +247,9 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
         }
         const std::string text(bytes.begin(), bytes.end());
         bytes = std::vector<uint8_t>();
-        if (!ParseInstallRecord(text, record, error)) return refused;
-        return RunResult();
+        RunResult parsed = ParseInstallRecord(text, record);
+        if (parsed.Failed()) parsed.path = path;
+        return parsed;
     } catch (const std::bad_alloc&) {
         record = InstallRecord();
         error = "not enough memory to read " + path;
@@ -279,7 +280,7 @@ public:
             if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
     }
 
-    std::vector<std::string> Run() {
+    RunResult Run() {
         for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) KindInfo(it->kind).undo(*this, *it);
         // Last what the installation left for the uninstaller itself.
         RemoveFile(InDir(m_appDir, kInstallRecordName));
@@ -299,9 +300,15 @@ public:
 
 private:
     void Stayed(const std::string& what, DWORD error) { Stayed(RunResult(RunOutcome::kStayed, what, error)); }
+    // Logs what stayed and adds it to the undo's result: the first thing
+    // that stayed and its error, and every thing in the detail.
     void Stayed(const RunResult& stayed) {
         WriteLog(theLog, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
-        m_stayed.push_back(stayed.path);
+        if (!m_stayed.Failed())
+            m_stayed = stayed;
+        else
+            m_stayed.detail += "\n";
+        m_stayed.detail += stayed.path;
     }
 
     // Deletes a file: kGoingOn when it is gone (or was not there), else
@@ -446,14 +453,25 @@ private:
     std::string m_appDir;
     RunUi& m_ui;
     std::string m_uninstallerAside;
-    std::vector<std::string> m_stayed;
+    RunResult m_stayed;  // kGoingOn while everything is undone
     std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
     std::vector<const std::string*> m_counted;  // the paths of the record's shared counts
 };
 
 }  // namespace
 
-std::vector<std::string> UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
-                                          const std::string& uninstallerAside) {
+RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+                           const std::string& uninstallerAside) {
     return Undo(record, appDir, ui, uninstallerAside).Run();
+}
+
+std::vector<std::string> StayedItems(const RunResult& undone) {
+    std::vector<std::string> items;
+    if (!undone.Failed()) return items;
+    for (size_t from = 0;;) {
+        const size_t end = undone.detail.find('\n', from);
+        items.push_back(undone.detail.substr(from, end - from));
+        if (end == std::string::npos) return items;
+        from = end + 1;
+    }
 }

@@ -62,6 +62,12 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 // answers its RunBox::kDoubt question Yes. The uninstaller in |appDir| that
 // is still running (it waits for this program) cannot be deleted: it is
 // moved to |uninstallerAside| instead, on the same drive, where the program
-// that runs it removes it when it ends. Returns what stayed (empty: all undone).
-std::vector<std::string> UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
-                                          const std::string& uninstallerAside);
+// that runs it removes it when it ends. kGoingOn when everything was undone;
+// else kStayed with the first thing that stayed and its error, and in the
+// detail every thing that stayed, one per line (StayedItems).
+RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+                           const std::string& uninstallerAside);
+
+// The things that stayed according to the undo's result |undone|, in the
+// order they stayed; empty when it did not fail.
+std::vector<std::string> StayedItems(const RunResult& undone);
