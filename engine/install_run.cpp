@@ -34,10 +34,13 @@ void InstallRun::Close() { WriteLog(theLog, "Destroying decompression box"); }
 int InstallRun::FileCount() const { return theFileList.m_nFiles; }
 
 RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
-    // A run that fails records what it did all the same, without a line of
-    // its own: the log ends with the failure.
-    if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller)
-        MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
+    // A run that fails records what it did all the same, without lines of
+    // its own: the log ends with the failure, and with what could not be
+    // recorded, if anything.
+    if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) {
+        const RunResult recorded = MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
+        if (recorded.Failed()) WriteLog(theLog, "%s", UninstallableFailureText(recorded).c_str());
+    }
     m_nStep = -1;
     m_tempFolder.Remove();
     return RunResult{what, path, error};
@@ -239,7 +242,8 @@ RunResult InstallRun::FinalStep() {
 }
 
 void InstallRun::WriteRegistryEntries() {
-    // Set once any entry has been written: later failures are then not reported.
+    // Set once any entry has been written: later failures then get no box
+    // and no report line, only a line of their own.
     BOOL bWritten = FALSE;
     for (int i = 0; i < theFileList.m_nRegEntries; ++i) {
         const RegistryEntry& entry = theFileList.m_pRegEntries[i];
@@ -261,7 +265,14 @@ void InstallRun::WriteRegistryEntries() {
         } else {
             unknownType = true;
         }
-        if (bWritten) continue;
+        if (bWritten) {
+            if (unknownType)
+                WriteLog(theLog, "Registry value %s not written: unknown type \"%s\"", entry.m_pszPath.OrEmpty(),
+                         entry.m_pszType.OrEmpty());
+            else
+                WriteLog(theLog, "Registry value %s could not be written", entry.m_pszPath.OrEmpty());
+            continue;
+        }
         if (unknownType) {
             WriteLog(theLog, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
         } else {

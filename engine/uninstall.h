@@ -44,6 +44,10 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
 RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
                             InstallRecord& run);
 
+// The log line that says what MakeUninstallable's |failure| left undone,
+// for a caller that ran it without its own lines.
+std::string UninstallableFailureText(const RunResult& failure);
+
 // Reads "uninstall.dat" of |appDir|, checked against the digest that the
 // registry holds for it before it is parsed. The Uninstall keys below HKLM
 // whose InstallLocation is |appDir| decide when there is any (only
