@@ -34,9 +34,9 @@ void InstallRun::Close() { WriteLog(theLog, "Destroying decompression box"); }
 int InstallRun::FileCount() const { return theFileList.m_nFiles; }
 
 RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
-    // A run that fails records what it did all the same, without lines of
-    // its own: the log ends with the failure, and with what could not be
-    // recorded, if anything.
+    // A run that fails records what it did all the same, quietly: after the
+    // failure's lines come only what could not be recorded and an earlier
+    // record that the new one replaces, if any.
     if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) {
         const RunResult recorded = MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
         if (recorded.Failed()) WriteLog(theLog, "%s", UninstallableFailureText(recorded).c_str());

@@ -38,7 +38,7 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
 // another one is replaced. The record's SHA-256 goes into the Uninstall key
 // with the other values. With |logged|, each step writes its line to the
 // installation log (a failed run calls it without: its last lines stay the
-// failure's). Fails (kUninstallerNotCopied, kNotRegistered, kRecordNotSaved)
+// failure's); an earlier record that is replaced is logged either way. Fails (kUninstallerNotCopied, kNotRegistered, kRecordNotSaved)
 // when the uninstaller could not be copied or registered, or the record not
 // saved or vouched for; the record is saved all the same where it can be.
 RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
