@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -116,14 +117,15 @@ int UninstallHere(const CommandLine& line) {
 
     char aside[MAX_PATH] = "";
     GetEnvironmentVariableA(kAsideVariable, aside, MAX_PATH);
-    std::vector<std::string> stayed;
+    RunResult undone;
     if (line.unattended) {
         UnattendedUi ui(appDir);
-        stayed = UndoInstallation(record, appDir, ui, aside);
+        undone = UndoInstallation(record, appDir, ui, aside);
     } else {
         MessageBoxRunUi ui;
-        stayed = UndoInstallation(record, appDir, ui, aside);
+        undone = UndoInstallation(record, appDir, ui, aside);
     }
+    const std::vector<std::string> stayed = StayedItems(undone);
     if (stayed.empty()) {
         WriteLog(theLog, "Uninstallation Successfully Completed");
         Tell(line, product + " was successfully removed from your computer.", MB_OK);

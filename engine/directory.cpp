@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-BOOL EnsureDirectory(std::string path, DWORD* pError, std::string* pKnown, InstallRecord* record) {
+BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pError, std::string* pKnown) {
     const std::string dirPart = SplitPath(path, "\\").directory;
     if (dirPart.empty()) return FALSE;
 
@@ -28,7 +28,7 @@ BOOL EnsureDirectory(std::string path, DWORD* pError, std::string* pKnown, Insta
         const std::string level = dirPart.substr(0, i);
         if (CreateDirectoryA(level.c_str(), nullptr)) {
             WriteLog(theLog, "Created: %s", level.c_str());
-            if (record) record->Add(EffectKind::kDirectory, level);
+            record.Add(EffectKind::kDirectory, level);
             continue;
         }
         const DWORD error = GetLastError();

@@ -12,7 +12,8 @@
 // level that cannot be made ("Error creating directory %s: %s") and the
 // outcome ("Directory %s certified to be ok"). The part after the last
 // backslash is a file name and is not created; neither is the part before
-// the first backslash (a drive), nor a UNC path's server and share. FALSE
+// the first backslash (a drive), nor a UNC path's server and share. Each
+// level made is recorded in |record| (kDirectory). FALSE
 // when |path| has no backslash or a level cannot be created; then |*pError|,
 // when given, is the Windows error code of that level (left alone for a path
 // without backslash).
@@ -21,9 +22,8 @@
 // and not created again, and on success it becomes this path's directory
 // part. An installation placing many files in one folder then creates no
 // level per file.
-// With |record|, each level made is recorded there (kDirectory).
-BOOL EnsureDirectory(std::string path, DWORD* pError = nullptr, std::string* pKnown = nullptr,
-                     InstallRecord* record = nullptr);
+BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pError = nullptr,
+                     std::string* pKnown = nullptr);
 
 // The system's message text for a Win32 error code, as the system gives it
 // (its closing line end included); empty when the system has none.

@@ -100,7 +100,7 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
 namespace {
 
 // Makes sure |backupDir| is a directory, removing a plain file in its place.
-BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui, InstallRecord* record) {
+BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui, InstallRecord& record) {
     bool found, isDirectory;
     {
         FindFirst search(backupDir);
@@ -125,7 +125,7 @@ BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui, InstallReco
         WriteLog(theLog, "File %s successfully deleted", backupDir.c_str());
     }
 
-    if (!EnsureDirectory(backupDir + "\\", nullptr, nullptr, record)) {
+    if (!EnsureDirectory(backupDir + "\\", record)) {
         ui.ShowBox(RunBox::kError, FormatText("Cannot create directory %s (disk full?)\n"
                              "Please correct the problem manually and return to the installation",
                              backupDir.c_str()));
@@ -185,7 +185,7 @@ BOOL RestoreOldDll(const std::string& path, const std::string& appDir) {
 }
 
 BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui,
-                  InstallRecord* record) {
+                  InstallRecord& record) {
     // Shared DLLs are never moved, and nothing about them is written.
     if (!IsDllPath(path) || IsSharedFile(path.c_str())) return FALSE;
 

@@ -58,7 +58,7 @@ BOOL RestoreOldDll(const std::string& path, const std::string& appDir);
 
 // Moves the existing DLL |path| into |appDir|\Backup, sets |*pDllsUpgraded|
 // when it did. TRUE when the old DLL is safely in the backup directory; each
-// failure is logged and shown through |ui| (RunBox::kError). With |record|, a
-// backup directory it makes is recorded there.
+// failure is logged and shown through |ui| (RunBox::kError). A backup
+// directory it makes is recorded in |record|.
 BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui,
-                  InstallRecord* record = nullptr);
+                  InstallRecord& record);

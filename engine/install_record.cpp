@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -164,9 +165,12 @@ private:
     size_t m_number = 0;
 };
 
+// A text that is no whole record: |why| says what is wrong.
+RunResult Refused(std::string why) { return RunResult(RunOutcome::kRecordRefused, std::string(), 0, std::move(why)); }
+
 // Reads the next |entries| lines of |lines| as effects, appended to |effects|
 // unless it is null.
-bool ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, std::string& error) {
+RunResult ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects) {
     Effect effect;
     Text line;
     for (uint32_t i = 0; i < entries; ++i) {
@@ -174,77 +178,59 @@ bool ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, s
         const Fields fields = SplitFields(line);
         const EffectKindInfo* kind = KindNamed(fields.at[0]);
         const unsigned number = static_cast<unsigned>(lines.Number());
-        if (!kind) {
-            error = FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str());
-            return false;
-        }
+        if (!kind) return Refused(FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str()));
         const char* problem = HasRawControl(line) ? "a control character" : ParseEffect(*kind, fields, effect);
-        if (problem) {
-            error = FormatText("line %u: %s in a \"%s\" line", number, problem, kind->name);
-            return false;
-        }
+        if (problem) return Refused(FormatText("line %u: %s in a \"%s\" line", number, problem, kind->name));
         if (effects) effects->push_back(std::move(effect));
     }
-    return true;
+    return RunResult();
 }
 
 // The number of entry lines that the last line of |text| (known to end in a
 // line end) gives, checked against the lines there are.
-bool ReadEntryCount(Text text, uint32_t& entries, std::string& error) {
+RunResult ReadEntryCount(Text text, uint32_t& entries) {
     const size_t lineCount = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     Text last = text.substr(0, text.size() - 1);
     last = last.substr(last.rfind('\n') + 1);
     if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
     const Fields end = SplitFields(last);
-    if (lineCount < 3 || end.count != 2 || end.at[0] != "end") {
-        error = "the record has no last line: it is incomplete";
-        return false;
-    }
-    if (!ParseNumber(end.at[1], entries) || entries != lineCount - 3) {
-        error = "the record holds a different number of lines than its last line says";
-        return false;
-    }
-    return true;
+    if (lineCount < 3 || end.count != 2 || end.at[0] != "end")
+        return Refused("the record has no last line: it is incomplete");
+    if (!ParseNumber(end.at[1], entries) || entries != lineCount - 3)
+        return Refused("the record holds a different number of lines than its last line says");
+    return RunResult();
 }
 
 // Reads the product line |line| into |product|.
-bool ReadProductLine(Text line, std::string& product, std::string& error) {
-    if (HasRawControl(line)) {
-        error = "a control character in the product line";
-        return false;
-    }
+RunResult ReadProductLine(Text line, std::string& product) {
+    if (HasRawControl(line)) return Refused("a control character in the product line");
     const Fields fields = SplitFields(line);
-    if (fields.count != 2 || fields.at[0] != "product") {
-        error = "the record names no product";
-        return false;
-    }
-    if (!Unescape(fields.at[1], product) || product.find('\0') != std::string::npos) {
-        error = "bad escape or a NUL in the product name";
-        return false;
-    }
-    return true;
+    if (fields.count != 2 || fields.at[0] != "product") return Refused("the record names no product");
+    if (!Unescape(fields.at[1], product) || product.find('\0') != std::string::npos)
+        return Refused("bad escape or a NUL in the product name");
+    return RunResult();
 }
 
 // Reads |text|, known to end in a line end, into |parsed|.
-bool ParseLines(Text text, InstallRecord& parsed, std::string& error) {
+RunResult ParseLines(Text text, InstallRecord& parsed) {
     // The first and the last line before anything is copied: a text that is
     // no record, or one whose last line does not count its lines, costs nothing.
     Lines lines(text);
     Text line;
-    if (!lines.Next(line) || line != kHeader) {
-        error = "not an uninstall record of version 1";
-        return false;
-    }
+    if (!lines.Next(line) || line != kHeader) return Refused("not an uninstall record of version 1");
     uint32_t entries = 0;
-    if (!ReadEntryCount(text, entries, error)) return false;
+    RunResult result = ReadEntryCount(text, entries);
+    if (result.Failed()) return result;
     lines.Next(line);
-    if (!ReadProductLine(line, parsed.product, error)) return false;
+    result = ReadProductLine(line, parsed.product);
+    if (result.Failed()) return result;
     // Each entry line is checked before any is kept, so that a damaged text
     // costs no more than its longest line, and a whole one its effects.
     Lines first = lines;
-    if (!ReadEntries(first, entries, nullptr, error)) return false;
+    result = ReadEntries(first, entries, nullptr);
+    if (result.Failed()) return result;
     parsed.effects.reserve(entries);
-    return ReadEntries(lines, entries, &parsed.effects, error);
+    return ReadEntries(lines, entries, &parsed.effects);
 }
 
 }  // namespace
@@ -265,18 +251,13 @@ std::string FormatInstallRecord(const InstallRecord& record) {
     return text;
 }
 
-bool ParseInstallRecord(const std::string& text, InstallRecord& record, std::string& error) {
+RunResult ParseInstallRecord(const std::string& text, InstallRecord& record) {
     record = InstallRecord();
-    if (text.size() > kMaxInstallRecordSize) {
-        error = FormatText("the record is larger than %u MB", unsigned(kMaxInstallRecordSize >> 20));
-        return false;
-    }
-    if (!text.empty() && text.back() != '\n') {
-        error = "the last line is cut off";
-        return false;
-    }
+    if (text.size() > kMaxInstallRecordSize)
+        return Refused(FormatText("the record is larger than %u MB", unsigned(kMaxInstallRecordSize >> 20)));
+    if (!text.empty() && text.back() != '\n') return Refused("the last line is cut off");
     InstallRecord parsed;
-    if (!ParseLines(text, parsed, error)) return false;
-    record = std::move(parsed);
-    return true;
+    const RunResult result = ParseLines(text, parsed);
+    if (!result.Failed()) record = std::move(parsed);
+    return result;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/effects.h"
+#include "engine/run_result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,14 +43,14 @@ std::string FormatInstallRecord(const InstallRecord& record);
 // before it is read.
 constexpr size_t kMaxInstallRecordSize = 64u << 20;
 
-// Reads the text of "uninstall.dat" into |record|. False, with |record| left
-// empty and |error| saying what is wrong, for any text that is not a whole
-// record of a known version: a wrong first line, an unknown kind of line, a
-// wrong number of fields, a bad escape or hex digit, a missing or wrong last
-// line, a raw control character, a NUL or control character in a path or a
-// value name, a file path that is not a full path, a NUL in the product name,
-// a text over kMaxInstallRecordSize. The header and the last line are checked
+// Reads the text of "uninstall.dat" into |record|. kRecordRefused, with
+// |record| left empty, no path and the detail saying what is wrong, for any
+// text that is not a whole record of a known version: a wrong first line, an
+// unknown kind of line, a wrong number of fields, a bad escape or hex digit,
+// a missing or wrong last line, a raw control character, a NUL or control
+// character in a path or a value name, a file path that is not a full path,
+// a NUL in the product name, a text over kMaxInstallRecordSize. The header and the last line are checked
 // before anything is copied; the memory taken beyond the text is the
-// effects' own. |error| quotes at most a few dozen bytes of the text.
+// effects' own. The detail quotes at most a few dozen bytes of the text.
 // Allocation failures are passed on as std::bad_alloc.
-bool ParseInstallRecord(const std::string& text, InstallRecord& record, std::string& error);
+RunResult ParseInstallRecord(const std::string& text, InstallRecord& record);

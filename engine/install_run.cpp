@@ -34,10 +34,13 @@ void InstallRun::Close() { WriteLog(theLog, "Destroying decompression box"); }
 int InstallRun::FileCount() const { return theFileList.m_nFiles; }
 
 RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
-    // A run that fails records what it did all the same, without a line of
-    // its own: the log ends with the failure.
-    if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller)
-        MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
+    // A run that fails records what it did all the same, quietly: after the
+    // failure's lines come only what could not be recorded and an earlier
+    // record that the new one replaces, if any.
+    if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) {
+        const RunResult recorded = MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
+        if (recorded.Failed()) WriteLog(theLog, "%s", UninstallableFailureText(recorded).c_str());
+    }
     m_nStep = -1;
     m_ahead.reset();
     m_closer.reset();
@@ -47,7 +50,7 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
 
 RunResult InstallRun::Prepare(HWND owner) {
     DWORD error = 0;
-    if (!EnsureDirectory(m_strDestDir + "\\", &error, nullptr, &m_record)) {
+    if (!EnsureDirectory(m_strDestDir + "\\", m_record, &error)) {
         m_ui.ShowBox(RunBox::kNotice, "Failed to create destination directory, please check problem and restart install");
         return End(RunOutcome::kDestDirFailed, m_strDestDir, error);
     }
@@ -91,7 +94,7 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     const std::string root = TemporaryDirectory();
 
     std::string withSlash = root + "\\";
-    if (!EnsureDirectory(withSlash, nullptr, nullptr, &m_record)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
+    if (!EnsureDirectory(withSlash, m_record)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
 
     bool found, isDirectory;
     {
@@ -149,7 +152,7 @@ RunResult InstallRun::CheckStep(int i) {
         // A DLL's version check reads what may be a file placed a moment ago.
         WaitForCloses();
         WriteLog(theLog, "Destination pathname: %s", m_strDest.c_str());
-        if (!IncrementSharedDllCount(m_strDest.c_str(), &m_record))
+        if (!IncrementSharedDllCount(m_strDest.c_str(), m_record))
             WriteLog(theLog, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
                      static_cast<unsigned long>(GetLastError()));
         switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui, m_medium)) {
@@ -209,7 +212,7 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     if (attributes != INVALID_FILE_ATTRIBUTES) WaitForCloses();
     placed.path = m_strDest;
     if (!IsDllPath(m_strDest)) {
-        EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
+        EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
         return true;
     }
     if (!FileExists(m_strDest)) {
@@ -218,7 +221,7 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         // other file does.
         const std::string directory = SplitPath(m_strDest, "\\").directory;
         if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
-            EnsureDirectory(m_strDest, nullptr, &m_strEnsuredDir, &m_record);
+            EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
         return true;
     }
     if (IsSharedFile(m_strDest.c_str())) {
@@ -227,7 +230,7 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         WriteLog(theLog, "Shared DLL is replaced in place, without backup");
         return true;
     }
-    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, &m_record)) {
+    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, m_record)) {
         WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
         return false;
     }
@@ -254,7 +257,7 @@ void InstallRun::ReportExpandFailure() {
 
 RunResult InstallRun::FinalStep() {
     WaitForCloses();
-    CreateProgramShortcuts(m_ui, &m_record);
+    CreateProgramShortcuts(m_ui, m_record);
     WriteRegistryEntries();
     WriteLog(theLog, "End of Installation");
     if (m_bDllsUpgraded) {
@@ -269,20 +272,21 @@ RunResult InstallRun::FinalStep() {
 }
 
 void InstallRun::WriteRegistryEntries() {
-    // Set once any entry has been written: later failures are then not reported.
+    // Set once any entry has been written: later failures then get no box
+    // and no report line, only a line of their own.
     BOOL bWritten = FALSE;
     for (int i = 0; i < theFileList.m_nRegEntries; ++i) {
         const RegistryEntry& entry = theFileList.m_pRegEntries[i];
         const char* type = entry.m_pszType;
         bool unknownType = false;
         if (type && lstrcmpiA(type, "SZ") == 0) {
-            if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep, &m_record)) {
+            if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep, m_record)) {
                 WriteLog(theLog, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
                 bWritten = TRUE;
                 continue;
             }
         } else if (type && lstrcmpiA(type, "DWORD") == 0) {
-            if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep, &m_record)) {
+            if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep, m_record)) {
                 WriteLog(theLog, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
                          static_cast<unsigned>(entry.m_dwValue));
                 bWritten = TRUE;
@@ -291,7 +295,14 @@ void InstallRun::WriteRegistryEntries() {
         } else {
             unknownType = true;
         }
-        if (bWritten) continue;
+        if (bWritten) {
+            if (unknownType)
+                WriteLog(theLog, "Registry value %s not written: unknown type \"%s\"", entry.m_pszPath.OrEmpty(),
+                         entry.m_pszType.OrEmpty());
+            else
+                WriteLog(theLog, "Registry value %s could not be written", entry.m_pszPath.OrEmpty());
+            continue;
+        }
         if (unknownType) {
             WriteLog(theLog, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
         } else {

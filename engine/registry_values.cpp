@@ -62,30 +62,35 @@ ValueBefore ReadValueBefore(const char* path, char sep) {
     return before;
 }
 
-}  // namespace
-
-BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, DWORD type, char sep, HKEY parent,
-                        InstallRecord* record) {
+// WriteRegistryValue from a root, noting first what it replaces, and
+// recording the keys it created and the value once it is set.
+BOOL WriteRecordedValue(const char* path, const void* data, DWORD size, DWORD type, char sep,
+                        InstallRecord& record) {
     if (!path) return FALSE;
-    // A recorded write from a root notes what it replaces.
-    ValueBefore before;
-    if (!parent && record) before = ReadValueBefore(path, sep);
-    auto setValue = [&](HKEY key, const char* valueName) { return SetValue(key, valueName, type, data, size); };
-    if (!WalkRegistryPath(path, sep, parent, RegistryWalk::kCreate, nullptr, setValue)) return FALSE;
+    const ValueBefore before = ReadValueBefore(path, sep);
+    if (!WriteRegistryValue(path, data, size, type, sep)) return FALSE;
     if (before.known) {
-        for (const std::string& key : before.missingKeys) record->Add(EffectKind::kRegistryKey, key);
-        record->Add(before.value);
+        for (const std::string& key : before.missingKeys) record.Add(EffectKind::kRegistryKey, key);
+        record.Add(before.value);
     }
     return TRUE;
 }
 
-BOOL WriteRegistryDword(const char* path, DWORD value, char sep, InstallRecord* record) {
-    return WriteRegistryValue(path, &value, sizeof value, REG_DWORD, sep, nullptr, record);
+}  // namespace
+
+BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, DWORD type, char sep, HKEY parent) {
+    if (!path) return FALSE;
+    auto setValue = [&](HKEY key, const char* valueName) { return SetValue(key, valueName, type, data, size); };
+    return WalkRegistryPath(path, sep, parent, RegistryWalk::kCreate, nullptr, setValue) ? TRUE : FALSE;
 }
 
-BOOL WriteRegistryString(const char* path, const char* value, char sep, InstallRecord* record) {
+BOOL WriteRegistryDword(const char* path, DWORD value, char sep, InstallRecord& record) {
+    return WriteRecordedValue(path, &value, sizeof value, REG_DWORD, sep, record);
+}
+
+BOOL WriteRegistryString(const char* path, const char* value, char sep, InstallRecord& record) {
     if (!value) return FALSE;
-    return WriteRegistryValue(path, value, static_cast<DWORD>(std::strlen(value) + 1), REG_SZ, sep, nullptr, record);
+    return WriteRecordedValue(path, value, static_cast<DWORD>(std::strlen(value) + 1), REG_SZ, sep, record);
 }
 
 DWORD ReadSharedDllCount(const char* dllPath) {
@@ -125,9 +130,9 @@ BOOL RemoveSharedDllCount(const char* dllPath) {
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND ? TRUE : FALSE;
 }
 
-BOOL IncrementSharedDllCount(const char* dllPath, InstallRecord* record) {
+BOOL IncrementSharedDllCount(const char* dllPath, InstallRecord& record) {
     DWORD count = ReadSharedDllCount(dllPath);
     if (!WriteSharedDllCount(dllPath, count == kNoSharedDllCount ? 1 : count + 1)) return FALSE;
-    if (record) record->Add(EffectKind::kSharedCount, dllPath);
+    record.Add(EffectKind::kSharedCount, dllPath);
     return TRUE;
 }

@@ -15,16 +15,18 @@
 // null means the path starts with a root name. TRUE when the value was set;
 // FALSE when the first name is not a root, the path has no separator, a key
 // cannot be opened or created, or the set fails. Keys created before a
-// failure stay. With |record| (and a path from a root), the keys it creates
-// and the value with what it held before are recorded there once it is set.
-BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, DWORD type, char sep, HKEY parent = nullptr,
-                        InstallRecord* record = nullptr);
+// failure stay. Nothing is recorded: what an installation writes goes
+// through WriteRegistryDword and WriteRegistryString.
+BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, DWORD type, char sep, HKEY parent = nullptr);
 
-// The 4 bytes of |value| as REG_DWORD.
-BOOL WriteRegistryDword(const char* path, DWORD value, char sep, InstallRecord* record = nullptr);
+// The 4 bytes of |value| as REG_DWORD, at a path that starts with a root
+// name. Once it is set, the keys it created and the value with what it held
+// before are recorded in |record|.
+BOOL WriteRegistryDword(const char* path, DWORD value, char sep, InstallRecord& record);
 
-// |value| with its terminating zero (length + 1 bytes) as REG_SZ.
-BOOL WriteRegistryString(const char* path, const char* value, char sep, InstallRecord* record = nullptr);
+// |value| with its terminating zero (length + 1 bytes) as REG_SZ, at a path
+// that starts with a root name, recorded as WriteRegistryDword records.
+BOOL WriteRegistryString(const char* path, const char* value, char sep, InstallRecord& record);
 
 // The count that means "no count recorded".
 constexpr DWORD kNoSharedDllCount = 0xFFFFFFFF;
@@ -45,6 +47,6 @@ BOOL RemoveSharedDllCount(const char* dllPath);
 
 // Raises the count of |dllPath| by one; a DLL without a count (or with the
 // count kNoSharedDllCount, which cannot be told from none) gets 1. TRUE when
-// the count was written, and then recorded in |record| when given. Nothing
-// in the installation depends on the count: the run logs a failure and goes on.
-BOOL IncrementSharedDllCount(const char* dllPath, InstallRecord* record = nullptr);
+// the count was written, and then recorded in |record|. Nothing in the
+// installation depends on the count: the run logs a failure and goes on.
+BOOL IncrementSharedDllCount(const char* dllPath, InstallRecord& record);

@@ -1,12 +1,13 @@
 // What an operation of the engine reports: what happened, the file, directory
 // or key it concerns, the Windows error where there is one, and a text where
 // the reason is not a Windows error (a damaged record says what is wrong).
-// The installation run, the uninstaller's registration and the loading of
-// the record report through it.
+// The installation run, the payload check, the uninstaller's registration,
+// the reading and loading of the record and the undo report through it.
+// Win32-free, so that the record's reader, which builds natively, returns it
+// too; the error is a Windows error code (a DWORD) all the same.
 #pragma once
 
-#include <windows.h>
-
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -24,19 +25,22 @@ enum class RunOutcome {
     kUninstallerNotCopied,  // the uninstaller cannot be copied into place (path, error)
     kNotRegistered,         // neither HKLM nor HKCU takes the Uninstall values (path: the key's name)
     kRecordNotSaved,        // uninstall.dat cannot be written, or its digest not registered (path)
-    kRecordRefused,         // uninstall.dat is missing, damaged or not the one registered (path, detail)
-    kStayed,                // something of an installation could not be undone (path: what, error)
+    kRecordRefused,         // uninstall.dat is missing, damaged or not the one registered (path, detail;
+                            // the record's reader, which has no path, leaves it empty)
+    kStayed,                // something of an installation could not be undone (path: what, error; for
+                            // the whole undo: the first thing that stayed and its error, and in detail
+                            // every thing that stayed, one per line)
 };
 
 struct RunResult {
     RunResult() = default;
-    RunResult(RunOutcome outcome, std::string onPath = std::string(), DWORD code = 0,
+    RunResult(RunOutcome outcome, std::string onPath = std::string(), uint32_t code = 0,
               std::string why = std::string())
         : what(outcome), path(std::move(onPath)), error(code), detail(std::move(why)) {}
 
     RunOutcome what = RunOutcome::kGoingOn;
     std::string path;    // the file, directory or key the outcome concerns
-    DWORD error = 0;     // the Windows error code, where there is one
+    uint32_t error = 0;  // the Windows error code (a DWORD), where there is one
     std::string detail;  // what is wrong, where no error code says it
 
     bool Failed() const { return what != RunOutcome::kGoingOn && what != RunOutcome::kCompleted; }

@@ -50,12 +50,12 @@ HRESULT CreateShortcut(const char* target, const char* linkPath, const char* des
     return hr;
 }
 
-void CreateProgramShortcuts(RunUi& ui, InstallRecord* record) {
+void CreateProgramShortcuts(RunUi& ui, InstallRecord& record) {
     for (int i = 0; i < theFileList.m_nShortcuts; ++i) {
         const ShortcutEntry& entry = theFileList.m_pShortcuts[i];
         const char* link = entry.m_pszLink.OrEmpty();
         const char* target = entry.m_pszTarget.OrEmpty();
-        if (!EnsureDirectory(link, nullptr, nullptr, record)) {
+        if (!EnsureDirectory(link, record)) {
             WriteLog(theLog, "Failed to create group: %s.", link);
             ui.ShowBox(RunBox::kNotice,
                        "Failed to create group.\nYou still can run the program and\nuninstaller from their directory");
@@ -63,7 +63,7 @@ void CreateProgramShortcuts(RunUi& ui, InstallRecord* record) {
         }
         if (CreateShortcut(target, link, entry.m_pszDescription.OrEmpty()) == S_OK && FileExists(link)) {
             WriteLog(theLog, "Successfully created: %s", link);
-            if (record) record->Add(EffectKind::kShortcut, link);
+            record.Add(EffectKind::kShortcut, link);
         } else {
             WriteLog(theLog, "Failed to create shortcut to %s", target);
             std::string text = std::string("Failed to create start menu shortcut to\n") + target +

@@ -21,8 +21,8 @@ HRESULT CreateShortcut(const char* target, const char* linkPath, const char* des
 // each link (the program group) is made first when missing; a group that
 // cannot be made, or a shortcut that cannot be written, is logged and shown
 // through |ui| (RunBox::kNotice), and the phase goes on with the next entry.
-// With |record|, each group level made and each shortcut written is recorded there.
-void CreateProgramShortcuts(RunUi& ui, InstallRecord* record = nullptr);
+// Each group level made and each shortcut written is recorded in |record|.
+void CreateProgramShortcuts(RunUi& ui, InstallRecord& record);
 
 // Tests only: the COM class CreateShortcut creates instead of the shell link
 // class; null restores the shell link class.

@@ -57,35 +57,38 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
                                       {"InstallLocation", appDir},
                                       {"DisplayIcon", uninstaller}};
     for (const auto& value : strings) {
-        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\', &record)) return false;
+        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\', record)) return false;
         if (logged) WriteLog(theLog, "Key added successfully: %s=%s", (key + value[0]).c_str(), value[1].c_str());
     }
     const std::pair<const char*, DWORD> dwords[] = {{"EstimatedSize", sizeKb}, {"NoModify", 1}, {"NoRepair", 1}};
     for (const auto& value : dwords) {
-        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\', &record)) return false;
+        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\', record)) return false;
         if (logged)
             WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
-    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\', &record) != FALSE;
+    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\', record) != FALSE;
 }
 
 // Sets the digest value of the key |keyName| below |root| to the SHA-256 of
-// |text|, without recording it: the record holds what the value held before.
-bool WriteRecordDigest(const std::string& root, const std::string& keyName, const std::string& text, bool logged) {
+// |text|, the record |path|, without recording it: the record holds what the
+// value held before. kRecordNotSaved when the digest cannot be set.
+RunResult WriteRecordDigest(const std::string& root, const std::string& keyName, const std::string& text,
+                            const std::string& path, bool logged) {
+    const RunResult failed(RunOutcome::kRecordNotSaved, path, 0, "is not vouched for: its digest cannot be registered");
     Sha256Digest digest;
-    if (!HashBytes(text.data(), text.size(), digest)) return false;
+    if (!HashBytes(text.data(), text.size(), digest)) return failed;
     const std::string hex = DigestHex(digest);
     RegKey key;
-    if (key.Open(RegistryRootFromName(root.c_str()), (kUninstallKeys + keyName).c_str(), KEY_SET_VALUE) !=
-            ERROR_SUCCESS ||
-        RegSetValueExA(key.Get(), kRecordDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(hex.c_str()),
-                       static_cast<DWORD>(hex.size() + 1)) != ERROR_SUCCESS)
-        return false;
+    LONG result = key.Open(RegistryRootFromName(root.c_str()), (kUninstallKeys + keyName).c_str(), KEY_SET_VALUE);
+    if (result == ERROR_SUCCESS)
+        result = RegSetValueExA(key.Get(), kRecordDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(hex.c_str()),
+                                static_cast<DWORD>(hex.size() + 1));
+    if (result != ERROR_SUCCESS) return RunResult(failed.what, path, static_cast<uint32_t>(result), failed.detail);
     if (logged)
         WriteLog(theLog, "Key added successfully: %s\\%s%s\\%s=%s", root.c_str(), kUninstallKeys, keyName.c_str(),
                  kRecordDigestValue, hex.c_str());
-    return true;
+    return RunResult();
 }
 
 // Writes |text| as "uninstall.dat", staged so it is never half-written.
@@ -113,8 +116,9 @@ RunResult MakeUninstallable(const UninstallerSource& source, const std::string& 
     // vouches for, though: one that someone else put there is not obeyed
     // later, and the new record replaces it.
     if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // Logged also for a failed run: what the new record drops is said.
         const RunResult earlier = LoadInstallRecord(appDir, record);
-        if (earlier.Failed() && logged)
+        if (earlier.Failed())
             WriteLog(theLog, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
                      earlier.detail.c_str());
     }
@@ -156,8 +160,22 @@ RunResult MakeUninstallable(const UninstallerSource& source, const std::string& 
     }
     if (logged) WriteLog(theLog, "Uninstall record written: %s", path.c_str());
     if (result.Failed()) return result;
-    if (!WriteRecordDigest(root, keyName, text, logged)) return RunResult{RunOutcome::kRecordNotSaved, path};
-    return result;
+    return WriteRecordDigest(root, keyName, text, path, logged);
+}
+
+std::string UninstallableFailureText(const RunResult& failure) {
+    std::string text;
+    switch (failure.what) {
+    case RunOutcome::kUninstallerNotCopied: text = "The uninstaller could not be copied to " + failure.path; break;
+    case RunOutcome::kNotRegistered: text = "The uninstaller could not be registered in " + failure.path; break;
+    case RunOutcome::kRecordNotSaved:
+        text = "The uninstall record " + failure.path + " " +
+               (failure.detail.empty() ? std::string("could not be written") : failure.detail);
+        break;
+    default: text = "The installation could not be made removable: " + failure.path; break;
+    }
+    if (failure.error) text += FormatText(" (error %lu)", static_cast<unsigned long>(failure.error));
+    return text;
 }
 
 namespace {
@@ -247,8 +265,9 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
         }
         const std::string text(bytes.begin(), bytes.end());
         bytes = std::vector<uint8_t>();
-        if (!ParseInstallRecord(text, record, error)) return refused;
-        return RunResult();
+        RunResult parsed = ParseInstallRecord(text, record);
+        if (parsed.Failed()) parsed.path = path;
+        return parsed;
     } catch (const std::bad_alloc&) {
         record = InstallRecord();
         error = "not enough memory to read " + path;
@@ -279,7 +298,7 @@ public:
             if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
     }
 
-    std::vector<std::string> Run() {
+    RunResult Run() {
         for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) KindInfo(it->kind).undo(*this, *it);
         // Last what the installation left for the uninstaller itself.
         RemoveFile(InDir(m_appDir, kInstallRecordName));
@@ -299,9 +318,15 @@ public:
 
 private:
     void Stayed(const std::string& what, DWORD error) { Stayed(RunResult(RunOutcome::kStayed, what, error)); }
+    // Logs what stayed and adds it to the undo's result: the first thing
+    // that stayed and its error, and every thing in the detail.
     void Stayed(const RunResult& stayed) {
         WriteLog(theLog, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
-        m_stayed.push_back(stayed.path);
+        if (!m_stayed.Failed())
+            m_stayed = stayed;
+        else
+            m_stayed.detail += "\n";
+        m_stayed.detail += stayed.path;
     }
 
     // Deletes a file: kGoingOn when it is gone (or was not there), else
@@ -402,12 +427,12 @@ private:
         DWORD subkeys = 0, values = 0;
         {
             RegKey key;
-            const LONG opened = OpenKeyPath(key, keyPath, KEY_READ);
-            if (Missing(opened)) return;
-            if (opened != ERROR_SUCCESS || RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
-                                                            nullptr, &values, nullptr, nullptr, nullptr,
-                                                            nullptr) != ERROR_SUCCESS)
-                return Stayed(keyPath, opened);
+            LONG result = OpenKeyPath(key, keyPath, KEY_READ);
+            if (Missing(result)) return;
+            if (result == ERROR_SUCCESS)
+                result = RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                          nullptr, nullptr, nullptr, nullptr);
+            if (result != ERROR_SUCCESS) return Stayed(keyPath, result);
         }
         if (subkeys || values) {
             WriteLog(theLog, "Registry key %s is not empty, kept", keyPath.c_str());
@@ -446,14 +471,25 @@ private:
     std::string m_appDir;
     RunUi& m_ui;
     std::string m_uninstallerAside;
-    std::vector<std::string> m_stayed;
+    RunResult m_stayed;  // kGoingOn while everything is undone
     std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
     std::vector<const std::string*> m_counted;  // the paths of the record's shared counts
 };
 
 }  // namespace
 
-std::vector<std::string> UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
-                                          const std::string& uninstallerAside) {
+RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+                           const std::string& uninstallerAside) {
     return Undo(record, appDir, ui, uninstallerAside).Run();
+}
+
+std::vector<std::string> StayedItems(const RunResult& undone) {
+    std::vector<std::string> items;
+    if (!undone.Failed()) return items;
+    for (size_t from = 0;;) {
+        const size_t end = undone.detail.find('\n', from);
+        items.push_back(undone.detail.substr(from, end - from));
+        if (end == std::string::npos) return items;
+        from = end + 1;
+    }
 }

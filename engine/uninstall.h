@@ -38,11 +38,15 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
 // another one is replaced. The record's SHA-256 goes into the Uninstall key
 // with the other values. With |logged|, each step writes its line to the
 // installation log (a failed run calls it without: its last lines stay the
-// failure's). Fails (kUninstallerNotCopied, kNotRegistered, kRecordNotSaved)
+// failure's); an earlier record that is replaced is logged either way. Fails (kUninstallerNotCopied, kNotRegistered, kRecordNotSaved)
 // when the uninstaller could not be copied or registered, or the record not
 // saved or vouched for; the record is saved all the same where it can be.
 RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
                             InstallRecord& run);
+
+// The log line that says what MakeUninstallable's |failure| left undone,
+// for a caller that ran it without its own lines.
+std::string UninstallableFailureText(const RunResult& failure);
 
 // Reads "uninstall.dat" of |appDir|, checked against the digest that the
 // registry holds for it before it is parsed. The Uninstall keys below HKLM
@@ -62,6 +66,12 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 // answers its RunBox::kDoubt question Yes. The uninstaller in |appDir| that
 // is still running (it waits for this program) cannot be deleted: it is
 // moved to |uninstallerAside| instead, on the same drive, where the program
-// that runs it removes it when it ends. Returns what stayed (empty: all undone).
-std::vector<std::string> UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
-                                          const std::string& uninstallerAside);
+// that runs it removes it when it ends. kGoingOn when everything was undone;
+// else kStayed with the first thing that stayed and its error, and in the
+// detail every thing that stayed, one per line (StayedItems).
+RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+                           const std::string& uninstallerAside);
+
+// The things that stayed according to the undo's result |undone|, in the
+// order they stayed; empty when it did not fail.
+std::vector<std::string> StayedItems(const RunResult& undone);

@@ -24,11 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(block.get(), size);
 
     InstallRecord record;
-    std::string error;
-    if (!ParseInstallRecord(text, record, error)) {
+    const RunResult result = ParseInstallRecord(text, record);
+    if (result.Failed()) {
+        Check(result.what == RunOutcome::kRecordRefused, "a refusal of another kind");
         Check(record.product.empty() && record.effects.empty(), "a refused text left a record");
-        Check(!error.empty(), "a refused text without a reason");
-        Check(error.size() < 200, "an error text that repeats the record");
+        Check(!result.detail.empty(), "a refused text without a reason");
+        Check(result.detail.size() < 200, "an error text that repeats the record");
         return 0;
     }
     Check(record.product.find('\0') == std::string::npos, "a NUL in the product name");
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string again = FormatInstallRecord(record);
     InstallRecord back;
-    Check(ParseInstallRecord(again, back, error), "its own text is refused");
+    Check(!ParseInstallRecord(again, back).Failed(), "its own text is refused");
     Check(back.product == record.product, "the product changed on the way back");
     Check(back.effects == record.effects, "an entry changed on the way back");
     Check(FormatInstallRecord(back) == again, "the text changed on the way back");

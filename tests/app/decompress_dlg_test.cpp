@@ -415,6 +415,7 @@ TEST_F(DecompressRunTest, ExpansionFailureOfAPlainAndOfASharedFile) {
     EXPECT_TRUE(Logged("Cannot decompress shared file, must abort"));
 }
 
+// Later failures are not reported, but each has a line of its own.
 TEST_F(DecompressRunTest, RegistryFailuresAreReportedUntilOneSucceeds) {
     TestRegistryKey key("DecompressRunRegistry");
     // Backslash-separated lines: the separator is the line's second byte.
@@ -429,6 +430,9 @@ TEST_F(DecompressRunTest, RegistryFailuresAreReportedUntilOneSucceeds) {
     for (const std::string& line : m_log) failures += line == "Registry not successfully updated";
     EXPECT_EQ(failures, 1);
     EXPECT_FALSE(Logged("Failed to add registry key. Unknown type: "));
+    EXPECT_TRUE(Logged("Registry value HKEY_NOWHERE\\c\\d could not be written")) << Joined();
+    // (The list's loader leaves a type it does not know unset.)
+    EXPECT_TRUE(Logged("Registry value " + good + " not written: unknown type \"\"")) << Joined();
     DWORD type;
     std::string data;
     EXPECT_TRUE(key.Get("", "V", type, data));

@@ -77,7 +77,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
     const std::vector<Case> cases = {
         {"a directory made",
          [](const std::string& app, InstallRecord& record) {
-             ASSERT_TRUE(EnsureDirectory(app + "\\made\\deeper\\file.txt", nullptr, nullptr, &record));
+             ASSERT_TRUE(EnsureDirectory(app + "\\made\\deeper\\file.txt", record));
          },
          [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\made")); }},
         {"a file placed new",
@@ -103,7 +103,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
              const std::string rel = app.substr(m_dir.Path().size() + 1);
              m_dir.Write(rel + "\\lib.dll", "old");
              BOOL upgraded = FALSE;
-             ASSERT_TRUE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_ui, &record));
+             ASSERT_TRUE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_ui, record));
              m_dir.Write(rel + "\\lib.dll", "new");
              record.Add(EffectKind::kFileBackup, app + "\\lib.dll", BackupPathOf(app + "\\lib.dll", app));
          },
@@ -115,7 +115,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
          [this](const std::string& app, InstallRecord& record) {
              m_dir.Write(app.substr(m_dir.Path().size() + 1) + "\\shared.dll", "dll");
              record.Add(EffectKind::kFileNew, app + "\\shared.dll");
-             ASSERT_TRUE(IncrementSharedDllCount((app + "\\shared.dll").c_str(), &record));
+             ASSERT_TRUE(IncrementSharedDllCount((app + "\\shared.dll").c_str(), record));
          },
          [](const std::string& app) {
              EXPECT_EQ(ReadSharedDllCount((app + "\\shared.dll").c_str()), kNoSharedDllCount);
@@ -129,13 +129,13 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
          [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\Group\\Program.lnk")); }},
         {"registry keys made and a value written new",
          [this](const std::string&, InstallRecord& record) {
-             ASSERT_TRUE(WriteRegistryString(Reg("New\\Deeper\\Name").c_str(), "value", '\\', &record));
+             ASSERT_TRUE(WriteRegistryString(Reg("New\\Deeper\\Name").c_str(), "value", '\\', record));
          },
          [this](const std::string&) { EXPECT_FALSE(KeyExists("New")); }},
         {"a value written over one",
          [this](const std::string&, InstallRecord& record) {
              m_key.SetString("Old", "Name", "before");
-             ASSERT_TRUE(WriteRegistryDword(Reg("Old\\Name").c_str(), 7, '\\', &record));
+             ASSERT_TRUE(WriteRegistryDword(Reg("Old\\Name").c_str(), 7, '\\', record));
          },
          [this](const std::string&) {
              DWORD type = 0;
@@ -159,15 +159,42 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
         for (const Effect& effect : record.effects) covered.insert(effect.kind);
 
         InstallRecord back;
-        std::string error;
-        ASSERT_TRUE(ParseInstallRecord(FormatInstallRecord(record), back, error)) << error;
+        const RunResult read = ParseInstallRecord(FormatInstallRecord(record), back);
+        ASSERT_FALSE(read.Failed()) << read.detail;
         EXPECT_EQ(back.effects, record.effects);
 
-        EXPECT_EQ(UndoInstallation(back, app, m_ui, std::string()), std::vector<std::string>());
+        const RunResult undone = UndoInstallation(back, app, m_ui, std::string());
+        EXPECT_EQ(undone.what, RunOutcome::kGoingOn) << undone.detail;
+        EXPECT_EQ(StayedItems(undone), std::vector<std::string>());
         c.undone(app);
     }
     for (size_t i = 0; i < kEffectKindCount; ++i)
         EXPECT_TRUE(covered.count(kEffectKinds[i].kind)) << "no case records a \"" << kEffectKinds[i].name << "\"";
+}
+
+// What cannot be undone stays, and the undo goes on: its result names the
+// first thing that stayed with its error, and every thing that stayed.
+TEST_F(EffectKindsTest, WhatStaysIsInTheUndosResult) {
+    const std::string app = m_dir.Path("App");
+    m_dir.Write("App\\first.txt", "1");
+    m_dir.Write("App\\gone.txt", "2");
+    m_dir.Write("App\\last.txt", "3");
+    InstallRecord record;
+    for (const char* name : {"first.txt", "gone.txt", "last.txt"}) record.Add(EffectKind::kFileNew, app + "\\" + name);
+    // Held open without delete sharing: neither can be deleted.
+    std::vector<HANDLE> held;
+    for (const char* name : {"first.txt", "last.txt"})
+        held.push_back(CreateFileA((app + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    for (HANDLE file : held) ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const RunResult undone = UndoInstallation(record, app, m_ui, std::string());
+    for (HANDLE file : held) CloseHandle(file);
+
+    EXPECT_EQ(undone.what, RunOutcome::kStayed);
+    EXPECT_EQ(undone.path, app + "\\last.txt");  // the last effect is undone first
+    EXPECT_EQ(undone.error, uint32_t(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(StayedItems(undone), (std::vector<std::string>{app + "\\last.txt", app + "\\first.txt"}));
+    EXPECT_FALSE(m_dir.Exists("App\\gone.txt"));
 }
 
 }  // namespace

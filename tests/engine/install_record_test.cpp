@@ -67,15 +67,16 @@ TEST(InstallRecordTest, WrittenAndReadBackUnchanged) {
     EXPECT_EQ(text.substr(text.size() - 7), "end\t10\n");
 
     InstallRecord read;
-    std::string error;
-    ASSERT_TRUE(ParseInstallRecord(text, read, error)) << error;
+    RunResult result = ParseInstallRecord(text, read);
+    ASSERT_FALSE(result.Failed()) << result.detail;
     EXPECT_EQ(read.product, record.product);
     EXPECT_EQ(read.effects, record.effects);
 
     // Line ends as an editor on Windows would save them are read the same.
     std::string crlf;
     for (char ch : text) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
-    ASSERT_TRUE(ParseInstallRecord(crlf, read, error)) << error;
+    result = ParseInstallRecord(crlf, read);
+    ASSERT_FALSE(result.Failed()) << result.detail;
     EXPECT_EQ(read.effects, record.effects);
 }
 
@@ -107,9 +108,9 @@ TEST(InstallRecordTest, ADamagedRecordIsRefusedAsAWhole) {
     for (const std::string& text : damaged) {
         InstallRecord read;
         read.product = "left over";
-        std::string error;
-        EXPECT_FALSE(ParseInstallRecord(text, read, error)) << text;
-        EXPECT_FALSE(error.empty());
+        const RunResult result = ParseInstallRecord(text, read);
+        EXPECT_EQ(result.what, RunOutcome::kRecordRefused) << text;
+        EXPECT_FALSE(result.detail.empty());
         EXPECT_TRUE(read.product.empty() && read.effects.empty()) << "a refused record hands nothing on";
     }
 }
@@ -124,8 +125,8 @@ TEST(InstallRecordTest, NulAndControlCharactersAndRelativePathsAreRefused) {
         return text.replace(end, std::string::npos, line + "\nend\t11\n");
     };
     InstallRecord read;
-    std::string error;
-    ASSERT_TRUE(ParseInstallRecord(with("new\tC:\\X\\a..\\b"), read, error)) << error;
+    const RunResult accepted = ParseInstallRecord(with("new\tC:\\X\\a..\\b"), read);
+    ASSERT_FALSE(accepted.Failed()) << accepted.detail;
     const std::string refused[] = {
         with("new\tC:\\X\\a%00..\\b"),
         with(std::string("new\tC:\\X\\a\0..\\b", 13)),
@@ -142,7 +143,7 @@ TEST(InstallRecordTest, NulAndControlCharactersAndRelativePathsAreRefused) {
         good.substr(0, good.find('\n')) + "\nproduct\tA%00B\n" + good.substr(good.find("dir\t")),
     };
     for (const std::string& text : refused) {
-        EXPECT_FALSE(ParseInstallRecord(text, read, error)) << text;
+        EXPECT_TRUE(ParseInstallRecord(text, read).Failed()) << text;
         EXPECT_TRUE(read.effects.empty());
     }
 }
@@ -161,14 +162,13 @@ TEST(InstallRecordTest, AHugeRecordIsRefusedWithoutAHugeAllocationOrErrorText) {
     };
     for (const std::string& text : huge) {
         InstallRecord read;
-        std::string error;
         allocatedBytes = 0;
         countAllocations = true;
-        const bool parsed = ParseInstallRecord(text, read, error);
+        const RunResult parsed = ParseInstallRecord(text, read);
         countAllocations = false;
-        EXPECT_FALSE(parsed);
-        EXPECT_LT(error.size(), 120u) << error.substr(0, 200);
-        EXPECT_LT(allocatedBytes, 4096u) << error;
+        EXPECT_TRUE(parsed.Failed());
+        EXPECT_LT(parsed.detail.size(), 120u) << parsed.detail.substr(0, 200);
+        EXPECT_LT(allocatedBytes, 4096u) << parsed.detail;
     }
 
     // A whole record of many entries: its effects and their texts, and little more.
@@ -180,12 +180,11 @@ TEST(InstallRecordTest, AHugeRecordIsRefusedWithoutAHugeAllocationOrErrorText) {
     many.effects.assign(100000, effect);
     const std::string text = FormatInstallRecord(many);
     InstallRecord read;
-    std::string error;
     allocatedBytes = 0;
     countAllocations = true;
-    const bool parsed = ParseInstallRecord(text, read, error);
+    const RunResult parsed = ParseInstallRecord(text, read);
     countAllocations = false;
-    ASSERT_TRUE(parsed) << error;
+    ASSERT_FALSE(parsed.Failed()) << parsed.detail;
     EXPECT_EQ(read.effects, many.effects);
     EXPECT_LT(allocatedBytes, many.effects.size() * (sizeof(Effect) + 2 * effect.path.size()) + 4096);
 }

@@ -119,6 +119,36 @@ TEST_F(InstallRunTest, AFailedDllReplacementPutsTheOldDllBack) {
     for (const Effect& effect : run.Record().effects) EXPECT_NE(effect.kind, EffectKind::kFileBackup);
 }
 
+// A failed run records what it did all the same, without lines of its own;
+// what it cannot record, or drops, is logged after the failure.
+TEST_F(InstallRunTest, WhatAFailedRunCannotRecordIsLoggedAfterTheFailure) {
+    m_dir.Write("a.cmp", PackedPayload("first"));
+    m_dir.Write("App\\uninstall.dat", "not a record that any Uninstall key vouches for\n");
+    UseList("F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\n");
+    InstallRun run(m_ui, m_app, theMedium);
+    UninstallerSource source;
+    source.productName = "Example";
+    source.programPath = m_dir.Path("no-such-setup.exe");
+    run.SetUninstaller(source);
+    run.Open();
+    ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
+    RunResult last;
+    while (!run.Over()) last = run.Step();
+
+    EXPECT_EQ(last.what, RunOutcome::kExpandFailed);
+    const std::vector<std::string> lines = m_log.Lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "Failed to decompress to " + m_app + "\\b.txt, must abort");
+    const std::string replaced = "Uninstall record " + m_app + "\\uninstall.dat not merged (";
+    EXPECT_EQ(lines[lines.size() - 2].rfind(replaced, 0), 0u) << lines[lines.size() - 2];
+    const std::string notCopied = "The uninstaller could not be copied to " + m_app + "\\uninstall.exe (error ";
+    EXPECT_EQ(lines.back().rfind(notCopied, 0), 0u) << lines.back();
+    EXPECT_NE(lines.back(), notCopied + "0)");
+    // The record of what the run did is there all the same.
+    EXPECT_NE(m_dir.Read("App\\uninstall.dat").find("new\t" + m_app + "\\a.txt\n"), std::string::npos);
+    EXPECT_FALSE(m_dir.Exists("App\\uninstall.exe"));
+}
+
 TEST_F(InstallRunTest, ADestinationThatCannotBeMadeGivesItsWindowsErrorCode) {
     UseList("F;a.cmp;?APPDIR?\\a.txt\r\n");
     m_dir.Write("blocker", "a plain file");

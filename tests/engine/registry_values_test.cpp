@@ -20,33 +20,36 @@ protected:
     std::string Path(const std::string& rest) const { return "HKEY_CURRENT_USER\\" + m_key.Name() + "\\" + rest; }
 
     TestRegistryKey m_key{"WriteRegistryValueTest"};
+    InstallRecord m_record;  // what the writes record (engine/effect_kinds_test checks it)
 };
 
 TEST_F(WriteRegistryValueTest, RootsInAnyCaseOtherFirstNamesFail) {
     std::string data;
     DWORD type = 0;
 
-    EXPECT_TRUE(WriteRegistryString(("hkey_current_user\\" + m_key.Name() + "\\Lower\\Name").c_str(), "a", '\\'));
+    EXPECT_TRUE(
+        WriteRegistryString(("hkey_current_user\\" + m_key.Name() + "\\Lower\\Name").c_str(), "a", '\\', m_record));
     ASSERT_TRUE(m_key.Get("Lower", "Name", type, data));
     EXPECT_EQ(data, std::string("a", 2));
 
     std::string mixed = "Hkey_Current_User|" + m_key.Name() + "|Mixed|Name";
-    EXPECT_TRUE(WriteRegistryDword(mixed.c_str(), 7, '|'));
+    EXPECT_TRUE(WriteRegistryDword(mixed.c_str(), 7, '|', m_record));
     ASSERT_TRUE(m_key.Get("Mixed", "Name", type, data));
     EXPECT_EQ(data, Dword(7));
 
     // Not one of the four roots: nothing is written, no key is made.
-    EXPECT_FALSE(WriteRegistryDword(("HKCU\\" + m_key.Name() + "\\Short\\Name").c_str(), 1, '\\'));
-    EXPECT_FALSE(WriteRegistryDword(("HKEY_CURRENT_CONFIG\\" + m_key.Name() + "\\Other\\Name").c_str(), 1, '\\'));
-    EXPECT_FALSE(WriteRegistryDword((m_key.Name() + "\\Bare\\Name").c_str(), 1, '\\'));
+    EXPECT_FALSE(WriteRegistryDword(("HKCU\\" + m_key.Name() + "\\Short\\Name").c_str(), 1, '\\', m_record));
+    EXPECT_FALSE(
+        WriteRegistryDword(("HKEY_CURRENT_CONFIG\\" + m_key.Name() + "\\Other\\Name").c_str(), 1, '\\', m_record));
+    EXPECT_FALSE(WriteRegistryDword((m_key.Name() + "\\Bare\\Name").c_str(), 1, '\\', m_record));
     EXPECT_FALSE(m_key.Get("Short", "Name", type, data));
     EXPECT_FALSE(m_key.Get("Other", "Name", type, data));
 
     // A separator that the text does not hold leaves a bare value name with no key.
-    EXPECT_FALSE(WriteRegistryDword(Path("NoSep\\Name").c_str(), 1, '|'));
-    EXPECT_FALSE(WriteRegistryDword("Name", 1, '\\'));
-    EXPECT_FALSE(WriteRegistryString(nullptr, "a", '\\'));
-    EXPECT_FALSE(WriteRegistryString(Path("Null\\Name").c_str(), nullptr, '\\'));
+    EXPECT_FALSE(WriteRegistryDword(Path("NoSep\\Name").c_str(), 1, '|', m_record));
+    EXPECT_FALSE(WriteRegistryDword("Name", 1, '\\', m_record));
+    EXPECT_FALSE(WriteRegistryString(nullptr, "a", '\\', m_record));
+    EXPECT_FALSE(WriteRegistryString(Path("Null\\Name").c_str(), nullptr, '\\', m_record));
     EXPECT_FALSE(m_key.Get("Null", "Name", type, data));
 }
 
@@ -54,27 +57,27 @@ TEST_F(WriteRegistryValueTest, CreatesMissingKeysAndReplacesData) {
     std::string data;
     DWORD type = 0;
 
-    ASSERT_TRUE(WriteRegistryString(Path("One\\Two\\Three\\Name").c_str(), "first value", '\\'));
+    ASSERT_TRUE(WriteRegistryString(Path("One\\Two\\Three\\Name").c_str(), "first value", '\\', m_record));
     ASSERT_TRUE(m_key.Get("One\\Two\\Three", "Name", type, data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(data, std::string("first value", 12));  // the terminating zero is stored too
 
-    ASSERT_TRUE(WriteRegistryString(Path("One\\Two\\Three\\Name").c_str(), "2nd", '\\'));
+    ASSERT_TRUE(WriteRegistryString(Path("One\\Two\\Three\\Name").c_str(), "2nd", '\\', m_record));
     ASSERT_TRUE(m_key.Get("One\\Two\\Three", "Name", type, data));
     EXPECT_EQ(data, std::string("2nd", 4));
 
     // Replaced with another type: a DWORD is always its 4 bytes.
-    ASSERT_TRUE(WriteRegistryDword(Path("One\\Two\\Three\\Name").c_str(), 0x12345678, '\\'));
+    ASSERT_TRUE(WriteRegistryDword(Path("One\\Two\\Three\\Name").c_str(), 0x12345678, '\\', m_record));
     ASSERT_TRUE(m_key.Get("One\\Two\\Three", "Name", type, data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(data, std::string("\x78\x56\x34\x12", 4));
 
-    ASSERT_TRUE(WriteRegistryString(Path("One\\Empty").c_str(), "", '\\'));
+    ASSERT_TRUE(WriteRegistryString(Path("One\\Empty").c_str(), "", '\\', m_record));
     ASSERT_TRUE(m_key.Get("One", "Empty", type, data));
     EXPECT_EQ(data, std::string(1, '\0'));
 
     // An empty last part names the key's default value.
-    ASSERT_TRUE(WriteRegistryString(Path("One\\").c_str(), "default", '\\'));
+    ASSERT_TRUE(WriteRegistryString(Path("One\\").c_str(), "default", '\\', m_record));
     ASSERT_TRUE(m_key.Get("One", "", type, data));
     EXPECT_EQ(data, std::string("default", 8));
 }
@@ -102,7 +105,7 @@ TEST_F(WriteRegistryValueTest, BelowAGivenParentAndWithAnyDataAndType) {
 TEST_F(WriteRegistryValueTest, KeysMadeBeforeAFailureStay) {
     // A key name longer than the registry allows cannot be created.
     std::string tooLong(300, 'k');
-    EXPECT_FALSE(WriteRegistryDword(Path("Made\\" + tooLong + "\\Name").c_str(), 1, '\\'));
+    EXPECT_FALSE(WriteRegistryDword(Path("Made\\" + tooLong + "\\Name").c_str(), 1, '\\', m_record));
     HKEY made = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (m_key.Name() + "\\Made").c_str(), 0, KEY_READ, &made), ERROR_SUCCESS);
     RegCloseKey(made);
@@ -123,6 +126,8 @@ protected:
             RegDeleteValueA(key, Name(name).c_str());
         RegCloseKey(key);
     }
+
+    InstallRecord m_record;  // the counts raised (engine/effect_kinds_test checks it)
 
     // A DLL path unique to this test run, used as a value name.
     static std::string Name(const char* base) {
@@ -155,24 +160,24 @@ protected:
 TEST_F(SharedDllCountTest, IncrementStartsAtOneAndCounts) {
     std::string missing = Name("missing");
     EXPECT_EQ(ReadSharedDllCount(missing.c_str()), kNoSharedDllCount);
-    IncrementSharedDllCount(missing.c_str());
+    IncrementSharedDllCount(missing.c_str(), m_record);
     DWORD type = 0;
     EXPECT_EQ(Stored(missing, &type), Dword(1));  // the whole path is one value name
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    IncrementSharedDllCount(missing.c_str());
+    IncrementSharedDllCount(missing.c_str(), m_record);
     EXPECT_EQ(Stored(missing), Dword(2));
     EXPECT_EQ(ReadSharedDllCount(missing.c_str()), 2u);
 
     std::string three = Name("three");
     Store(three, REG_DWORD, Dword(3));
     EXPECT_EQ(ReadSharedDllCount(three.c_str()), 3u);
-    IncrementSharedDllCount(three.c_str());
+    IncrementSharedDllCount(three.c_str(), m_record);
     EXPECT_EQ(Stored(three), Dword(4));
 
     // A stored 0xFFFFFFFF cannot be told from no count at all.
     std::string none = Name("none");
     Store(none, REG_DWORD, Dword(0xFFFFFFFF));
-    IncrementSharedDllCount(none.c_str());
+    IncrementSharedDllCount(none.c_str(), m_record);
     EXPECT_EQ(Stored(none), Dword(1));
 }
 
@@ -181,13 +186,13 @@ TEST_F(SharedDllCountTest, OnlyFourByteValuesAreCounts) {
     std::string shortValue = Name("short");
     Store(shortValue, REG_BINARY, std::string("\x05\x00", 2));
     EXPECT_EQ(ReadSharedDllCount(shortValue.c_str()), kNoSharedDllCount);
-    IncrementSharedDllCount(shortValue.c_str());
+    IncrementSharedDllCount(shortValue.c_str(), m_record);
     EXPECT_EQ(Stored(shortValue), Dword(1));
 
     std::string text = Name("string");
     Store(text, REG_SZ, std::string("hello world", 12));
     EXPECT_EQ(ReadSharedDllCount(text.c_str()), kNoSharedDllCount);
-    IncrementSharedDllCount(text.c_str());
+    IncrementSharedDllCount(text.c_str(), m_record);
     EXPECT_EQ(Stored(text), Dword(1));
 
     // No name: the key's default value is nobody's count and is never written.

@@ -108,7 +108,7 @@ protected:
             theFileList.m_pShortcuts[i].m_pszDescription.Assign(shortcuts[i].description);
         }
         MessageBoxRunUi ui(m_owner.m_hWnd);  // the boxes as the progress dialog shows them
-        CreateProgramShortcuts(ui);
+        CreateProgramShortcuts(ui, m_record);
     }
 
     void ExpectLink(const Shortcut& shortcut) {
@@ -139,6 +139,7 @@ protected:
     std::vector<Box> m_boxes;
     const std::string m_program = m_dir.Path("app\\program.exe");
     const std::string m_uninstall = m_dir.Path("app\\uninstall.exe");
+    InstallRecord m_record;  // what the phase makes (engine/effect_kinds_test checks it)
 };
 
 TEST_F(CreateProgramShortcutsTest, TwoEntriesInOneNewGroup) {
