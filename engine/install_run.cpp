@@ -78,14 +78,16 @@ void InstallRun::DecodeAhead(unsigned threads) {
     // The payloads in the order the expand steps ask for them: every file
     // entry's but a DLL's, which its version check may keep out (and which
     // is decoded for that check anyway).
-    std::vector<std::string> sources;
+    std::vector<PayloadJob> jobs;
     for (int i = 0; i < theFileList.m_nFiles; ++i) {
         const FileEntry& entry = theFileList.m_pFiles[i];
-        if (!IsDllPath(entry.m_pszDest.OrEmpty())) sources.emplace_back(entry.m_pszSource.OrEmpty());
+        const std::string dest = entry.m_pszDest.OrEmpty();
+        if (!IsDllPath(dest))
+            jobs.push_back(PayloadJob{entry.m_pszSource.OrEmpty(), dest, SplitPath(dest, "\\").directory});
     }
     // The run's own thread, which places the files and waits on the system
     // for each, goes first; decoding takes the processor time left.
-    m_ahead.reset(new PayloadPrefetch(m_medium, std::move(sources), threads,
+    m_ahead.reset(new PayloadPrefetch(m_medium, std::move(jobs), threads,
                                       [] { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }));
     m_closer.reset(new LaterClose());
 }
@@ -213,6 +215,8 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     placed.path = m_strDest;
     if (!IsDllPath(m_strDest)) {
         EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
+        // The files that go there may now be written ahead.
+        if (m_ahead) m_ahead->DirectoryReady(SplitPath(m_strDest, "\\").directory);
         return true;
     }
     if (!FileExists(m_strDest)) {

@@ -186,22 +186,39 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
     if (payload.status != ExpandStatus::kOk) payload.bytes.clear();
 }
 
-ExpandResult PlaceDecodedPayload(const DecodedPayload& payload, const char* source, const char* dest,
+namespace {
+
+bool WriteBytes(const std::vector<uint8_t>& bytes, std::FILE* file) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+}  // namespace
+
+bool StageDecodedPayload(DecodedPayload& payload, const char* dest) {
+    if (!payload.sourceRead || payload.status != ExpandStatus::kOk || payload.staged) return false;
+    std::unique_ptr<StagedFile> staged(new StagedFile(dest));
+    if (!staged->Get() || !WriteBytes(payload.bytes, staged->Get()) || std::fflush(staged->Get()) != 0 ||
+        std::ferror(staged->Get()))
+        return false;  // the temporary file goes with it
+    payload.staged = std::move(staged);
+    std::vector<uint8_t>().swap(payload.bytes);
+    return true;
+}
+
+ExpandResult PlaceDecodedPayload(DecodedPayload& payload, const char* source, const char* dest,
                                  const Placement& placement) {
     if (!payload.sourceRead)
         return Failure(payload.status, source);
     if (!placement.destAbsent && DestinationRefused(dest))
         return Failure(ExpandStatus::kDestCreateFailed, dest);
-    StagedFile out(dest);
-    if (!out.Get())
+    std::unique_ptr<StagedFile> out = std::move(payload.staged);
+    const bool written = out != nullptr;  // a staged payload is written whole
+    if (!out) out.reset(new StagedFile(dest));
+    if (!out->Get())
         return Failure(ExpandStatus::kDestCreateFailed, dest);
     if (payload.status != ExpandStatus::kOk)
         return Failure(payload.status, source);
-    ExpandResult result;
-    result.decode.written = payload.bytes.size();
-    const bool written =
-        payload.bytes.empty() || std::fwrite(payload.bytes.data(), 1, payload.bytes.size(), out.Get()) == payload.bytes.size();
-    return Finish(std::move(result), written, out, dest, placement.closer);
+    return Finish(ExpandResult(), written || WriteBytes(payload.bytes, out->Get()), *out, dest, placement.closer);
 }
 
 std::string ExpandFailureText(const ExpandResult& result) {

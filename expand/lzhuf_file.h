@@ -5,9 +5,11 @@
 
 #include "data/file_io.h"
 #include "data/later_close.h"
+#include "data/staged_file.h"
 #include "data/setup_sum.h"
 #include "expand/lzhuf_decode.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,11 +59,13 @@ ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const 
 // could not be had (kSourceOpenFailed, kReadFailed), which ExpandLzhufRange
 // reports before it looks at the destination; then it is what decoding them
 // gave: kOk with the expansion in |bytes|, kDamaged or kReadFailed (a header
-// cut short, without a sum).
+// cut short, without a sum). A payload written ahead into its temporary file
+// (StageDecodedPayload) has it in |staged|, and its bytes are gone.
 struct DecodedPayload {
     ExpandStatus status = ExpandStatus::kOk;
     bool sourceRead = false;
     std::vector<uint8_t> bytes;
+    std::unique_ptr<StagedFile> staged;
 };
 
 // Decodes a payload's |compressed| bytes (header and stream) into |payload|,
@@ -69,10 +73,17 @@ struct DecodedPayload {
 void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload,
                       LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr);
 
+// Writes a payload decoded well ahead into a temporary file beside |dest|
+// (the first part of putting it in place), so that PlaceDecodedPayload only
+// renames it. False, and |payload| as it was, when that cannot be done now
+// (its directory is not there, say): PlaceDecodedPayload then writes it and
+// meets whatever failure there is itself.
+bool StageDecodedPayload(DecodedPayload& payload, const char* dest);
+
 // The destination's half: puts a payload decoded by DecodeLzhufBytes into
 // dest with ExpandLzhufRange's checks, failures and guarantees, in the same
 // order. ExpandLzhufRange's result for the same payload and destination.
-ExpandResult PlaceDecodedPayload(const DecodedPayload& payload, const char* source, const char* dest,
+ExpandResult PlaceDecodedPayload(DecodedPayload& payload, const char* source, const char* dest,
                                  const Placement& placement = Placement());
 
 // The installer's text for a failure: "Erro de abertura no arquivo " + path,

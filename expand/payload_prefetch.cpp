@@ -5,17 +5,21 @@
 #include <new>
 #include <utility>
 
-PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<std::string> sources, unsigned threads,
+PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> jobs, unsigned threads,
                                  std::function<void()> starting, size_t budget, size_t largest)
-    : m_medium(medium), m_sources(std::move(sources)), m_budget(budget), m_largest(largest),
-      m_starting(std::move(starting)), m_slots(m_sources.size()) {
-    m_threads.reserve(threads);
-    for (unsigned i = 0; i < threads && i < m_sources.size(); ++i) {
+    : m_medium(medium), m_jobs(std::move(jobs)), m_budget(budget), m_largest(largest),
+      m_starting(std::move(starting)), m_slots(m_jobs.size()) {
+    m_threads.reserve(threads + 1);
+    for (unsigned i = 0; i < threads && i < m_jobs.size(); ++i) {
         std::unique_ptr<WorkThread> thread(new WorkThread(&PayloadPrefetch::Run, this));
         // Fewer threads, or none: Take then leaves every payload to the caller.
         if (!thread->Started()) break;
         m_threads.push_back(std::move(thread));
     }
+    if (m_threads.empty()) return;
+    // (Without it every payload is written where Take gives it.)
+    std::unique_ptr<WorkThread> staging(new WorkThread(&PayloadPrefetch::RunStaging, this));
+    if (staging->Started()) m_threads.push_back(std::move(staging));
 }
 
 PayloadPrefetch::~PayloadPrefetch() {
@@ -29,8 +33,8 @@ PayloadPrefetch::~PayloadPrefetch() {
 
 bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
     ThreadHold hold(m_lock);
-    if (m_threads.empty() || m_lost || m_nextTake >= m_sources.size()) return false;
-    if (m_sources[m_nextTake] != source) {
+    if (m_threads.empty() || m_lost || m_nextTake >= m_jobs.size()) return false;
+    if (m_jobs[m_nextTake].source != source) {
         m_lost = true;
         return false;
     }
@@ -48,13 +52,49 @@ bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
 
 void PayloadPrefetch::Run(void* self) { static_cast<PayloadPrefetch*>(self)->Work(); }
 
+void PayloadPrefetch::RunStaging(void* self) { static_cast<PayloadPrefetch*>(self)->Stage(); }
+
+void PayloadPrefetch::DirectoryReady(const std::string& directory) {
+    ThreadHold hold(m_lock);
+    if (m_ready.insert(directory).second) m_lock.WakeAll();
+}
+
+// Writes the decoded payloads, in order, into their temporary files as soon
+// as their directories are there, a little ahead of the run. A payload the
+// run has taken meanwhile, or one it is to meet the failure of, is left.
+void PayloadPrefetch::Stage() {
+    ThreadHold hold(m_lock);
+    for (size_t index = 0; index < m_jobs.size(); ++index) {
+        Slot& slot = m_slots[index];
+        const PayloadJob& job = m_jobs[index];
+        WaitUntil([&] {
+            return m_stopping || m_lost || index < m_nextTake ||
+                   ((slot.state == State::kDone || slot.state == State::kLeft) &&
+                    index < m_nextTake + kStagedAhead && m_ready.count(job.directory));
+        });
+        if (m_stopping || m_lost) return;
+        if (index < m_nextTake || slot.state != State::kDone) continue;
+        slot.state = State::kStaging;
+        m_lock.Release();
+        const bool staged = StageDecodedPayload(slot.payload, job.dest.c_str());
+        m_lock.Acquire();
+        slot.state = State::kDone;
+        if (staged) {
+            // Its bytes are in the file now, no longer in memory.
+            m_held -= slot.held;
+            slot.held = 0;
+        }
+        m_lock.WakeAll();
+    }
+}
+
 void PayloadPrefetch::Work() {
     if (m_starting) m_starting();
     for (;;) {
         size_t index;
         {
             ThreadHold hold(m_lock);
-            if (m_stopping || m_lost || m_nextClaim >= m_sources.size()) return;
+            if (m_stopping || m_lost || m_nextClaim >= m_jobs.size()) return;
             index = m_nextClaim++;
             m_slots[index].state = State::kDecoding;
         }
@@ -80,7 +120,7 @@ void PayloadPrefetch::Work() {
 // Reads and decodes payload |index| into its slot, or marks it left to the
 // caller. Called without the lock.
 void PayloadPrefetch::Decode(size_t index) {
-    const std::string& source = m_sources[index];
+    const std::string& source = m_jobs[index].source;
     Slot& slot = m_slots[index];
     DecodedPayload& payload = slot.payload;
     const DistributionSum& sum = m_medium.Sum();

@@ -1,9 +1,10 @@
 // Payloads decoded ahead of the run that places them, on threads of their
-// own: while the unattended run writes one file into place, the next ones
-// are read from the medium, decoded and checked against setup.sum on the
-// other processors. Only the source's half of an expansion happens here
-// (DecodeLzhufBytes); the destination is touched by the run alone, in its
-// order. Win32-free.
+// own: while the unattended run puts one file in place, the next ones are
+// read from the medium, decoded and checked against setup.sum on the other
+// processors, and another thread writes them into their temporary files
+// beside their destinations once the run has made their directories
+// (StageDecodedPayload). The run alone renames them into place, checks and
+// records them, in its order. Win32-free.
 #pragma once
 
 #include "data/medium.h"
@@ -14,17 +15,26 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+// A payload and where it goes: its destination, and the directory it lies
+// in as the run names it to DirectoryReady.
+struct PayloadJob {
+    std::string source;
+    std::string dest;
+    std::string directory;
+};
+
 class PayloadPrefetch {
 public:
-    // |sources|: the payloads in the order Take will ask for them, decoded on
+    // |jobs|: the payloads in the order Take will ask for them, decoded on
     // |threads| threads (none: Take gives nothing). At most |budget| decoded
     // bytes are held beyond the payload Take waits for; a payload that
-    // states more than |largest| bytes is left to the caller. Each thread
-    // first calls |starting| (to lower its priority, say), when given.
-    PayloadPrefetch(const Medium& medium, std::vector<std::string> sources, unsigned threads,
+    // states more than |largest| bytes is left to the caller. Each decoding
+    // thread first calls |starting| (to lower its priority, say).
+    PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> jobs, unsigned threads,
                     std::function<void()> starting = nullptr, size_t budget = size_t(64) << 20,
                     size_t largest = size_t(16) << 20);
     // Stops the threads (a payload being decoded is finished first).
@@ -38,8 +48,14 @@ public:
     // is left to the caller (too large, or not listed in setup.sum).
     bool Take(const std::string& source, DecodedPayload& payload);
 
+    // The run has made sure that |directory| is there: the payloads that go
+    // into it may be written into their temporary files ahead.
+    void DirectoryReady(const std::string& directory);
+
 private:
-    enum class State { kQueued, kDecoding, kDone, kLeft };
+    enum class State { kQueued, kDecoding, kDone, kStaging, kLeft };
+    // Temporary files written ahead of the run, at most.
+    static constexpr size_t kStagedAhead = 64;
     struct Slot {
         State state = State::kQueued;
         size_t held = 0;  // decoded bytes counted against the budget
@@ -47,7 +63,9 @@ private:
     };
 
     static void Run(void* self);
+    static void RunStaging(void* self);
     void Work();
+    void Stage();
     void Decode(size_t index);
     // Waits, m_lock held, until |ready|() (a test of state under the lock).
     template <class Ready>
@@ -56,7 +74,7 @@ private:
     }
 
     const Medium& m_medium;
-    const std::vector<std::string> m_sources;
+    const std::vector<PayloadJob> m_jobs;
     const size_t m_budget;
     const size_t m_largest;
     const std::function<void()> m_starting;
@@ -64,8 +82,9 @@ private:
     size_t m_nextClaim = 0;  // the next payload a thread decodes
     size_t m_nextTake = 0;   // the next payload Take gives
     size_t m_held = 0;       // decoded bytes not taken yet
+    std::set<std::string> m_ready;  // directories the run has made sure of
     bool m_stopping = false;
     bool m_lost = false;     // Take was asked out of order
     ThreadLock m_lock;
-    std::vector<std::unique_ptr<WorkThread>> m_threads;
+    std::vector<std::unique_ptr<WorkThread>> m_threads;  // the decoding threads, then the staging one
 };

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -60,10 +62,18 @@ protected:
         m_here.reset(new ScopedWorkingDirectory(m_dir.Path()));
     }
 
-    std::vector<std::string> Sources(int count) const {
-        std::vector<std::string> sources;
-        for (int i = 0; i < count; ++i) sources.push_back(Name(i));
-        return sources;
+    // Each payload to out/<name>, its directory named "out".
+    std::vector<PayloadJob> Jobs(int count) const {
+        std::vector<PayloadJob> jobs;
+        for (int i = 0; i < count; ++i) jobs.push_back(PayloadJob{Name(i), m_dir.Path("out/" + Name(i)), "out"});
+        return jobs;
+    }
+
+    // Waits until "out" holds |count| files (the staging thread's temporary
+    // files appear), for ten seconds at most.
+    void WaitForFiles(size_t count) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (m_dir.Count("out") < count && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     }
 
     TempDir m_dir;
@@ -74,7 +84,7 @@ protected:
 
 TEST_P(PayloadPrefetchTest, GivesEachPayloadInOrderWithItsOutcome) {
     // A budget of about two payloads: the threads wait for room again and again.
-    PayloadPrefetch ahead(m_medium, Sources(kCount), 3, nullptr, 9000, kLargest);
+    PayloadPrefetch ahead(m_medium, Jobs(kCount), 3, nullptr, 9000, kLargest);
     for (int i = 0; i < kCount; ++i) {
         SCOPED_TRACE(i);
         DecodedPayload payload;
@@ -99,7 +109,7 @@ TEST_P(PayloadPrefetchTest, GivesEachPayloadInOrderWithItsOutcome) {
 }
 
 TEST_P(PayloadPrefetchTest, AskedOutOfOrderGivesNothingMore) {
-    PayloadPrefetch ahead(m_medium, Sources(kCount), 2, nullptr, 9000, kLargest);
+    PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, nullptr, 9000, kLargest);
     DecodedPayload payload;
     ASSERT_TRUE(ahead.Take(Name(0), payload));
     EXPECT_FALSE(ahead.Take(Name(2), payload));
@@ -109,15 +119,48 @@ TEST_P(PayloadPrefetchTest, AskedOutOfOrderGivesNothingMore) {
 TEST_P(PayloadPrefetchTest, StopsWithPayloadsNotTakenAndStartsEachThreadAsAsked) {
     std::atomic<int> started{0};
     {
-        PayloadPrefetch ahead(m_medium, Sources(kCount), 2, [&started] { ++started; }, 9000, kLargest);
+        PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, [&started] { ++started; }, 9000, kLargest);
         DecodedPayload payload;
         ASSERT_TRUE(ahead.Take(Name(0), payload));
     }  // the threads wait for room when it goes: they must end all the same
     EXPECT_EQ(started.load(), 2);
     // Without threads nothing is decoded ahead.
-    PayloadPrefetch none(m_medium, Sources(kCount), 0);
+    PayloadPrefetch none(m_medium, Jobs(kCount), 0);
     DecodedPayload payload;
     EXPECT_FALSE(none.Take(Name(0), payload));
+}
+
+// Once its directory is there, a decoded payload is written into its
+// temporary file ahead; putting it in place then only renames it.
+TEST_P(PayloadPrefetchTest, WritesPayloadsAheadOnceTheirDirectoryIsThere) {
+    m_dir.Write("out/placed-before", "");
+    PayloadPrefetch ahead(m_medium, Jobs(5), 2, nullptr, size_t(1) << 20, kLargest);
+    ahead.DirectoryReady("out");
+    WaitForFiles(6);
+    int staged = 0;
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        DecodedPayload payload;
+        ASSERT_TRUE(ahead.Take(Name(i), payload));
+        staged += payload.staged != nullptr;
+        const std::string dest = m_dir.Path("out/" + Name(i));
+        const ExpandResult r = PlaceDecodedPayload(payload, Name(i).c_str(), dest.c_str());
+        EXPECT_EQ(r.status, ExpandStatus::kOk);
+        EXPECT_EQ(m_dir.Read("out/" + Name(i)), m_contents[i]);
+    }
+    EXPECT_GT(staged, 0);
+    EXPECT_EQ(m_dir.Count("out"), 6u);  // no temporary file left
+}
+
+// The payloads written ahead and not taken leave no temporary file behind.
+TEST_P(PayloadPrefetchTest, TemporaryFilesNotTakenAreRemoved) {
+    m_dir.Write("out/placed-before", "");
+    {
+        PayloadPrefetch ahead(m_medium, Jobs(5), 2, nullptr, size_t(1) << 20, kLargest);
+        ahead.DirectoryReady("out");
+        WaitForFiles(6);
+    }
+    EXPECT_EQ(m_dir.Count("out"), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(FolderAndSingleFile, PayloadPrefetchTest, ::testing::Bool());
