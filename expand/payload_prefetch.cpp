@@ -56,7 +56,15 @@ void PayloadPrefetch::RunStaging(void* self) { static_cast<PayloadPrefetch*>(sel
 
 void PayloadPrefetch::DirectoryReady(const std::string& directory) {
     ThreadHold hold(m_lock);
-    if (m_ready.insert(directory).second) m_lock.WakeAll();
+    if (Ready(directory)) return;
+    m_ready[m_readyNext++ % kReadyKept] = directory;
+    m_lock.WakeAll();
+}
+
+bool PayloadPrefetch::Ready(const std::string& directory) const {
+    for (const std::string& ready : m_ready)
+        if (!ready.empty() && ready == directory) return true;
+    return false;
 }
 
 // Writes the decoded payloads, in order, into their temporary files as soon
@@ -70,7 +78,7 @@ void PayloadPrefetch::Stage() {
         WaitUntil([&] {
             return m_stopping || m_lost || index < m_nextTake ||
                    ((slot.state == State::kDone || slot.state == State::kLeft) &&
-                    index < m_nextTake + kStagedAhead && m_ready.count(job.directory));
+                    index < m_nextTake + kStagedAhead && Ready(job.directory));
         });
         if (m_stopping || m_lost) return;
         if (index < m_nextTake || slot.state != State::kDone) continue;

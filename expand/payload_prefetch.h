@@ -15,7 +15,6 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -66,6 +65,7 @@ private:
     static void RunStaging(void* self);
     void Work();
     void Stage();
+    bool Ready(const std::string& directory) const;
     void Decode(size_t index);
     // Waits, m_lock held, until |ready|() (a test of state under the lock).
     template <class Ready>
@@ -82,7 +82,11 @@ private:
     size_t m_nextClaim = 0;  // the next payload a thread decodes
     size_t m_nextTake = 0;   // the next payload Take gives
     size_t m_held = 0;       // decoded bytes not taken yet
-    std::set<std::string> m_ready;  // directories the run has made sure of
+    // The directories the run has made sure of last (a list fills one
+    // directory after another), the latest at m_ready[m_readyNext - 1].
+    static constexpr size_t kReadyKept = 8;
+    std::string m_ready[kReadyKept];
+    size_t m_readyNext = 0;
     bool m_stopping = false;
     bool m_lost = false;     // Take was asked out of order
     ThreadLock m_lock;
