@@ -2,6 +2,7 @@
 
 #include "expand/lzhuf_scheme.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -45,8 +46,13 @@ bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
     const bool decoded = slot.state == State::kDone;
     if (decoded) payload = std::move(slot.payload);
     slot.payload = DecodedPayload();
-    // The budget has room again, and the next payload is the one waited for.
-    m_lock.WakeAll();
+    // The budget has room again, and the next payload is the one waited for;
+    // the staging thread is woken only when it waits for this far (a wake-up
+    // per payload would cost a switch between threads each).
+    if (m_budgetWaiters > 0 || m_nextTake >= m_wakeAt) {
+        m_wakeAt = SIZE_MAX;
+        m_lock.WakeAll();
+    }
     return decoded;
 }
 
@@ -75,11 +81,16 @@ void PayloadPrefetch::Stage() {
     for (size_t index = 0; index < m_jobs.size(); ++index) {
         Slot& slot = m_slots[index];
         const PayloadJob& job = m_jobs[index];
-        WaitUntil([&] {
-            return m_stopping || m_lost || index < m_nextTake ||
-                   ((slot.state == State::kDone || slot.state == State::kLeft) &&
-                    index < m_nextTake + kStagedAhead && Ready(job.directory));
-        });
+        for (;;) {
+            if (m_stopping || m_lost || index < m_nextTake) break;
+            const bool room = index < m_nextTake + kStagedAhead;
+            if (room && (slot.state == State::kDone || slot.state == State::kLeft) && Ready(job.directory)) break;
+            // What the run is to take before this is worth a look again: half
+            // the files written ahead, or this one (then it is the run's).
+            // Decoding and DirectoryReady wake it besides.
+            m_wakeAt = std::min(m_wakeAt, room ? index + 1 : index - kStagedAhead / 2);
+            m_lock.Wait();
+        }
         if (m_stopping || m_lost) return;
         if (index < m_nextTake || slot.state != State::kDone) continue;
         slot.state = State::kStaging;
@@ -167,7 +178,9 @@ void PayloadPrefetch::Decode(size_t index) {
         }
         // The payload the run waits for is never held back; the others wait
         // until taking has made room.
+        ++m_budgetWaiters;
         WaitUntil([&] { return m_stopping || index == m_nextTake || m_held + stated <= m_budget; });
+        --m_budgetWaiters;
         if (m_stopping) {
             slot.state = State::kLeft;
             return;

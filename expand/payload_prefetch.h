@@ -13,6 +13,7 @@
 #include "data/thread_sync.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -82,6 +83,8 @@ private:
     size_t m_nextClaim = 0;  // the next payload a thread decodes
     size_t m_nextTake = 0;   // the next payload Take gives
     size_t m_held = 0;       // decoded bytes not taken yet
+    size_t m_budgetWaiters = 0;     // decoding threads waiting for room in the budget
+    size_t m_wakeAt = SIZE_MAX;     // the staging thread waits for m_nextTake to reach this
     // The directories the run has made sure of last (a list fills one
     // directory after another), the latest at m_ready[m_readyNext - 1].
     static constexpr size_t kReadyKept = 8;
