@@ -32,6 +32,16 @@ struct FileRange {
     uint64_t size = kToTheEnd;
 };
 
+// How CanOpenFile opens a file: as fopen's "rb" or "r+b" would.
+enum class FileAccess { kRead, kReadWrite };
+
+// Whether the existing file |path| can be opened (and is closed again) for
+// |access|. (On Windows with CreateFile alone: a stream would cost a call to
+// the system more for its own set-up.)
+// With |closer| the file may be closed after the call returns.
+class LaterClose;
+bool CanOpenFile(const char* path, FileAccess access, LaterClose* closer = nullptr);
+
 // Moves |file| to |offset| from its start (64-bit offsets); false on failure.
 bool SeekFile(std::FILE* file, uint64_t offset);
 

@@ -8,9 +8,18 @@
 
 Medium theMedium;
 
+Medium::StreamHold::StreamHold(const Medium& medium) : m_lock(medium.m_file ? &medium.m_streamLock : nullptr) {
+    if (m_lock) m_lock->Acquire();
+}
+
+Medium::StreamHold::~StreamHold() {
+    if (m_lock) m_lock->Release();
+}
+
 void Medium::UseFolder(const std::string& welcomePath) {
     m_file.reset();
     m_files.clear();
+    m_byName.Clear();
     m_welcomePath = welcomePath;
 }
 
@@ -18,6 +27,11 @@ void Medium::UseStored(FilePtr file, std::vector<StoredFile> files, const std::s
     m_file = std::move(file);
     m_files = std::move(files);
     m_welcomePath = welcomePath;
+    // Looked up by name once per payload: a search through thousands of
+    // names each time would grow with the square of their number. (Of two
+    // files of one name the first is found.)
+    m_byName.Clear();
+    for (size_t i = 0; i < m_files.size(); ++i) m_byName.Add(m_files[i].name, uint32_t(i));
 }
 
 bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) const {
@@ -27,14 +41,21 @@ bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) con
         range.file = owned.get();
         return range.file != nullptr;
     }
-    for (const StoredFile& stored : m_files) {
-        if (!SameSumName(stored.name, name)) continue;
-        range.file = m_file.get();
-        range.offset = stored.offset;
-        range.size = stored.size;
-        return true;
-    }
-    return false;
+    uint32_t position;
+    if (!m_byName.Find(name, position)) return false;
+    const StoredFile& stored = m_files[position];
+    range.file = m_file.get();
+    range.offset = stored.offset;
+    range.size = stored.size;
+    return true;
+}
+
+Medium::ReadOutcome Medium::ReadWhole(const std::string& name, std::vector<uint8_t>& bytes) const {
+    FilePtr owned;
+    FileRange range;
+    const StreamHold hold(*this);
+    if (!Open(name, owned, range)) return ReadOutcome::kMissing;
+    return ReadRange(range, bytes) ? ReadOutcome::kRead : ReadOutcome::kFailed;
 }
 
 MediumText ReadFolderText(const std::string& path) {

@@ -12,6 +12,8 @@
 #include "data/setup_sum.h"
 #include "data/sha256.h"
 
+#include "data/thread_sync.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -52,8 +54,27 @@ public:
     bool Load(std::string& damaged, const Sha256Digest* requiredSum = nullptr);
 
     // The stretch where the compressed file |name| lies. A folder's file is
-    // opened into |owned|. False when the medium has no such file.
+    // opened into |owned|. False when the medium has no such file. A stretch
+    // of a single-file medium is read under LockStream().
     bool Open(const std::string& name, FilePtr& owned, FileRange& range) const;
+
+    // The program file of a single-file medium is one stream for every
+    // reader: whoever reads a stretch Open gave holds its lock meanwhile
+    // (payloads may be decoded on several threads), as a StreamHold.
+    class StreamHold {
+    public:
+        explicit StreamHold(const Medium& medium);
+        ~StreamHold();
+        StreamHold(const StreamHold&) = delete;
+        StreamHold& operator=(const StreamHold&) = delete;
+
+    private:
+        ThreadLock* m_lock;  // null for a folder medium
+    };
+
+    // Reads the compressed file |name| whole into |bytes|, from any thread.
+    enum class ReadOutcome { kRead, kMissing, kFailed };
+    ReadOutcome ReadWhole(const std::string& name, std::vector<uint8_t>& bytes) const;
 
     const MediumText& List() const { return m_list; }
     const MediumText& Welcome() const { return m_welcome; }
@@ -72,6 +93,8 @@ private:
 
     FilePtr m_file;                 // the program file of a single-file medium
     std::vector<StoredFile> m_files;
+    SumNameIndex m_byName;          // positions in m_files by name
+    mutable ThreadLock m_streamLock;
     std::string m_welcomePath;
     MediumText m_list, m_welcome, m_terms;
     DistributionSum m_sum;

@@ -79,7 +79,7 @@ bool IsSummedAsStored(const std::string& name) {
 
 bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
     m_entries.clear();
-    m_byName.clear();
+    m_byName.Clear();
     if (length == 0) {
         if (problem) *problem = "empty";
         return false;
@@ -104,7 +104,7 @@ bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
         if (!fault.empty()) {
             if (problem) *problem = "line " + std::to_string(number) + ": " + fault;
             m_entries.clear();
-            m_byName.clear();
+            m_byName.Clear();
             return false;
         }
     }
@@ -118,24 +118,36 @@ std::string SetupSum::Format() const {
     return text;
 }
 
-std::vector<uint32_t>::const_iterator SetupSum::Position(const std::string& name) const {
-    return std::lower_bound(m_byName.begin(), m_byName.end(), name, [this](uint32_t index, const std::string& key) {
-        return SumNameLess(m_entries[index].name, key);
-    });
+std::vector<std::pair<std::string, uint32_t>>::const_iterator SumNameIndex::Lower(const std::string& name) const {
+    return std::lower_bound(m_sorted.begin(), m_sorted.end(), name,
+                            [](const std::pair<std::string, uint32_t>& entry, const std::string& key) {
+                                return SumNameLess(entry.first, key);
+                            });
+}
+
+bool SumNameIndex::Add(const std::string& name, uint32_t position) {
+    const auto at = Lower(name);
+    if (at != m_sorted.end() && SameSumName(at->first, name)) return false;
+    m_sorted.emplace(at, name, position);
+    return true;
+}
+
+bool SumNameIndex::Find(const std::string& name, uint32_t& position) const {
+    const auto at = Lower(name);
+    if (at == m_sorted.end() || !SameSumName(at->first, name)) return false;
+    position = at->second;
+    return true;
 }
 
 bool SetupSum::Add(SumEntry entry) {
-    if (!IsValidSumName(entry.name)) return false;
-    const auto at = Position(entry.name);
-    if (at != m_byName.end() && SameSumName(m_entries[*at].name, entry.name)) return false;
-    m_byName.insert(at, uint32_t(m_entries.size()));
+    if (!IsValidSumName(entry.name) || !m_byName.Add(entry.name, uint32_t(m_entries.size()))) return false;
     m_entries.push_back(std::move(entry));
     return true;
 }
 
 const SumEntry* SetupSum::Find(const std::string& name) const {
-    const auto at = Position(name);
-    return at != m_byName.end() && SameSumName(m_entries[*at].name, name) ? &m_entries[*at] : nullptr;
+    uint32_t position;
+    return m_byName.Find(name, position) ? &m_entries[position] : nullptr;
 }
 
 std::string DigestHex(const Sha256Digest& digest) { return HexText(digest.data(), digest.size(), HexLetters::kLower); }

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct SumEntry {
@@ -25,6 +26,25 @@ struct SumEntry {
     bool Matches(uint64_t actualSize, const Sha256Digest& actual) const {
         return actualSize == size && actual == sha256;
     }
+};
+
+// Names and their positions in a list kept elsewhere, found by binary search
+// as setup.sum compares names (SameSumName): an installation looks up every
+// file it places.
+class SumNameIndex {
+public:
+    // Adds |name| at |position|; false (nothing added) when a name of the
+    // same file is there already.
+    bool Add(const std::string& name, uint32_t position);
+    // The position of |name|; false when there is none.
+    bool Find(const std::string& name, uint32_t& position) const;
+    void Clear() { m_sorted.clear(); }
+
+private:
+    // Where |name| is, or would go, in m_sorted.
+    std::vector<std::pair<std::string, uint32_t>>::const_iterator Lower(const std::string& name) const;
+
+    std::vector<std::pair<std::string, uint32_t>> m_sorted;
 };
 
 class SetupSum {
@@ -39,17 +59,13 @@ public:
     // Adds an entry; false (and nothing added) when its name is already there
     // or cannot stand in the text (empty, or holding a control character).
     bool Add(SumEntry entry);
-    // The entry of |name| by SameSumName; null when there is none. A binary
-    // search: an installation looks up every file it places.
+    // The entry of |name| by SameSumName; null when there is none.
     const SumEntry* Find(const std::string& name) const;
     const std::vector<SumEntry>& Entries() const { return m_entries; }
 
 private:
-    // Where |name| is, or would go, in m_byName.
-    std::vector<uint32_t>::const_iterator Position(const std::string& name) const;
-
     std::vector<SumEntry> m_entries;
-    std::vector<uint32_t> m_byName;  // indexes into m_entries in the order of their names as compared
+    SumNameIndex m_byName;  // positions in m_entries by name
 };
 
 // True when the names |a| and |b| name the same file: equal but for the case

@@ -25,7 +25,9 @@ namespace {
 #ifdef _WIN32
 const char kSeparators[] = "\\/:";
 
-unsigned g_nextTemporary;  // the number of the next temporary name (in its low 16 bits); 0 before the first
+// The number of the next temporary name (in its low 16 bits); 0 before the
+// first. Taken by whichever thread writes a file next.
+volatile LONG g_nextTemporary;
 
 // A new file of a unique name |prefix|, four hexadecimal digits, |suffix|
 // ("stgXXXX.tmp", as GetTempFileName names them) in |directory| (empty: the
@@ -36,10 +38,10 @@ unsigned g_nextTemporary;  // the number of the next temporary name (in its low 
 std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& prefix, const std::string& suffix,
                              std::string& path) {
     // The names start where GetTempFileName starts them, at the tick count.
-    if (!g_nextTemporary) g_nextTemporary = GetTickCount() | 0x10000u;
+    InterlockedCompareExchange(&g_nextTemporary, LONG(GetTickCount() | 0x10000u), 0);
     for (unsigned tries = 0; tries < 0x10000; ++tries) {
         char unique[8];
-        std::snprintf(unique, sizeof unique, "%x", g_nextTemporary++ & 0xFFFFu);
+        std::snprintf(unique, sizeof unique, "%x", unsigned(InterlockedIncrement(&g_nextTemporary) - 1) & 0xFFFFu);
         const std::string candidate = directory + prefix + unique + suffix;
         // DELETE: the complete file is renamed through this handle.
         const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -184,7 +186,7 @@ bool StagedFile::Close() {
     return false;
 }
 
-bool StagedFile::Commit() {
+bool StagedFile::Commit(LaterClose* closer) {
     if (!m_file) {
         // Closed before, or never made (no temporary name then).
         if (!m_temporary.empty() && RenameReplacing(m_temporary, m_dest)) {
@@ -198,7 +200,10 @@ bool StagedFile::Commit() {
     // Where the open file can be renamed, it is, once everything is written:
     // closing it then cannot lose data any more.
     if (flushed && RenameOpenFile(m_file.get(), m_dest)) {
-        std::fclose(m_file.release());
+        if (closer)
+            closer->Close(m_file.release());
+        else
+            std::fclose(m_file.release());
         m_temporary.clear();
         return true;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "data/file_io.h"
+#include "data/later_close.h"
 
 #include <cstdio>
 #include <string>
@@ -31,8 +32,9 @@ public:
     // Closes the temporary file (unless Close did) and renames it over the
     // destination (an existing destination is replaced). False when
     // a write, the close or the rename failed: the temporary file is then
-    // removed and the destination is as it was.
-    bool Commit();
+    // removed and the destination is as it was. With |closer| the file, once
+    // in place, may be closed after Commit returns.
+    bool Commit(LaterClose* closer = nullptr);
 
 private:
     void Discard();

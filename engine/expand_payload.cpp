@@ -10,7 +10,7 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& me
 }
 
 RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
-                        const DWORD* destAttributes) {
+                        const DWORD* destAttributes, PayloadPrefetch* ahead, LaterClose* closer) {
     const SumEntry* expected = nullptr;
     if (medium.Sum().present) {
         // A payload that setup.sum does not list cannot be checked: it is
@@ -32,17 +32,27 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
         ui.ShowBox(RunBox::kExpander, ExpandFailureText(refused));
         return RunResult(RunOutcome::kExpandFailed, dest);
     }
-    // The payload is decoded straight from where the medium holds it.
-    FilePtr owned;
-    FileRange range;
-    if (!medium.Open(source, owned, range)) {
-        ExpandResult missing;
-        missing.status = ExpandStatus::kSourceOpenFailed;
-        missing.path = source;
-        ui.ShowBox(RunBox::kExpander, ExpandFailureText(missing));
-        return RunResult(RunOutcome::kExpandFailed, source);
+    Placement placement;
+    placement.destAbsent = attributes == INVALID_FILE_ATTRIBUTES;
+    placement.closer = closer;
+    ExpandResult result;
+    DecodedPayload decoded;
+    if (ahead && ahead->Take(source, decoded)) {
+        result = PlaceDecodedPayload(decoded, source, dest, placement);
+    } else {
+        // The payload is decoded straight from where the medium holds it.
+        FilePtr owned;
+        FileRange range;
+        const Medium::StreamHold stream(medium);
+        if (!medium.Open(source, owned, range)) {
+            ExpandResult missing;
+            missing.status = ExpandStatus::kSourceOpenFailed;
+            missing.path = source;
+            ui.ShowBox(RunBox::kExpander, ExpandFailureText(missing));
+            return RunResult(RunOutcome::kExpandFailed, source);
+        }
+        result = ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected, placement);
     }
-    const ExpandResult result = ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected);
     if (result.status == ExpandStatus::kOk) return RunResult();
     if (result.status == ExpandStatus::kDamaged) {
         ReportDamagedFile(source, ui);

@@ -6,6 +6,7 @@
 #include "data/medium.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
+#include "expand/payload_prefetch.h"
 
 #include <windows.h>
 
@@ -30,8 +31,12 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& me
 // the file that could not be opened, read or written) after the expander's box.
 // |destAttributes|, when given, are dest's attributes as the caller has just
 // read them (INVALID_FILE_ATTRIBUTES: no such file), so they are not read again.
+// With |ahead|, the payload is taken from there when it was decoded ahead;
+// with |closer|, the file put in place is closed after the call returns.
+// The outcome is the same.
 RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
-                        const DWORD* destAttributes = nullptr);
+                        const DWORD* destAttributes = nullptr, PayloadPrefetch* ahead = nullptr,
+                        LaterClose* closer = nullptr);
 
 // The box text for a file of the distribution that is not as it was packed
 // (|name| as the file list or setup.sum names it).

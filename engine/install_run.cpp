@@ -42,6 +42,8 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
         if (recorded.Failed()) WriteLog(theLog, "%s", UninstallableFailureText(recorded).c_str());
     }
     m_nStep = -1;
+    m_ahead.reset();
+    m_closer.reset();
     m_tempFolder.Remove();
     return RunResult{what, path, error};
 }
@@ -69,6 +71,25 @@ RunResult InstallRun::Prepare(HWND owner) {
         return End(RunOutcome::kListFailed, kFileListName);
     }
     return CheckTemporaryDirectory();
+}
+
+void InstallRun::DecodeAhead(unsigned threads) {
+    if (m_nStep < 0 || threads == 0) return;
+    // The payloads in the order the expand steps ask for them: every file
+    // entry's but a DLL's, which its version check may keep out (and which
+    // is decoded for that check anyway).
+    std::vector<PayloadJob> jobs;
+    for (int i = 0; i < theFileList.m_nFiles; ++i) {
+        const FileEntry& entry = theFileList.m_pFiles[i];
+        const std::string dest = entry.m_pszDest.OrEmpty();
+        if (!IsDllPath(dest))
+            jobs.push_back(PayloadJob{entry.m_pszSource.OrEmpty(), dest, SplitPath(dest, "\\").directory});
+    }
+    // The run's own thread, which places the files and waits on the system
+    // for each, goes first; decoding takes the processor time left.
+    m_ahead.reset(new PayloadPrefetch(m_medium, std::move(jobs), threads,
+                                      [] { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }));
+    m_closer.reset(new LaterClose());
 }
 
 RunResult InstallRun::CheckTemporaryDirectory() {
@@ -130,6 +151,8 @@ RunResult InstallRun::CheckStep(int i) {
 
     m_strDest = dest;
     if (IsDllPath(dest)) {
+        // A DLL's version check reads what may be a file placed a moment ago.
+        WaitForCloses();
         WriteLog(theLog, "Destination pathname: %s", m_strDest.c_str());
         if (!IncrementSharedDllCount(m_strDest.c_str(), m_record))
             WriteLog(theLog, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
@@ -161,7 +184,8 @@ RunResult InstallRun::ExpandStep() {
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
     const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium,
-                                             IsDllPath(m_strDest) ? nullptr : &attributes);
+                                             IsDllPath(m_strDest) ? nullptr : &attributes, m_ahead.get(),
+                                             m_closer.get());
     if (expanded.Failed()) {
         // A damaged payload has been reported as such; other failures get
         // the run's own box and line.
@@ -185,9 +209,14 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     // round trip to the server per file.)
     attributes = GetFileAttributesA(m_strDest.c_str());
     placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
+    // A file there may be one the run placed a moment ago and has not
+    // closed yet: it is replaced or moved only once closed.
+    if (attributes != INVALID_FILE_ATTRIBUTES) WaitForCloses();
     placed.path = m_strDest;
     if (!IsDllPath(m_strDest)) {
         EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
+        // The files that go there may now be written ahead.
+        if (m_ahead) m_ahead->DirectoryReady(SplitPath(m_strDest, "\\").directory);
         return true;
     }
     if (!FileExists(m_strDest)) {
@@ -215,6 +244,10 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     return true;
 }
 
+void InstallRun::WaitForCloses() {
+    if (m_closer) m_closer->Wait();
+}
+
 void InstallRun::ReportExpandFailure() {
     std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
     if (IsSharedFile(text.c_str())) {
@@ -227,6 +260,7 @@ void InstallRun::ReportExpandFailure() {
 }
 
 RunResult InstallRun::FinalStep() {
+    WaitForCloses();
     CreateProgramShortcuts(m_ui, m_record);
     WriteRegistryEntries();
     WriteLog(theLog, "End of Installation");

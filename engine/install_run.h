@@ -14,9 +14,11 @@
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "engine/uninstall.h"
+#include "expand/payload_prefetch.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 class InstallRun {
@@ -38,6 +40,11 @@ public:
     // window for the folder look-ups; null without windows) and checks the
     // temporary directory. kGoingOn when the steps may begin.
     RunResult Prepare(HWND owner);
+    // After Prepare: decodes the payloads ahead of the steps on |threads|
+    // threads of their own, and closes the files put in place on another,
+    // for a run that takes its steps one after another. The steps, their
+    // order and what they do stay as they are.
+    void DecodeAhead(unsigned threads);
     // One step: check or expand the current entry, or the final step. After
     // the final step or a failure the run is over: Step then does nothing
     // and returns kGoingOn.
@@ -59,6 +66,8 @@ private:
     // directories, or an existing DLL saved into Backup. Tells |placed| what
     // the placement will do there. False when the DLL could not be saved.
     bool PrepareDestination(Effect& placed, DWORD& attributes);
+    // Returns once every file the run put in place is closed.
+    void WaitForCloses();
     // The run's own box and line for a payload that could not be expanded.
     void ReportExpandFailure();
     RunResult FinalStep();
@@ -79,4 +88,9 @@ private:
     std::string m_strEnsuredDir;   // the directory EnsureDirectory last made sure of for a file
     bool m_bUninstaller = false;   // SetUninstaller was called
     UninstallerSource m_uninstaller;
+    // DecodeAhead's, until the run ends: the payloads decoded ahead, and the
+    // closing of the files put in place (which the run waits for before a
+    // file that may still be open is touched again).
+    std::unique_ptr<PayloadPrefetch> m_ahead;
+    std::unique_ptr<LaterClose> m_closer;
 };

@@ -4,19 +4,48 @@
 #include "data/file_io.h"
 #include "data/staged_file.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
 
-// The compressed stream: the rest of the payload's stretch of its file.
-class RangeSource : public LzhufSource {
+// A payload's compressed bytes as the decoder reads them (header first), and
+// whether reading them failed.
+class PayloadInput : public LzhufSource {
 public:
-    explicit RangeSource(RangeReader& reader) : m_reader(reader) {}
+    virtual bool Failed() const = 0;
+};
+
+// The rest of the payload's stretch of its file.
+class RangeInput : public PayloadInput {
+public:
+    explicit RangeInput(RangeReader& reader) : m_reader(reader) {}
     size_t Read(uint8_t* buffer, size_t size) override { return m_reader.Read(buffer, size); }
+    bool Failed() const override { return m_reader.Failed(); }
 
 private:
     RangeReader& m_reader;
+};
+
+// Compressed bytes in memory.
+class BytesInput : public PayloadInput {
+public:
+    explicit BytesInput(const std::vector<uint8_t>& bytes) : m_at(bytes.data()), m_left(bytes.size()) {}
+    size_t Read(uint8_t* buffer, size_t size) override {
+        if (size > m_left) size = m_left;
+        if (size) std::memcpy(buffer, m_at, size);
+        m_at += size;
+        m_left -= size;
+        return size;
+    }
+    bool Failed() const override { return false; }
+
+private:
+    const uint8_t* m_at;
+    size_t m_left;
 };
 
 class FileSink : public LzhufSink {
@@ -48,10 +77,61 @@ private:
     uint64_t m_size = 0;
 };
 
+// Collects an expansion in memory.
+class VectorSink : public LzhufSink {
+public:
+    explicit VectorSink(std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+    bool Write(const uint8_t* data, size_t size) override {
+        m_bytes.insert(m_bytes.end(), data, data + size);
+        return true;
+    }
+
+private:
+    std::vector<uint8_t>& m_bytes;
+};
+
 ExpandResult Failure(ExpandStatus status, const char* path) {
     ExpandResult result;
     result.status = status;
     result.path = path;
+    return result;
+}
+
+// The source's half of an expansion: reads the header and decodes the rest of
+// |in| into |sink|, checked against |expected| when given. kOk (also when the
+// sink failed: decode.sinkFailed says so), kDamaged or kReadFailed.
+ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const SumEntry* expected,
+                          LzhufDecodeResult& decode) {
+    uint8_t header[kHeaderSize];
+    if (in.Read(header, kHeaderSize) != kHeaderSize)
+        // Against a sum, a file cut short even of its header is damage too.
+        return expected && !in.Failed() ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed;
+    const int32_t size = ReadLzhufHeader(header);
+    if (expected) {
+        CheckedSink checked(sink);
+        decode = DecodeLzhufStream(size, in, checked, LzhufEnd::Stop);
+        if (!in.Failed() && !decode.sinkFailed && (decode.pastEnd || !checked.Matches(*expected)))
+            return ExpandStatus::kDamaged;
+    } else {
+        decode = DecodeLzhufStream(size, in, sink, end);
+    }
+    return in.Failed() ? ExpandStatus::kReadFailed : ExpandStatus::kOk;
+}
+
+// An existing destination that cannot be written (read-only, in use) is
+// refused before anything is decoded; it is opened without truncation.
+bool DestinationRefused(const char* dest) {
+    return CanOpenFile(dest, FileAccess::kRead) && !CanOpenFile(dest, FileAccess::kReadWrite);
+}
+
+// The end of an expansion whose bytes are all in |out|: a failed write or
+// close (a full disk, say) must not pass for a good file, and the file put in
+// place must open again.
+ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const char* dest, LaterClose* closer) {
+    if (!written || !out.Commit(closer) || !CanOpenFile(dest, FileAccess::kRead, closer)) {
+        result.status = ExpandStatus::kDestAccessFailed;
+        result.path = dest;
+    }
     return result;
 }
 
@@ -67,59 +147,78 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end,
 }
 
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest, LzhufEnd end,
-                              const SumEntry* expected) {
-    RangeReader in(range);
-    if (!in.Start())
+                              const SumEntry* expected, const Placement& placement) {
+    RangeReader reader(range);
+    if (!reader.Start())
         return Failure(ExpandStatus::kReadFailed, source);
-    // An existing destination that cannot be written (read-only, in use) is
-    // refused before anything is decoded; it is opened without truncation.
-    if (FilePtr existing{std::fopen(dest, "rb")}) {
-        existing.reset();
-        if (!FilePtr(std::fopen(dest, "r+b")))
-            return Failure(ExpandStatus::kDestCreateFailed, dest);
-    }
+    RangeInput in(reader);
+    if (!placement.destAbsent && DestinationRefused(dest))
+        return Failure(ExpandStatus::kDestCreateFailed, dest);
     // The file is written beside dest and takes its place only when complete.
     StagedFile out(dest);
     if (!out.Get())
         return Failure(ExpandStatus::kDestCreateFailed, dest);
 
-    uint8_t header[kHeaderSize];
-    if (in.Read(header, kHeaderSize) != kHeaderSize)
-        // Against a sum, a file cut short even of its header is damage too.
-        return Failure(expected && !in.Failed() ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed, source);
-
-    RangeSource reader(in);
     FileSink writer(out.Get());
     ExpandResult result;
-    if (expected) {
-        CheckedSink checked(writer);
-        result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, checked, LzhufEnd::Stop);
-        if (!in.Failed() && !result.decode.sinkFailed &&
-            (result.decode.pastEnd || !checked.Matches(*expected))) {
-            result.status = ExpandStatus::kDamaged;
-            result.path = source;
-            return result;
-        }
-    } else {
-        result.decode = DecodeLzhufStream(ReadLzhufHeader(header), reader, writer, end);
-    }
-    if (in.Failed()) {
-        result.status = ExpandStatus::kReadFailed;
+    result.status = DecodeStream(in, writer, end, expected, result.decode);
+    if (result.status != ExpandStatus::kOk) {
         result.path = source;
         return result;
     }
-    // A failed write or close (a full disk, say) must not pass for a good file.
-    if (result.decode.sinkFailed || !out.Commit()) {
-        result.status = ExpandStatus::kDestAccessFailed;
-        result.path = dest;
-        return result;
+    const bool written = !result.decode.sinkFailed;
+    return Finish(std::move(result), written, out, dest, placement.closer);
+}
+
+void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload, LzhufEnd end,
+                      const SumEntry* expected) {
+    payload.bytes.clear();
+    payload.sourceRead = true;
+    // Room for the size the header states, up to a bound (it may be damaged).
+    if (compressed.size() >= kHeaderSize) {
+        const int32_t stated = ReadLzhufHeader(compressed.data());
+        if (stated > 0) payload.bytes.reserve(std::min<size_t>(size_t(stated), size_t(1) << 26));
     }
-    FilePtr check(std::fopen(dest, "rb"));
-    if (!check) {
-        result.status = ExpandStatus::kDestAccessFailed;
-        result.path = dest;
-    }
-    return result;
+    BytesInput in(compressed);
+    VectorSink sink(payload.bytes);
+    LzhufDecodeResult decode;
+    payload.status = DecodeStream(in, sink, end, expected, decode);
+    if (payload.status != ExpandStatus::kOk) payload.bytes.clear();
+}
+
+namespace {
+
+bool WriteBytes(const std::vector<uint8_t>& bytes, std::FILE* file) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+}  // namespace
+
+bool StageDecodedPayload(DecodedPayload& payload, const char* dest) {
+    if (!payload.sourceRead || payload.status != ExpandStatus::kOk || payload.staged) return false;
+    std::unique_ptr<StagedFile> staged(new StagedFile(dest));
+    if (!staged->Get() || !WriteBytes(payload.bytes, staged->Get()) || std::fflush(staged->Get()) != 0 ||
+        std::ferror(staged->Get()))
+        return false;  // the temporary file goes with it
+    payload.staged = std::move(staged);
+    std::vector<uint8_t>().swap(payload.bytes);
+    return true;
+}
+
+ExpandResult PlaceDecodedPayload(DecodedPayload& payload, const char* source, const char* dest,
+                                 const Placement& placement) {
+    if (!payload.sourceRead)
+        return Failure(payload.status, source);
+    if (!placement.destAbsent && DestinationRefused(dest))
+        return Failure(ExpandStatus::kDestCreateFailed, dest);
+    std::unique_ptr<StagedFile> out = std::move(payload.staged);
+    const bool written = out != nullptr;  // a staged payload is written whole
+    if (!out) out.reset(new StagedFile(dest));
+    if (!out->Get())
+        return Failure(ExpandStatus::kDestCreateFailed, dest);
+    if (payload.status != ExpandStatus::kOk)
+        return Failure(payload.status, source);
+    return Finish(ExpandResult(), written || WriteBytes(payload.bytes, out->Get()), *out, dest, placement.closer);
 }
 
 std::string ExpandFailureText(const ExpandResult& result) {

@@ -4,10 +4,14 @@
 #pragma once
 
 #include "data/file_io.h"
+#include "data/later_close.h"
+#include "data/staged_file.h"
 #include "data/setup_sum.h"
 #include "expand/lzhuf_decode.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 enum class ExpandStatus {
     kOk,
@@ -40,8 +44,47 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end 
 // The same for a payload that lies in |range| of an open file (|source| is
 // its name for the result); the range is read from its start, whatever the
 // stream's position was. A file of its own is the range from 0 to its end.
+// What the caller knows and offers for putting an expansion in place.
+struct Placement {
+    bool destAbsent = false;        // it has just found no file named dest: not looked up again
+    LaterClose* closer = nullptr;   // closes the file put in place (and the one that checks it) later
+};
+
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest,
-                              LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr);
+                              LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr,
+                              const Placement& placement = Placement());
+
+// A payload decoded ahead of its placement, into memory: the source's half of
+// ExpandLzhufRange. Until |sourceRead|, |status| says why its compressed bytes
+// could not be had (kSourceOpenFailed, kReadFailed), which ExpandLzhufRange
+// reports before it looks at the destination; then it is what decoding them
+// gave: kOk with the expansion in |bytes|, kDamaged or kReadFailed (a header
+// cut short, without a sum). A payload written ahead into its temporary file
+// (StageDecodedPayload) has it in |staged|, and its bytes are gone.
+struct DecodedPayload {
+    ExpandStatus status = ExpandStatus::kOk;
+    bool sourceRead = false;
+    std::vector<uint8_t> bytes;
+    std::unique_ptr<StagedFile> staged;
+};
+
+// Decodes a payload's |compressed| bytes (header and stream) into |payload|,
+// checked against |expected| as ExpandLzhufRange checks it.
+void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload,
+                      LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr);
+
+// Writes a payload decoded well ahead into a temporary file beside |dest|
+// (the first part of putting it in place), so that PlaceDecodedPayload only
+// renames it. False, and |payload| as it was, when that cannot be done now
+// (its directory is not there, say): PlaceDecodedPayload then writes it and
+// meets whatever failure there is itself.
+bool StageDecodedPayload(DecodedPayload& payload, const char* dest);
+
+// The destination's half: puts a payload decoded by DecodeLzhufBytes into
+// dest with ExpandLzhufRange's checks, failures and guarantees, in the same
+// order. ExpandLzhufRange's result for the same payload and destination.
+ExpandResult PlaceDecodedPayload(DecodedPayload& payload, const char* source, const char* dest,
+                                 const Placement& placement = Placement());
 
 // The installer's text for a failure: "Erro de abertura no arquivo " + path,
 // "Erro de leitura" or "Erro de acesso ao arquivo " + path.  Empty for kOk

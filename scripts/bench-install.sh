@@ -2,11 +2,12 @@
 # The unattended installation against NSIS's: makes a product of N files
 # (real bytes of this machine: C headers from /usr/include and shared
 # libraries from /usr/lib, 1 KB to 256 KB each, about 40 to a folder), packs it
-# with `mksetup build` and with NSIS (zlib, amd64-unicode stub, silent), and
-# installs each unattended RUNS times in one Wine prefix with a warm Wine
-# server, through Wine's 64-bit loader and the x86_64 setup.exe. Prints the
-# build time, the medium's size and the median installation time of each, and
-# their ratio; then uninstalls ours and checks that nothing is left.
+# with `mksetup build` (a folder, and a single setup.exe) and with NSIS (zlib,
+# amd64-unicode stub, silent), and installs each unattended RUNS times in one
+# Wine prefix with a warm Wine server, through Wine's 64-bit loader and the
+# x86_64 setup.exe. Prints the build time, the medium's size and the median
+# installation time of each, and their ratios to NSIS's; then uninstalls ours
+# and checks that nothing is left.
 # It prints numbers; it does not pass or fail on them.
 #
 #   scripts/bench-install.sh N        N files (2000 by default)
@@ -88,6 +89,10 @@ t0=$(now)
 "$mksetup" build "$list" "$product" "$work/ours" --setup-exe "$setup_exe" >/dev/null
 ours_build=$(elapsed "$t0" "$(now)")
 ours_size=$(du -sb "$work/ours" | cut -f1)
+t0=$(now)
+"$mksetup" build "$list" "$product" "$work/single" --setup-exe "$setup_exe" --single-file >/dev/null
+single_build=$(elapsed "$t0" "$(now)")
+single_size=$(du -sb "$work/single" | cut -f1)
 
 echo "== packing with NSIS (zlib)"
 cat > "$work/bench.nsi" <<EOF
@@ -120,15 +125,23 @@ drive_c=$WINEPREFIX/drive_c
 
 # Each run installs into a folder of its own, made in no folder just emptied
 # (ext4 then looks past the inodes deleted a moment ago for every file it
-# creates), and the two take turns at going first.
+# creates), and they take turns at going first.
 ours_times=()
+single_times=()
 nsis_times=()
-rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchNsis*
+rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchSingle* "$drive_c"/BenchNsis*
 run_ours() {
     # setup.exe reads its distribution from the current directory.
     t0=$(now)
     (cd "$work/ours" && $SETUP_WINE setup.exe Bench /S "/D=C:\\BenchOurs$1") || echo "   setup.exe ended with $?"
     ours_times+=("$(elapsed "$t0" "$(now)")")
+}
+run_single() {
+    t0=$(now)
+    # (A product of its own name: the uninstaller checks the record of the
+    # folder medium's last installation against its product's key.)
+    $SETUP_WINE "$work/single/setup.exe" BenchSingle /S "/D=C:\\BenchSingle$1" || echo "   setup.exe (single file) ended with $?"
+    single_times+=("$(elapsed "$t0" "$(now)")")
 }
 run_nsis() {
     t0=$(now)
@@ -138,12 +151,14 @@ run_nsis() {
 for ((r = 1; r <= runs; r++)); do
     if ((r % 2)); then
         run_ours "$r"
+        run_single "$r"
         run_nsis "$r"
     else
         run_nsis "$r"
+        run_single "$r"
         run_ours "$r"
     fi
-    echo "   run $r: ours ${ours_times[-1]} s, NSIS ${nsis_times[-1]} s"
+    echo "   run $r: ours ${ours_times[-1]} s, single file ${single_times[-1]} s, NSIS ${nsis_times[-1]} s"
 done
 last=$drive_c/BenchOurs$runs
 placed=$(find "$last" -type f | wc -l)
@@ -163,14 +178,17 @@ $SETUP_WINE reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\
     key=left || key=gone
 
 ours_median=$(median "${ours_times[@]}")
+single_median=$(median "${single_times[@]}")
 nsis_median=$(median "${nsis_times[@]}")
 echo
 echo "files: $files, $(du -sb "$product" | cut -f1) bytes"
 printf '%-22s %10s %14s %18s\n' "" "build (s)" "medium (bytes)" "install median (s)"
 printf '%-22s %10.2f %14d %18.2f\n' "mksetup + setup.exe" "$ours_build" "$ours_size" "$ours_median"
+printf '%-22s %10.2f %14d %18.2f\n' "  as a single file" "$single_build" "$single_size" "$single_median"
 printf '%-22s %10.2f %14d %18.2f\n' "NSIS zlib" "$nsis_build" "$nsis_size" "$nsis_median"
-echo "install ratio (ours / NSIS): $(echo "scale=2; $ours_median / $nsis_median" | bc)"
-echo "runs: ours ${ours_times[*]}; NSIS ${nsis_times[*]}"
+echo "install ratio (ours / NSIS): folder $(echo "scale=2; $ours_median / $nsis_median" | bc)," \
+     "single file $(echo "scale=2; $single_median / $nsis_median" | bc)"
+echo "runs: ours ${ours_times[*]}; single file ${single_times[*]}; NSIS ${nsis_times[*]}"
 echo "placed: ours $placed files ($same), NSIS $nsis_placed files ($nsis_same)"
 echo "uninstall: $uninstall_time s; left behind: $left entries in C:\\BenchOurs$runs, Uninstall key $key"
-rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchNsis*
+rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchSingle* "$drive_c"/BenchNsis*

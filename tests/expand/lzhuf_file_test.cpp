@@ -171,3 +171,58 @@ TEST(ExpandLzhufRange, DecodesAPayloadFromItsStretchOfALargerFile) {
     EXPECT_EQ(cut.path, "p");
     EXPECT_EQ(dir.Read("out"), "the old file");
 }
+
+// Decoded ahead and placed afterwards, a payload has the outcome and leaves
+// the files it would have expanded in place, whichever failure comes first.
+TEST(PlaceDecodedPayload, GivesWhatTheExpansionInPlaceGives) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += "placed " + std::to_string(i) + "\r\n";
+    const std::string payload = Payload(text);
+    SumEntry expected{"p", text.size(), {}};
+    ASSERT_TRUE(HashBytes(text.data(), text.size(), expected.sha256));
+    std::string flipped = payload;
+    flipped[payload.size() / 2] ^= 0x10;
+
+    struct Case {
+        std::string source;  // its bytes; none: missing
+        bool sum;
+        std::string dest;    // the destination's name
+    };
+    const Case cases[] = {
+        {payload, true, "out"},        {payload, false, "out"},       {flipped, true, "out"},
+        {payload.substr(0, 3), true, "out"}, {payload.substr(0, 3), false, "out"},
+        {payload.substr(0, payload.size() / 2), true, "out"}, {flipped, true, "no-such-folder/out"},
+        {payload, false, "no-such-folder/out"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dest + (c.sum ? " with sum, " : " without sum, ") + std::to_string(c.source.size()));
+        const SumEntry* sum = c.sum ? &expected : nullptr;
+        ExpandResult results[2];
+        std::string placed[2];
+        for (int way = 0; way < 2; ++way) {
+            dir.Write("src", c.source);
+            dir.Write("out", "the old file");
+            const std::string dest = dir.Path(c.dest);
+            if (way == 0) {
+                results[way] = ExpandLzhufFile(dir.Path("src").c_str(), dest.c_str(), LzhufEnd::ZeroBits, sum);
+            } else {
+                DecodedPayload decoded;
+                const std::string bytes = dir.Read("src");
+                DecodeLzhufBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()), decoded, LzhufEnd::ZeroBits, sum);
+                results[way] = PlaceDecodedPayload(decoded, dir.Path("src").c_str(), dest.c_str());
+            }
+            placed[way] = dir.Read("out");
+            EXPECT_EQ(dir.Count(), 2u);  // src and out: no temporary file
+        }
+        EXPECT_EQ(results[1].status, results[0].status);
+        EXPECT_EQ(results[1].path, results[0].path);
+        EXPECT_EQ(placed[1], placed[0]);
+    }
+    // A source that could not be read is reported before the destination is looked at.
+    DecodedPayload missing;
+    missing.status = ExpandStatus::kSourceOpenFailed;
+    const ExpandResult r = PlaceDecodedPayload(missing, "gone.cmp", dir.Path("no-such-folder/out").c_str());
+    EXPECT_EQ(r.status, ExpandStatus::kSourceOpenFailed);
+    EXPECT_EQ(ExpandFailureText(r), "Erro de abertura no arquivo gone.cmp");
+}

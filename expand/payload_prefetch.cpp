@@ -1,0 +1,192 @@
+#include "expand/payload_prefetch.h"
+
+#include "expand/lzhuf_scheme.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> jobs, unsigned threads,
+                                 std::function<void()> starting, size_t budget, size_t largest)
+    : m_medium(medium), m_jobs(std::move(jobs)), m_budget(budget), m_largest(largest),
+      m_starting(std::move(starting)), m_slots(m_jobs.size()) {
+    m_threads.reserve(threads + 1);
+    for (unsigned i = 0; i < threads && i < m_jobs.size(); ++i) {
+        std::unique_ptr<WorkThread> thread(new WorkThread(&PayloadPrefetch::Run, this));
+        // Fewer threads, or none: Take then leaves every payload to the caller.
+        if (!thread->Started()) break;
+        m_threads.push_back(std::move(thread));
+    }
+    if (m_threads.empty()) return;
+    // (Without it every payload is written where Take gives it.)
+    std::unique_ptr<WorkThread> staging(new WorkThread(&PayloadPrefetch::RunStaging, this));
+    if (staging->Started()) m_threads.push_back(std::move(staging));
+}
+
+PayloadPrefetch::~PayloadPrefetch() {
+    {
+        ThreadHold hold(m_lock);
+        m_stopping = true;
+        m_lock.WakeAll();
+    }
+    m_threads.clear();  // joins them
+}
+
+bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
+    ThreadHold hold(m_lock);
+    if (m_threads.empty() || m_lost || m_nextTake >= m_jobs.size()) return false;
+    if (m_jobs[m_nextTake].source != source) {
+        m_lost = true;
+        return false;
+    }
+    Slot& slot = m_slots[m_nextTake];
+    WaitUntil([&slot] { return slot.state == State::kDone || slot.state == State::kLeft; });
+    ++m_nextTake;
+    m_held -= slot.held;
+    const bool decoded = slot.state == State::kDone;
+    if (decoded) payload = std::move(slot.payload);
+    slot.payload = DecodedPayload();
+    // The budget has room again, and the next payload is the one waited for;
+    // the staging thread is woken only when it waits for this far (a wake-up
+    // per payload would cost a switch between threads each).
+    if (m_budgetWaiters > 0 || m_nextTake >= m_wakeAt) {
+        m_wakeAt = SIZE_MAX;
+        m_lock.WakeAll();
+    }
+    return decoded;
+}
+
+void PayloadPrefetch::Run(void* self) { static_cast<PayloadPrefetch*>(self)->Work(); }
+
+void PayloadPrefetch::RunStaging(void* self) { static_cast<PayloadPrefetch*>(self)->Stage(); }
+
+void PayloadPrefetch::DirectoryReady(const std::string& directory) {
+    ThreadHold hold(m_lock);
+    if (Ready(directory)) return;
+    m_ready[m_readyNext++ % kReadyKept] = directory;
+    m_lock.WakeAll();
+}
+
+bool PayloadPrefetch::Ready(const std::string& directory) const {
+    for (const std::string& ready : m_ready)
+        if (!ready.empty() && ready == directory) return true;
+    return false;
+}
+
+// Writes the decoded payloads, in order, into their temporary files as soon
+// as their directories are there, a little ahead of the run. A payload the
+// run has taken meanwhile, or one it is to meet the failure of, is left.
+void PayloadPrefetch::Stage() {
+    ThreadHold hold(m_lock);
+    for (size_t index = 0; index < m_jobs.size(); ++index) {
+        Slot& slot = m_slots[index];
+        const PayloadJob& job = m_jobs[index];
+        for (;;) {
+            if (m_stopping || m_lost || index < m_nextTake) break;
+            const bool room = index < m_nextTake + kStagedAhead;
+            if (room && (slot.state == State::kDone || slot.state == State::kLeft) && Ready(job.directory)) break;
+            // What the run is to take before this is worth a look again: half
+            // the files written ahead, or this one (then it is the run's).
+            // Decoding and DirectoryReady wake it besides.
+            m_wakeAt = std::min(m_wakeAt, room ? index + 1 : index - kStagedAhead / 2);
+            m_lock.Wait();
+        }
+        if (m_stopping || m_lost) return;
+        if (index < m_nextTake || slot.state != State::kDone) continue;
+        slot.state = State::kStaging;
+        m_lock.Release();
+        const bool staged = StageDecodedPayload(slot.payload, job.dest.c_str());
+        m_lock.Acquire();
+        slot.state = State::kDone;
+        if (staged) {
+            // Its bytes are in the file now, no longer in memory.
+            m_held -= slot.held;
+            slot.held = 0;
+        }
+        m_lock.WakeAll();
+    }
+}
+
+void PayloadPrefetch::Work() {
+    if (m_starting) m_starting();
+    for (;;) {
+        size_t index;
+        {
+            ThreadHold hold(m_lock);
+            if (m_stopping || m_lost || m_nextClaim >= m_jobs.size()) return;
+            index = m_nextClaim++;
+            m_slots[index].state = State::kDecoding;
+        }
+        State state = State::kLeft;
+        try {
+            Decode(index);
+            state = State::kDone;
+        } catch (const std::bad_alloc&) {
+            // Left to the caller, which decodes it straight into its file.
+        }
+        ThreadHold hold(m_lock);
+        Slot& slot = m_slots[index];
+        if (slot.state == State::kDecoding) slot.state = state;
+        if (slot.state == State::kLeft) {
+            m_held -= slot.held;
+            slot.held = 0;
+            slot.payload = DecodedPayload();
+        }
+        m_lock.WakeAll();
+    }
+}
+
+// Reads and decodes payload |index| into its slot, or marks it left to the
+// caller. Called without the lock.
+void PayloadPrefetch::Decode(size_t index) {
+    const std::string& source = m_jobs[index].source;
+    Slot& slot = m_slots[index];
+    DecodedPayload& payload = slot.payload;
+    const DistributionSum& sum = m_medium.Sum();
+    const SumEntry* expected = sum.present ? sum.sum.Find(source) : nullptr;
+    if (sum.present && !expected) {
+        // Not listed: the run refuses it before it would decode it.
+        ThreadHold hold(m_lock);
+        slot.state = State::kLeft;
+        return;
+    }
+
+    std::vector<uint8_t> compressed;
+    switch (m_medium.ReadWhole(source, compressed)) {
+    case Medium::ReadOutcome::kMissing:
+        payload.status = ExpandStatus::kSourceOpenFailed;
+        return;
+    case Medium::ReadOutcome::kFailed:
+        payload.status = ExpandStatus::kReadFailed;
+        return;
+    case Medium::ReadOutcome::kRead:
+        break;
+    }
+    // The size the header states decides whether it is held in memory; a
+    // larger one (or a damaged header that says so) is decoded by the
+    // caller straight into its file.
+    size_t stated = 0;
+    if (compressed.size() >= kHeaderSize) {
+        const int32_t size = ReadLzhufHeader(compressed.data());
+        stated = size > 0 ? size_t(size) : 0;
+    }
+    {
+        ThreadHold hold(m_lock);
+        if (stated > m_largest) {
+            slot.state = State::kLeft;
+            return;
+        }
+        // The payload the run waits for is never held back; the others wait
+        // until taking has made room.
+        ++m_budgetWaiters;
+        WaitUntil([&] { return m_stopping || index == m_nextTake || m_held + stated <= m_budget; });
+        --m_budgetWaiters;
+        if (m_stopping) {
+            slot.state = State::kLeft;
+            return;
+        }
+        m_held += stated;
+        slot.held = stated;
+    }
+    DecodeLzhufBytes(compressed, payload, LzhufEnd::ZeroBits, expected);
+}

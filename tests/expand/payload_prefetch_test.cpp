@@ -1,0 +1,168 @@
+// Payloads decoded ahead on threads of their own: given in the order asked
+// for, each with the outcome the expansion in place would have, within a
+// memory budget, from a folder or from the stretches of one file.
+#include "expand/payload_prefetch.h"
+
+#include "tests/expand/lzhuf_test_util.h"
+#include "tests/medium_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+std::string Content(int i) {
+    std::string text;
+    for (int line = 0; line < 50 + 40 * (i % 7); ++line) text += "payload " + std::to_string(i) + " line " + std::to_string(line) + "\r\n";
+    return text;
+}
+
+std::string Name(int i) { return "p" + std::to_string(i) + ".cmp"; }
+
+SumEntry EntryOf(const std::string& name, const std::string& content) {
+    SumEntry entry{name, content.size(), {}};
+    HashBytes(content.data(), content.size(), entry.sha256);
+    return entry;
+}
+
+// A medium of kCount payloads, listed in setup.sum: payload 5's bytes are
+// damaged, payload 8 is listed but missing from the medium, payload 11
+// states a size above the largest held in memory.
+class PayloadPrefetchTest : public ::testing::TestWithParam<bool> {
+protected:
+    static constexpr int kCount = 14;
+    static constexpr size_t kLargest = 40000;
+
+    void SetUp() override {
+        DistributionSum sum;
+        sum.present = true;
+        std::string whole = "MZ program bytes before the stored files";
+        std::vector<StoredFile> stored;
+        for (int i = 0; i < kCount; ++i) {
+            std::string content = i == 11 ? std::string(kLargest + 1, 'x') : Content(i);
+            std::string packed = PackedPayload(content);
+            if (i == 5) packed[packed.size() / 2] ^= 0x21;
+            ASSERT_TRUE(sum.sum.Add(EntryOf(Name(i), content)));
+            m_contents.push_back(content);
+            if (i == 8) continue;
+            stored.push_back(StoredFile{Name(i), whole.size(), packed.size()});
+            whole += packed;
+            m_dir.Write(Name(i), packed);
+        }
+        m_dir.Write("setup.exe", whole + "bytes after them");
+        if (GetParam())
+            m_medium.UseStored(FilePtr(std::fopen(m_dir.Path("setup.exe").c_str(), "rb")), stored, "Setup2.txt");
+        else
+            m_medium.UseFolder("Setup2.txt");
+        m_medium.SetSum(sum);
+        m_here.reset(new ScopedWorkingDirectory(m_dir.Path()));
+    }
+
+    // Each payload to out/<name>, its directory named "out".
+    std::vector<PayloadJob> Jobs(int count) const {
+        std::vector<PayloadJob> jobs;
+        for (int i = 0; i < count; ++i) jobs.push_back(PayloadJob{Name(i), m_dir.Path("out/" + Name(i)), "out"});
+        return jobs;
+    }
+
+    // Waits until "out" holds |count| files (the staging thread's temporary
+    // files appear), for ten seconds at most.
+    void WaitForFiles(size_t count) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (m_dir.Count("out") < count && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    }
+
+    TempDir m_dir;
+    Medium m_medium;
+    std::vector<std::string> m_contents;
+    std::unique_ptr<ScopedWorkingDirectory> m_here;
+};
+
+TEST_P(PayloadPrefetchTest, GivesEachPayloadInOrderWithItsOutcome) {
+    // A budget of about two payloads: the threads wait for room again and again.
+    PayloadPrefetch ahead(m_medium, Jobs(kCount), 3, nullptr, 9000, kLargest);
+    for (int i = 0; i < kCount; ++i) {
+        SCOPED_TRACE(i);
+        DecodedPayload payload;
+        if (i == 11) {
+            EXPECT_FALSE(ahead.Take(Name(i), payload));  // left to the caller
+            continue;
+        }
+        ASSERT_TRUE(ahead.Take(Name(i), payload));
+        if (i == 8) {
+            EXPECT_FALSE(payload.sourceRead);
+            EXPECT_EQ(payload.status, ExpandStatus::kSourceOpenFailed);
+        } else if (i == 5) {
+            EXPECT_TRUE(payload.sourceRead);
+            EXPECT_EQ(payload.status, ExpandStatus::kDamaged);
+        } else {
+            EXPECT_EQ(payload.status, ExpandStatus::kOk);
+            EXPECT_EQ(std::string(payload.bytes.begin(), payload.bytes.end()), m_contents[i]);
+        }
+    }
+    DecodedPayload more;
+    EXPECT_FALSE(ahead.Take(Name(0), more));  // past the end
+}
+
+TEST_P(PayloadPrefetchTest, AskedOutOfOrderGivesNothingMore) {
+    PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, nullptr, 9000, kLargest);
+    DecodedPayload payload;
+    ASSERT_TRUE(ahead.Take(Name(0), payload));
+    EXPECT_FALSE(ahead.Take(Name(2), payload));
+    EXPECT_FALSE(ahead.Take(Name(1), payload));
+}
+
+TEST_P(PayloadPrefetchTest, StopsWithPayloadsNotTakenAndStartsEachThreadAsAsked) {
+    std::atomic<int> started{0};
+    {
+        PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, [&started] { ++started; }, 9000, kLargest);
+        DecodedPayload payload;
+        ASSERT_TRUE(ahead.Take(Name(0), payload));
+    }  // the threads wait for room when it goes: they must end all the same
+    EXPECT_EQ(started.load(), 2);
+    // Without threads nothing is decoded ahead.
+    PayloadPrefetch none(m_medium, Jobs(kCount), 0);
+    DecodedPayload payload;
+    EXPECT_FALSE(none.Take(Name(0), payload));
+}
+
+// Once its directory is there, a decoded payload is written into its
+// temporary file ahead; putting it in place then only renames it.
+TEST_P(PayloadPrefetchTest, WritesPayloadsAheadOnceTheirDirectoryIsThere) {
+    m_dir.Write("out/placed-before", "");
+    PayloadPrefetch ahead(m_medium, Jobs(5), 2, nullptr, size_t(1) << 20, kLargest);
+    ahead.DirectoryReady("out");
+    WaitForFiles(6);
+    int staged = 0;
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        DecodedPayload payload;
+        ASSERT_TRUE(ahead.Take(Name(i), payload));
+        staged += payload.staged != nullptr;
+        const std::string dest = m_dir.Path("out/" + Name(i));
+        const ExpandResult r = PlaceDecodedPayload(payload, Name(i).c_str(), dest.c_str());
+        EXPECT_EQ(r.status, ExpandStatus::kOk);
+        EXPECT_EQ(m_dir.Read("out/" + Name(i)), m_contents[i]);
+    }
+    EXPECT_GT(staged, 0);
+    EXPECT_EQ(m_dir.Count("out"), 6u);  // no temporary file left
+}
+
+// The payloads written ahead and not taken leave no temporary file behind.
+TEST_P(PayloadPrefetchTest, TemporaryFilesNotTakenAreRemoved) {
+    m_dir.Write("out/placed-before", "");
+    {
+        PayloadPrefetch ahead(m_medium, Jobs(5), 2, nullptr, size_t(1) << 20, kLargest);
+        ahead.DirectoryReady("out");
+        WaitForFiles(6);
+    }
+    EXPECT_EQ(m_dir.Count("out"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(FolderAndSingleFile, PayloadPrefetchTest, ::testing::Bool());
+
+}  // namespace
