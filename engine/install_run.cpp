@@ -183,8 +183,10 @@ RunResult InstallRun::ExpandStep() {
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
+    // (A DLL is not decoded ahead: see DecodeAhead.)
+    const bool dll = IsDllPath(m_strDest);
     const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium,
-                                             IsDllPath(m_strDest) ? nullptr : &attributes, m_ahead.get(),
+                                             dll ? nullptr : &attributes, dll ? nullptr : m_ahead.get(),
                                              m_closer.get());
     if (expanded.Failed()) {
         // A damaged payload has been reported as such; other failures get

@@ -34,11 +34,9 @@ PayloadPrefetch::~PayloadPrefetch() {
 
 bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
     ThreadHold hold(m_lock);
-    if (m_threads.empty() || m_lost || m_nextTake >= m_jobs.size()) return false;
-    if (m_jobs[m_nextTake].source != source) {
-        m_lost = true;
-        return false;
-    }
+    // A payload asked for out of order is the caller's to decode; the order
+    // goes on (what is decoded ahead is bounded by the budget meanwhile).
+    if (m_threads.empty() || m_nextTake >= m_jobs.size() || m_jobs[m_nextTake].source != source) return false;
     Slot& slot = m_slots[m_nextTake];
     WaitUntil([&slot] { return slot.state == State::kDone || slot.state == State::kLeft; });
     ++m_nextTake;
@@ -82,7 +80,7 @@ void PayloadPrefetch::Stage() {
         Slot& slot = m_slots[index];
         const PayloadJob& job = m_jobs[index];
         for (;;) {
-            if (m_stopping || m_lost || index < m_nextTake) break;
+            if (m_stopping || index < m_nextTake) break;
             const bool room = index < m_nextTake + kStagedAhead;
             if (room && (slot.state == State::kDone || slot.state == State::kLeft) && Ready(job.directory)) break;
             // What the run is to take before this is worth a look again: half
@@ -91,7 +89,7 @@ void PayloadPrefetch::Stage() {
             m_wakeAt = std::min(m_wakeAt, room ? index + 1 : index - kStagedAhead / 2);
             m_lock.Wait();
         }
-        if (m_stopping || m_lost) return;
+        if (m_stopping) return;
         if (index < m_nextTake || slot.state != State::kDone) continue;
         slot.state = State::kStaging;
         m_lock.Release();
@@ -113,7 +111,7 @@ void PayloadPrefetch::Work() {
         size_t index;
         {
             ThreadHold hold(m_lock);
-            if (m_stopping || m_lost || m_nextClaim >= m_jobs.size()) return;
+            if (m_stopping || m_nextClaim >= m_jobs.size()) return;
             index = m_nextClaim++;
             m_slots[index].state = State::kDecoding;
         }

@@ -43,9 +43,9 @@ public:
     PayloadPrefetch& operator=(const PayloadPrefetch&) = delete;
 
     // Waits for the next payload in order and moves it into |payload|. False,
-    // with nothing given, when |source| is not the next one (the caller's
-    // order has left the list: every later call is false too) or the payload
-    // is left to the caller (too large, or not listed in setup.sum).
+    // with nothing given, when |source| is not the next one (the caller
+    // decodes it itself; the next call may ask for the next one again) or the
+    // payload is left to the caller (too large, or not listed in setup.sum).
     bool Take(const std::string& source, DecodedPayload& payload);
 
     // The run has made sure that |directory| is there: the payloads that go
@@ -91,7 +91,6 @@ private:
     std::string m_ready[kReadyKept];
     size_t m_readyNext = 0;
     bool m_stopping = false;
-    bool m_lost = false;     // Take was asked out of order
     ThreadLock m_lock;
     std::vector<std::unique_ptr<WorkThread>> m_threads;  // the decoding threads, then the staging one
 };
