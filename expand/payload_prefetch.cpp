@@ -142,8 +142,10 @@ void PayloadPrefetch::Decode(size_t index) {
     DecodedPayload& payload = slot.payload;
     const DistributionSum& sum = m_medium.Sum();
     const SumEntry* expected = sum.present ? sum.sum.Find(source) : nullptr;
-    if (sum.present && !expected) {
-        // Not listed: the run refuses it before it would decode it.
+    // Not listed: the run refuses it before it would decode it. Larger than
+    // what is held in memory by setup.sum's word: the run decodes it itself,
+    // and it is not read here at all.
+    if ((sum.present && !expected) || (expected && expected->size > m_largest)) {
         ThreadHold hold(m_lock);
         slot.state = State::kLeft;
         return;

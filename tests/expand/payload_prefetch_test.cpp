@@ -134,6 +134,20 @@ TEST_P(PayloadPrefetchTest, StopsWithPayloadsNotTakenAndStartsEachThreadAsAsked)
     EXPECT_FALSE(none.Take(Name(0), payload));
 }
 
+// Without setup.sum nothing is checked, and the header's size decides what is
+// held in memory.
+TEST_P(PayloadPrefetchTest, WithoutASumTheHeaderSaysWhatIsLeftToTheCaller) {
+    m_medium.SetSum(DistributionSum());
+    PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, nullptr, 9000, kLargest);
+    for (int i = 0; i < kCount; ++i) {
+        SCOPED_TRACE(i);
+        DecodedPayload payload;
+        const bool given = ahead.Take(Name(i), payload);
+        EXPECT_EQ(given, i != 11);
+        if (given && i != 8) EXPECT_EQ(payload.status, ExpandStatus::kOk);  // payload 5's damage goes unseen
+    }
+}
+
 // Once its directory is there, a decoded payload is written into its
 // temporary file ahead; putting it in place then only renames it.
 TEST_P(PayloadPrefetchTest, WritesPayloadsAheadOnceTheirDirectoryIsThere) {
