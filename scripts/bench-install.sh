@@ -130,6 +130,11 @@ ours_times=()
 single_times=()
 nsis_times=()
 rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchSingle* "$drive_c"/BenchNsis*
+# (And the keys earlier runs registered for folders gone now.)
+for product in Bench BenchSingle; do
+    $SETUP_WINE reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product" /f /reg:64 \
+        >/dev/null 2>&1 || true
+done
 run_ours() {
     # setup.exe reads its distribution from the current directory.
     t0=$(now)
@@ -174,8 +179,17 @@ t0=$(now)
 $SETUP_WINE "$last/uninstall.exe" /uninstall /S || echo "   uninstall.exe ended with $?"
 uninstall_time=$(elapsed "$t0" "$(now)")
 left=$({ find "$last" 2>/dev/null || true; } | wc -l)
-$SETUP_WINE reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Bench' >/dev/null 2>&1 &&
-    key=left || key=gone
+# The product's key in the registry's 64-bit view, where the x86_64 setup.exe
+# wrote it (a 32-bit reg.exe would look in the other view and find nothing).
+# The installations before the last one registered the same product: undoing
+# the last one gives the key back its values, naming the one before.
+location=$($SETUP_WINE reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Bench' \
+    /v InstallLocation /reg:64 2>/dev/null | tr -d '\r' | awk '$1 == "InstallLocation" { print $3 }') || location=""
+case "$location" in
+"") key=gone ;;
+"C:\\BenchOurs$runs") key="left, still naming C:\\BenchOurs$runs" ;;
+*) key="restored to the installation before ($location)" ;;
+esac
 
 ours_median=$(median "${ours_times[@]}")
 single_median=$(median "${single_times[@]}")
