@@ -35,6 +35,9 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
     Placement placement;
     placement.destAbsent = attributes == INVALID_FILE_ATTRIBUTES;
     placement.closer = closer;
+    // Where payloads are decoded ahead, one the run decodes itself (a large
+    // one, say) is checked and written on another thread meanwhile.
+    if (ahead) placement.overlapFrom = size_t(1) << 20;
     ExpandResult result;
     DecodedPayload decoded;
     if (ahead && ahead->Take(source, decoded)) {

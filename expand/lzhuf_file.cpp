@@ -3,9 +3,11 @@
 #include "expand/lzhuf_scheme.h"
 #include "data/file_io.h"
 #include "data/staged_file.h"
+#include "expand/overlapped_sink.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -99,22 +101,30 @@ ExpandResult Failure(ExpandStatus status, const char* path) {
 
 // The source's half of an expansion: reads the header and decodes the rest of
 // |in| into |sink|, checked against |expected| when given. kOk (also when the
-// sink failed: decode.sinkFailed says so), kDamaged or kReadFailed.
+// sink failed: decode.sinkFailed says so), kDamaged or kReadFailed. A stream
+// that states |overlapFrom| bytes or more is checked and written on another
+// thread while it is decoded.
 ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const SumEntry* expected,
-                          LzhufDecodeResult& decode) {
+                          LzhufDecodeResult& decode, size_t overlapFrom = SIZE_MAX) {
     uint8_t header[kHeaderSize];
     if (in.Read(header, kHeaderSize) != kHeaderSize)
         // Against a sum, a file cut short even of its header is damage too.
         return expected && !in.Failed() ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed;
     const int32_t size = ReadLzhufHeader(header);
-    if (expected) {
-        CheckedSink checked(sink);
-        decode = DecodeLzhufStream(size, in, checked, LzhufEnd::Stop);
-        if (!in.Failed() && !decode.sinkFailed && (decode.pastEnd || !checked.Matches(*expected)))
-            return ExpandStatus::kDamaged;
-    } else {
-        decode = DecodeLzhufStream(size, in, sink, end);
+    std::unique_ptr<CheckedSink> checked(expected ? new CheckedSink(sink) : nullptr);
+    LzhufSink& next = checked ? *checked : sink;
+    std::unique_ptr<OverlappedSink> overlapped;
+    if (size > 0 && size_t(size) >= overlapFrom) {
+        overlapped.reset(new OverlappedSink(next));
+        if (!overlapped->Started()) overlapped.reset();
     }
+    decode = DecodeLzhufStream(size, in, overlapped ? *overlapped : next, checked ? LzhufEnd::Stop : end);
+    // (A write that failed on the other thread stopped the decoding a few
+    // blocks later than it would have stopped it here.)
+    if (overlapped && !overlapped->Finish()) decode.sinkFailed = true;
+    overlapped.reset();
+    if (checked && !in.Failed() && !decode.sinkFailed && (decode.pastEnd || !checked->Matches(*expected)))
+        return ExpandStatus::kDamaged;
     return in.Failed() ? ExpandStatus::kReadFailed : ExpandStatus::kOk;
 }
 
@@ -161,7 +171,7 @@ ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const 
 
     FileSink writer(out.Get());
     ExpandResult result;
-    result.status = DecodeStream(in, writer, end, expected, result.decode);
+    result.status = DecodeStream(in, writer, end, expected, result.decode, placement.overlapFrom);
     if (result.status != ExpandStatus::kOk) {
         result.path = source;
         return result;

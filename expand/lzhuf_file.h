@@ -9,6 +9,8 @@
 #include "data/setup_sum.h"
 #include "expand/lzhuf_decode.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +50,9 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end 
 struct Placement {
     bool destAbsent = false;        // it has just found no file named dest: not looked up again
     LaterClose* closer = nullptr;   // closes the file put in place (and the one that checks it) later
+    // A payload that states this many bytes or more is checked and written on
+    // another thread while it is decoded (none: never).
+    size_t overlapFrom = SIZE_MAX;
 };
 
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest,

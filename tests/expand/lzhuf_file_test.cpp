@@ -21,6 +21,17 @@ std::string Payload(const std::string& text) {
     return AsString(file);
 }
 
+// ExpandLzhufFile with the checking and writing on a thread of their own.
+ExpandResult ExpandOverlapped(const std::string& source, const std::string& dest, const SumEntry* sum = nullptr) {
+    FilePtr in(std::fopen(source.c_str(), "rb"));
+    EXPECT_TRUE(in);
+    FileRange whole;
+    whole.file = in.get();
+    Placement placement;
+    placement.overlapFrom = 0;
+    return ExpandLzhufRange(whole, source.c_str(), dest.c_str(), LzhufEnd::ZeroBits, sum, placement);
+}
+
 }  // namespace
 
 TEST(ExpandLzhufFile, ExpandsAndReplacesAnExistingDestination) {
@@ -98,14 +109,18 @@ TEST(ExpandLzhufFile, AWriteThatFailsHalfWayKeepsTheOldFileAndLeavesNoTemporary)
     struct rlimit small = saved;
     small.rlim_cur = 4096;
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    const ExpandResult r = ExpandLzhufFile(dir.Path("big").c_str(), dir.Path("out").c_str());
-    setrlimit(RLIMIT_FSIZE, &saved);
+    for (const bool overlapped : {false, true}) {
+        SCOPED_TRACE(overlapped ? "written on another thread" : "written while decoding");
+        setrlimit(RLIMIT_FSIZE, &small);
+        const ExpandResult r = overlapped ? ExpandOverlapped(dir.Path("big"), dir.Path("out"))
+                                          : ExpandLzhufFile(dir.Path("big").c_str(), dir.Path("out").c_str());
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(r.status, ExpandStatus::kDestAccessFailed);
+        EXPECT_EQ(ExpandFailureText(r), "Erro de acesso ao arquivo " + dir.Path("out"));
+        EXPECT_EQ(dir.Read("out"), "the old file");
+        EXPECT_EQ(dir.Count(), 2u);
+    }
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(r.status, ExpandStatus::kDestAccessFailed);
-    EXPECT_EQ(ExpandFailureText(r), "Erro de acesso ao arquivo " + dir.Path("out"));
-    EXPECT_EQ(dir.Read("out"), "the old file");
-    EXPECT_EQ(dir.Count(), 2u);
 }
 #endif
 
@@ -172,12 +187,14 @@ TEST(ExpandLzhufRange, DecodesAPayloadFromItsStretchOfALargerFile) {
     EXPECT_EQ(dir.Read("out"), "the old file");
 }
 
-// Decoded ahead and placed afterwards, a payload has the outcome and leaves
-// the files it would have expanded in place, whichever failure comes first.
+// Decoded ahead and placed afterwards, or checked and written on another
+// thread while it is decoded, a payload has the outcome and leaves the files
+// it would have expanded in place, whichever failure comes first.
 TEST(PlaceDecodedPayload, GivesWhatTheExpansionInPlaceGives) {
     TempDir dir;
     std::string text;
-    for (int i = 0; i < 2000; ++i) text += "placed " + std::to_string(i) + "\r\n";
+    // (More blocks of the decoder's output than the other thread holds.)
+    for (int i = 0; i < 100000; ++i) text += "placed " + std::to_string(i) + "\r\n";
     const std::string payload = Payload(text);
     SumEntry expected{"p", text.size(), {}};
     ASSERT_TRUE(HashBytes(text.data(), text.size(), expected.sha256));
@@ -198,14 +215,16 @@ TEST(PlaceDecodedPayload, GivesWhatTheExpansionInPlaceGives) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dest + (c.sum ? " with sum, " : " without sum, ") + std::to_string(c.source.size()));
         const SumEntry* sum = c.sum ? &expected : nullptr;
-        ExpandResult results[2];
-        std::string placed[2];
-        for (int way = 0; way < 2; ++way) {
+        ExpandResult results[3];
+        std::string placed[3];
+        for (int way = 0; way < 3; ++way) {
             dir.Write("src", c.source);
             dir.Write("out", "the old file");
             const std::string dest = dir.Path(c.dest);
             if (way == 0) {
                 results[way] = ExpandLzhufFile(dir.Path("src").c_str(), dest.c_str(), LzhufEnd::ZeroBits, sum);
+            } else if (way == 1) {
+                results[way] = ExpandOverlapped(dir.Path("src"), dest, sum);
             } else {
                 DecodedPayload decoded;
                 const std::string bytes = dir.Read("src");
@@ -215,9 +234,11 @@ TEST(PlaceDecodedPayload, GivesWhatTheExpansionInPlaceGives) {
             placed[way] = dir.Read("out");
             EXPECT_EQ(dir.Count(), 2u);  // src and out: no temporary file
         }
-        EXPECT_EQ(results[1].status, results[0].status);
-        EXPECT_EQ(results[1].path, results[0].path);
-        EXPECT_EQ(placed[1], placed[0]);
+        for (int way = 1; way < 3; ++way) {
+            EXPECT_EQ(results[way].status, results[0].status) << "way " << way;
+            EXPECT_EQ(results[way].path, results[0].path) << "way " << way;
+            EXPECT_EQ(placed[way], placed[0]) << "way " << way;
+        }
     }
     // A source that could not be read is reported before the destination is looked at.
     DecodedPayload missing;
