@@ -131,8 +131,8 @@ single_times=()
 nsis_times=()
 rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchSingle* "$drive_c"/BenchNsis*
 # (And the keys earlier runs registered for folders gone now.)
-for product in Bench BenchSingle; do
-    $SETUP_WINE reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product" /f /reg:64 \
+for name in Bench BenchSingle; do
+    $SETUP_WINE reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" /f /reg:64 \
         >/dev/null 2>&1 || true
 done
 run_ours() {
