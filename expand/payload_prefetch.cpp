@@ -87,7 +87,9 @@ void PayloadPrefetch::Stage() {
             // the files written ahead, or this one (then it is the run's).
             // Decoding and DirectoryReady wake it besides.
             m_wakeAt = std::min(m_wakeAt, room ? index + 1 : index - kStagedAhead / 2);
+            m_stageWaiting = index;
             m_lock.Wait();
+            m_stageWaiting = SIZE_MAX;
         }
         if (m_stopping) return;
         if (index < m_nextTake || slot.state != State::kDone) continue;
@@ -101,7 +103,8 @@ void PayloadPrefetch::Stage() {
             m_held -= slot.held;
             slot.held = 0;
         }
-        m_lock.WakeAll();
+        // The run may wait for this one; decoding threads for the room.
+        if (index == m_nextTake || m_budgetWaiters > 0) m_lock.WakeAll();
     }
 }
 
@@ -130,7 +133,10 @@ void PayloadPrefetch::Work() {
             slot.held = 0;
             slot.payload = DecodedPayload();
         }
-        m_lock.WakeAll();
+        // Only who waits for this payload (the run, the staging thread) or
+        // for room in the budget is woken: a wake-up is a switch between
+        // threads.
+        if (index == m_nextTake || index == m_stageWaiting || m_budgetWaiters > 0) m_lock.WakeAll();
     }
 }
 

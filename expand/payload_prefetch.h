@@ -85,6 +85,7 @@ private:
     size_t m_held = 0;       // decoded bytes not taken yet
     size_t m_budgetWaiters = 0;     // decoding threads waiting for room in the budget
     size_t m_wakeAt = SIZE_MAX;     // the staging thread waits for m_nextTake to reach this
+    size_t m_stageWaiting = SIZE_MAX;  // the payload the staging thread waits for
     // The directories the run has made sure of last (a list fills one
     // directory after another), the latest at m_ready[m_readyNext - 1].
     static constexpr size_t kReadyKept = 8;
