@@ -30,7 +30,8 @@ void LaterClose::Close(void (*close)(void*), void* what) {
     }
     ThreadHold hold(m_lock);
     m_pending.push_back(Pending{close, what});
-    if (m_pending.size() >= kBatch) m_lock.WakeAll();
+    // (A thread busy with a batch looks again before it waits.)
+    if (m_pending.size() == kBatch) m_lock.WakeAll();
 }
 
 void LaterClose::Close(std::FILE* file) { Close(&CloseStream, file); }
@@ -60,6 +61,6 @@ void LaterClose::Work() {
         batch.clear();
         m_lock.Acquire();
         m_closing = false;
-        m_lock.WakeAll();
+        if (m_flushing) m_lock.WakeAll();  // Wait waits for it
     }
 }
