@@ -10,14 +10,30 @@ PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> j
                                  std::function<void()> starting, size_t budget, size_t largest)
     : m_medium(medium), m_jobs(std::move(jobs)), m_budget(budget), m_largest(largest),
       m_starting(std::move(starting)), m_slots(m_jobs.size()) {
-    m_threads.reserve(threads + 1);
+    if (threads == 0 || m_jobs.empty()) return;
+    m_threads.reserve(threads + 2);
+    // One thread asks the system for the payloads' bytes: under Wine a
+    // file's first read waits for the server under a lock of the process,
+    // which threads reading side by side would take turns at.
+    std::unique_ptr<WorkThread> fetching(new WorkThread(&PayloadPrefetch::RunFetching, this));
+    if (!fetching->Started()) return;  // none: Take leaves every payload to the caller
+    m_threads.push_back(std::move(fetching));
     for (unsigned i = 0; i < threads && i < m_jobs.size(); ++i) {
         std::unique_ptr<WorkThread> thread(new WorkThread(&PayloadPrefetch::Run, this));
         // Fewer threads, or none: Take then leaves every payload to the caller.
         if (!thread->Started()) break;
         m_threads.push_back(std::move(thread));
     }
-    if (m_threads.empty()) return;
+    if (m_threads.size() == 1) {
+        // Nothing decodes what would be read.
+        {
+            ThreadHold hold(m_lock);
+            m_stopping = true;
+            m_lock.WakeAll();
+        }
+        m_threads.clear();
+        return;
+    }
     // (Without it every payload is written where Take gives it.)
     std::unique_ptr<WorkThread> staging(new WorkThread(&PayloadPrefetch::RunStaging, this));
     if (staging->Started()) m_threads.push_back(std::move(staging));
@@ -55,6 +71,8 @@ bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
 }
 
 void PayloadPrefetch::Run(void* self) { static_cast<PayloadPrefetch*>(self)->Work(); }
+
+void PayloadPrefetch::RunFetching(void* self) { static_cast<PayloadPrefetch*>(self)->Fetch(); }
 
 void PayloadPrefetch::RunStaging(void* self) { static_cast<PayloadPrefetch*>(self)->Stage(); }
 
@@ -108,6 +126,39 @@ void PayloadPrefetch::Stage() {
     }
 }
 
+// Reads the payloads' compressed bytes, in order, a little ahead of the
+// decoding threads.
+void PayloadPrefetch::Fetch() {
+    for (size_t index = 0; index < m_jobs.size(); ++index) {
+        {
+            ThreadHold hold(m_lock);
+            m_fetcherWaits = true;
+            WaitUntil([&] {
+                return m_stopping || (index < m_nextClaim + kFetchedAhead && m_fetchedBytes <= kFetchedBytes);
+            });
+            m_fetcherWaits = false;
+            if (m_stopping) return;
+        }
+        const std::string& source = m_jobs[index].source;
+        std::vector<uint8_t> compressed;
+        Medium::ReadOutcome outcome = Medium::ReadOutcome::kRead;
+        if (!LeftToRun(source)) outcome = m_medium.ReadWhole(source, compressed);
+        ThreadHold hold(m_lock);
+        Slot& slot = m_slots[index];
+        m_fetchedBytes += compressed.size();
+        slot.compressed.swap(compressed);
+        slot.outcome = outcome;
+        slot.fetched = true;
+        if (m_fetchWaiters > 0) m_lock.WakeAll();
+    }
+}
+
+bool PayloadPrefetch::LeftToRun(const std::string& source) const {
+    const DistributionSum& sum = m_medium.Sum();
+    const SumEntry* expected = sum.present ? sum.sum.Find(source) : nullptr;
+    return (sum.present && !expected) || (expected && expected->size > m_largest);
+}
+
 void PayloadPrefetch::Work() {
     if (m_starting) m_starting();
     for (;;) {
@@ -117,6 +168,7 @@ void PayloadPrefetch::Work() {
             if (m_stopping || m_nextClaim >= m_jobs.size()) return;
             index = m_nextClaim++;
             m_slots[index].state = State::kDecoding;
+            if (m_fetcherWaits) m_lock.WakeAll();  // it reads a bounded way ahead of this
         }
         State state = State::kLeft;
         try {
@@ -140,8 +192,8 @@ void PayloadPrefetch::Work() {
     }
 }
 
-// Reads and decodes payload |index| into its slot, or marks it left to the
-// caller. Called without the lock.
+// Decodes payload |index| into its slot once it is read, or marks it left
+// to the caller. Called without the lock.
 void PayloadPrefetch::Decode(size_t index) {
     const std::string& source = m_jobs[index].source;
     Slot& slot = m_slots[index];
@@ -151,14 +203,29 @@ void PayloadPrefetch::Decode(size_t index) {
     // Not listed: the run refuses it before it would decode it. Larger than
     // what is held in memory by setup.sum's word: the run decodes it itself,
     // and it is not read here at all.
-    if ((sum.present && !expected) || (expected && expected->size > m_largest)) {
+    if (LeftToRun(source)) {
         ThreadHold hold(m_lock);
         slot.state = State::kLeft;
         return;
     }
 
     std::vector<uint8_t> compressed;
-    switch (m_medium.ReadWhole(source, compressed)) {
+    Medium::ReadOutcome outcome;
+    {
+        ThreadHold hold(m_lock);
+        ++m_fetchWaiters;
+        WaitUntil([&] { return m_stopping || slot.fetched; });
+        --m_fetchWaiters;
+        if (m_stopping) {
+            slot.state = State::kLeft;
+            return;
+        }
+        compressed.swap(slot.compressed);
+        outcome = slot.outcome;
+        m_fetchedBytes -= compressed.size();
+        if (m_fetcherWaits) m_lock.WakeAll();
+    }
+    switch (outcome) {
     case Medium::ReadOutcome::kMissing:
         payload.status = ExpandStatus::kSourceOpenFailed;
         return;

@@ -1,10 +1,10 @@
 // Payloads decoded ahead of the run that places them, on threads of their
-// own: while the unattended run puts one file in place, the next ones are
-// read from the medium, decoded and checked against setup.sum on the other
-// processors, and another thread writes them into their temporary files
-// beside their destinations once the run has made their directories
-// (StageDecodedPayload). The run alone renames them into place, checks and
-// records them, in its order. Win32-free.
+// own: while the unattended run puts one file in place, one thread reads the
+// next ones from the medium, others decode them and check them against
+// setup.sum on the other processors, and another thread writes them into
+// their temporary files beside their destinations once the run has made
+// their directories (StageDecodedPayload). The run alone renames them into
+// place, checks and records them, in its order. Win32-free.
 #pragma once
 
 #include "data/medium.h"
@@ -30,7 +30,8 @@ struct PayloadJob {
 class PayloadPrefetch {
 public:
     // |jobs|: the payloads in the order Take will ask for them, decoded on
-    // |threads| threads (none: Take gives nothing). At most |budget| decoded
+    // |threads| threads (none: Take gives nothing) from what one more thread
+    // reads, at most kFetchedAhead payloads and about kFetchedBytes ahead. At most |budget| decoded
     // bytes are held beyond the payload Take waits for; a payload that
     // states more than |largest| bytes is left to the caller. Each decoding
     // thread first calls |starting| (to lower its priority, say).
@@ -56,16 +57,30 @@ private:
     enum class State { kQueued, kDecoding, kDone, kStaging, kLeft };
     // Temporary files written ahead of the run, at most.
     static constexpr size_t kStagedAhead = 64;
+    // Payloads read ahead of the decoding threads, and their compressed
+    // bytes held, at most (the last one read may go past the bytes).
+    static constexpr size_t kFetchedAhead = 64;
+    static constexpr size_t kFetchedBytes = size_t(8) << 20;
     struct Slot {
         State state = State::kQueued;
         size_t held = 0;  // decoded bytes counted against the budget
         DecodedPayload payload;
+        // Set by the reading thread: the compressed bytes (none for a
+        // payload left to the run) and how reading them went.
+        bool fetched = false;
+        std::vector<uint8_t> compressed;
+        Medium::ReadOutcome outcome = Medium::ReadOutcome::kRead;
     };
 
     static void Run(void* self);
+    static void RunFetching(void* self);
     static void RunStaging(void* self);
     void Work();
+    void Fetch();
     void Stage();
+    // Not read or decoded here: the run refuses it (not in setup.sum) or
+    // decodes it itself (larger than |largest| by setup.sum's word).
+    bool LeftToRun(const std::string& source) const;
     bool Ready(const std::string& directory) const;
     void Decode(size_t index);
     // Waits, m_lock held, until |ready|() (a test of state under the lock).
@@ -83,6 +98,9 @@ private:
     size_t m_nextClaim = 0;  // the next payload a thread decodes
     size_t m_nextTake = 0;   // the next payload Take gives
     size_t m_held = 0;       // decoded bytes not taken yet
+    size_t m_fetchedBytes = 0;      // compressed bytes read and not decoded yet
+    size_t m_fetchWaiters = 0;      // decoding threads waiting for a payload to be read
+    bool m_fetcherWaits = false;    // the reading thread waits for the decoding threads
     size_t m_budgetWaiters = 0;     // decoding threads waiting for room in the budget
     size_t m_wakeAt = SIZE_MAX;     // the staging thread waits for m_nextTake to reach this
     size_t m_stageWaiting = SIZE_MAX;  // the payload the staging thread waits for
@@ -93,5 +111,5 @@ private:
     size_t m_readyNext = 0;
     bool m_stopping = false;
     ThreadLock m_lock;
-    std::vector<std::unique_ptr<WorkThread>> m_threads;  // the decoding threads, then the staging one
+    std::vector<std::unique_ptr<WorkThread>> m_threads;  // the reading thread, the decoding ones, the staging one
 };
