@@ -11,13 +11,13 @@ PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> j
     : m_medium(medium), m_jobs(std::move(jobs)), m_budget(budget), m_largest(largest),
       m_starting(std::move(starting)), m_slots(m_jobs.size()) {
     if (threads == 0 || m_jobs.empty()) return;
-    m_threads.reserve(threads + 2);
-    // One thread asks the system for the payloads' bytes: under Wine a
-    // file's first read waits for the server under a lock of the process,
-    // which threads reading side by side would take turns at.
-    std::unique_ptr<WorkThread> fetching(new WorkThread(&PayloadPrefetch::RunFetching, this));
-    if (!fetching->Started()) return;  // none: Take leaves every payload to the caller
-    m_threads.push_back(std::move(fetching));
+    m_threads.reserve(threads + 1);
+    // One thread reads and writes the files, the others only decode: under
+    // Wine a file's first read or write waits for the server under a lock of
+    // the process, which threads doing them side by side take turns at.
+    std::unique_ptr<WorkThread> transfer(new WorkThread(&PayloadPrefetch::RunTransfer, this));
+    if (!transfer->Started()) return;  // none: Take leaves every payload to the caller
+    m_threads.push_back(std::move(transfer));
     for (unsigned i = 0; i < threads && i < m_jobs.size(); ++i) {
         std::unique_ptr<WorkThread> thread(new WorkThread(&PayloadPrefetch::Run, this));
         // Fewer threads, or none: Take then leaves every payload to the caller.
@@ -32,11 +32,7 @@ PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> j
             m_lock.WakeAll();
         }
         m_threads.clear();
-        return;
     }
-    // (Without it every payload is written where Take gives it.)
-    std::unique_ptr<WorkThread> staging(new WorkThread(&PayloadPrefetch::RunStaging, this));
-    if (staging->Started()) m_threads.push_back(std::move(staging));
 }
 
 PayloadPrefetch::~PayloadPrefetch() {
@@ -61,8 +57,8 @@ bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
     if (decoded) payload = std::move(slot.payload);
     slot.payload = DecodedPayload();
     // The budget has room again, and the next payload is the one waited for;
-    // the staging thread is woken only when it waits for this far (a wake-up
-    // per payload would cost a switch between threads each).
+    // the reading and writing thread is woken only when it waits for this far
+    // (a wake-up per payload would cost a switch between threads each).
     if (m_budgetWaiters > 0 || m_nextTake >= m_wakeAt) {
         m_wakeAt = SIZE_MAX;
         m_lock.WakeAll();
@@ -72,9 +68,7 @@ bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
 
 void PayloadPrefetch::Run(void* self) { static_cast<PayloadPrefetch*>(self)->Work(); }
 
-void PayloadPrefetch::RunFetching(void* self) { static_cast<PayloadPrefetch*>(self)->Fetch(); }
-
-void PayloadPrefetch::RunStaging(void* self) { static_cast<PayloadPrefetch*>(self)->Stage(); }
+void PayloadPrefetch::RunTransfer(void* self) { static_cast<PayloadPrefetch*>(self)->Transfer(); }
 
 void PayloadPrefetch::DirectoryReady(const std::string& directory) {
     ThreadHold hold(m_lock);
@@ -89,68 +83,78 @@ bool PayloadPrefetch::Ready(const std::string& directory) const {
     return false;
 }
 
-// Writes the decoded payloads, in order, into their temporary files as soon
-// as their directories are there, a little ahead of the run. A payload the
-// run has taken meanwhile, or one it is to meet the failure of, is left.
-void PayloadPrefetch::Stage() {
+// The thread that asks the system for files: it writes the decoded payloads
+// into their temporary files, in order, as soon as their directories are
+// there, a little ahead of the run (the run may be waiting for that, so it
+// comes first), and reads the payloads' compressed bytes, in order, a bounded
+// way ahead of the decoding threads. A payload the run has taken meanwhile,
+// or one it is to meet the failure of, is not written.
+void PayloadPrefetch::Transfer() {
     ThreadHold hold(m_lock);
-    for (size_t index = 0; index < m_jobs.size(); ++index) {
-        Slot& slot = m_slots[index];
-        const PayloadJob& job = m_jobs[index];
-        for (;;) {
-            if (m_stopping || index < m_nextTake) break;
-            const bool room = index < m_nextTake + kStagedAhead;
-            if (room && (slot.state == State::kDone || slot.state == State::kLeft) && Ready(job.directory)) break;
-            // What the run is to take before this is worth a look again: half
-            // the files written ahead, or this one (then it is the run's).
-            // Decoding and DirectoryReady wake it besides.
-            m_wakeAt = std::min(m_wakeAt, room ? index + 1 : index - kStagedAhead / 2);
-            m_stageWaiting = index;
-            m_lock.Wait();
-            m_stageWaiting = SIZE_MAX;
-        }
+    size_t read = 0;  // the next payload to read
+    for (;;) {
         if (m_stopping) return;
-        if (index < m_nextTake || slot.state != State::kDone) continue;
-        slot.state = State::kStaging;
-        m_lock.Release();
-        const bool staged = StageDecodedPayload(slot.payload, job.dest.c_str());
-        m_lock.Acquire();
-        slot.state = State::kDone;
-        if (staged) {
-            // Its bytes are in the file now, no longer in memory.
-            m_held -= slot.held;
-            slot.held = 0;
+        if (StageNext()) continue;
+        if (read < m_jobs.size() && read < m_nextClaim + kFetchedAhead && m_fetchedBytes <= kFetchedBytes) {
+            ReadAt(read++);
+            continue;
         }
-        // The run may wait for this one; decoding threads for the room.
-        if (index == m_nextTake || m_budgetWaiters > 0) m_lock.WakeAll();
+        const size_t next = std::max(m_nextStage, m_nextTake);
+        if (read >= m_jobs.size() && next >= m_jobs.size()) return;
+        // Decoding threads wake it when they claim a payload, take its bytes
+        // or finish the one it is to write next; the run when it makes a
+        // directory, and when it has taken what this asks it to (the payload
+        // to write next, or half the files written ahead).
+        if (next < m_jobs.size()) {
+            m_stageWaiting = next;
+            m_wakeAt = std::min(m_wakeAt, next < m_nextTake + kStagedAhead ? next + 1 : next - kStagedAhead / 2);
+        }
+        m_transferWaits = true;
+        m_lock.Wait();
+        m_transferWaits = false;
+        m_stageWaiting = SIZE_MAX;
     }
 }
 
-// Reads the payloads' compressed bytes, in order, a little ahead of the
-// decoding threads.
-void PayloadPrefetch::Fetch() {
-    for (size_t index = 0; index < m_jobs.size(); ++index) {
-        {
-            ThreadHold hold(m_lock);
-            m_fetcherWaits = true;
-            WaitUntil([&] {
-                return m_stopping || (index < m_nextClaim + kFetchedAhead && m_fetchedBytes <= kFetchedBytes);
-            });
-            m_fetcherWaits = false;
-            if (m_stopping) return;
-        }
-        const std::string& source = m_jobs[index].source;
-        std::vector<uint8_t> compressed;
-        Medium::ReadOutcome outcome = Medium::ReadOutcome::kRead;
-        if (!LeftToRun(source)) outcome = m_medium.ReadWhole(source, compressed);
-        ThreadHold hold(m_lock);
-        Slot& slot = m_slots[index];
-        m_fetchedBytes += compressed.size();
-        slot.compressed.swap(compressed);
-        slot.outcome = outcome;
-        slot.fetched = true;
-        if (m_fetchWaiters > 0) m_lock.WakeAll();
+// With the lock held: writes the next payload into its temporary file if
+// that can be done now; false when it cannot (yet).
+bool PayloadPrefetch::StageNext() {
+    const size_t index = std::max(m_nextStage, m_nextTake);
+    if (index >= m_jobs.size() || index >= m_nextTake + kStagedAhead) return false;
+    Slot& slot = m_slots[index];
+    if (!(slot.state == State::kDone || slot.state == State::kLeft) || !Ready(m_jobs[index].directory)) return false;
+    m_nextStage = index + 1;
+    if (slot.state != State::kDone) return true;
+    slot.state = State::kStaging;
+    m_lock.Release();
+    const bool staged = StageDecodedPayload(slot.payload, m_jobs[index].dest.c_str());
+    m_lock.Acquire();
+    slot.state = State::kDone;
+    if (staged) {
+        // Its bytes are in the file now, no longer in memory.
+        m_held -= slot.held;
+        slot.held = 0;
     }
+    // The run may wait for this one; decoding threads for the room.
+    if (index == m_nextTake || m_budgetWaiters > 0) m_lock.WakeAll();
+    return true;
+}
+
+// With the lock held: reads payload |index|'s compressed bytes for the
+// decoding threads (none for one left to the run).
+void PayloadPrefetch::ReadAt(size_t index) {
+    const std::string& source = m_jobs[index].source;
+    std::vector<uint8_t> compressed;
+    Medium::ReadOutcome outcome = Medium::ReadOutcome::kRead;
+    m_lock.Release();
+    if (!LeftToRun(source)) outcome = m_medium.ReadWhole(source, compressed);
+    m_lock.Acquire();
+    Slot& slot = m_slots[index];
+    m_fetchedBytes += compressed.size();
+    slot.compressed.swap(compressed);
+    slot.outcome = outcome;
+    slot.fetched = true;
+    if (m_fetchWaiters > 0) m_lock.WakeAll();
 }
 
 bool PayloadPrefetch::LeftToRun(const std::string& source) const {
@@ -168,7 +172,7 @@ void PayloadPrefetch::Work() {
             if (m_stopping || m_nextClaim >= m_jobs.size()) return;
             index = m_nextClaim++;
             m_slots[index].state = State::kDecoding;
-            if (m_fetcherWaits) m_lock.WakeAll();  // it reads a bounded way ahead of this
+            if (m_transferWaits) m_lock.WakeAll();  // it reads a bounded way ahead of this
         }
         State state = State::kLeft;
         try {
@@ -185,7 +189,7 @@ void PayloadPrefetch::Work() {
             slot.held = 0;
             slot.payload = DecodedPayload();
         }
-        // Only who waits for this payload (the run, the staging thread) or
+        // Only who waits for this payload (the run, the writing thread) or
         // for room in the budget is woken: a wake-up is a switch between
         // threads.
         if (index == m_nextTake || index == m_stageWaiting || m_budgetWaiters > 0) m_lock.WakeAll();
@@ -223,7 +227,7 @@ void PayloadPrefetch::Decode(size_t index) {
         compressed.swap(slot.compressed);
         outcome = slot.outcome;
         m_fetchedBytes -= compressed.size();
-        if (m_fetcherWaits) m_lock.WakeAll();
+        if (m_transferWaits) m_lock.WakeAll();
     }
     switch (outcome) {
     case Medium::ReadOutcome::kMissing:

@@ -1,10 +1,11 @@
 // Payloads decoded ahead of the run that places them, on threads of their
 // own: while the unattended run puts one file in place, one thread reads the
 // next ones from the medium, others decode them and check them against
-// setup.sum on the other processors, and another thread writes them into
-// their temporary files beside their destinations once the run has made
-// their directories (StageDecodedPayload). The run alone renames them into
-// place, checks and records them, in its order. Win32-free.
+// setup.sum on the other processors, and the reading thread writes the
+// decoded ones into their temporary files beside their destinations once
+// the run has made their directories (StageDecodedPayload). The run alone
+// renames them into place, checks and records them, in its order.
+// Win32-free.
 #pragma once
 
 #include "data/medium.h"
@@ -31,8 +32,8 @@ class PayloadPrefetch {
 public:
     // |jobs|: the payloads in the order Take will ask for them, decoded on
     // |threads| threads (none: Take gives nothing) from what one more thread
-    // reads, at most kFetchedAhead payloads and about kFetchedBytes ahead. At most |budget| decoded
-    // bytes are held beyond the payload Take waits for; a payload that
+    // reads, at most kFetchedAhead payloads and about kFetchedBytes ahead.
+    // At most |budget| decoded bytes are held beyond the payload Take waits for; a payload that
     // states more than |largest| bytes is left to the caller. Each decoding
     // thread first calls |starting| (to lower its priority, say).
     PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> jobs, unsigned threads,
@@ -73,11 +74,11 @@ private:
     };
 
     static void Run(void* self);
-    static void RunFetching(void* self);
-    static void RunStaging(void* self);
+    static void RunTransfer(void* self);
     void Work();
-    void Fetch();
-    void Stage();
+    void Transfer();
+    bool StageNext();
+    void ReadAt(size_t index);
     // Not read or decoded here: the run refuses it (not in setup.sum) or
     // decodes it itself (larger than |largest| by setup.sum's word).
     bool LeftToRun(const std::string& source) const;
@@ -97,13 +98,14 @@ private:
     std::vector<Slot> m_slots;
     size_t m_nextClaim = 0;  // the next payload a thread decodes
     size_t m_nextTake = 0;   // the next payload Take gives
+    size_t m_nextStage = 0;  // the next payload to write into its temporary file
     size_t m_held = 0;       // decoded bytes not taken yet
     size_t m_fetchedBytes = 0;      // compressed bytes read and not decoded yet
     size_t m_fetchWaiters = 0;      // decoding threads waiting for a payload to be read
-    bool m_fetcherWaits = false;    // the reading thread waits for the decoding threads
+    bool m_transferWaits = false;   // the reading and writing thread waits
     size_t m_budgetWaiters = 0;     // decoding threads waiting for room in the budget
-    size_t m_wakeAt = SIZE_MAX;     // the staging thread waits for m_nextTake to reach this
-    size_t m_stageWaiting = SIZE_MAX;  // the payload the staging thread waits for
+    size_t m_wakeAt = SIZE_MAX;     // the reading and writing thread waits for m_nextTake to reach this
+    size_t m_stageWaiting = SIZE_MAX;  // the payload it waits to write next
     // The directories the run has made sure of last (a list fills one
     // directory after another), the latest at m_ready[m_readyNext - 1].
     static constexpr size_t kReadyKept = 8;
@@ -111,5 +113,5 @@ private:
     size_t m_readyNext = 0;
     bool m_stopping = false;
     ThreadLock m_lock;
-    std::vector<std::unique_ptr<WorkThread>> m_threads;  // the reading thread, the decoding ones, the staging one
+    std::vector<std::unique_ptr<WorkThread>> m_threads;  // the reading and writing thread, then the decoding ones
 };
