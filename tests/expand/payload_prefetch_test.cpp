@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -182,5 +183,50 @@ TEST_P(PayloadPrefetchTest, TemporaryFilesNotTakenAreRemoved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FolderAndSingleFile, PayloadPrefetchTest, ::testing::Bool());
+
+// Many more payloads than are read or written ahead, in folders the run makes
+// one after another as it goes: every one is given in order and placed whole,
+// and those written ahead went only into folders already made.
+TEST(PayloadPrefetch, KeepsUpWithARunThroughManyFolders) {
+    constexpr int kFolders = 6;
+    constexpr int kPerFolder = 50;
+    TempDir dir;
+    DistributionSum sum;
+    sum.present = true;
+    std::vector<PayloadJob> jobs;
+    for (int i = 0; i < kFolders * kPerFolder; ++i) {
+        const std::string content = Content(i);
+        dir.Write(Name(i), PackedPayload(content));
+        ASSERT_TRUE(sum.sum.Add(EntryOf(Name(i), content)));
+        const std::string folder = "out" + std::to_string(i / kPerFolder);
+        jobs.push_back(PayloadJob{Name(i), dir.Path(folder + "/" + Name(i)), folder});
+    }
+    Medium medium;
+    medium.UseFolder("Setup2.txt");
+    medium.SetSum(sum);
+    ScopedWorkingDirectory here(dir.Path());
+
+    PayloadPrefetch ahead(medium, jobs, 2);
+    int staged = 0;
+    for (int i = 0; i < kFolders * kPerFolder; ++i) {
+        SCOPED_TRACE(i);
+        const std::string folder = "out" + std::to_string(i / kPerFolder);
+        if (i % kPerFolder == 0) {
+            // Nothing can have been written into a folder not made yet.
+            ASSERT_FALSE(std::filesystem::exists(dir.Path(folder)));
+            dir.Write(folder + "/placed-before", "");
+            ahead.DirectoryReady(folder);
+        }
+        DecodedPayload payload;
+        ASSERT_TRUE(ahead.Take(Name(i), payload));
+        staged += payload.staged != nullptr;
+        const ExpandResult r = PlaceDecodedPayload(payload, Name(i).c_str(), jobs[size_t(i)].dest.c_str());
+        ASSERT_EQ(r.status, ExpandStatus::kOk);
+        EXPECT_EQ(dir.Read(folder + "/" + Name(i)), Content(i));
+    }
+    EXPECT_GT(staged, 0);
+    for (int f = 0; f < kFolders; ++f)
+        EXPECT_EQ(dir.Count("out" + std::to_string(f)), size_t(kPerFolder) + 1);  // no temporary file left
+}
 
 }  // namespace
