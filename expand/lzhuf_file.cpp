@@ -6,8 +6,8 @@
 #include "expand/overlapped_sink.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -145,6 +145,10 @@ ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const ch
     return result;
 }
 
+bool WriteBytes(const std::vector<uint8_t>& bytes, std::FILE* file) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
 }  // namespace
 
 ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end, const SumEntry* expected) {
@@ -195,14 +199,6 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
     payload.status = DecodeStream(in, sink, end, expected, decode);
     if (payload.status != ExpandStatus::kOk) payload.bytes.clear();
 }
-
-namespace {
-
-bool WriteBytes(const std::vector<uint8_t>& bytes, std::FILE* file) {
-    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-}
-
-}  // namespace
 
 bool StageDecodedPayload(DecodedPayload& payload, const char* dest) {
     if (!payload.sourceRead || payload.status != ExpandStatus::kOk || payload.staged) return false;

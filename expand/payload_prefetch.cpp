@@ -24,18 +24,12 @@ PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> j
         if (!thread->Started()) break;
         m_threads.push_back(std::move(thread));
     }
-    if (m_threads.size() == 1) {
-        // Nothing decodes what would be read.
-        {
-            ThreadHold hold(m_lock);
-            m_stopping = true;
-            m_lock.WakeAll();
-        }
-        m_threads.clear();
-    }
+    if (m_threads.size() == 1) StopThreads();  // nothing decodes what would be read
 }
 
-PayloadPrefetch::~PayloadPrefetch() {
+PayloadPrefetch::~PayloadPrefetch() { StopThreads(); }
+
+void PayloadPrefetch::StopThreads() {
     {
         ThreadHold hold(m_lock);
         m_stopping = true;
@@ -147,7 +141,7 @@ void PayloadPrefetch::ReadAt(size_t index) {
     std::vector<uint8_t> compressed;
     Medium::ReadOutcome outcome = Medium::ReadOutcome::kRead;
     m_lock.Release();
-    if (!LeftToRun(source)) outcome = m_medium.ReadWhole(source, compressed);
+    if (!LeftToRun(Expected(source))) outcome = m_medium.ReadWhole(source, compressed);
     m_lock.Acquire();
     Slot& slot = m_slots[index];
     m_fetchedBytes += compressed.size();
@@ -157,10 +151,13 @@ void PayloadPrefetch::ReadAt(size_t index) {
     if (m_fetchWaiters > 0) m_lock.WakeAll();
 }
 
-bool PayloadPrefetch::LeftToRun(const std::string& source) const {
+const SumEntry* PayloadPrefetch::Expected(const std::string& source) const {
     const DistributionSum& sum = m_medium.Sum();
-    const SumEntry* expected = sum.present ? sum.sum.Find(source) : nullptr;
-    return (sum.present && !expected) || (expected && expected->size > m_largest);
+    return sum.present ? sum.sum.Find(source) : nullptr;
+}
+
+bool PayloadPrefetch::LeftToRun(const SumEntry* expected) const {
+    return (m_medium.Sum().present && !expected) || (expected && expected->size > m_largest);
 }
 
 void PayloadPrefetch::Work() {
@@ -202,12 +199,11 @@ void PayloadPrefetch::Decode(size_t index) {
     const std::string& source = m_jobs[index].source;
     Slot& slot = m_slots[index];
     DecodedPayload& payload = slot.payload;
-    const DistributionSum& sum = m_medium.Sum();
-    const SumEntry* expected = sum.present ? sum.sum.Find(source) : nullptr;
+    const SumEntry* expected = Expected(source);
     // Not listed: the run refuses it before it would decode it. Larger than
     // what is held in memory by setup.sum's word: the run decodes it itself,
     // and it is not read here at all.
-    if (LeftToRun(source)) {
+    if (LeftToRun(expected)) {
         ThreadHold hold(m_lock);
         slot.state = State::kLeft;
         return;

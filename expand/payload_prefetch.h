@@ -33,9 +33,10 @@ public:
     // |jobs|: the payloads in the order Take will ask for them, decoded on
     // |threads| threads (none: Take gives nothing) from what one more thread
     // reads, at most kFetchedAhead payloads and about kFetchedBytes ahead.
-    // At most |budget| decoded bytes are held beyond the payload Take waits for; a payload that
-    // states more than |largest| bytes is left to the caller. Each decoding
-    // thread first calls |starting| (to lower its priority, say).
+    // At most |budget| decoded bytes are held beyond the payload Take waits
+    // for; a payload that states more than |largest| bytes is left to the
+    // caller. Each decoding thread first calls |starting| (to lower its
+    // priority, say).
     PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> jobs, unsigned threads,
                     std::function<void()> starting = nullptr, size_t budget = size_t(64) << 20,
                     size_t largest = size_t(16) << 20);
@@ -79,9 +80,13 @@ private:
     void Transfer();
     bool StageNext();
     void ReadAt(size_t index);
+    // Stops the threads and joins them.
+    void StopThreads();
+    // A payload's entry in setup.sum (none without one, or when not listed).
+    const SumEntry* Expected(const std::string& source) const;
     // Not read or decoded here: the run refuses it (not in setup.sum) or
     // decodes it itself (larger than |largest| by setup.sum's word).
-    bool LeftToRun(const std::string& source) const;
+    bool LeftToRun(const SumEntry* expected) const;
     bool Ready(const std::string& directory) const;
     void Decode(size_t index);
     // Waits, m_lock held, until |ready|() (a test of state under the lock).
