@@ -110,23 +110,44 @@ private:
     // The highest node l above c whose count is still below k.
     unsigned FindExchange(unsigned c, unsigned k) const {
         unsigned l = c + 1;
+        // The run of counts below k ends within the next eight in nearly
+        // every case, and a sentinel always ends it.
 #if defined(__SSE2__)
-        // Eight counts at a time: the run of counts below k ends within the
-        // first eight in nearly every case, and a sentinel always ends it.
         const __m128i limit = _mm_set1_epi16(static_cast<short>(k - 1));
-        for (;;) {
-            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(count + l + 1));
-            const __m128i below = _mm_cmpeq_epi16(_mm_subs_epu16(next, limit), _mm_setzero_si128());
-            const unsigned run = unsigned(__builtin_ctz(~unsigned(_mm_movemask_epi8(below)))) / 2;
-            l += run;
-            if (run < 8)
-                break;
-        }
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(count + l + 1));
+        const __m128i below = _mm_cmpeq_epi16(_mm_subs_epu16(next, limit), _mm_setzero_si128());
+        const unsigned run = unsigned(__builtin_ctz(~unsigned(_mm_movemask_epi8(below)))) / 2;
+        l += run;
+        if (run < 8)
+            return l;
 #else
-        while (k > count[l + 1])
-            ++l;
+        for (unsigned n = 0; n < 8; ++n, ++l)
+            if (k <= count[l + 1])
+                return l;
 #endif
-        return l;
+        // A long run of equal counts (a young tree is mostly one, every
+        // leaf at 1): gallop over it, then halve the last step.  Counts
+        // rise from node to node and the sentinel is above any k.
+        unsigned low = l, step = 16, high;
+        for (;;) {
+            high = low + step;
+            if (high >= unsigned(kSentinel)) {
+                high = kSentinel;
+                break;
+            }
+            if (count[high] >= k)
+                break;
+            low = high;
+            step *= 2;
+        }
+        while (high - low > 1) {
+            const unsigned middle = (low + high) / 2;
+            if (count[middle] < k)
+                low = middle;
+            else
+                high = middle;
+        }
+        return low;
     }
 
     // Leaf c, carrying the symbol whose parent entry is leafEntry, has just
