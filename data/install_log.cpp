@@ -2,6 +2,10 @@
 
 #include <utility>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 // One line is composed in a buffer of this size: timestamp, message and the
@@ -10,12 +14,27 @@ constexpr size_t kLineBuffer = 512;
 
 constexpr char kTimestampFormat[] = "%d %b %Y %H:%M:%S ";
 
+// The time now, as std::time gives it. On Windows from the system clock
+// directly: the C runtime's time() asks for the time zone as well, and under
+// Wine that looks at /etc/localtime twice per call, for every line.
+std::time_t Now() {
+#ifdef _WIN32
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    // 100-nanosecond ticks since 1601 to seconds since 1970.
+    return static_cast<std::time_t>((ticks - 116444736000000000ull) / 10000000ull);
+#else
+    return std::time(nullptr);
+#endif
+}
+
 }  // namespace
 
 InstallLog theLog;
 
 InstallLog::InstallLog(Clock clock, Filter filter) : m_clock(std::move(clock)), m_filter(std::move(filter)) {
-    if (!m_clock) m_clock = [] { return std::time(nullptr); };
+    if (!m_clock) m_clock = Now;
 }
 
 void InstallLog::SetFilter(Filter filter) { m_filter = std::move(filter); }

@@ -21,7 +21,7 @@ public:
     using Filter = std::function<bool(const char* line)>;
     using Observer = std::function<void(const std::string& line)>;
 
-    // |clock| gives the time of each line (default: std::time); |filter| says
+    // |clock| gives the time of each line (default: the system clock in std::time's terms); |filter| says
     // which composed lines to drop (default: none).
     explicit InstallLog(Clock clock = Clock(), Filter filter = Filter());
     ~InstallLog();
