@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
-BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pError, std::string* pKnown) {
+BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pError, std::string* pKnown,
+                     bool* pMade) {
+    if (pMade) *pMade = false;
     const std::string dirPart = SplitPath(path, "\\").directory;
     if (dirPart.empty()) return FALSE;
 
@@ -29,6 +31,7 @@ BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pErr
         if (CreateDirectoryA(level.c_str(), nullptr)) {
             WriteLog(theLog, "Created: %s", level.c_str());
             record.Add(EffectKind::kDirectory, level);
+            if (pMade) *pMade = i + 1 == dirPart.size();
             continue;
         }
         const DWORD error = GetLastError();

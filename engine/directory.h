@@ -21,9 +21,10 @@
 // (empty at first): the levels this path shares with it are taken as there
 // and not created again, and on success it becomes this path's directory
 // part. An installation placing many files in one folder then creates no
-// level per file.
+// level per file. With |pMade|, whether this call made the last level (the
+// directory the path's file goes into).
 BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pError = nullptr,
-                     std::string* pKnown = nullptr);
+                     std::string* pKnown = nullptr, bool* pMade = nullptr);
 
 // The system's message text for a Win32 error code, as the system gives it
 // (its closing line end included); empty when the system has none.

@@ -1,5 +1,6 @@
 #include "engine/install_run.h"
 
+#include "data/ascii.h"
 #include "data/file_list.h"
 #include "data/file_list_win.h"
 #include "data/install_log.h"
@@ -14,7 +15,30 @@
 #include "engine/registry_values.h"
 #include "engine/shortcuts.h"
 
+#include <cstring>
 #include <utility>
+
+namespace {
+
+// A file name that no other spelling can name (no short name, trailing dot
+// or blank, letter beyond ASCII that a file system may fold, stream, device,
+// or temporary name of StagedFile's): two such names are the same file
+// exactly when they are equal in capitals.
+bool PlainFileName(const std::string& name) {
+    if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+    for (const char ch : name)
+        if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) > 0x7E ||
+            std::strchr("~:/\\*?\"<>|", ch))
+            return false;
+    const std::string upper = UpperAscii(name);
+    const std::string base = upper.substr(0, upper.find('.'));
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"})
+        if (base == device) return false;
+    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)) return false;
+    return !(upper.compare(0, 3, "STG") == 0 && upper.size() >= 7 && upper.compare(upper.size() - 4, 4, ".TMP") == 0);
+}
+
+}  // namespace
 
 InstallRun::InstallRun(RunUi& ui, std::string destDir, const Medium& medium)
     : m_ui(ui), m_medium(medium), m_strDestDir(std::move(destDir)) {}
@@ -206,21 +230,31 @@ RunResult InstallRun::ExpandStep() {
 }
 
 bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
+    placed.path = m_strDest;
     // (The attributes tell whether a file stands there as a find-first
     // search would, without opening the directory: under Wine that is a
     // round trip to the server per file.)
-    attributes = GetFileAttributesA(m_strDest.c_str());
-    placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
-    // A file there may be one the run placed a moment ago and has not
-    // closed yet: it is replaced or moved only once closed.
-    if (attributes != INVALID_FILE_ATTRIBUTES) WaitForCloses();
-    placed.path = m_strDest;
+    const auto readAttributes = [&](bool knownAbsent) {
+        attributes = knownAbsent ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(m_strDest.c_str());
+        placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
+        // A file there may be one the run placed a moment ago and has not
+        // closed yet: it is replaced or moved only once closed.
+        if (attributes != INVALID_FILE_ATTRIBUTES) WaitForCloses();
+    };
     if (!IsDllPath(m_strDest)) {
-        EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
+        bool made = false;
+        EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir, &made);
+        const PathParts parts = SplitPath(m_strDest, "\\");
+        if (made) {
+            m_strMadeDir = parts.directory;
+            m_madeDirNames.clear();
+        }
+        readAttributes(KnownAbsent(parts));
         // The files that go there may now be written ahead.
-        if (m_ahead) m_ahead->DirectoryReady(SplitPath(m_strDest, "\\").directory);
+        if (m_ahead) m_ahead->DirectoryReady(parts.directory);
         return true;
     }
+    readAttributes(false);
     if (!FileExists(m_strDest)) {
         WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
         // A new DLL in a directory that is not there yet gets it, as any
@@ -244,6 +278,17 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     placed.kind = EffectKind::kFileBackup;
     placed.other = BackupPathOf(m_strDest, m_strDestDir);
     return true;
+}
+
+bool InstallRun::KnownAbsent(const PathParts& dest) {
+    if (dest.directory.empty() || dest.directory != m_strMadeDir) return false;
+    if (!PlainFileName(dest.fileName)) {
+        // It may name a file put there under another spelling: from now on
+        // the system is asked about this directory.
+        m_strMadeDir.clear();
+        return false;
+    }
+    return m_madeDirNames.insert(UpperAscii(dest.fileName)).second;
 }
 
 void InstallRun::WaitForCloses() {

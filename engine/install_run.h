@@ -9,6 +9,7 @@
 #pragma once
 
 #include "data/medium.h"
+#include "data/path_parts.h"
 #include "engine/install_record.h"
 #include "engine/private_folder.h"
 #include "engine/run_result.h"
@@ -20,6 +21,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 class InstallRun {
 public:
@@ -66,6 +68,11 @@ private:
     // directories, or an existing DLL saved into Backup. Tells |placed| what
     // the placement will do there. False when the DLL could not be saved.
     bool PrepareDestination(Effect& placed, DWORD& attributes);
+    // Whether the current entry's file is known to be absent without asking
+    // the system: the run made its directory and has put no file of that
+    // name there since. (Under Wine, asking about an absent name reads the
+    // whole directory.) Counts the name as placed.
+    bool KnownAbsent(const PathParts& dest);
     // Returns once every file the run put in place is closed.
     void WaitForCloses();
     // The run's own box and line for a payload that could not be expanded.
@@ -86,6 +93,8 @@ private:
     PrivateFolder m_tempFolder;    // the run's own folder below the temporary directory
     std::string m_strTempPath;     // that folder, without a trailing backslash (empty: none)
     std::string m_strEnsuredDir;   // the directory EnsureDirectory last made sure of for a file
+    std::string m_strMadeDir;      // the directory the run made last for a file
+    std::unordered_set<std::string> m_madeDirNames;  // the names put there since, in capitals
     bool m_bUninstaller = false;   // SetUninstaller was called
     UninstallerSource m_uninstaller;
     // DecodeAhead's, until the run ends: the payloads decoded ahead, and the

@@ -149,6 +149,32 @@ TEST_F(InstallRunTest, WhatAFailedRunCannotRecordIsLoggedAfterTheFailure) {
     EXPECT_FALSE(m_dir.Exists("App\\uninstall.exe"));
 }
 
+// In a directory the run has made, a name is not asked about the first time;
+// the same file again, in other capitals or another spelling, is placed over
+// the first and recorded so.
+TEST_F(InstallRunTest, AFileAgainInADirectoryTheRunMadeIsPlacedOverTheFirst) {
+    m_dir.Write("a.cmp", PackedPayload("first"));
+    m_dir.Write("b.cmp", PackedPayload("second"));
+    UseList("F;a.cmp;?APPDIR?\\new\\a.txt\r\nF;b.cmp;?APPDIR?\\new\\A.TXT\r\n"
+            "F;a.cmp;?APPDIR?\\new\\b.txt.\r\nF;b.cmp;?APPDIR?\\new\\b.txt\r\nF;a.cmp;?APPDIR?\\new\\c.txt\r\n");
+    InstallRun run(m_ui, m_app, theMedium);
+    run.Open();
+    ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
+    while (!run.Over()) EXPECT_FALSE(run.Step().Failed());
+
+    std::vector<std::pair<EffectKind, std::string>> placed;
+    for (const Effect& effect : run.Record().effects)
+        if (effect.kind != EffectKind::kDirectory) placed.emplace_back(effect.kind, effect.path);
+    const std::string dir = m_app + "\\new\\";
+    EXPECT_EQ(placed, (std::vector<std::pair<EffectKind, std::string>>{{EffectKind::kFileNew, dir + "a.txt"},
+                                                                      {EffectKind::kFileOver, dir + "A.TXT"},
+                                                                      {EffectKind::kFileNew, dir + "b.txt."},
+                                                                      {EffectKind::kFileOver, dir + "b.txt"},
+                                                                      {EffectKind::kFileNew, dir + "c.txt"}}));
+    EXPECT_EQ(m_dir.Read("App\\new\\a.txt"), "second");
+    EXPECT_EQ(m_dir.Read("App\\new\\b.txt"), "second");
+}
+
 TEST_F(InstallRunTest, ADestinationThatCannotBeMadeGivesItsWindowsErrorCode) {
     UseList("F;a.cmp;?APPDIR?\\a.txt\r\n");
     m_dir.Write("blocker", "a plain file");
