@@ -145,7 +145,9 @@ TEST_P(PayloadPrefetchTest, WithoutASumTheHeaderSaysWhatIsLeftToTheCaller) {
         DecodedPayload payload;
         const bool given = ahead.Take(Name(i), payload);
         EXPECT_EQ(given, i != 11);
-        if (given && i != 8) EXPECT_EQ(payload.status, ExpandStatus::kOk);  // payload 5's damage goes unseen
+        if (given && i != 8) {
+            EXPECT_EQ(payload.status, ExpandStatus::kOk);  // payload 5's damage goes unseen
+        }
     }
 }
 
