@@ -57,7 +57,7 @@ WinVerifyTrustFunction LoadWinVerifyTrust() {
         dll = LoadLibraryA((std::string(system) + "\\wintrust.dll").c_str());
     }
     if (!dll) return nullptr;
-    return reinterpret_cast<WinVerifyTrustFunction>(GetProcAddress(dll, "WinVerifyTrust"));
+    return reinterpret_cast<WinVerifyTrustFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "WinVerifyTrust")));
 }
 
 // True when what WinVerifyTrust answered says the signature does not match
