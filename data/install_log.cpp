@@ -34,7 +34,7 @@ std::time_t Now() {
 InstallLog theLog;
 
 InstallLog::InstallLog(Clock clock, Filter filter) : m_clock(std::move(clock)), m_filter(std::move(filter)) {
-    if (!m_clock) m_clock = Now;
+    if (!m_clock) m_clock = [] { return Now(); };
 }
 
 void InstallLog::SetFilter(Filter filter) { m_filter = std::move(filter); }

@@ -21,7 +21,7 @@
 
 #include <memory>
 #include <string>
-#include <unordered_set>
+#include <set>
 
 class InstallRun {
 public:
@@ -94,7 +94,7 @@ private:
     std::string m_strTempPath;     // that folder, without a trailing backslash (empty: none)
     std::string m_strEnsuredDir;   // the directory EnsureDirectory last made sure of for a file
     std::string m_strMadeDir;      // the directory the run made last for a file
-    std::unordered_set<std::string> m_madeDirNames;  // the names put there since, in capitals
+    std::set<std::string> m_madeDirNames;  // the names put there since, in capitals
     bool m_bUninstaller = false;   // SetUninstaller was called
     UninstallerSource m_uninstaller;
     // DecodeAhead's, until the run ends: the payloads decoded ahead, and the
