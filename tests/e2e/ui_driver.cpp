@@ -252,7 +252,9 @@ std::optional<SeenWindow> SetupProcess::NextWindow(DWORD timeoutMs) {
         }
         // The process's end wakes this at once.
         if (WaitForSingleObject(m_process.hProcess, kLookEveryMs) == WAIT_OBJECT_0) {
-            Note("process ended while waiting for a window");
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%lx", static_cast<unsigned long>(ExitCode()));
+            Note(std::string("process ended while waiting for a window (exit code ") + code + ")");
             return std::nullopt;
         }
     }
