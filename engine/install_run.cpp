@@ -20,17 +20,16 @@
 
 namespace {
 
-// A file name that no other spelling can name (no short name, trailing dot
-// or blank, letter beyond ASCII that a file system may fold, stream, device,
-// or temporary name of StagedFile's): two such names are the same file
-// exactly when they are equal in capitals.
-bool PlainFileName(const std::string& name) {
-    if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
-    for (const char ch : name)
+// A file name, given in capitals, that no other spelling can name (no short
+// name, trailing dot or blank, letter beyond ASCII that a file system may
+// fold, stream, device, or temporary name of StagedFile's): two such names
+// are the same file exactly when they are equal in capitals.
+bool PlainFileName(const std::string& upper) {
+    if (upper.empty() || upper.back() == '.' || upper.back() == ' ') return false;
+    for (const char ch : upper)
         if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) > 0x7E ||
             std::strchr("~:/\\*?\"<>|", ch))
             return false;
-    const std::string upper = UpperAscii(name);
     const std::string base = upper.substr(0, upper.find('.'));
     for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"})
         if (base == device) return false;
@@ -282,13 +281,14 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
 
 bool InstallRun::KnownAbsent(const PathParts& dest) {
     if (dest.directory.empty() || dest.directory != m_strMadeDir) return false;
-    if (!PlainFileName(dest.fileName)) {
+    std::string upper = UpperAscii(dest.fileName);
+    if (!PlainFileName(upper)) {
         // It may name a file put there under another spelling: from now on
         // the system is asked about this directory.
         m_strMadeDir.clear();
         return false;
     }
-    return m_madeDirNames.insert(UpperAscii(dest.fileName)).second;
+    return m_madeDirNames.insert(std::move(upper)).second;
 }
 
 void InstallRun::WaitForCloses() {

@@ -20,8 +20,8 @@
 #include <windows.h>
 
 #include <memory>
-#include <string>
 #include <set>
+#include <string>
 
 class InstallRun {
 public:
