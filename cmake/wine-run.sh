@@ -22,4 +22,4 @@ export WINEPREFIX
 if wineserver -p30 </dev/null >/dev/null 2>&1; then
     $SETUP_WINE cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
-exec $SETUP_WINE "$@"
+exec $(wine_for "$exe") "$@"

@@ -76,6 +76,21 @@ end_32bit_emulation() {
     _qemu_restore=""
 }
 
+# The loader to start the Windows program FILE with: SETUP_WINE, but Wine's
+# 64-bit loader itself for a 64-bit program. Debian's `wine` prefers the
+# 32-bit loader, which hands a 64-bit program to a 32-bit start.exe to launch
+# through ShellExecuteEx: one Wine process more per start, and one more
+# process start that can fail.
+wine_for() {
+    # The PE optional header's magic: 020b for a 64-bit program.
+    _pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+    if [ -n "$_pe" ] && [ "$(od -An -tx2 -j$((_pe + 24)) -N2 "$1" 2>/dev/null | tr -d ' ')" = 020b ]; then
+        echo /usr/lib/wine/wine64
+    else
+        echo "$SETUP_WINE"
+    fi
+}
+
 # Makes a fresh Wine prefix inside a build tree: make_prefix build/win32
 make_prefix() {
     rm -rf "$PWD/$1/wineprefix"
