@@ -182,10 +182,16 @@ bool SetupProcess::Start(const std::string& exePath, const std::string& argument
         CloseHandle(m_process.hThread);
         m_process = {};
     }
-    if (!CreateProcessA(exePath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &si,
-                        &m_process)) {
-        Note("CreateProcess failed: " + std::to_string(GetLastError()));
-        return false;
+    // Wine's process start now and then loses the new process before it has
+    // run any of the program (CreateProcess fails with ERROR_INTERNAL_ERROR);
+    // that start is made again. Any other failure is the test's.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(exePath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &si,
+                           &m_process))
+            break;
+        DWORD error = GetLastError();
+        Note("CreateProcess failed: " + std::to_string(error));
+        if (error != ERROR_INTERNAL_ERROR || attempt == 3) return false;
     }
     WaitForInputIdle(m_process.hProcess, 5000);
     return true;
