@@ -31,13 +31,13 @@ if ! command -v makensis >/dev/null; then
 fi
 
 # The native mksetup and the x86_64 setup.exe.
-source /work/ccache.env 2>/dev/null || true
 for p in native win64; do
     cmake --preset "$p" >/dev/null
     cmake --build --preset "$p" >/dev/null
 done
 mksetup=$PWD/build/native/bin/mksetup
 setup_exe=${BENCH_SETUP_EXE:-$PWD/build/win64/bin/setup.exe}  # another build to compare with
+wine64=$(wine_for "$setup_exe")  # (not the 32-bit loader that Debian's wine prefers)
 
 bench=$PWD/out/bench
 work=$bench/$arg
@@ -138,19 +138,19 @@ done
 run_ours() {
     # setup.exe reads its distribution from the current directory.
     t0=$(now)
-    (cd "$work/ours" && $SETUP_WINE setup.exe Bench /S "/D=C:\\BenchOurs$1") || echo "   setup.exe ended with $?"
+    (cd "$work/ours" && $wine64 setup.exe Bench /S "/D=C:\\BenchOurs$1") || echo "   setup.exe ended with $?"
     ours_times+=("$(elapsed "$t0" "$(now)")")
 }
 run_single() {
     t0=$(now)
     # (A product of its own name: the uninstaller checks the record of the
     # folder medium's last installation against its product's key.)
-    $SETUP_WINE "$work/single/setup.exe" BenchSingle /S "/D=C:\\BenchSingle$1" || echo "   setup.exe (single file) ended with $?"
+    $wine64 "$work/single/setup.exe" BenchSingle /S "/D=C:\\BenchSingle$1" || echo "   setup.exe (single file) ended with $?"
     single_times+=("$(elapsed "$t0" "$(now)")")
 }
 run_nsis() {
     t0=$(now)
-    $SETUP_WINE "$work/nsis/setup-nsis.exe" /S "/D=C:\\BenchNsis$1" || echo "   NSIS ended with $?"
+    $wine64 "$work/nsis/setup-nsis.exe" /S "/D=C:\\BenchNsis$1" || echo "   NSIS ended with $?"
     nsis_times+=("$(elapsed "$t0" "$(now)")")
 }
 for ((r = 1; r <= runs; r++)); do
@@ -176,7 +176,7 @@ done
 
 echo "== uninstalling ours"
 t0=$(now)
-$SETUP_WINE "$last/uninstall.exe" /uninstall /S || echo "   uninstall.exe ended with $?"
+$wine64 "$last/uninstall.exe" /uninstall /S || echo "   uninstall.exe ended with $?"
 uninstall_time=$(elapsed "$t0" "$(now)")
 left=$({ find "$last" 2>/dev/null || true; } | wc -l)
 # The product's key in the registry's 64-bit view, where the x86_64 setup.exe
