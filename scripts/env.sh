@@ -13,6 +13,7 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=;msht
 #                         beforehand to take that path on any host
 #   SETUP_WINE    the loader to run programs, wineboot and winepath with
 QEMU_I386_ENTRY=/proc/sys/fs/binfmt_misc/qemu-i386
+WINE64=/usr/lib/wine/wine64  # Wine's 64-bit loader
 
 # True when a 32-bit program starts natively. An enabled qemu registration
 # would run it under emulation, so it is switched off for the probe.
@@ -38,7 +39,7 @@ if [ -z "${SETUP_WINE:-}" ]; then
         SETUP_WINE=wine
     else
         SETUP_HOST32=none
-        SETUP_WINE=/usr/lib/wine/wine64
+        SETUP_WINE=$WINE64
         export WINELOADER=$SETUP_WINE
     fi
     export SETUP_HOST32 SETUP_WINE
@@ -85,7 +86,7 @@ wine_for() {
     # The PE optional header's magic: 020b for a 64-bit program.
     _pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
     if [ -n "$_pe" ] && [ "$(od -An -tx2 -j$((_pe + 24)) -N2 "$1" 2>/dev/null | tr -d ' ')" = 020b ]; then
-        echo /usr/lib/wine/wine64
+        echo "$WINE64"
     else
         echo "$SETUP_WINE"
     fi
