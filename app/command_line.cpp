@@ -1,8 +1,8 @@
 #include "app/command_line.h"
 
 #include "app/product_name.h"
-#include "data/ascii.h"
-#include "data/path_parts.h"
+#include "base/ascii.h"
+#include "base/path_parts.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #include "app/program_medium.h"
 
-#include "data/medium.h"
-#include "data/overlay.h"
+#include "formats/medium.h"
+#include "formats/overlay.h"
 
 #include <windows.h>
 #include <wintrust.h>

@@ -12,8 +12,8 @@
 //   bytes, as Windows's WinVerifyTrust sees them.
 #pragma once
 
-#include "data/file_io.h"
-#include "data/sha256.h"
+#include "base/file_io.h"
+#include "base/sha256.h"
 
 #include <string>
 

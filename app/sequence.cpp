@@ -1,7 +1,7 @@
 #include "app/sequence.h"
 
-#include "data/ascii.h"
-#include "data/install_log.h"
+#include "base/ascii.h"
+#include "base/install_log.h"
 #include "app/wizard_texts.h"
 
 namespace {

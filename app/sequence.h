@@ -5,7 +5,7 @@
 // the log's memory, and they are lost when the user leaves the wizard early.
 #pragma once
 
-#include "data/medium.h"
+#include "formats/medium.h"
 
 #include <string>
 

@@ -9,8 +9,8 @@
 #include "app/unattended.h"
 #include "app/wizard_pages.h"
 #include "app/wizard_texts.h"
-#include "data/file_list.h"
-#include "data/medium.h"
+#include "formats/file_list.h"
+#include "formats/medium.h"
 #include "fw/message_box.h"
 
 #include <cstdlib>  // __argc, __argv

@@ -1,6 +1,6 @@
 #include "app/unattended.h"
 
-#include "data/install_log.h"
+#include "base/install_log.h"
 
 #include <algorithm>
 #include <utility>

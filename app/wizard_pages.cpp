@@ -2,7 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/wizard_texts.h"
-#include "data/file_list.h"
+#include "formats/file_list.h"
 #include "fw/app.h"
 #include "res/resource.h"
 

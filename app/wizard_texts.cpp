@@ -1,8 +1,8 @@
 #include "app/wizard_texts.h"
 
-#include "data/install_log.h"
-#include "data/medium_files.h"
-#include "data/path_parts.h"
+#include "base/install_log.h"
+#include "formats/medium_files.h"
+#include "base/path_parts.h"
 
 #include <cstring>
 

@@ -1,10 +1,10 @@
 // The texts the wizard pages show, as read from the distribution medium at
-// start-up (see data/medium.h).
+// start-up (see formats/medium.h).
 //
 // No Win32 header, so it is tested natively.
 #pragma once
 
-#include "data/medium.h"
+#include "formats/medium.h"
 
 #include <string>
 

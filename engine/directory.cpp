@@ -1,7 +1,7 @@
 #include "engine/directory.h"
 
-#include "data/install_log.h"
-#include "data/path_parts.h"
+#include "base/install_log.h"
+#include "base/path_parts.h"
 
 #include <algorithm>
 

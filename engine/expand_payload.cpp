@@ -1,6 +1,6 @@
 #include "engine/expand_payload.h"
 
-#include "data/install_log.h"
+#include "base/install_log.h"
 #include "expand/lzhuf_file.h"
 
 #include <windows.h>

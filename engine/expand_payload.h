@@ -3,7 +3,7 @@
 // the distribution's setup.sum says refused as damage.
 #pragma once
 
-#include "data/medium.h"
+#include "formats/medium.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "expand/payload_prefetch.h"

@@ -1,8 +1,8 @@
 #include "engine/file_placement.h"
 
-#include "data/file_list.h"
-#include "data/install_log.h"
-#include "data/path_parts.h"
+#include "formats/file_list.h"
+#include "base/install_log.h"
+#include "base/path_parts.h"
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
 #include "engine/format_text.h"

@@ -2,7 +2,7 @@
 // of an older DLL into "Backup" below the application directory.
 #pragma once
 
-#include "data/medium.h"
+#include "formats/medium.h"
 #include "engine/install_record.h"
 #include "engine/run_ui.h"
 

@@ -1,7 +1,7 @@
 #include "engine/install_record.h"
 
-#include "data/hex.h"
-#include "data/path_parts.h"
+#include "base/hex.h"
+#include "base/path_parts.h"
 #include "engine/format_text.h"
 
 #include <algorithm>

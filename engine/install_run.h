@@ -8,8 +8,8 @@
 // moved into Backup whose replacement could not be placed goes back.
 #pragma once
 
-#include "data/medium.h"
-#include "data/path_parts.h"
+#include "formats/medium.h"
+#include "base/path_parts.h"
 #include "engine/install_record.h"
 #include "engine/private_folder.h"
 #include "engine/run_result.h"

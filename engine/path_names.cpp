@@ -1,6 +1,6 @@
 #include "engine/path_names.h"
 
-#include "data/path_parts.h"
+#include "base/path_parts.h"
 
 #include <cctype>
 

@@ -1,6 +1,6 @@
 #include "engine/private_folder.h"
 
-#include "data/hex.h"
+#include "base/hex.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,7 +1,7 @@
 #include "engine/registry_values.h"
 
-#include "data/registry_path.h"
-#include "data/registry_roots.h"
+#include "base/registry_path.h"
+#include "base/registry_roots.h"
 
 #include <cstring>
 #include <memory>

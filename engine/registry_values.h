@@ -1,7 +1,7 @@
 // Registry values named by one path text, and the shared-DLL reference counts.
 //
 // A path text is a root name, key names and the value name joined by one
-// separator character (see data/registry_path.h). The writers create every
+// separator character (see base/registry_path.h). The writers create every
 // missing key on the way. Nothing here logs or shows a box: every operation
 // reports its outcome by its result and the callers log.
 #pragma once

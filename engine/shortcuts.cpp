@@ -1,7 +1,7 @@
 #include "engine/shortcuts.h"
 
-#include "data/file_list.h"
-#include "data/install_log.h"
+#include "formats/file_list.h"
+#include "base/install_log.h"
 #include "engine/directory.h"
 #include "engine/file_placement.h"
 

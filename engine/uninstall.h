@@ -7,7 +7,7 @@
 #include "engine/install_record.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
-#include "data/file_io.h"
+#include "base/file_io.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "expand/lzhuf_file.h"
 
 #include "expand/lzhuf_scheme.h"
-#include "data/file_io.h"
-#include "data/staged_file.h"
+#include "base/file_io.h"
+#include "base/staged_file.h"
 #include "expand/overlapped_sink.h"
 
 #include <algorithm>

@@ -3,10 +3,10 @@
 // user (a message box in the installer, a line on stderr in the tools).
 #pragma once
 
-#include "data/file_io.h"
-#include "data/later_close.h"
-#include "data/staged_file.h"
-#include "data/setup_sum.h"
+#include "base/file_io.h"
+#include "base/later_close.h"
+#include "base/staged_file.h"
+#include "formats/setup_sum.h"
 #include "expand/lzhuf_decode.h"
 
 #include <cstddef>

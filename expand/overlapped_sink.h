@@ -3,7 +3,7 @@
 // Win32-free.
 #pragma once
 
-#include "data/thread_sync.h"
+#include "base/thread_sync.h"
 #include "expand/lzhuf_decode.h"
 
 #include <cstddef>

@@ -8,10 +8,10 @@
 // Win32-free.
 #pragma once
 
-#include "data/medium.h"
+#include "formats/medium.h"
 #include "expand/lzhuf_file.h"
 
-#include "data/thread_sync.h"
+#include "base/thread_sync.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,8 +5,8 @@
 // line (none cut short by a NUL), every K record with a type and a root the
 // registry walk accepts. When the checker has not even a warning, loading
 // with macro values expands each field on its own: the macros change no split.
-#include "data/list_format.h"
-#include "data/registry_roots.h"
+#include "formats/list_format.h"
+#include "base/registry_roots.h"
 #include "fuzz/fuzz_support.h"
 #include "tools/mksetup/list_check.h"
 

@@ -6,8 +6,8 @@
 // directory), then the plain list. Values may hold macros themselves. The
 // load must end, stay in bounds and keep every text within the expansion's
 // bound; with values that cannot help to form a macro every macro is gone.
-#include "data/list_format.h"
-#include "data/registry_roots.h"
+#include "formats/list_format.h"
+#include "base/registry_roots.h"
 #include "fuzz/fuzz_support.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 // piece by piece (layout, header, table, tail), and whole. What is accepted
 // must lie within the file, without overlaps, and must write back through
 // the writer to an overlay that reads whole with the same items.
-#include "data/overlay.h"
+#include "formats/overlay.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/pe_bytes.h"
 

@@ -5,7 +5,7 @@
 // root, the rest is the path (ending at its first NUL, as a C string does),
 // held in a heap block of exactly its size so that a read past its end shows.
 // A split that succeeds must give back exactly the text's parts.
-#include "data/registry_roots.h"
+#include "base/registry_roots.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 // accepted must format to a text that parses to the same entries, and every
 // entry must be found again by its name; a refused text leaves no entry and
 // says why.
-#include "data/setup_sum.h"
+#include "formats/setup_sum.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

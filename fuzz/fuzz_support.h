@@ -1,9 +1,9 @@
 // Helpers shared by the libFuzzer targets.
 #pragma once
 
-#include "data/file_list.h"
-#include "data/path_macros.h"
-#include "data/scramble.h"
+#include "formats/file_list.h"
+#include "formats/path_macros.h"
+#include "formats/scramble.h"
 
 #include <cstdint>
 #include <cstdio>

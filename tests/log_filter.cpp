@@ -1,7 +1,7 @@
 // Every test program hands the program's log the filter that setup.exe hands
 // it at start-up: a line that names a shared file of the file list is dropped.
-#include "data/file_list.h"
-#include "data/install_log.h"
+#include "formats/file_list.h"
+#include "base/install_log.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // compressed payloads.
 #pragma once
 
-#include "data/medium.h"
-#include "data/scramble.h"
+#include "formats/medium.h"
+#include "formats/scramble.h"
 #include "expand/lzhuf_encode.h"
 
 #include <cstdint>

@@ -6,9 +6,9 @@
 // each step does, not about the pace (one runs on the dialog's own timer).
 #include "app/decompress_dlg.h"
 
-#include "data/install_log.h"
-#include "data/file_list.h"
-#include "data/scramble.h"
+#include "base/install_log.h"
+#include "formats/file_list.h"
+#include "formats/scramble.h"
 #include "engine/registry_values.h"
 #include "expand/lzhuf_encode.h"
 #include "fw/app.h"

@@ -1,8 +1,8 @@
 // Test helpers around the program's one installation log and file list.
 #pragma once
 
-#include "data/install_log.h"
-#include "data/file_list.h"
+#include "base/install_log.h"
+#include "formats/file_list.h"
 
 #include <initializer_list>
 #include <string>

@@ -1,6 +1,6 @@
 #include "app/sequence.h"
 
-#include "data/install_log.h"
+#include "base/install_log.h"
 #include "tests/app/log_recorder.h"
 #include "tests/temp_dir.h"
 

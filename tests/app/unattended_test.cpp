@@ -2,8 +2,8 @@
 // logged, boxes written as log lines.
 #include "app/unattended.h"
 
-#include "data/file_list.h"
-#include "data/install_log.h"
+#include "formats/file_list.h"
+#include "base/install_log.h"
 #include "fw/message_box.h"
 #include "tests/app/log_recorder.h"
 #include "tests/medium_bytes.h"

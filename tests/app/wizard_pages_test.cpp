@@ -3,8 +3,8 @@
 #include "app/wizard_pages.h"
 
 #include "app/command_line.h"
-#include "data/file_list.h"
-#include "data/medium.h"
+#include "formats/file_list.h"
+#include "formats/medium.h"
 #include "fw/message_box.h"
 #include "res/resource.h"
 #include "tests/temp_dir.h"

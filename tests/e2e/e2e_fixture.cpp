@@ -1,6 +1,6 @@
 #include "tests/e2e/e2e_fixture.h"
 
-#include "data/scramble.h"
+#include "formats/scramble.h"
 
 #include <cctype>
 #include <cstdio>

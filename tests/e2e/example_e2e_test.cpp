@@ -2,11 +2,11 @@
 // as a user would, and two runs that go wrong on the way.
 #include "tests/e2e/e2e_fixture.h"
 
-#include "data/setup_sum.h"
-#include "data/sha256.h"
+#include "formats/setup_sum.h"
+#include "base/sha256.h"
 #include "expand/lzhuf_encode.h"
 #include "res/resource.h"
-#include "data/overlay.h"
+#include "formats/overlay.h"
 #include "tests/medium_bytes.h"
 #include "tools/mksetup/mksetup.h"
 

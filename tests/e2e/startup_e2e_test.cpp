@@ -1,7 +1,7 @@
 // Start-up of setup.exe as a user meets it.
 #include "tests/e2e/e2e_fixture.h"
 
-#include "data/scramble.h"
+#include "formats/scramble.h"
 
 namespace {
 void ExpectMissingFilesBox(const SeenWindow& box) {

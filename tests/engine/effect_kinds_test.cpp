@@ -4,7 +4,7 @@
 // and a registry key of the test's own.
 #include "engine/effects.h"
 
-#include "data/install_log.h"
+#include "base/install_log.h"
 #include "engine/directory.h"
 #include "engine/file_placement.h"
 #include "engine/install_record.h"

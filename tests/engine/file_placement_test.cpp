@@ -1,6 +1,6 @@
 #include "engine/file_placement.h"
 
-#include "data/setup_sum.h"
+#include "formats/setup_sum.h"
 #include "engine/expand_payload.h"
 
 #include "expand/lzhuf_encode.h"

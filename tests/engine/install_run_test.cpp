@@ -3,8 +3,8 @@
 // message box and no window appears.
 #include "engine/install_run.h"
 
-#include "data/file_list.h"
-#include "data/install_log.h"
+#include "formats/file_list.h"
+#include "base/install_log.h"
 #include "engine/install_record.h"
 #include "fw/message_box.h"
 #include "tests/app/log_recorder.h"

@@ -1,8 +1,8 @@
 #include "engine/shortcuts.h"
 
 #include "app/run_boxes.h"
-#include "data/install_log.h"
-#include "data/file_list.h"
+#include "base/install_log.h"
+#include "formats/file_list.h"
 #include "fw/app.h"
 #include "fw/message_box.h"
 #include "fw/wnd.h"

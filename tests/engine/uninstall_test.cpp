@@ -3,8 +3,8 @@
 // key that the record's own product line names.
 #include "engine/uninstall.h"
 
-#include "data/setup_sum.h"
-#include "data/sha256.h"
+#include "formats/setup_sum.h"
+#include "base/sha256.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>

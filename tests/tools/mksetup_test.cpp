@@ -1,9 +1,9 @@
 // The packaging tool's commands, run in-process on temporary folders.
 #include "tools/mksetup/mksetup.h"
 
-#include "data/overlay.h"
-#include "data/scramble.h"
-#include "data/setup_sum.h"
+#include "formats/overlay.h"
+#include "formats/scramble.h"
+#include "formats/setup_sum.h"
 #include "tests/pe_bytes.h"
 #include "tests/temp_dir.h"
 #include "tools/mksetup/mksetup_files.h"

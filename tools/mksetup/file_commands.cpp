@@ -1,8 +1,8 @@
 // mksetup check, compress, expand and show: one list or one file at a time.
 #include "tools/mksetup/command.h"
 
-#include "data/file_io.h"
-#include "data/scramble.h"
+#include "base/file_io.h"
+#include "formats/scramble.h"
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_file.h"
 #include "expand/lzhuf_scheme.h"

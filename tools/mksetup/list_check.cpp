@@ -1,9 +1,9 @@
 #include "tools/mksetup/list_check.h"
 
-#include "data/ascii.h"
-#include "data/list_format.h"
-#include "data/path_macros.h"
-#include "data/registry_roots.h"
+#include "base/ascii.h"
+#include "formats/list_format.h"
+#include "formats/path_macros.h"
+#include "base/registry_roots.h"
 
 #include <map>
 

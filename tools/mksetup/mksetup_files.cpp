@@ -1,6 +1,6 @@
 #include "tools/mksetup/mksetup_files.h"
 
-#include "data/ascii.h"
+#include "base/ascii.h"
 
 #include <csignal>
 #include <cstdio>

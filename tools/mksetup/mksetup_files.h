@@ -1,9 +1,9 @@
 // File helpers of the packaging tool: writes that never leave a partial file
 // under the final name, nor a temporary file after an interrupt. (Whole-file
-// reads: data/file_io.h.)
+// reads: base/file_io.h.)
 #pragma once
 
-#include "data/staged_file.h"
+#include "base/staged_file.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,7 +25,7 @@ private:
     std::string m_path;
 };
 
-// A StagedFile (data/staged_file.h) whose temporary file, "NAME.mksetup-tmp",
+// A StagedFile (base/staged_file.h) whose temporary file, "NAME.mksetup-tmp",
 // a unique part and |suffix| beside |path|, an interrupt removes. One at a
 // time, as TemporaryFile.
 class ToolStagedFile {

@@ -1,7 +1,7 @@
 #include "tools/mksetup/sign.h"
 
-#include "data/file_io.h"
-#include "data/overlay.h"
+#include "base/file_io.h"
+#include "formats/overlay.h"
 #include "tools/mksetup/command.h"
 
 #include <algorithm>

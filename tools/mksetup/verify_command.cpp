@@ -2,11 +2,11 @@
 // and the files of a single-file setup.exe written out.
 #include "tools/mksetup/command.h"
 
-#include "data/file_io.h"
-#include "data/medium_files.h"
-#include "data/overlay.h"
-#include "data/scramble.h"
-#include "data/setup_sum.h"
+#include "base/file_io.h"
+#include "formats/medium_files.h"
+#include "formats/overlay.h"
+#include "formats/scramble.h"
+#include "formats/setup_sum.h"
 #include "expand/lzhuf_decode.h"
 #include "tools/mksetup/mksetup_files.h"
 

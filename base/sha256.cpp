@@ -1,0 +1,97 @@
+#include "base/sha256.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <wincrypt.h>
+// The headers show it only to builds for Windows XP SP3 and later; the
+// AES provider has it from then on.
+#ifndef CALG_SHA_256
+#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | 12)
+#endif
+#else
+#include <openssl/evp.h>
+#endif
+
+#ifdef _WIN32
+namespace {
+
+// A verify-only context of the AES provider, the one that knows SHA-256,
+// acquired at the first hash and kept for the whole process: acquiring one
+// loads the provider and reads its registry settings, which would cost more
+// than hashing a small file. Hashes are made on one thread only.
+class HashProvider {
+public:
+    ~HashProvider() {
+        if (m_provider) CryptReleaseContext(m_provider, 0);
+    }
+
+    // The context; zero when it cannot be acquired.
+    HCRYPTPROV Get() {
+        if (!m_tried && !CryptAcquireContextA(&m_provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+            m_provider = 0;
+        m_tried = true;
+        return m_provider;
+    }
+
+private:
+    HCRYPTPROV m_provider = 0;
+    bool m_tried = false;
+};
+
+HashProvider g_provider;
+
+}  // namespace
+
+// A hash object of its own over the process's one provider.
+struct Sha256::State {
+    HCRYPTHASH hash = 0;
+    bool good = false;
+
+    State() {
+        const HCRYPTPROV provider = g_provider.Get();
+        good = provider && CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+    }
+    ~State() {
+        if (hash) CryptDestroyHash(hash);
+    }
+    void Update(const void* data, size_t size) {
+        const BYTE* bytes = static_cast<const BYTE*>(data);
+        while (good && size > 0) {
+            const DWORD part = size > 0x40000000u ? 0x40000000u : DWORD(size);
+            good = CryptHashData(hash, bytes, part, 0) != 0;
+            bytes += part;
+            size -= part;
+        }
+    }
+    bool Finish(Sha256Digest& digest) {
+        DWORD length = DWORD(digest.size());
+        return good && CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0) && length == digest.size();
+    }
+};
+#else
+struct Sha256::State {
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    bool good = context && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1;
+
+    ~State() { EVP_MD_CTX_free(context); }
+    void Update(const void* data, size_t size) { good = good && EVP_DigestUpdate(context, data, size) == 1; }
+    bool Finish(Sha256Digest& digest) {
+        unsigned length = 0;
+        return good && EVP_DigestFinal_ex(context, digest.data(), &length) == 1 && length == digest.size();
+    }
+};
+#endif
+
+Sha256::Sha256() : m_state(new State) {}
+Sha256::~Sha256() = default;
+
+void Sha256::Update(const void* data, size_t size) { m_state->Update(data, size); }
+
+bool Sha256::Finish(Sha256Digest& digest) { return m_state->Finish(digest); }
+
+bool HashBytes(const void* data, size_t size, Sha256Digest& digest) {
+    Sha256 hash;
+    hash.Update(data, size);
+    return hash.Finish(digest);
+}
+

@@ -1,0 +1,241 @@
+#include "base/staged_file.h"
+
+#include "base/path_parts.h"
+
+#include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdint>
+#include <vector>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+const char kSeparators[] = "\\/:";
+
+// The number of the next temporary name (in its low 16 bits); 0 before the
+// first. Taken by whichever thread writes a file next.
+volatile LONG g_nextTemporary;
+
+// A new file of a unique name |prefix|, four hexadecimal digits, |suffix|
+// ("stgXXXX.tmp", as GetTempFileName names them) in |directory| (empty: the
+// current directory; otherwise it ends with its separator), created and
+// opened for writing in one call: GetTempFileName would create and close it,
+// and the stream open it once more. Null when none can be made; otherwise
+// |path| is its name.
+std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& prefix, const std::string& suffix,
+                             std::string& path) {
+    // The names start where GetTempFileName starts them, at the tick count.
+    InterlockedCompareExchange(&g_nextTemporary, LONG(GetTickCount() | 0x10000u), 0);
+    for (unsigned tries = 0; tries < 0x10000; ++tries) {
+        char unique[8];
+        std::snprintf(unique, sizeof unique, "%x", unsigned(InterlockedIncrement(&g_nextTemporary) - 1) & 0xFFFFu);
+        const std::string candidate = directory + prefix + unique + suffix;
+        // DELETE: the complete file is renamed through this handle.
+        const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+            return nullptr;
+        }
+        // The stream takes the handle over: closing it closes the handle.
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        std::FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
+        if (!file) {
+            if (fd < 0)
+                CloseHandle(handle);
+            else
+                _close(fd);
+            DeleteFileA(candidate.c_str());
+            return nullptr;
+        }
+        path = candidate;
+        return file;
+    }
+    return nullptr;
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// SetFileInformationByHandle (Windows Vista and later), looked up once.
+using SetInformation = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+SetInformation g_setInformation;
+bool g_setInformationLooked;
+
+// FILE_RENAME_INFO of SetFileInformationByHandle.
+struct RenameInfo {
+    union {
+        BOOLEAN replaceIfExists;
+        DWORD flags;
+    };
+    HANDLE rootDirectory;
+    DWORD fileNameLength;  // in bytes
+    WCHAR fileName[1];
+};
+constexpr int kFileRenameInfo = 3;
+
+// Renames the open file |file| (its handle has DELETE access) to |to|,
+// replacing a file of that name, through its own handle: MoveFileEx would
+// open it again by its name for that, a round trip more per file under Wine.
+// (Its write-through flag concerns only a move done as a copy, never this
+// rename within one directory.) False when it cannot be done this way
+// (before Windows Vista, a path this does not convert): the caller then
+// closes the file and moves it by name.
+bool RenameOpenFile(std::FILE* file, const std::string& to) {
+    if (!g_setInformationLooked) {
+        g_setInformation = reinterpret_cast<SetInformation>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+        g_setInformationLooked = true;
+    }
+    const SetInformation setInformation = g_setInformation;
+    if (!setInformation) return false;
+
+    // The NT name of the full path: \??\C:\dir\name or \??\UNC\server\share\name.
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(to.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    std::string name(full, length);
+    if (name.compare(0, 2, "\\\\") == 0) {
+        if (name.size() > 2 && (name[2] == '?' || name[2] == '.')) return false;  // a device or \\?\ path
+        name = "\\??\\UNC" + name.substr(1);
+    } else {
+        name = "\\??\\" + name;
+    }
+    const int wide = MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), nullptr, 0);
+    if (wide <= 0) return false;
+    std::vector<char> buffer(sizeof(RenameInfo) + size_t(wide) * sizeof(WCHAR));
+    auto* info = reinterpret_cast<RenameInfo*>(buffer.data());
+    info->replaceIfExists = TRUE;
+    info->rootDirectory = nullptr;
+    info->fileNameLength = DWORD(wide) * sizeof(WCHAR);
+    MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), info->fileName, wide);
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && setInformation(handle, kFileRenameInfo, info, DWORD(buffer.size()));
+}
+
+void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
+#else
+const char kSeparators[] = "/";
+
+std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& prefix, const std::string& suffix,
+                             std::string& path) {
+    const std::string pattern = (directory.empty() ? "./" : directory) + prefix + "XXXXXX" + suffix;
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemps(name.data(), int(suffix.size()));
+    if (fd < 0) return nullptr;
+    // mkstemp makes the file for its owner alone; the finished file gets the
+    // mode any new file gets (as fopen would create it).
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        close(fd);
+        std::remove(name.data());
+        return nullptr;
+    }
+    path = name.data();
+    return file;
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RenameOpenFile(std::FILE*, const std::string&) { return false; }
+
+void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+#endif
+
+}  // namespace
+
+StagedFile::StagedFile(std::string dest, const std::string& prefix, const std::string& suffix)
+    : m_dest(std::move(dest)) {
+    m_file.reset(CreateTemporaryIn(SplitPath(m_dest, kSeparators).directory, prefix, suffix, m_temporary));
+}
+
+StagedFile::~StagedFile() { Discard(); }
+
+void StagedFile::Discard() {
+    m_file.reset();
+    if (!m_temporary.empty()) RemoveFile(m_temporary);
+    m_temporary.clear();
+}
+
+bool StagedFile::Close() {
+    if (!m_file) return false;
+    const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
+    if (std::fclose(m_file.release()) == 0 && flushed) return true;
+    Discard();
+    return false;
+}
+
+bool StagedFile::Commit(LaterClose* closer) {
+    if (!m_file) {
+        // Closed before, or never made (no temporary name then).
+        if (!m_temporary.empty() && RenameReplacing(m_temporary, m_dest)) {
+            m_temporary.clear();
+            return true;
+        }
+        Discard();
+        return false;
+    }
+    const bool flushed = std::fflush(m_file.get()) == 0 && !std::ferror(m_file.get());
+    // Where the open file can be renamed, it is, once everything is written:
+    // closing it then cannot lose data any more.
+    if (flushed && RenameOpenFile(m_file.get(), m_dest)) {
+        if (closer)
+            closer->Close(m_file.release());
+        else
+            std::fclose(m_file.release());
+        m_temporary.clear();
+        return true;
+    }
+    const bool closed = std::fclose(m_file.release()) == 0;
+    if (flushed && closed && RenameReplacing(m_temporary, m_dest)) {
+        m_temporary.clear();
+        return true;
+    }
+    Discard();
+    return false;
+}
+
+bool CopyFileStaged(const std::string& from, const std::string& to) {
+    FilePtr in(std::fopen(from.c_str(), "rb"));
+    if (!in) return false;
+    FileRange whole;
+    whole.file = in.get();
+    return CopyRangeStaged(whole, to);
+}
+
+bool CopyRangeStaged(const FileRange& from, const std::string& to) {
+    RangeReader in(from);
+    if (!in.Start()) return false;
+    StagedFile out(to);
+    if (!out.Get()) return false;
+    uint8_t buffer[32768];
+    uint64_t copied = 0;
+    size_t got;
+    while ((got = in.Read(buffer, sizeof buffer)) > 0) {
+        if (std::fwrite(buffer, 1, got, out.Get()) != got) return false;
+        copied += got;
+    }
+    const bool whole = from.size == FileRange::kToTheEnd || copied == from.size;
+    return !in.Failed() && whole && out.Commit();
+}

@@ -1,9 +1,0 @@
-#include "data/file_list_win.h"
-
-#include "data/file_list.h"
-#include "data/path_macros_win.h"
-
-BOOL LoadFileList(HWND owner, const std::vector<uint8_t>& scrambled, const char* appDir) {
-    auto expand = [owner, appDir](std::string& text) { ExpandPathMacros(owner, text, appDir); };
-    return ParseFileList(scrambled.data(), scrambled.size(), expand, theFileList, DefaultDestDir) ? TRUE : FALSE;
-}
