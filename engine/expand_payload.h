@@ -6,7 +6,7 @@
 #include "formats/medium.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
-#include "expand/payload_prefetch.h"
+#include "engine/payload_prefetch.h"
 
 #include <windows.h>
 

@@ -15,7 +15,7 @@
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "engine/uninstall.h"
-#include "expand/payload_prefetch.h"
+#include "engine/payload_prefetch.h"
 
 #include <windows.h>
 

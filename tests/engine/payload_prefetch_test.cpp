@@ -1,7 +1,7 @@
 // Payloads decoded ahead on threads of their own: given in the order asked
 // for, each with the outcome the expansion in place would have, within a
 // memory budget, from a folder or from the stretches of one file.
-#include "expand/payload_prefetch.h"
+#include "engine/payload_prefetch.h"
 
 #include "tests/expand/lzhuf_test_util.h"
 #include "tests/medium_bytes.h"

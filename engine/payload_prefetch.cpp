@@ -1,4 +1,4 @@
-#include "expand/payload_prefetch.h"
+#include "engine/payload_prefetch.h"
 
 #include "expand/lzhuf_scheme.h"
 
