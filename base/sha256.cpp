@@ -16,29 +16,36 @@
 namespace {
 
 // A verify-only context of the AES provider, the one that knows SHA-256,
-// acquired at the first hash and kept for the whole process: acquiring one
+// acquired once for the whole process at the first hash: acquiring one
 // loads the provider and reads its registry settings, which would cost more
-// than hashing a small file. Hashes are made on one thread only.
+// than hashing a small file.
+//
+// Threads: any thread may hash. The one context is made by the first
+// caller of Get (a function-local static: the language makes the others
+// wait for it) and only read afterwards; each Sha256 creates a hash object
+// of its own over it, which CryptoAPI allows from several threads at once.
 class HashProvider {
 public:
+    // The process's context; zero when it cannot be acquired (then no hash
+    // can be made, and every Finish is false).
+    static HCRYPTPROV Get() {
+        static const HashProvider provider;
+        return provider.m_provider;
+    }
+
     ~HashProvider() {
         if (m_provider) CryptReleaseContext(m_provider, 0);
     }
-
-    // The context; zero when it cannot be acquired.
-    HCRYPTPROV Get() {
-        if (!m_tried && !CryptAcquireContextA(&m_provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
-            m_provider = 0;
-        m_tried = true;
-        return m_provider;
-    }
+    HashProvider(const HashProvider&) = delete;
+    HashProvider& operator=(const HashProvider&) = delete;
 
 private:
-    HCRYPTPROV m_provider = 0;
-    bool m_tried = false;
-};
+    HashProvider() {
+        if (!CryptAcquireContextA(&m_provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) m_provider = 0;
+    }
 
-HashProvider g_provider;
+    HCRYPTPROV m_provider = 0;
+};
 
 }  // namespace
 
@@ -48,7 +55,7 @@ struct Sha256::State {
     bool good = false;
 
     State() {
-        const HCRYPTPROV provider = g_provider.Get();
+        const HCRYPTPROV provider = HashProvider::Get();
         good = provider && CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
     }
     ~State() {

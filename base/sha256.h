@@ -1,5 +1,9 @@
 // SHA-256 through the platform's own implementation: CryptoAPI on Windows,
 // OpenSSL's libcrypto elsewhere. Nothing of the hash is written here.
+//
+// Threads: one Sha256 belongs to the thread that uses it; hashes on
+// different threads go on side by side (the decoding threads of the
+// unattended run each check their own payloads).
 #pragma once
 
 #include <array>

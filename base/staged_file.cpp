@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 #else
@@ -25,9 +26,14 @@ namespace {
 #ifdef _WIN32
 const char kSeparators[] = "\\/:";
 
-// The number of the next temporary name (in its low 16 bits); 0 before the
-// first. Taken by whichever thread writes a file next.
-volatile LONG g_nextTemporary;
+// The number of a new temporary name, 16 bits, each call the next. Any
+// thread may call it (the run's, and the one that writes payloads ahead):
+// the counter is atomic, and the first call starts it where GetTempFileName
+// starts its names, at the tick count (a function-local static, made once).
+unsigned NextTemporaryNumber() {
+    static std::atomic<unsigned> next{unsigned(GetTickCount())};
+    return next.fetch_add(1) & 0xFFFFu;
+}
 
 // A new file of a unique name |prefix|, four hexadecimal digits, |suffix|
 // ("stgXXXX.tmp", as GetTempFileName names them) in |directory| (empty: the
@@ -37,11 +43,9 @@ volatile LONG g_nextTemporary;
 // |path| is its name.
 std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& prefix, const std::string& suffix,
                              std::string& path) {
-    // The names start where GetTempFileName starts them, at the tick count.
-    InterlockedCompareExchange(&g_nextTemporary, LONG(GetTickCount() | 0x10000u), 0);
     for (unsigned tries = 0; tries < 0x10000; ++tries) {
         char unique[8];
-        std::snprintf(unique, sizeof unique, "%x", unsigned(InterlockedIncrement(&g_nextTemporary) - 1) & 0xFFFFu);
+        std::snprintf(unique, sizeof unique, "%x", NextTemporaryNumber());
         const std::string candidate = directory + prefix + unique + suffix;
         // DELETE: the complete file is renamed through this handle.
         const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -72,10 +76,15 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// SetFileInformationByHandle (Windows Vista and later), looked up once.
+// SetFileInformationByHandle (Windows Vista and later; null before), looked
+// up by the first thread that renames a file and only read afterwards (a
+// function-local static: a second thread waits for the first one's look-up).
 using SetInformation = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
-SetInformation g_setInformation;
-bool g_setInformationLooked;
+SetInformation SetInformationFunction() {
+    static const SetInformation function = reinterpret_cast<SetInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    return function;
+}
 
 // FILE_RENAME_INFO of SetFileInformationByHandle.
 struct RenameInfo {
@@ -97,12 +106,7 @@ constexpr int kFileRenameInfo = 3;
 // (before Windows Vista, a path this does not convert): the caller then
 // closes the file and moves it by name.
 bool RenameOpenFile(std::FILE* file, const std::string& to) {
-    if (!g_setInformationLooked) {
-        g_setInformation = reinterpret_cast<SetInformation>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
-        g_setInformationLooked = true;
-    }
-    const SetInformation setInformation = g_setInformation;
+    const SetInformation setInformation = SetInformationFunction();
     if (!setInformation) return false;
 
     // The NT name of the full path: \??\C:\dir\name or \??\UNC\server\share\name.
