@@ -18,7 +18,7 @@ LaterClose::~LaterClose() {
     {
         ThreadHold hold(m_lock);
         m_stopping = true;
-        m_lock.WakeAll();
+        m_work.WakeAll();
     }
     m_thread.reset();  // joins it once everything is closed
 }
@@ -31,7 +31,7 @@ void LaterClose::Close(void (*close)(void*), void* what) {
     ThreadHold hold(m_lock);
     m_pending.push_back(Pending{close, what});
     // (A thread busy with a batch looks again before it waits.)
-    if (m_pending.size() == kBatch) m_lock.WakeAll();
+    if (m_pending.size() == kBatch) m_work.WakeAll();
 }
 
 void LaterClose::Close(std::FILE* file) { Close(&CloseStream, file); }
@@ -40,8 +40,8 @@ void LaterClose::Wait() {
     if (!m_thread) return;
     ThreadHold hold(m_lock);
     m_flushing = true;
-    m_lock.WakeAll();
-    while (!m_pending.empty() || m_closing) m_lock.Wait();
+    m_work.WakeAll();
+    while (!m_pending.empty() || m_closing) m_closed.Wait();
     m_flushing = false;
 }
 
@@ -52,15 +52,16 @@ void LaterClose::Work() {
     ThreadHold hold(m_lock);
     for (;;) {
         // A batch, or whatever there is when waited for or stopping.
-        while (!m_stopping && (m_pending.empty() || (m_pending.size() < kBatch && !m_flushing))) m_lock.Wait();
+        while (!m_stopping && (m_pending.empty() || (m_pending.size() < kBatch && !m_flushing))) m_work.Wait();
         if (m_pending.empty()) break;  // stopping, with everything closed
         batch.swap(m_pending);
         m_closing = true;
-        m_lock.Release();
-        for (const Pending& pending : batch) pending.close(pending.what);
-        batch.clear();
-        m_lock.Acquire();
+        {
+            ThreadRelease unlocked(m_lock);
+            for (const Pending& pending : batch) pending.close(pending.what);
+            batch.clear();
+        }
         m_closing = false;
-        if (m_flushing) m_lock.WakeAll();  // Wait waits for it
+        if (m_flushing) m_closed.WakeAll();  // Wait waits for it
     }
 }

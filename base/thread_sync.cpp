@@ -9,13 +9,6 @@
 
 namespace {
 
-// A slim reader/writer lock and a condition variable: both are one pointer,
-// ready when zero.
-struct Parts {
-    void* lock;
-    void* condition;
-};
-
 struct SyncFunctions {
     void(WINAPI* acquire)(void**) = nullptr;  // AcquireSRWLockExclusive
     void(WINAPI* release)(void**) = nullptr;  // ReleaseSRWLockExclusive
@@ -45,10 +38,11 @@ const SyncFunctions& Sync() {
 
 }  // namespace
 
-#define PARTS reinterpret_cast<Parts*>(m_storage)
+// The slim reader/writer lock and the condition variable are one pointer
+// each, ready when zero.
+#define SLOT(storage) reinterpret_cast<void**>(storage)
 
 ThreadLock::ThreadLock() {
-    static_assert(sizeof(Parts) <= sizeof(m_storage), "room for the lock");
     std::memset(m_storage, 0, sizeof m_storage);
     Sync();  // looked up before any thread of ours runs
 }
@@ -57,19 +51,23 @@ ThreadLock::~ThreadLock() = default;
 
 // Without the functions no thread runs: there is nothing to lock against.
 void ThreadLock::Acquire() {
-    if (Sync().present) Sync().acquire(&PARTS->lock);
+    if (Sync().present) Sync().acquire(SLOT(m_storage));
 }
 
 void ThreadLock::Release() {
-    if (Sync().present) Sync().release(&PARTS->lock);
+    if (Sync().present) Sync().release(SLOT(m_storage));
 }
 
-void ThreadLock::Wait() {
-    if (Sync().present) Sync().sleep(&PARTS->condition, &PARTS->lock, INFINITE, 0);
+ThreadCondition::ThreadCondition(ThreadLock& lock) : m_lock(lock) { std::memset(m_storage, 0, sizeof m_storage); }
+
+ThreadCondition::~ThreadCondition() = default;
+
+void ThreadCondition::Wait() {
+    if (Sync().present) Sync().sleep(SLOT(m_storage), SLOT(m_lock.m_storage), INFINITE, 0);
 }
 
-void ThreadLock::WakeAll() {
-    if (Sync().present) Sync().wakeAll(&PARTS->condition);
+void ThreadCondition::WakeAll() {
+    if (Sync().present) Sync().wakeAll(SLOT(m_storage));
 }
 
 unsigned __stdcall WorkThread::Entry(void* self) {
@@ -92,32 +90,30 @@ WorkThread::~WorkThread() {
 #else
 #include <pthread.h>
 
-namespace {
-
-struct Parts {
-    pthread_mutex_t lock;
-    pthread_cond_t condition;
-};
-
-}  // namespace
-
-#define PARTS reinterpret_cast<Parts*>(m_storage)
+#define MUTEX reinterpret_cast<pthread_mutex_t*>(m_storage)
+#define CONDITION reinterpret_cast<pthread_cond_t*>(m_storage)
 
 ThreadLock::ThreadLock() {
-    static_assert(sizeof(Parts) <= sizeof(m_storage), "room for the lock");
-    pthread_mutex_init(&PARTS->lock, nullptr);
-    pthread_cond_init(&PARTS->condition, nullptr);
+    static_assert(sizeof(pthread_mutex_t) <= sizeof(m_storage), "room for the lock");
+    pthread_mutex_init(MUTEX, nullptr);
 }
 
-ThreadLock::~ThreadLock() {
-    pthread_cond_destroy(&PARTS->condition);
-    pthread_mutex_destroy(&PARTS->lock);
+ThreadLock::~ThreadLock() { pthread_mutex_destroy(MUTEX); }
+
+void ThreadLock::Acquire() { pthread_mutex_lock(MUTEX); }
+void ThreadLock::Release() { pthread_mutex_unlock(MUTEX); }
+
+ThreadCondition::ThreadCondition(ThreadLock& lock) : m_lock(lock) {
+    static_assert(sizeof(pthread_cond_t) <= sizeof(m_storage), "room for the condition");
+    pthread_cond_init(CONDITION, nullptr);
 }
 
-void ThreadLock::Acquire() { pthread_mutex_lock(&PARTS->lock); }
-void ThreadLock::Release() { pthread_mutex_unlock(&PARTS->lock); }
-void ThreadLock::Wait() { pthread_cond_wait(&PARTS->condition, &PARTS->lock); }
-void ThreadLock::WakeAll() { pthread_cond_broadcast(&PARTS->condition); }
+ThreadCondition::~ThreadCondition() { pthread_cond_destroy(CONDITION); }
+
+void ThreadCondition::Wait() {
+    pthread_cond_wait(CONDITION, reinterpret_cast<pthread_mutex_t*>(m_lock.m_storage));
+}
+void ThreadCondition::WakeAll() { pthread_cond_broadcast(CONDITION); }
 
 void* WorkThread::Entry(void* self) {
     Enter(static_cast<WorkThread*>(self));

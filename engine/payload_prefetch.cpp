@@ -2,24 +2,20 @@
 
 #include "expand/lzhuf_scheme.h"
 
-#include <algorithm>
 #include <new>
 #include <utility>
 
 PayloadPrefetch::PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> jobs, unsigned threads,
-                                 std::function<void()> starting, size_t budget, size_t largest)
-    : m_medium(medium), m_jobs(std::move(jobs)), m_budget(budget), m_largest(largest),
-      m_starting(std::move(starting)), m_slots(m_jobs.size()) {
+                                 std::function<void()> starting, const PrefetchLimits& limits)
+    : m_medium(medium), m_jobs(std::move(jobs)), m_limits(limits), m_starting(std::move(starting)),
+      m_slots(m_jobs.size()) {
     if (threads == 0 || m_jobs.empty()) return;
     m_threads.reserve(threads + 1);
-    // One thread reads and writes the files, the others only decode: under
-    // Wine a file's first read or write waits for the server under a lock of
-    // the process, which threads doing them side by side take turns at.
     std::unique_ptr<WorkThread> transfer(new WorkThread(&PayloadPrefetch::RunTransfer, this));
     if (!transfer->Started()) return;  // none: Take leaves every payload to the caller
     m_threads.push_back(std::move(transfer));
     for (unsigned i = 0; i < threads && i < m_jobs.size(); ++i) {
-        std::unique_ptr<WorkThread> thread(new WorkThread(&PayloadPrefetch::Run, this));
+        std::unique_ptr<WorkThread> thread(new WorkThread(&PayloadPrefetch::RunDecode, this));
         // Fewer threads, or none: Take then leaves every payload to the caller.
         if (!thread->Started()) break;
         m_threads.push_back(std::move(thread));
@@ -33,10 +29,16 @@ void PayloadPrefetch::StopThreads() {
     {
         ThreadHold hold(m_lock);
         m_stopping = true;
-        m_lock.WakeAll();
+        m_toDecode.WakeAll();
+        m_budgetRoom.WakeAll();
+        m_transferWork.WakeAll();
     }
     m_threads.clear();  // joins them
 }
+
+void PayloadPrefetch::RunTransfer(void* self) { static_cast<PayloadPrefetch*>(self)->Transfer(); }
+
+void PayloadPrefetch::RunDecode(void* self) { static_cast<PayloadPrefetch*>(self)->Decode(); }
 
 bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
     ThreadHold hold(m_lock);
@@ -44,31 +46,26 @@ bool PayloadPrefetch::Take(const std::string& source, DecodedPayload& payload) {
     // goes on (what is decoded ahead is bounded by the budget meanwhile).
     if (m_threads.empty() || m_nextTake >= m_jobs.size() || m_jobs[m_nextTake].source != source) return false;
     Slot& slot = m_slots[m_nextTake];
-    WaitUntil([&slot] { return slot.state == State::kDone || slot.state == State::kLeft; });
+    while (slot.state == State::kBusy) m_given.Wait();
     ++m_nextTake;
     m_held -= slot.held;
-    const bool decoded = slot.state == State::kDone;
+    const bool decoded = slot.state == State::kDecoded;
     if (decoded) payload = std::move(slot.payload);
     slot.payload = DecodedPayload();
-    // The budget has room again, and the next payload is the one waited for;
-    // the reading and writing thread is woken only when it waits for this far
-    // (a wake-up per payload would cost a switch between threads each).
-    if (m_budgetWaiters > 0 || m_nextTake >= m_wakeAt) {
-        m_wakeAt = SIZE_MAX;
-        m_lock.WakeAll();
+    // Room in the budget, and the next payload is the one waited for now.
+    m_budgetRoom.WakeAll();
+    if (m_nextTake >= m_wakeTransferAt) {
+        m_wakeTransferAt = SIZE_MAX;
+        m_transferWork.WakeAll();
     }
     return decoded;
 }
-
-void PayloadPrefetch::Run(void* self) { static_cast<PayloadPrefetch*>(self)->Work(); }
-
-void PayloadPrefetch::RunTransfer(void* self) { static_cast<PayloadPrefetch*>(self)->Transfer(); }
 
 void PayloadPrefetch::DirectoryReady(const std::string& directory) {
     ThreadHold hold(m_lock);
     if (Ready(directory)) return;
     m_ready[m_readyNext++ % kReadyKept] = directory;
-    m_lock.WakeAll();
+    m_transferWork.WakeAll();
 }
 
 bool PayloadPrefetch::Ready(const std::string& directory) const {
@@ -77,189 +74,147 @@ bool PayloadPrefetch::Ready(const std::string& directory) const {
     return false;
 }
 
-// The thread that asks the system for files: it writes the decoded payloads
-// into their temporary files, in order, as soon as their directories are
-// there, a little ahead of the run (the run may be waiting for that, so it
-// comes first), and reads the payloads' compressed bytes, in order, a bounded
-// way ahead of the decoding threads. A payload the run has taken meanwhile,
-// or one it is to meet the failure of, is not written.
-void PayloadPrefetch::Transfer() {
-    ThreadHold hold(m_lock);
-    size_t read = 0;  // the next payload to read
-    for (;;) {
-        if (m_stopping) return;
-        if (StageNext()) continue;
-        if (read < m_jobs.size() && read < m_nextClaim + kFetchedAhead && m_fetchedBytes <= kFetchedBytes) {
-            ReadAt(read++);
-            continue;
-        }
-        const size_t next = std::max(m_nextStage, m_nextTake);
-        if (read >= m_jobs.size() && next >= m_jobs.size()) return;
-        // Decoding threads wake it when they claim a payload, take its bytes
-        // or finish the one it is to write next; the run when it makes a
-        // directory, and when it has taken what this asks it to (the payload
-        // to write next, or half the files written ahead).
-        if (next < m_jobs.size()) {
-            m_stageWaiting = next;
-            m_wakeAt = std::min(m_wakeAt, next < m_nextTake + kStagedAhead ? next + 1 : next - kStagedAhead / 2);
-        }
-        m_transferWaits = true;
-        m_lock.Wait();
-        m_transferWaits = false;
-        m_stageWaiting = SIZE_MAX;
-    }
-}
-
-// With the lock held: writes the next payload into its temporary file if
-// that can be done now; false when it cannot (yet).
-bool PayloadPrefetch::StageNext() {
-    const size_t index = std::max(m_nextStage, m_nextTake);
-    if (index >= m_jobs.size() || index >= m_nextTake + kStagedAhead) return false;
-    Slot& slot = m_slots[index];
-    if (!(slot.state == State::kDone || slot.state == State::kLeft) || !Ready(m_jobs[index].directory)) return false;
-    m_nextStage = index + 1;
-    if (slot.state != State::kDone) return true;
-    slot.state = State::kStaging;
-    m_lock.Release();
-    const bool staged = StageDecodedPayload(slot.payload, m_jobs[index].dest.c_str());
-    m_lock.Acquire();
-    slot.state = State::kDone;
-    if (staged) {
-        // Its bytes are in the file now, no longer in memory.
-        m_held -= slot.held;
-        slot.held = 0;
-    }
-    // The run may wait for this one; decoding threads for the room.
-    if (index == m_nextTake || m_budgetWaiters > 0) m_lock.WakeAll();
-    return true;
-}
-
-// With the lock held: reads payload |index|'s compressed bytes for the
-// decoding threads (none for one left to the run).
-void PayloadPrefetch::ReadAt(size_t index) {
-    const std::string& source = m_jobs[index].source;
-    std::vector<uint8_t> compressed;
-    Medium::ReadOutcome outcome = Medium::ReadOutcome::kRead;
-    m_lock.Release();
-    if (!LeftToRun(Expected(source))) outcome = m_medium.ReadWhole(source, compressed);
-    m_lock.Acquire();
-    Slot& slot = m_slots[index];
-    m_fetchedBytes += compressed.size();
-    slot.compressed.swap(compressed);
-    slot.outcome = outcome;
-    slot.fetched = true;
-    if (m_fetchWaiters > 0) m_lock.WakeAll();
-}
-
 const SumEntry* PayloadPrefetch::Expected(const std::string& source) const {
     const DistributionSum& sum = m_medium.Sum();
     return sum.present ? sum.sum.Find(source) : nullptr;
 }
 
-bool PayloadPrefetch::LeftToRun(const SumEntry* expected) const {
-    return (m_medium.Sum().present && !expected) || (expected && expected->size > m_largest);
-}
-
-void PayloadPrefetch::Work() {
-    if (m_starting) m_starting();
+// Staging comes first: the run may be waiting for it, and what is staged
+// makes room in the budget.
+void PayloadPrefetch::Transfer() {
+    ThreadHold hold(m_lock);
     for (;;) {
-        size_t index;
-        {
-            ThreadHold hold(m_lock);
-            if (m_stopping || m_nextClaim >= m_jobs.size()) return;
-            index = m_nextClaim++;
-            m_slots[index].state = State::kDecoding;
-            if (m_transferWaits) m_lock.WakeAll();  // it reads a bounded way ahead of this
+        if (m_stopping) return;
+        if (StageNext() || ReadNext()) continue;
+        const size_t next = NextToStage();
+        if (m_nextRead >= m_jobs.size() && next >= m_jobs.size()) return;  // nothing left to do
+        // Decoding threads wake it when they take a payload from the queue
+        // or finish the one to stage next; the run when it makes a
+        // directory, and when it has taken what this asks it to: the payload
+        // to stage next (it is not staged then), or half the payloads staged
+        // ahead when they are as many as may be.
+        if (next < m_jobs.size()) {
+            const size_t at = next < m_nextTake + m_limits.stagedAhead ? next + 1 : next - m_limits.stagedAhead / 2;
+            if (at < m_wakeTransferAt) m_wakeTransferAt = at;
         }
-        State state = State::kLeft;
-        try {
-            Decode(index);
-            state = State::kDone;
-        } catch (const std::bad_alloc&) {
-            // Left to the caller, which decodes it straight into its file.
-        }
-        ThreadHold hold(m_lock);
-        Slot& slot = m_slots[index];
-        if (slot.state == State::kDecoding) slot.state = state;
-        if (slot.state == State::kLeft) {
-            m_held -= slot.held;
-            slot.held = 0;
-            slot.payload = DecodedPayload();
-        }
-        // Only who waits for this payload (the run, the writing thread) or
-        // for room in the budget is woken: a wake-up is a switch between
-        // threads.
-        if (index == m_nextTake || index == m_stageWaiting || m_budgetWaiters > 0) m_lock.WakeAll();
+        m_transferWork.Wait();
     }
 }
 
-// Decodes payload |index| into its slot once it is read, or marks it left
-// to the caller. Called without the lock.
-void PayloadPrefetch::Decode(size_t index) {
-    const std::string& source = m_jobs[index].source;
+bool PayloadPrefetch::StageNext() {
+    const size_t index = NextToStage();
+    if (index >= m_jobs.size() || index >= m_nextTake + m_limits.stagedAhead) return false;
     Slot& slot = m_slots[index];
-    DecodedPayload& payload = slot.payload;
-    const SumEntry* expected = Expected(source);
-    // Not listed: the run refuses it before it would decode it. Larger than
-    // what is held in memory by setup.sum's word: the run decodes it itself,
-    // and it is not read here at all.
-    if (LeftToRun(expected)) {
-        ThreadHold hold(m_lock);
-        slot.state = State::kLeft;
-        return;
+    if (slot.state == State::kBusy || !Ready(m_jobs[index].directory)) return false;
+    m_nextStage = index + 1;
+    if (slot.state != State::kDecoded) return true;
+    // Take waits while it is written.
+    slot.state = State::kBusy;
+    bool staged;
+    {
+        ThreadRelease unlocked(m_lock);
+        staged = StageDecodedPayload(slot.payload, m_jobs[index].dest.c_str());
     }
+    slot.state = State::kDecoded;
+    if (staged) {
+        // Its bytes are in the file now, no longer in memory.
+        m_held -= slot.held;
+        slot.held = 0;
+        m_budgetRoom.WakeAll();
+    }
+    if (index == m_nextTake) m_given.WakeAll();
+    return true;
+}
 
-    std::vector<uint8_t> compressed;
-    Medium::ReadOutcome outcome;
+bool PayloadPrefetch::ReadNext() {
+    if (m_nextRead >= m_jobs.size() || m_read.size() >= m_limits.readAhead || m_readBytes > m_limits.readBytes)
+        return false;
+    const size_t index = m_nextRead++;
+    const std::string& source = m_jobs[index].source;
+    const SumEntry* expected = Expected(source);
+    // Not listed in setup.sum: the run refuses it before it would decode it.
+    // Larger than what is held in memory by setup.sum's word: the run
+    // decodes it itself, and it is not read here at all.
+    if ((m_medium.Sum().present && !expected) || (expected && expected->size > m_limits.largest)) {
+        Decoded(index, State::kLeft);
+        if (m_nextRead == m_jobs.size()) m_toDecode.WakeAll();  // the decoding threads are done
+        return true;
+    }
+    Read read{index, Medium::ReadOutcome::kRead, {}};
     {
-        ThreadHold hold(m_lock);
-        ++m_fetchWaiters;
-        WaitUntil([&] { return m_stopping || slot.fetched; });
-        --m_fetchWaiters;
-        if (m_stopping) {
-            slot.state = State::kLeft;
-            return;
+        ThreadRelease unlocked(m_lock);
+        read.outcome = m_medium.ReadWhole(source, read.compressed);
+    }
+    m_readBytes += read.compressed.size();
+    m_read.push_back(std::move(read));
+    m_toDecode.WakeAll();
+    return true;
+}
+
+void PayloadPrefetch::Decode() {
+    if (m_starting) m_starting();
+    ThreadHold hold(m_lock);
+    for (;;) {
+        while (!m_stopping && m_read.empty() && m_nextRead < m_jobs.size()) m_toDecode.Wait();
+        if (m_stopping || m_read.empty()) return;  // stopping, or everything is read and taken
+        Read read = std::move(m_read.front());
+        m_read.pop_front();
+        m_readBytes -= read.compressed.size();
+        m_transferWork.WakeAll();  // room to read
+        const size_t index = read.index;
+        Slot& slot = m_slots[index];
+        DecodedPayload& payload = slot.payload;
+        if (read.outcome != Medium::ReadOutcome::kRead) {
+            payload.status = read.outcome == Medium::ReadOutcome::kMissing ? ExpandStatus::kSourceOpenFailed
+                                                                             : ExpandStatus::kReadFailed;
+            Decoded(index, State::kDecoded);
+            continue;
         }
-        compressed.swap(slot.compressed);
-        outcome = slot.outcome;
-        m_fetchedBytes -= compressed.size();
-        if (m_transferWaits) m_lock.WakeAll();
-    }
-    switch (outcome) {
-    case Medium::ReadOutcome::kMissing:
-        payload.status = ExpandStatus::kSourceOpenFailed;
-        return;
-    case Medium::ReadOutcome::kFailed:
-        payload.status = ExpandStatus::kReadFailed;
-        return;
-    case Medium::ReadOutcome::kRead:
-        break;
-    }
-    // The size the header states decides whether it is held in memory; a
-    // larger one (or a damaged header that says so) is decoded by the
-    // caller straight into its file.
-    size_t stated = 0;
-    if (compressed.size() >= kHeaderSize) {
-        const int32_t size = ReadLzhufHeader(compressed.data());
-        stated = size > 0 ? size_t(size) : 0;
-    }
-    {
-        ThreadHold hold(m_lock);
-        if (stated > m_largest) {
-            slot.state = State::kLeft;
-            return;
+        // The size the header states decides whether it is held in memory; a
+        // larger one (or a damaged header that says so) is decoded by the
+        // caller straight into its file.
+        size_t stated = 0;
+        if (read.compressed.size() >= kHeaderSize) {
+            const int32_t size = ReadLzhufHeader(read.compressed.data());
+            stated = size > 0 ? size_t(size) : 0;
+        }
+        if (stated > m_limits.largest) {
+            Decoded(index, State::kLeft);
+            continue;
         }
         // The payload the run waits for is never held back; the others wait
-        // until taking has made room.
-        ++m_budgetWaiters;
-        WaitUntil([&] { return m_stopping || index == m_nextTake || m_held + stated <= m_budget; });
-        --m_budgetWaiters;
-        if (m_stopping) {
-            slot.state = State::kLeft;
-            return;
-        }
+        // until taking or staging has made room.
+        while (!m_stopping && index != m_nextTake && m_held + stated > m_limits.budget) m_budgetRoom.Wait();
+        if (m_stopping) return;
         m_held += stated;
         slot.held = stated;
+        State state = State::kLeft;
+        {
+            ThreadRelease unlocked(m_lock);
+            try {
+                DecodeLzhufBytes(read.compressed, payload, LzhufEnd::ZeroBits, Expected(m_jobs[index].source));
+                state = State::kDecoded;
+            } catch (const std::bad_alloc&) {
+                // Left to the caller, which decodes it straight into its file.
+            }
+            std::vector<uint8_t>().swap(read.compressed);
+        }
+        Decoded(index, state);
     }
-    DecodeLzhufBytes(compressed, payload, LzhufEnd::ZeroBits, expected);
+}
+
+void PayloadPrefetch::Decoded(size_t index, State state) {
+    Slot& slot = m_slots[index];
+    slot.state = state;
+    if (state == State::kLeft || slot.payload.status != ExpandStatus::kOk) {
+        // Nothing of it is held in memory.
+        slot.payload.bytes = std::vector<uint8_t>();
+        m_held -= slot.held;
+        slot.held = 0;
+        m_budgetRoom.WakeAll();
+    }
+    if (state == State::kLeft) slot.payload = DecodedPayload();
+    // Only who waits for this payload (the run, the transfer thread) is woken.
+    if (index == m_nextTake) m_given.WakeAll();
+    if (index == NextToStage()) m_transferWork.WakeAll();
 }

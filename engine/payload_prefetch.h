@@ -1,20 +1,28 @@
-// Payloads decoded ahead of the run that places them, on threads of their
-// own: while the unattended run puts one file in place, one thread reads the
-// next ones from the medium, others decode them and check them against
-// setup.sum on the other processors, and the reading thread writes the
-// decoded ones into their temporary files beside their destinations once
-// the run has made their directories (StageDecodedPayload). The run alone
-// renames them into place, checks and records them, in its order.
-// Win32-free.
+// Payloads decoded ahead of the unattended run that places them. Each
+// payload passes three stages, in the run's order, on threads of their own:
+//
+//   read    the transfer thread reads its compressed bytes from the medium
+//           into one small bounded queue (ReadNext);
+//   decode  a decoding thread takes it from the queue, decodes it and checks
+//           it against setup.sum into the payload's slot, within a budget of
+//           decoded bytes held (Decode);
+//   stage   the transfer thread again writes it into its temporary file
+//           beside its destination once the run has made its directory
+//           (StageNext, StageDecodedPayload).
+//
+// The run takes each one (Take) and alone renames it into place, checks and
+// records it. Reading and staging share a thread: under Wine a file's first
+// read or write waits for the server under a lock of the process, which
+// threads doing them side by side would take turns at. Win32-free.
 #pragma once
 
-#include "formats/medium.h"
-#include "expand/lzhuf_file.h"
-
 #include "base/thread_sync.h"
+#include "expand/lzhuf_file.h"
+#include "formats/medium.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,95 +36,128 @@ struct PayloadJob {
     std::string directory;
 };
 
+// How far ahead of the run each stage of a PayloadPrefetch may go.
+struct PrefetchLimits {
+    // Decoded bytes held beyond the payload Take waits for, at most.
+    size_t budget = size_t(64) << 20;
+    // A payload that states more bytes is left to the caller (setup.sum's
+    // size, else its header's).
+    size_t largest = size_t(16) << 20;
+    // Payloads read and not yet taken by a decoding thread, and their
+    // compressed bytes, at most (the last one read may go past the bytes).
+    size_t readAhead = 64;
+    size_t readBytes = size_t(8) << 20;
+    // Payloads written into their temporary files ahead of Take, at most.
+    size_t stagedAhead = 64;
+};
+
+// Threads: one owner thread (the run's) makes it, calls Take and
+// DirectoryReady and destroys it; the transfer thread runs Transfer, the
+// decoding threads Decode. m_lock guards every field that is not const,
+// except the payload of a slot in State::kBusy (see Slot). Lock order: m_lock
+// is a leaf; the stages read the medium (its StreamHold), decode and write
+// without it. The owner never calls Take while it holds the medium's
+// StreamHold (see Medium::StreamHold): the payload waited for may still have
+// to be read under it.
 class PayloadPrefetch {
 public:
     // |jobs|: the payloads in the order Take will ask for them, decoded on
     // |threads| threads (none: Take gives nothing) from what one more thread
-    // reads, at most kFetchedAhead payloads and about kFetchedBytes ahead.
-    // At most |budget| decoded bytes are held beyond the payload Take waits
-    // for; a payload that states more than |largest| bytes is left to the
-    // caller. Each decoding thread first calls |starting| (to lower its
+    // reads. Each decoding thread first calls |starting| (to lower its
     // priority, say).
     PayloadPrefetch(const Medium& medium, std::vector<PayloadJob> jobs, unsigned threads,
-                    std::function<void()> starting = nullptr, size_t budget = size_t(64) << 20,
-                    size_t largest = size_t(16) << 20);
-    // Stops the threads (a payload being decoded is finished first).
+                    std::function<void()> starting = nullptr, const PrefetchLimits& limits = PrefetchLimits());
+    // Stops the threads (a payload being decoded or written is finished
+    // first); payloads written ahead and not taken leave no file.
     ~PayloadPrefetch();
     PayloadPrefetch(const PayloadPrefetch&) = delete;
     PayloadPrefetch& operator=(const PayloadPrefetch&) = delete;
 
-    // Waits for the next payload in order and moves it into |payload|. False,
-    // with nothing given, when |source| is not the next one (the caller
-    // decodes it itself; the next call may ask for the next one again) or the
-    // payload is left to the caller (too large, or not listed in setup.sum).
+    // Owner thread. Waits for the next payload in order and moves it into
+    // |payload|. False, with nothing given, when |source| is not the next one
+    // (the caller decodes it itself; the next call may ask for the next one
+    // again) or the payload is left to the caller (too large, or not listed
+    // in setup.sum).
     bool Take(const std::string& source, DecodedPayload& payload);
 
-    // The run has made sure that |directory| is there: the payloads that go
-    // into it may be written into their temporary files ahead.
+    // Owner thread. The run has made sure that |directory| is there: the
+    // payloads that go into it may be written into their temporary files.
     void DirectoryReady(const std::string& directory);
 
 private:
-    enum class State { kQueued, kDecoding, kDone, kStaging, kLeft };
-    // Temporary files written ahead of the run, at most.
-    static constexpr size_t kStagedAhead = 64;
-    // Payloads read ahead of the decoding threads, and their compressed
-    // bytes held, at most (the last one read may go past the bytes).
-    static constexpr size_t kFetchedAhead = 64;
-    static constexpr size_t kFetchedBytes = size_t(8) << 20;
+    // kBusy until the decode stage is done with the payload: it belongs to
+    // the one stage working on it (the decoding thread, later the transfer
+    // thread while it writes it), which touches it without the lock. Then
+    // kDecoded (with the outcome; the staging may make it kBusy once more)
+    // or kLeft (the caller decodes it itself): Take may give it.
+    enum class State { kBusy, kDecoded, kLeft };
     struct Slot {
-        State state = State::kQueued;
+        State state = State::kBusy;
         size_t held = 0;  // decoded bytes counted against the budget
         DecodedPayload payload;
-        // Set by the reading thread: the compressed bytes (none for a
-        // payload left to the run) and how reading them went.
-        bool fetched = false;
-        std::vector<uint8_t> compressed;
-        Medium::ReadOutcome outcome = Medium::ReadOutcome::kRead;
+    };
+    // A payload read, in the queue between the read and decode stages.
+    struct Read {
+        size_t index;
+        Medium::ReadOutcome outcome;
+        std::vector<uint8_t> compressed;  // none unless outcome is kRead
     };
 
-    static void Run(void* self);
     static void RunTransfer(void* self);
-    void Work();
+    static void RunDecode(void* self);
+    // The transfer thread: reads and stages, staging first.
     void Transfer();
+    // The decoding threads.
+    void Decode();
+    // With the lock held, on the transfer thread: read or stage one payload
+    // if that can be done now; false when it cannot (yet).
+    bool ReadNext();
     bool StageNext();
-    void ReadAt(size_t index);
-    // Stops the threads and joins them.
+    // With the lock held: the payload the stage stage looks at next.
+    size_t NextToStage() const { return m_nextStage > m_nextTake ? m_nextStage : m_nextTake; }
+    // With the lock held: payload |index| leaves the decode stage as |state|.
+    void Decoded(size_t index, State state);
     void StopThreads();
     // A payload's entry in setup.sum (none without one, or when not listed).
     const SumEntry* Expected(const std::string& source) const;
-    // Not read or decoded here: the run refuses it (not in setup.sum) or
-    // decodes it itself (larger than |largest| by setup.sum's word).
-    bool LeftToRun(const SumEntry* expected) const;
     bool Ready(const std::string& directory) const;
-    void Decode(size_t index);
-    // Waits, m_lock held, until |ready|() (a test of state under the lock).
-    template <class Ready>
-    void WaitUntil(Ready ready) {
-        while (!ready()) m_lock.Wait();
-    }
 
+    // Set by the constructor, read-only afterwards (any thread).
     const Medium& m_medium;
     const std::vector<PayloadJob> m_jobs;
-    const size_t m_budget;
-    const size_t m_largest;
+    const PrefetchLimits m_limits;
     const std::function<void()> m_starting;
-    std::vector<Slot> m_slots;
-    size_t m_nextClaim = 0;  // the next payload a thread decodes
-    size_t m_nextTake = 0;   // the next payload Take gives
-    size_t m_nextStage = 0;  // the next payload to write into its temporary file
-    size_t m_held = 0;       // decoded bytes not taken yet
-    size_t m_fetchedBytes = 0;      // compressed bytes read and not decoded yet
-    size_t m_fetchWaiters = 0;      // decoding threads waiting for a payload to be read
-    bool m_transferWaits = false;   // the reading and writing thread waits
-    size_t m_budgetWaiters = 0;     // decoding threads waiting for room in the budget
-    size_t m_wakeAt = SIZE_MAX;     // the reading and writing thread waits for m_nextTake to reach this
-    size_t m_stageWaiting = SIZE_MAX;  // the payload it waits to write next
-    // The directories the run has made sure of last (a list fills one
-    // directory after another), the latest at m_ready[m_readyNext - 1].
+
+    ThreadLock m_lock;
+    std::vector<Slot> m_slots;  // guarded by m_lock (a kBusy slot's payload: see State)
+    std::deque<Read> m_read;    // guarded by m_lock: read -> decode, in order
+    size_t m_readBytes = 0;     // guarded by m_lock: the compressed bytes in m_read
+    size_t m_nextRead = 0;      // guarded by m_lock: the next payload the read stage looks at
+    size_t m_held = 0;          // guarded by m_lock: decoded bytes in slots, not staged or taken
+    size_t m_nextStage = 0;     // guarded by m_lock: the next payload to stage, unless Take is past it
+    size_t m_nextTake = 0;      // guarded by m_lock: the next payload Take gives
+    // Guarded by m_lock: Take wakes the transfer thread when m_nextTake
+    // reaches this (a wake-up per payload would cost a switch between threads each).
+    size_t m_wakeTransferAt = SIZE_MAX;
+    // Guarded by m_lock: the directories the run has made sure of last (a
+    // list fills one directory after another), the latest at
+    // m_ready[(m_readyNext - 1) % kReadyKept].
     static constexpr size_t kReadyKept = 8;
     std::string m_ready[kReadyKept];
     size_t m_readyNext = 0;
-    bool m_stopping = false;
-    ThreadLock m_lock;
-    std::vector<std::unique_ptr<WorkThread>> m_threads;  // the reading and writing thread, then the decoding ones
+    bool m_stopping = false;  // guarded by m_lock: the threads are to return
+
+    // One condition per kind of waiter (see ThreadCondition):
+    // the decoding threads, for a payload in m_read, the end of reading or the stop;
+    ThreadCondition m_toDecode{m_lock};
+    // the decoding threads, for room in the budget, their payload being the
+    // one Take waits for, or the stop;
+    ThreadCondition m_budgetRoom{m_lock};
+    // the transfer thread, for something to read or stage, or the stop;
+    ThreadCondition m_transferWork{m_lock};
+    // Take, for its slot to leave kBusy.
+    ThreadCondition m_given{m_lock};
+
+    // The owner's: the transfer thread, then the decoding ones.
+    std::vector<std::unique_ptr<WorkThread>> m_threads;
 };

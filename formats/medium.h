@@ -54,13 +54,20 @@ public:
     bool Load(std::string& damaged, const Sha256Digest* requiredSum = nullptr);
 
     // The stretch where the compressed file |name| lies. A folder's file is
-    // opened into |owned|. False when the medium has no such file. A stretch
-    // of a single-file medium is read under LockStream().
+    // opened into |owned|. False when the medium has no such file. Any
+    // thread, under a StreamHold (below) until it has read the stretch.
     bool Open(const std::string& name, FilePtr& owned, FileRange& range) const;
 
-    // The program file of a single-file medium is one stream for every
-    // reader: whoever reads a stretch Open gave holds its lock meanwhile
-    // (payloads may be decoded on several threads), as a StreamHold.
+    // The program file of a single-file medium is one stream, with one
+    // position, for every reader: whoever reads a stretch Open gave holds
+    // the stream's lock meanwhile (the run's thread, and the thread that
+    // reads payloads ahead, PayloadPrefetch), as a StreamHold. (For a folder
+    // medium it holds nothing.)
+    // Lock order: it comes before the leaf locks of OverlappedSink and
+    // LaterClose, which a payload decoded under it takes. A thread that
+    // holds it never waits for a thread that may want it: in particular
+    // never for a payload decoded ahead (PayloadPrefetch::Take), which may
+    // still have to be read under this lock.
     class StreamHold {
     public:
         explicit StreamHold(const Medium& medium);
@@ -72,7 +79,8 @@ public:
         ThreadLock* m_lock;  // null for a folder medium
     };
 
-    // Reads the compressed file |name| whole into |bytes|, from any thread.
+    // Reads the compressed file |name| whole into |bytes|, from any thread
+    // (it takes a StreamHold itself).
     enum class ReadOutcome { kRead, kMissing, kFailed };
     ReadOutcome ReadWhole(const std::string& name, std::vector<uint8_t>& bytes) const;
 
@@ -94,7 +102,7 @@ private:
     FilePtr m_file;                 // the program file of a single-file medium
     std::vector<StoredFile> m_files;
     SumNameIndex m_byName;          // positions in m_files by name
-    mutable ThreadLock m_streamLock;
+    mutable ThreadLock m_streamLock;  // the StreamHold's: guards m_file's position
     std::string m_welcomePath;
     MediumText m_list, m_welcome, m_terms;
     DistributionSum m_sum;

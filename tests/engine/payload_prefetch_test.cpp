@@ -1,10 +1,12 @@
 // Payloads decoded ahead on threads of their own: given in the order asked
 // for, each with the outcome the expansion in place would have, within a
-// memory budget, from a folder or from the stretches of one file.
+// memory budget, from a folder or from the stretches of one file; and under
+// the tightest limits, beside the run's own decoding from the same medium.
 #include "engine/payload_prefetch.h"
 
-#include "tests/expand/lzhuf_test_util.h"
+#include "base/later_close.h"
 #include "tests/medium_bytes.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +30,15 @@ SumEntry EntryOf(const std::string& name, const std::string& content) {
     SumEntry entry{name, content.size(), {}};
     HashBytes(content.data(), content.size(), entry.sha256);
     return entry;
+}
+
+// A budget of |budget| decoded bytes, payloads larger than |largest| left
+// to the caller.
+PrefetchLimits Limits(size_t budget, size_t largest) {
+    PrefetchLimits limits;
+    limits.budget = budget;
+    limits.largest = largest;
+    return limits;
 }
 
 // A medium of kCount payloads, listed in setup.sum: payload 5's bytes are
@@ -85,7 +96,7 @@ protected:
 
 TEST_P(PayloadPrefetchTest, GivesEachPayloadInOrderWithItsOutcome) {
     // A budget of about two payloads: the threads wait for room again and again.
-    PayloadPrefetch ahead(m_medium, Jobs(kCount), 3, nullptr, 9000, kLargest);
+    PayloadPrefetch ahead(m_medium, Jobs(kCount), 3, nullptr, Limits(9000, kLargest));
     for (int i = 0; i < kCount; ++i) {
         SCOPED_TRACE(i);
         DecodedPayload payload;
@@ -112,7 +123,7 @@ TEST_P(PayloadPrefetchTest, GivesEachPayloadInOrderWithItsOutcome) {
 // A payload the caller asks for out of order (one it decodes itself, a DLL
 // say) is not given, and the order goes on.
 TEST_P(PayloadPrefetchTest, AskedOutOfOrderGivesThatOneNotAndTheNextAll) {
-    PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, nullptr, 9000, kLargest);
+    PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, nullptr, Limits(9000, kLargest));
     DecodedPayload payload;
     ASSERT_TRUE(ahead.Take(Name(0), payload));
     EXPECT_FALSE(ahead.Take("a-dll.cmp", payload));
@@ -124,7 +135,7 @@ TEST_P(PayloadPrefetchTest, AskedOutOfOrderGivesThatOneNotAndTheNextAll) {
 TEST_P(PayloadPrefetchTest, StopsWithPayloadsNotTakenAndStartsEachThreadAsAsked) {
     std::atomic<int> started{0};
     {
-        PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, [&started] { ++started; }, 9000, kLargest);
+        PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, [&started] { ++started; }, Limits(9000, kLargest));
         DecodedPayload payload;
         ASSERT_TRUE(ahead.Take(Name(0), payload));
     }  // the threads wait for room when it goes: they must end all the same
@@ -139,7 +150,7 @@ TEST_P(PayloadPrefetchTest, StopsWithPayloadsNotTakenAndStartsEachThreadAsAsked)
 // held in memory.
 TEST_P(PayloadPrefetchTest, WithoutASumTheHeaderSaysWhatIsLeftToTheCaller) {
     m_medium.SetSum(DistributionSum());
-    PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, nullptr, 9000, kLargest);
+    PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, nullptr, Limits(9000, kLargest));
     for (int i = 0; i < kCount; ++i) {
         SCOPED_TRACE(i);
         DecodedPayload payload;
@@ -155,7 +166,7 @@ TEST_P(PayloadPrefetchTest, WithoutASumTheHeaderSaysWhatIsLeftToTheCaller) {
 // temporary file ahead; putting it in place then only renames it.
 TEST_P(PayloadPrefetchTest, WritesPayloadsAheadOnceTheirDirectoryIsThere) {
     m_dir.Write("out/placed-before", "");
-    PayloadPrefetch ahead(m_medium, Jobs(5), 2, nullptr, size_t(1) << 20, kLargest);
+    PayloadPrefetch ahead(m_medium, Jobs(5), 2, nullptr, Limits(size_t(1) << 20, kLargest));
     ahead.DirectoryReady("out");
     WaitForFiles(6);
     int staged = 0;
@@ -177,7 +188,7 @@ TEST_P(PayloadPrefetchTest, WritesPayloadsAheadOnceTheirDirectoryIsThere) {
 TEST_P(PayloadPrefetchTest, TemporaryFilesNotTakenAreRemoved) {
     m_dir.Write("out/placed-before", "");
     {
-        PayloadPrefetch ahead(m_medium, Jobs(5), 2, nullptr, size_t(1) << 20, kLargest);
+        PayloadPrefetch ahead(m_medium, Jobs(5), 2, nullptr, Limits(size_t(1) << 20, kLargest));
         ahead.DirectoryReady("out");
         WaitForFiles(6);
     }
@@ -229,6 +240,76 @@ TEST(PayloadPrefetch, KeepsUpWithARunThroughManyFolders) {
     EXPECT_GT(staged, 0);
     for (int f = 0; f < kFolders; ++f)
         EXPECT_EQ(dir.Count("out" + std::to_string(f)), size_t(kPerFolder) + 1);  // no temporary file left
+}
+
+// Many small payloads of one single-file medium under the tightest limits
+// (one payload read ahead, none decoded beyond the one waited for, two
+// written ahead) while the run decodes those left to it from the same file,
+// on threads of their own too, as the run does: each one is placed whole and
+// in order. Under ThreadSanitizer (the native-tsan preset) this is the race
+// hunt of the unattended run.
+TEST(PayloadPrefetch, ManySmallPayloadsUnderTheTightestLimits) {
+    constexpr int kPayloads = 240;
+    constexpr size_t kLargest = 4500;  // two payloads in seven are left to the run
+    TempDir dir;
+    DistributionSum sum;
+    sum.present = true;
+    std::string whole = "MZ";
+    std::vector<StoredFile> stored;
+    std::vector<PayloadJob> jobs;
+    for (int i = 0; i < kPayloads; ++i) {
+        const std::string content = Content(i);
+        const std::string packed = PackedPayload(content);
+        ASSERT_TRUE(sum.sum.Add(EntryOf(Name(i), content)));
+        stored.push_back(StoredFile{Name(i), whole.size(), packed.size()});
+        whole += packed;
+        const std::string folder = "out" + std::to_string(i / 30);
+        jobs.push_back(PayloadJob{Name(i), dir.Path(folder + "/" + Name(i)), folder});
+    }
+    dir.Write("setup.exe", whole);
+    Medium medium;
+    medium.UseStored(FilePtr(std::fopen(dir.Path("setup.exe").c_str(), "rb")), stored, "Setup2.txt");
+    medium.SetSum(sum);
+    ScopedWorkingDirectory here(dir.Path());
+
+    PrefetchLimits limits;
+    limits.budget = 1;
+    limits.largest = kLargest;
+    limits.readAhead = 1;
+    limits.readBytes = 1;
+    limits.stagedAhead = 2;
+    LaterClose closer;
+    Placement placement;
+    placement.closer = &closer;
+    placement.overlapFrom = 1;  // the run's own decoding writes on another thread
+    PayloadPrefetch ahead(medium, jobs, 3, nullptr, limits);
+    int left = 0;
+    for (int i = 0; i < kPayloads; ++i) {
+        SCOPED_TRACE(i);
+        const PayloadJob& job = jobs[size_t(i)];
+        if (i % 30 == 0) {
+            std::filesystem::create_directory(dir.Path(job.directory));
+            ahead.DirectoryReady(job.directory);
+        }
+        DecodedPayload payload;
+        ExpandResult r;
+        if (ahead.Take(job.source, payload)) {
+            r = PlaceDecodedPayload(payload, job.source.c_str(), job.dest.c_str(), placement);
+        } else {
+            ++left;
+            FilePtr owned;
+            FileRange range;
+            const Medium::StreamHold stream(medium);
+            ASSERT_TRUE(medium.Open(job.source, owned, range));
+            r = ExpandLzhufRange(range, job.source.c_str(), job.dest.c_str(), LzhufEnd::ZeroBits,
+                                 sum.sum.Find(job.source), placement);
+        }
+        ASSERT_EQ(r.status, ExpandStatus::kOk);
+    }
+    closer.Wait();
+    EXPECT_GT(left, 0);
+    EXPECT_LT(left, kPayloads);
+    for (int i = 0; i < kPayloads; ++i) EXPECT_EQ(dir.Read(jobs[size_t(i)].dest.substr(dir.Path().size() + 1)), Content(i));
 }
 
 }  // namespace
