@@ -5,6 +5,28 @@
 
 #include <windows.h>
 
+namespace {
+
+// Decodes |source| straight from where |medium| holds it into |dest|,
+// holding the medium's stream meanwhile (Medium::StreamHold). Called only
+// once the payloads decoded ahead have been asked: a thread that holds the
+// stream must not wait for one of them (see PayloadPrefetch).
+ExpandResult ExpandFromMedium(const char* source, const char* dest, const Medium& medium, const SumEntry* expected,
+                              const Placement& placement) {
+    FilePtr owned;
+    FileRange range;
+    const Medium::StreamHold stream(medium);
+    if (!medium.Open(source, owned, range)) {
+        ExpandResult missing;
+        missing.status = ExpandStatus::kSourceOpenFailed;
+        missing.path = source;
+        return missing;
+    }
+    return ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected, placement);
+}
+
+}  // namespace
+
 int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium) {
     return ExpandPayload(source, dest, ui, medium).Failed() ? 1 : 0;
 }
@@ -40,22 +62,10 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
     if (ahead) placement.overlapFrom = size_t(1) << 20;
     ExpandResult result;
     DecodedPayload decoded;
-    if (ahead && ahead->Take(source, decoded)) {
+    if (ahead && ahead->Take(source, decoded))
         result = PlaceDecodedPayload(decoded, source, dest, placement);
-    } else {
-        // The payload is decoded straight from where the medium holds it.
-        FilePtr owned;
-        FileRange range;
-        const Medium::StreamHold stream(medium);
-        if (!medium.Open(source, owned, range)) {
-            ExpandResult missing;
-            missing.status = ExpandStatus::kSourceOpenFailed;
-            missing.path = source;
-            ui.ShowBox(RunBox::kExpander, ExpandFailureText(missing));
-            return RunResult(RunOutcome::kExpandFailed, source);
-        }
-        result = ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected, placement);
-    }
+    else
+        result = ExpandFromMedium(source, dest, medium, expected, placement);
     if (result.status == ExpandStatus::kOk) return RunResult();
     if (result.status == ExpandStatus::kDamaged) {
         ReportDamagedFile(source, ui);

@@ -37,6 +37,13 @@ bool PlainFileName(const std::string& upper) {
     return !(upper.compare(0, 3, "STG") == 0 && upper.size() >= 7 && upper.compare(upper.size() - 4, 4, ".TMP") == 0);
 }
 
+// Whether the payload that goes to |dest| is decoded ahead (DecodeAhead)
+// and taken from there by its expand step: every file's but a DLL's, which
+// its version check may keep out (and which is decoded for that check
+// anyway). One test for both: a payload decoded ahead and never taken would
+// stop every one after it from being taken.
+bool DecodedAhead(const std::string& dest) { return !IsDllPath(dest); }
+
 }  // namespace
 
 InstallRun::InstallRun(RunUi& ui, std::string destDir, const Medium& medium)
@@ -98,14 +105,12 @@ RunResult InstallRun::Prepare(HWND owner) {
 
 void InstallRun::DecodeAhead(unsigned threads) {
     if (m_nStep < 0 || threads == 0) return;
-    // The payloads in the order the expand steps ask for them: every file
-    // entry's but a DLL's, which its version check may keep out (and which
-    // is decoded for that check anyway).
+    // The payloads in the order the expand steps ask for them.
     std::vector<PayloadJob> jobs;
     for (int i = 0; i < theFileList.m_nFiles; ++i) {
         const FileEntry& entry = theFileList.m_pFiles[i];
         const std::string dest = entry.m_pszDest.OrEmpty();
-        if (!IsDllPath(dest))
+        if (DecodedAhead(dest))
             jobs.push_back(PayloadJob{entry.m_pszSource.OrEmpty(), dest, SplitPath(dest, "\\").directory});
     }
     // The run's own thread, which places the files and waits on the system
@@ -206,11 +211,10 @@ RunResult InstallRun::ExpandStep() {
 
     WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
-    // (A DLL is not decoded ahead: see DecodeAhead.)
     const bool dll = IsDllPath(m_strDest);
     const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium,
-                                             dll ? nullptr : &attributes, dll ? nullptr : m_ahead.get(),
-                                             m_closer.get());
+                                             dll ? nullptr : &attributes,
+                                             DecodedAhead(m_strDest) ? m_ahead.get() : nullptr, m_closer.get());
     if (expanded.Failed()) {
         // A damaged payload has been reported as such; other failures get
         // the run's own box and line.
