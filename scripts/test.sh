@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds every preset and runs every test: the native unit tests (plain and
-# under ASan + UBSan), the Windows unit and end-to-end tests under Wine on a
+# under ASan + UBSan), the tests of the threaded classes under
+# ThreadSanitizer, the Windows unit and end-to-end tests under Wine on a
 # private Xvfb display for win32 and win64, a static check of the release
 # setup.exe, and a short fuzzing run of every fuzz target.
 #
@@ -24,7 +25,7 @@ cleanup() { stop_xvfb; end_32bit_emulation; }
 trap cleanup EXIT
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
-for preset in native native-asan win32 win64 fuzz; do
+for preset in native native-asan native-tsan win32 win64 fuzz; do
     echo "== build $preset"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
@@ -50,7 +51,7 @@ skipped=0
 suite() {
     if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }
-for preset in native native-asan "${wine_presets[@]}"; do
+for preset in native native-asan native-tsan "${wine_presets[@]}"; do
     echo "== test $preset"
     suite ctest --preset "$preset"
 done
