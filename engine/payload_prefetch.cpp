@@ -129,13 +129,17 @@ bool PayloadPrefetch::StageNext() {
 bool PayloadPrefetch::ReadNext() {
     if (m_nextRead >= m_jobs.size() || m_read.size() >= m_limits.readAhead || m_readBytes > m_limits.readBytes)
         return false;
-    const size_t index = m_nextRead++;
+    // (m_nextRead moves on only once the payload is in the queue, or left:
+    // a decoding thread that finds the queue empty and everything read
+    // returns.)
+    const size_t index = m_nextRead;
     const std::string& source = m_jobs[index].source;
     const SumEntry* expected = Expected(source);
     // Not listed in setup.sum: the run refuses it before it would decode it.
     // Larger than what is held in memory by setup.sum's word: the run
     // decodes it itself, and it is not read here at all.
     if ((m_medium.Sum().present && !expected) || (expected && expected->size > m_limits.largest)) {
+        ++m_nextRead;
         Decoded(index, State::kLeft);
         if (m_nextRead == m_jobs.size()) m_toDecode.WakeAll();  // the decoding threads are done
         return true;
@@ -145,6 +149,7 @@ bool PayloadPrefetch::ReadNext() {
         ThreadRelease unlocked(m_lock);
         read.outcome = m_medium.ReadWhole(source, read.compressed);
     }
+    ++m_nextRead;
     m_readBytes += read.compressed.size();
     m_read.push_back(std::move(read));
     m_toDecode.WakeAll();

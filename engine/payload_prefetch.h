@@ -113,7 +113,7 @@ private:
     // if that can be done now; false when it cannot (yet).
     bool ReadNext();
     bool StageNext();
-    // With the lock held: the payload the stage stage looks at next.
+    // With the lock held: the payload to stage next.
     size_t NextToStage() const { return m_nextStage > m_nextTake ? m_nextStage : m_nextTake; }
     // With the lock held: payload |index| leaves the decode stage as |state|.
     void Decoded(size_t index, State state);
@@ -132,7 +132,7 @@ private:
     std::vector<Slot> m_slots;  // guarded by m_lock (a kBusy slot's payload: see State)
     std::deque<Read> m_read;    // guarded by m_lock: read -> decode, in order
     size_t m_readBytes = 0;     // guarded by m_lock: the compressed bytes in m_read
-    size_t m_nextRead = 0;      // guarded by m_lock: the next payload the read stage looks at
+    size_t m_nextRead = 0;      // guarded by m_lock: the next payload to read (those before are queued or left)
     size_t m_held = 0;          // guarded by m_lock: decoded bytes in slots, not staged or taken
     size_t m_nextStage = 0;     // guarded by m_lock: the next payload to stage, unless Take is past it
     size_t m_nextTake = 0;      // guarded by m_lock: the next payload Take gives

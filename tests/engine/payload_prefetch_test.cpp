@@ -146,6 +146,17 @@ TEST_P(PayloadPrefetchTest, StopsWithPayloadsNotTakenAndStartsEachThreadAsAsked)
     EXPECT_FALSE(none.Take(Name(0), payload));
 }
 
+// The last payload is decoded also when every decoding thread looked for
+// work while it was being read (a list of one, over and over).
+TEST_P(PayloadPrefetchTest, DecodesTheLastPayloadWhateverTheThreadsFoundBefore) {
+    for (int i = 0; i < 200; ++i) {
+        PayloadPrefetch ahead(m_medium, Jobs(1), 3, nullptr, Limits(9000, kLargest));
+        DecodedPayload payload;
+        ASSERT_TRUE(ahead.Take(Name(0), payload));
+        ASSERT_EQ(payload.status, ExpandStatus::kOk);
+    }
+}
+
 // Without setup.sum nothing is checked, and the header's size decides what is
 // held in memory.
 TEST_P(PayloadPrefetchTest, WithoutASumTheHeaderSaysWhatIsLeftToTheCaller) {
