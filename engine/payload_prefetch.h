@@ -54,7 +54,7 @@ struct PrefetchLimits {
 // Threads: one owner thread (the run's) makes it, calls Take and
 // DirectoryReady and destroys it; the transfer thread runs Transfer, the
 // decoding threads Decode. m_lock guards every field that is not const,
-// except the payload of a slot in State::kBusy (see Slot). Lock order: m_lock
+// except the payload of a slot in State::kBusy (see State). Lock order: m_lock
 // is a leaf; the stages read the medium (its StreamHold), decode and write
 // without it. The owner never calls Take while it holds the medium's
 // StreamHold (see Medium::StreamHold): the payload waited for may still have
