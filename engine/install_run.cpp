@@ -54,7 +54,7 @@ void InstallRun::Open() {
 
 void InstallRun::Close() { WriteLog(theLog, "Destroying decompression box"); }
 
-int InstallRun::FileCount() const { return theFileList.m_nFiles; }
+int InstallRun::FileCount() const { return static_cast<int>(theFileList.m_files.size()); }
 
 RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
     // A run that fails records what it did all the same, quietly: after the
@@ -102,8 +102,7 @@ void InstallRun::DecodeAhead(unsigned threads) {
     // entry's but a DLL's, which its version check may keep out (and which
     // is decoded for that check anyway).
     std::vector<PayloadJob> jobs;
-    for (int i = 0; i < theFileList.m_nFiles; ++i) {
-        const FileEntry& entry = theFileList.m_pFiles[i];
+    for (const FileEntry& entry : theFileList.m_files) {
         const std::string dest = entry.m_pszDest.OrEmpty();
         if (!IsDllPath(dest))
             jobs.push_back(PayloadJob{entry.m_pszSource.OrEmpty(), dest, SplitPath(dest, "\\").directory});
@@ -156,14 +155,14 @@ RunResult InstallRun::Step() {
     if (m_nStep < 0) return RunResult();
     const int i = m_nStep / 10;
     switch (m_nStep % 10) {
-    case 0: return i < theFileList.m_nFiles ? CheckStep(i) : FinalStep();
+    case 0: return i < FileCount() ? CheckStep(i) : FinalStep();
     case 1: return ExpandStep();
     default: return RunResult();
     }
 }
 
 RunResult InstallRun::CheckStep(int i) {
-    const FileEntry& entry = theFileList.m_pFiles[i];
+    const FileEntry& entry = theFileList.m_files[size_t(i)];
     m_strSource = entry.m_pszSource.OrEmpty();
     std::string dest = entry.m_pszDest.OrEmpty();
     std::string fileName = GetPathFileName(dest);
@@ -326,8 +325,7 @@ void InstallRun::WriteRegistryEntries() {
     // Set once any entry has been written: later failures then get no box
     // and no report line, only a line of their own.
     BOOL bWritten = FALSE;
-    for (int i = 0; i < theFileList.m_nRegEntries; ++i) {
-        const RegistryEntry& entry = theFileList.m_pRegEntries[i];
+    for (const RegistryEntry& entry : theFileList.m_regEntries) {
         const char* type = entry.m_pszType;
         bool unknownType = false;
         if (type && lstrcmpiA(type, "SZ") == 0) {

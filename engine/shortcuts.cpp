@@ -51,8 +51,7 @@ HRESULT CreateShortcut(const char* target, const char* linkPath, const char* des
 }
 
 void CreateProgramShortcuts(RunUi& ui, InstallRecord& record) {
-    for (int i = 0; i < theFileList.m_nShortcuts; ++i) {
-        const ShortcutEntry& entry = theFileList.m_pShortcuts[i];
+    for (const ShortcutEntry& entry : theFileList.m_shortcuts) {
         const char* link = entry.m_pszLink.OrEmpty();
         const char* target = entry.m_pszTarget.OrEmpty();
         if (!EnsureDirectory(link, record)) {

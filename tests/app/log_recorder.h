@@ -34,15 +34,9 @@ private:
 class ScopedSharedFragments {
 public:
     ScopedSharedFragments(std::initializer_list<const char*> fragments) {
-        theFileList.m_pSharedFiles.reset(new SharedFileEntry[fragments.size()]);
-        theFileList.m_nSharedFiles = static_cast<int>(fragments.size());
-        int i = 0;
-        for (const char* fragment : fragments) theFileList.m_pSharedFiles[i++].m_strFragment = fragment;
+        for (const char* fragment : fragments) theFileList.m_sharedFiles.push_back(SharedFileEntry{fragment});
     }
-    ~ScopedSharedFragments() {
-        theFileList.m_pSharedFiles.reset();
-        theFileList.m_nSharedFiles = 0;
-    }
+    ~ScopedSharedFragments() { theFileList.m_sharedFiles.clear(); }
     ScopedSharedFragments(const ScopedSharedFragments&) = delete;
     ScopedSharedFragments& operator=(const ScopedSharedFragments&) = delete;
 };

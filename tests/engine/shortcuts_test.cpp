@@ -100,12 +100,11 @@ protected:
 
     void Run(const std::vector<Shortcut>& shortcuts) {
         theFileList.Clear();
-        theFileList.m_pShortcuts.reset(new ShortcutEntry[shortcuts.size()]);
-        theFileList.m_nShortcuts = static_cast<int>(shortcuts.size());
-        for (size_t i = 0; i < shortcuts.size(); ++i) {
-            theFileList.m_pShortcuts[i].m_pszLink.Assign(shortcuts[i].link);
-            theFileList.m_pShortcuts[i].m_pszTarget.Assign(shortcuts[i].target);
-            theFileList.m_pShortcuts[i].m_pszDescription.Assign(shortcuts[i].description);
+        for (const Shortcut& shortcut : shortcuts) {
+            theFileList.m_shortcuts.emplace_back();
+            theFileList.m_shortcuts.back().m_pszLink.Assign(shortcut.link);
+            theFileList.m_shortcuts.back().m_pszTarget.Assign(shortcut.target);
+            theFileList.m_shortcuts.back().m_pszDescription.Assign(shortcut.description);
         }
         MessageBoxRunUi ui(m_owner.m_hWnd);  // the boxes as the progress dialog shows them
         CreateProgramShortcuts(ui, m_record);
