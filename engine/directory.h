@@ -1,6 +1,7 @@
 // Creating the directories on the way to a path, with their log lines.
 #pragma once
 
+#include "base/install_log.h"
 #include "engine/install_record.h"
 
 #include <windows.h>
@@ -10,7 +11,7 @@
 // Creates every directory level of |path| up to its last backslash, from the
 // shortest prefix to the longest, logging each level made ("Created: %s"), a
 // level that cannot be made ("Error creating directory %s: %s") and the
-// outcome ("Directory %s certified to be ok"). The part after the last
+// outcome ("Directory %s certified to be ok") in |log|. The part after the last
 // backslash is a file name and is not created; neither is the part before
 // the first backslash (a drive), nor a UNC path's server and share. Each
 // level made is recorded in |record| (kDirectory). FALSE
@@ -23,7 +24,7 @@
 // part. An installation placing many files in one folder then creates no
 // level per file. With |pMade|, whether this call made the last level (the
 // directory the path's file goes into).
-BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pError = nullptr,
+BOOL EnsureDirectory(const std::string& path, InstallLog& log, InstallRecord& record, DWORD* pError = nullptr,
                      std::string* pKnown = nullptr, bool* pMade = nullptr);
 
 // The system's message text for a Win32 error code, as the system gives it

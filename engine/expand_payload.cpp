@@ -1,15 +1,14 @@
 #include "engine/expand_payload.h"
 
-#include "base/install_log.h"
 #include "expand/lzhuf_file.h"
 
 #include <windows.h>
 
-int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium) {
-    return ExpandPayload(source, dest, ui, medium).Failed() ? 1 : 0;
+int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium, InstallLog& log) {
+    return ExpandPayload(source, dest, ui, medium, log).Failed() ? 1 : 0;
 }
 
-RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
+RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium, InstallLog& log,
                         const DWORD* destAttributes, PayloadPrefetch* ahead, LaterClose* closer) {
     const SumEntry* expected = nullptr;
     if (medium.Sum().present) {
@@ -17,7 +16,7 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
         // not one that was packed with it.
         expected = medium.Sum().sum.Find(source);
         if (!expected) {
-            ReportDamagedFile(source, ui);
+            ReportDamagedFile(source, ui, log);
             return RunResult(RunOutcome::kDamaged, source);
         }
     }
@@ -58,7 +57,7 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
     }
     if (result.status == ExpandStatus::kOk) return RunResult();
     if (result.status == ExpandStatus::kDamaged) {
-        ReportDamagedFile(source, ui);
+        ReportDamagedFile(source, ui, log);
         return RunResult(RunOutcome::kDamaged, source);
     }
     ui.ShowBox(RunBox::kExpander, ExpandFailureText(result));
@@ -70,7 +69,7 @@ std::string DamagedDistributionText(const std::string& name) {
            " is not as it was packed.\nPlease get a new copy of the installation files and run Setup again.";
 }
 
-void ReportDamagedFile(const std::string& name, RunUi& ui) {
-    WriteLog(theLog, "Damaged distribution: %s does not match setup.sum, must abort", name.c_str());
+void ReportDamagedFile(const std::string& name, RunUi& ui, InstallLog& log) {
+    WriteLog(log, "Damaged distribution: %s does not match setup.sum, must abort", name.c_str());
     ui.ShowBox(RunBox::kError, DamagedDistributionText(name));
 }

@@ -3,6 +3,7 @@
 // the distribution's setup.sum says refused as damage.
 #pragma once
 
+#include "base/install_log.h"
 #include "formats/medium.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
@@ -24,7 +25,7 @@
 // cannot be opened again). With a setup.sum loaded (medium.Sum()), a
 // source it does not list or whose expansion it does not match leaves dest
 // untouched and gives 1 too, after ReportDamagedFile.
-int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium);
+int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium, InstallLog& log);
 
 // ExpandFile with what happened: kGoingOn when dest was written; kDamaged
 // (path: source) for a payload not as setup.sum says; kExpandFailed (path:
@@ -34,7 +35,7 @@ int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& me
 // With |ahead|, the payload is taken from there when it was decoded ahead;
 // with |closer|, the file put in place is closed after the call returns.
 // The outcome is the same.
-RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
+RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium, InstallLog& log,
                         const DWORD* destAttributes = nullptr, PayloadPrefetch* ahead = nullptr,
                         LaterClose* closer = nullptr);
 
@@ -44,4 +45,4 @@ std::string DamagedDistributionText(const std::string& name);
 
 // Logs that |name| does not match setup.sum and shows the damage through
 // |ui| as a RunBox::kError box.
-void ReportDamagedFile(const std::string& name, RunUi& ui);
+void ReportDamagedFile(const std::string& name, RunUi& ui, InstallLog& log);

@@ -2,6 +2,8 @@
 // of an older DLL into "Backup" below the application directory.
 #pragma once
 
+#include "base/install_log.h"
+#include "formats/file_list.h"
 #include "formats/medium.h"
 #include "engine/install_record.h"
 #include "engine/run_ui.h"
@@ -46,7 +48,7 @@ enum DllDecision { Replace, Keep, Abort, Damaged };
 // after the expander's own box); on Damaged the payload is not what setup.sum
 // says, which has been reported.
 DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
-                                 RunUi& ui, const Medium& medium);
+                                 RunUi& ui, const Medium& medium, InstallLog& log);
 
 // Where BackupOldDll puts the DLL |path|: |appDir|\Backup\ and its file name.
 std::string BackupPathOf(const std::string& path, const std::string& appDir);
@@ -54,11 +56,11 @@ std::string BackupPathOf(const std::string& path, const std::string& appDir);
 // Moves the DLL that BackupOldDll saved back to |path| (replacing what may
 // stand there), for a replacement that could not be placed. Logs either
 // outcome; TRUE when the old DLL is back.
-BOOL RestoreOldDll(const std::string& path, const std::string& appDir);
+BOOL RestoreOldDll(const std::string& path, const std::string& appDir, InstallLog& log);
 
 // Moves the existing DLL |path| into |appDir|\Backup, sets |*pDllsUpgraded|
 // when it did. TRUE when the old DLL is safely in the backup directory; each
 // failure is logged and shown through |ui| (RunBox::kError). A backup
 // directory it makes is recorded in |record|.
 BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui,
-                  InstallRecord& record);
+                  const FileList& list, InstallLog& log, InstallRecord& record);

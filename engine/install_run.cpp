@@ -1,9 +1,7 @@
 #include "engine/install_run.h"
 
 #include "base/ascii.h"
-#include "formats/file_list.h"
 #include "engine/file_list_win.h"
-#include "base/install_log.h"
 #include "formats/medium_files.h"
 #include "base/path_parts.h"
 #include "engine/directory.h"
@@ -39,8 +37,13 @@ bool PlainFileName(const std::string& upper) {
 
 }  // namespace
 
-InstallRun::InstallRun(RunUi& ui, std::string destDir, const Medium& medium)
-    : m_ui(ui), m_medium(medium), m_strDestDir(std::move(destDir)) {}
+InstallRun::InstallRun(RunUi& ui, SetupObjects& setup, std::string destDir)
+    : m_ui(ui),
+      m_log(setup.log),
+      m_list(setup.list),
+      m_strDefaultDestDir(setup.DefaultDestDir),
+      m_medium(setup.medium),
+      m_strDestDir(std::move(destDir)) {}
 
 void InstallRun::SetUninstaller(UninstallerSource source) {
     m_uninstaller = std::move(source);
@@ -49,20 +52,20 @@ void InstallRun::SetUninstaller(UninstallerSource source) {
 
 void InstallRun::Open() {
     m_record = InstallRecord();
-    WriteLog(theLog, "Decompression box opened");
+    WriteLog(m_log, "Decompression box opened");
 }
 
-void InstallRun::Close() { WriteLog(theLog, "Destroying decompression box"); }
+void InstallRun::Close() { WriteLog(m_log, "Destroying decompression box"); }
 
-int InstallRun::FileCount() const { return static_cast<int>(theFileList.m_files.size()); }
+int InstallRun::FileCount() const { return static_cast<int>(m_list.m_files.size()); }
 
 RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
     // A run that fails records what it did all the same, quietly: after the
     // failure's lines come only what could not be recorded and an earlier
     // record that the new one replaces, if any.
     if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) {
-        const RunResult recorded = MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
-        if (recorded.Failed()) WriteLog(theLog, "%s", UninstallableFailureText(recorded).c_str());
+        const RunResult recorded = MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record, m_log);
+        if (recorded.Failed()) WriteLog(m_log, "%s", UninstallableFailureText(recorded).c_str());
     }
     m_nStep = -1;
     m_ahead.reset();
@@ -73,12 +76,12 @@ RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error)
 
 RunResult InstallRun::Prepare(HWND owner) {
     DWORD error = 0;
-    if (!EnsureDirectory(m_strDestDir + "\\", m_record, &error)) {
+    if (!EnsureDirectory(m_strDestDir + "\\", m_log, m_record, &error)) {
         m_ui.ShowBox(RunBox::kNotice, "Failed to create destination directory, please check problem and restart install");
         return End(RunOutcome::kDestDirFailed, m_strDestDir, error);
     }
     const std::string logPath = m_strDestDir + "\\SETUP.LOG";
-    if (!theLog.OpenLogFile(logPath) &&
+    if (!m_log.OpenLogFile(logPath) &&
         !m_ui.ShowBox(RunBox::kQuestion, "Failed to create setup log file, do you wish try to continue?"))
         return End(RunOutcome::kLogRefused, logPath);
     // Also after "continue without a log file": the steps need the paths
@@ -86,8 +89,8 @@ RunResult InstallRun::Prepare(HWND owner) {
     // The list read and checked at start-up, never the folder's file again:
     // what was checked is what gets installed.
     const MediumText& list = m_medium.List();
-    if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str())) {
-        WriteLog(theLog,
+    if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str(), m_list, m_strDefaultDestDir)) {
+        WriteLog(m_log,
                  "One or more files missing, LoadFileList(m_hWnd,\"setup.drc\",%s) failed. Installation aborted.",
                  m_strDestDir.c_str());
         m_ui.ShowBox(RunBox::kNotice, "One or more files missing, cannot continue installation");
@@ -102,7 +105,7 @@ void InstallRun::DecodeAhead(unsigned threads) {
     // entry's but a DLL's, which its version check may keep out (and which
     // is decoded for that check anyway).
     std::vector<PayloadJob> jobs;
-    for (const FileEntry& entry : theFileList.m_files) {
+    for (const FileEntry& entry : m_list.m_files) {
         const std::string dest = entry.m_pszDest.OrEmpty();
         if (!IsDllPath(dest))
             jobs.push_back(PayloadJob{entry.m_pszSource.OrEmpty(), dest, SplitPath(dest, "\\").directory});
@@ -118,7 +121,7 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     const std::string root = TemporaryDirectory();
 
     std::string withSlash = root + "\\";
-    if (!EnsureDirectory(withSlash, m_record)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
+    if (!EnsureDirectory(withSlash, m_log, m_record)) WriteLog(m_log, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
 
     bool found, isDirectory;
     {
@@ -127,11 +130,11 @@ RunResult InstallRun::CheckTemporaryDirectory() {
         isDirectory = search.IsDirectory();
     }
     if (found && !isDirectory) {
-        WriteLog(theLog, "Temporary path: %s", withSlash.c_str());
+        WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
         m_ui.ShowBox(RunBox::kError, FormatText("The specified Windows temporary directory setting is wrong.\nPlease "
                                                 "correct the problem and reinstall.\nWrong path: %s\n",
                                                 root.c_str()));
-        WriteLog(theLog, "Temporary path is a file, not a directory. Must abort installation");
+        WriteLog(m_log, "Temporary path is a file, not a directory. Must abort installation");
         return End(RunOutcome::kTempIsFile, root);
     }
     // What the run writes outside the destination goes into a folder of its
@@ -140,14 +143,14 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     // ends the run.
     DWORD error = 0;
     if (!m_tempFolder.Create(root, &error)) {
-        WriteLog(theLog, "Temporary path: %s", withSlash.c_str());
-        WriteLog(theLog, "Cannot create a private folder in %s (error %lu)", root.c_str(),
+        WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
+        WriteLog(m_log, "Cannot create a private folder in %s (error %lu)", root.c_str(),
                  static_cast<unsigned long>(error));
         return RunResult();
     }
     m_strTempPath = m_tempFolder.Path();
-    WriteLog(theLog, "Temporary path: %s\\", m_strTempPath.c_str());
-    WriteLog(theLog, "Temporary path exists and is ok");
+    WriteLog(m_log, "Temporary path: %s\\", m_strTempPath.c_str());
+    WriteLog(m_log, "Temporary path exists and is ok");
     return RunResult();
 }
 
@@ -162,24 +165,24 @@ RunResult InstallRun::Step() {
 }
 
 RunResult InstallRun::CheckStep(int i) {
-    const FileEntry& entry = theFileList.m_files[size_t(i)];
+    const FileEntry& entry = m_list.m_files[size_t(i)];
     m_strSource = entry.m_pszSource.OrEmpty();
     std::string dest = entry.m_pszDest.OrEmpty();
     std::string fileName = GetPathFileName(dest);
 
     // A shared file is kept out of what the user sees.
     std::string status = "Checking " + fileName;
-    if (!IsSharedFile(status.c_str())) m_ui.ShowStatus(status, i);
+    if (!IsSharedFile(m_list, status.c_str())) m_ui.ShowStatus(status, i);
 
     m_strDest = dest;
     if (IsDllPath(dest)) {
         // A DLL's version check reads what may be a file placed a moment ago.
         WaitForCloses();
-        WriteLog(theLog, "Destination pathname: %s", m_strDest.c_str());
+        WriteLog(m_log, "Destination pathname: %s", m_strDest.c_str());
         if (!IncrementSharedDllCount(m_strDest.c_str(), m_record))
-            WriteLog(theLog, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
+            WriteLog(m_log, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
                      static_cast<unsigned long>(GetLastError()));
-        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui, m_medium)) {
+        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui, m_medium, m_log)) {
         case Abort: return End(RunOutcome::kDllAborted, m_strDest);
         case Damaged: return End(RunOutcome::kDamaged, m_strSource);
         case Keep:
@@ -189,7 +192,7 @@ RunResult InstallRun::CheckStep(int i) {
         case Replace: break;
         }
     }
-    WriteLog(theLog, "Dest Path Name: %s", m_strDest.c_str());
+    WriteLog(m_log, "Dest Path Name: %s", m_strDest.c_str());
     m_ui.ShowStatus("Expanding " + fileName, i);
     m_nStep += 1;
     return RunResult();
@@ -203,11 +206,11 @@ RunResult InstallRun::ExpandStep() {
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     if (!PrepareDestination(placed, attributes)) return End(RunOutcome::kBackupFailed, m_strDest);
 
-    WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
+    WriteLog(m_log, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
     // (A DLL is not decoded ahead: see DecodeAhead.)
     const bool dll = IsDllPath(m_strDest);
-    const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium,
+    const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium, m_log,
                                              dll ? nullptr : &attributes, dll ? nullptr : m_ahead.get(),
                                              m_closer.get());
     if (expanded.Failed()) {
@@ -217,11 +220,11 @@ RunResult InstallRun::ExpandStep() {
         if (!damaged) ReportExpandFailure();
         // The run ends without the new DLL: the old one goes back where it
         // was, and the record does not say it was moved.
-        if (placed.kind != EffectKind::kFileBackup || !RestoreOldDll(m_strDest, m_strDestDir)) m_record.Add(placed);
+        if (placed.kind != EffectKind::kFileBackup || !RestoreOldDll(m_strDest, m_strDestDir, m_log)) m_record.Add(placed);
         if (damaged) return End(RunOutcome::kDamaged, m_strSource);
         return End(RunOutcome::kExpandFailed, m_strDest);
     }
-    WriteLog(theLog, "File decompressed ok");
+    WriteLog(m_log, "File decompressed ok");
     m_record.Add(std::move(placed));
     m_nStep += 9;
     return RunResult();
@@ -241,7 +244,7 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     };
     if (!IsDllPath(m_strDest)) {
         bool made = false;
-        EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir, &made);
+        EnsureDirectory(m_strDest, m_log, m_record, nullptr, &m_strEnsuredDir, &made);
         const PathParts parts = SplitPath(m_strDest, "\\");
         if (made) {
             m_strMadeDir = parts.directory;
@@ -254,25 +257,25 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     }
     readAttributes(false);
     if (!FileExists(m_strDest)) {
-        WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
+        WriteLog(m_log, "%s does not exist previously", m_strDest.c_str());
         // A new DLL in a directory that is not there yet gets it, as any
         // other file does.
         const std::string directory = SplitPath(m_strDest, "\\").directory;
         if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
-            EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
+            EnsureDirectory(m_strDest, m_log, m_record, nullptr, &m_strEnsuredDir);
         return true;
     }
-    if (IsSharedFile(m_strDest.c_str())) {
+    if (IsSharedFile(m_list, m_strDest.c_str())) {
         // A shared DLL is never moved away (other programs load it from
         // here); the newer one is written over it in place.
-        WriteLog(theLog, "Shared DLL is replaced in place, without backup");
+        WriteLog(m_log, "Shared DLL is replaced in place, without backup");
         return true;
     }
-    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, m_record)) {
-        WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
+    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, m_list, m_log, m_record)) {
+        WriteLog(m_log, "DLL %s could not be saved", m_strDest.c_str());
         return false;
     }
-    WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
+    WriteLog(m_log, "DLL %s saved successfully", m_strDest.c_str());
     placed.kind = EffectKind::kFileBackup;
     placed.other = BackupPathOf(m_strDest, m_strDestDir);
     return true;
@@ -296,27 +299,27 @@ void InstallRun::WaitForCloses() {
 
 void InstallRun::ReportExpandFailure() {
     std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
-    if (IsSharedFile(text.c_str())) {
+    if (IsSharedFile(m_list, text.c_str())) {
         m_ui.ShowBox(RunBox::kError, "Cannot decompress shared file. Please close all other applications and reinstall");
-        WriteLog(theLog, "Cannot decompress shared file, must abort");
+        WriteLog(m_log, "Cannot decompress shared file, must abort");
     } else {
         m_ui.ShowBox(RunBox::kError, text);
-        WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
+        WriteLog(m_log, "Failed to decompress to %s, must abort", m_strDest.c_str());
     }
 }
 
 RunResult InstallRun::FinalStep() {
     WaitForCloses();
-    CreateProgramShortcuts(m_ui, m_record);
+    CreateProgramShortcuts(m_list, m_ui, m_log, m_record);
     WriteRegistryEntries();
-    WriteLog(theLog, "End of Installation");
+    WriteLog(m_log, "End of Installation");
     if (m_bDllsUpgraded) {
-        WriteLog(theLog, "Some dlls were upgraded");
+        WriteLog(m_log, "Some dlls were upgraded");
         m_ui.ShowBox(RunBox::kNotice, "Some system files (dlls) needed to be\nupgraded to newer versions. The old "
                                       "versions\nwere moved to the directory BACKUP, below\nthe application's "
                                       "directory.\n");
     }
-    if (m_bUninstaller && MakeUninstallable(m_uninstaller, m_strDestDir, true, m_record).Failed())
+    if (m_bUninstaller && MakeUninstallable(m_uninstaller, m_strDestDir, true, m_record, m_log).Failed())
         ReportRegistryFailure();
     return End(RunOutcome::kCompleted);
 }
@@ -325,18 +328,18 @@ void InstallRun::WriteRegistryEntries() {
     // Set once any entry has been written: later failures then get no box
     // and no report line, only a line of their own.
     BOOL bWritten = FALSE;
-    for (const RegistryEntry& entry : theFileList.m_regEntries) {
+    for (const RegistryEntry& entry : m_list.m_regEntries) {
         const char* type = entry.m_pszType;
         bool unknownType = false;
         if (type && lstrcmpiA(type, "SZ") == 0) {
             if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep, m_record)) {
-                WriteLog(theLog, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
+                WriteLog(m_log, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
                 bWritten = TRUE;
                 continue;
             }
         } else if (type && lstrcmpiA(type, "DWORD") == 0) {
             if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep, m_record)) {
-                WriteLog(theLog, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
+                WriteLog(m_log, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
                          static_cast<unsigned>(entry.m_dwValue));
                 bWritten = TRUE;
                 continue;
@@ -346,14 +349,14 @@ void InstallRun::WriteRegistryEntries() {
         }
         if (bWritten) {
             if (unknownType)
-                WriteLog(theLog, "Registry value %s not written: unknown type \"%s\"", entry.m_pszPath.OrEmpty(),
+                WriteLog(m_log, "Registry value %s not written: unknown type \"%s\"", entry.m_pszPath.OrEmpty(),
                          entry.m_pszType.OrEmpty());
             else
-                WriteLog(theLog, "Registry value %s could not be written", entry.m_pszPath.OrEmpty());
+                WriteLog(m_log, "Registry value %s could not be written", entry.m_pszPath.OrEmpty());
             continue;
         }
         if (unknownType) {
-            WriteLog(theLog, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
+            WriteLog(m_log, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
         } else {
             ReportRegistryFailure();
         }
@@ -361,7 +364,7 @@ void InstallRun::WriteRegistryEntries() {
 }
 
 void InstallRun::ReportRegistryFailure() {
-    WriteLog(theLog, "Registry not successfully updated");
+    WriteLog(m_log, "Registry not successfully updated");
     m_ui.ShowBox(RunBox::kNotice, "Uninstall information could not successfully\nbe input to registry. The "
                                   "program can run normally,\nbut its uninstallation will have to be "
                                   "done\nmanually.");

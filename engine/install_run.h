@@ -8,12 +8,12 @@
 // moved into Backup whose replacement could not be placed goes back.
 #pragma once
 
-#include "formats/medium.h"
 #include "base/path_parts.h"
 #include "engine/install_record.h"
 #include "engine/private_folder.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
+#include "engine/setup_objects.h"
 #include "engine/uninstall.h"
 #include "expand/payload_prefetch.h"
 
@@ -26,9 +26,10 @@
 class InstallRun {
 public:
     // A run into |destDir|, the application directory that ?APPDIR? and the
-    // backup directory refer to, of the list and payloads of |medium| (read
-    // and checked at start-up; it outlives the run).
-    InstallRun(RunUi& ui, std::string destDir, const Medium& medium);
+    // backup directory refer to, of the list and payloads of |setup|'s
+    // medium (read and checked at start-up). It writes |setup|'s log and
+    // loads its file list again; |setup| outlives the run.
+    InstallRun(RunUi& ui, SetupObjects& setup, std::string destDir);
 
     // Makes the installation removable: when the run ends, |source| is
     // copied into the destination as its uninstaller, registered, and the
@@ -83,6 +84,9 @@ private:
     RunResult End(RunOutcome what, const std::string& path = std::string(), DWORD error = 0);
 
     RunUi& m_ui;
+    InstallLog& m_log;
+    FileList& m_list;
+    std::string& m_strDefaultDestDir;  // the reload sets it as every load does
     const Medium& m_medium;
     InstallRecord m_record;        // every effect of the run, in order; cleared by Open
     int m_nStep = 0;               // 10*i check entry i, 10*i+1 expand it, 10*n final, -1 over

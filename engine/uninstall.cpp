@@ -1,7 +1,6 @@
 #include "engine/uninstall.h"
 
 #include "base/file_io.h"
-#include "base/install_log.h"
 #include "base/registry_path.h"
 #include "formats/setup_sum.h"
 #include "base/sha256.h"
@@ -47,7 +46,8 @@ DWORD EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uni
 // before like the other values; WriteRecordDigest sets it once the record's
 // text is known.
 bool WriteUninstallValues(const std::string& root, const std::string& keyName, const UninstallerSource& source,
-                          const std::string& appDir, DWORD sizeKb, bool logged, InstallRecord& record) {
+                          const std::string& appDir, DWORD sizeKb, bool logged, InstallRecord& record,
+                          InstallLog& log) {
     const std::string key = root + "\\" + kUninstallKeys + keyName + "\\";
     const std::string uninstaller = InDir(appDir, kUninstallerName);
     const std::string command = "\"" + uninstaller + "\" /uninstall";
@@ -58,13 +58,13 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
                                       {"DisplayIcon", uninstaller}};
     for (const auto& value : strings) {
         if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\', record)) return false;
-        if (logged) WriteLog(theLog, "Key added successfully: %s=%s", (key + value[0]).c_str(), value[1].c_str());
+        if (logged) WriteLog(log, "Key added successfully: %s=%s", (key + value[0]).c_str(), value[1].c_str());
     }
     const std::pair<const char*, DWORD> dwords[] = {{"EstimatedSize", sizeKb}, {"NoModify", 1}, {"NoRepair", 1}};
     for (const auto& value : dwords) {
         if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\', record)) return false;
         if (logged)
-            WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
+            WriteLog(log, "Key added successfully: %s=%0x", (key + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
     return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\', record) != FALSE;
@@ -74,7 +74,7 @@ bool WriteUninstallValues(const std::string& root, const std::string& keyName, c
 // |text|, the record |path|, without recording it: the record holds what the
 // value held before. kRecordNotSaved when the digest cannot be set.
 RunResult WriteRecordDigest(const std::string& root, const std::string& keyName, const std::string& text,
-                            const std::string& path, bool logged) {
+                            const std::string& path, bool logged, InstallLog& log) {
     const RunResult failed(RunOutcome::kRecordNotSaved, path, 0, "is not vouched for: its digest cannot be registered");
     Sha256Digest digest;
     if (!HashBytes(text.data(), text.size(), digest)) return failed;
@@ -86,7 +86,7 @@ RunResult WriteRecordDigest(const std::string& root, const std::string& keyName,
                                 static_cast<DWORD>(hex.size() + 1));
     if (result != ERROR_SUCCESS) return RunResult(failed.what, path, static_cast<uint32_t>(result), failed.detail);
     if (logged)
-        WriteLog(theLog, "Key added successfully: %s\\%s%s\\%s=%s", root.c_str(), kUninstallKeys, keyName.c_str(),
+        WriteLog(log, "Key added successfully: %s\\%s%s\\%s=%s", root.c_str(), kUninstallKeys, keyName.c_str(),
                  kRecordDigestValue, hex.c_str());
     return RunResult();
 }
@@ -106,7 +106,7 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
 }
 
 RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
-                            InstallRecord& run) {
+                            InstallRecord& run, InstallLog& log) {
     // A failed run that changed nothing needs no uninstaller.
     if (!logged && run.effects.empty()) return RunResult();
     InstallRecord record;
@@ -119,7 +119,7 @@ RunResult MakeUninstallable(const UninstallerSource& source, const std::string& 
         // Logged also for a failed run: what the new record drops is said.
         const RunResult earlier = LoadInstallRecord(appDir, record);
         if (earlier.Failed())
-            WriteLog(theLog, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
+            WriteLog(log, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
                      earlier.detail.c_str());
     }
     record.product = source.productName;
@@ -131,9 +131,9 @@ RunResult MakeUninstallable(const UninstallerSource& source, const std::string& 
         result = RunResult{RunOutcome::kUninstallerNotCopied, uninstaller, GetLastError()};
     if (logged) {
         if (!result.Failed())
-            WriteLog(theLog, "Uninstaller copied to %s", uninstaller.c_str());
+            WriteLog(log, "Uninstaller copied to %s", uninstaller.c_str());
         else
-            WriteLog(theLog, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
+            WriteLog(log, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
                      FormatSystemError(result.error).c_str());
     }
     const std::string keyName = UninstallKeyName(source.productName, appDir);
@@ -145,7 +145,7 @@ RunResult MakeUninstallable(const UninstallerSource& source, const std::string& 
         // HKLM when it can be written, else the user's own entry. The
         // registration is the run's last effect: the uninstaller removes it.
         for (const char* tried : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
-            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged, run)) continue;
+            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged, run, log)) continue;
             root = tried;
             break;
         }
@@ -155,12 +155,12 @@ RunResult MakeUninstallable(const UninstallerSource& source, const std::string& 
     const std::string text = FormatInstallRecord(record);
     if (!SaveInstallRecord(text, appDir)) {
         const DWORD error = GetLastError();
-        if (logged) WriteLog(theLog, "Could not write the uninstall record %s", path.c_str());
+        if (logged) WriteLog(log, "Could not write the uninstall record %s", path.c_str());
         return RunResult{RunOutcome::kRecordNotSaved, path, error};
     }
-    if (logged) WriteLog(theLog, "Uninstall record written: %s", path.c_str());
+    if (logged) WriteLog(log, "Uninstall record written: %s", path.c_str());
     if (result.Failed()) return result;
-    return WriteRecordDigest(root, keyName, text, path, logged);
+    return WriteRecordDigest(root, keyName, text, path, logged, log);
 }
 
 std::string UninstallableFailureText(const RunResult& failure) {
@@ -292,8 +292,9 @@ LONG OpenKeyPath(RegKey& key, const std::string& keyPath, REGSAM access) {
 // these, last effect first.
 class Undo : public EffectUndo {
 public:
-    Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, const std::string& uninstallerAside)
-        : m_record(record), m_appDir(appDir), m_ui(ui), m_uninstallerAside(uninstallerAside) {
+    Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
+         const std::string& uninstallerAside)
+        : m_record(record), m_appDir(appDir), m_ui(ui), m_log(log), m_uninstallerAside(uninstallerAside) {
         for (const Effect& effect : m_record.effects)
             if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
     }
@@ -309,9 +310,9 @@ public:
             m_laterDirs.push_back(m_appDir);
         for (const std::string& dir : m_laterDirs) {
             if (RemoveDirectoryA(dir.c_str()))
-                WriteLog(theLog, "Removed directory: %s", dir.c_str());
+                WriteLog(m_log, "Removed directory: %s", dir.c_str());
             else if (!Missing(GetLastError()))
-                WriteLog(theLog, "Directory %s is not empty, kept", dir.c_str());
+                WriteLog(m_log, "Directory %s is not empty, kept", dir.c_str());
         }
         return m_stayed;
     }
@@ -321,7 +322,7 @@ private:
     // Logs what stayed and adds it to the undo's result: the first thing
     // that stayed and its error, and every thing in the detail.
     void Stayed(const RunResult& stayed) {
-        WriteLog(theLog, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
+        WriteLog(m_log, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
         if (!m_stayed.Failed())
             m_stayed = stayed;
         else
@@ -331,10 +332,10 @@ private:
 
     // Deletes a file: kGoingOn when it is gone (or was not there), else
     // kStayed with the error.
-    static RunResult TryRemove(const std::string& path) {
+    RunResult TryRemove(const std::string& path) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileA(path.c_str())) {
-            WriteLog(theLog, "Removed: %s", path.c_str());
+            WriteLog(m_log, "Removed: %s", path.c_str());
             return RunResult();
         }
         const DWORD error = GetLastError();
@@ -348,7 +349,7 @@ private:
 
     void RemoveEmptyDirectory(const std::string& path) override {
         if (RemoveDirectoryA(path.c_str())) {
-            WriteLog(theLog, "Removed directory: %s", path.c_str());
+            WriteLog(m_log, "Removed directory: %s", path.c_str());
         } else if (!Missing(GetLastError())) {
             // Not empty yet: the record, the log or the uninstaller may
             // still be in it. Tried again at the end.
@@ -358,7 +359,7 @@ private:
 
     void MoveBack(const std::string& from, const std::string& to) override {
         if (MoveFileA(from.c_str(), to.c_str()))
-            WriteLog(theLog, "Restored: %s from %s", to.c_str(), from.c_str());
+            WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
         else
             Stayed(from, GetLastError());
     }
@@ -370,7 +371,7 @@ private:
         // A running program cannot be deleted, but it can be moved away.
         if (!m_uninstallerAside.empty() &&
             MoveFileExA(path.c_str(), m_uninstallerAside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            WriteLog(theLog, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
+            WriteLog(m_log, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
             return;
         }
         if (!m_uninstallerAside.empty()) removed.error = GetLastError();
@@ -401,7 +402,7 @@ private:
         if (count == kNoSharedDllCount) return;
         if (count > 1) {
             if (WriteSharedDllCount(dll.c_str(), count - 1))
-                WriteLog(theLog, "Shared count of %s lowered to %u", dll.c_str(), static_cast<unsigned>(count - 1));
+                WriteLog(m_log, "Shared count of %s lowered to %u", dll.c_str(), static_cast<unsigned>(count - 1));
             else
                 Stayed("the shared count of " + dll, GetLastError());
             return;
@@ -410,14 +411,14 @@ private:
             Stayed("the shared count of " + dll, GetLastError());
             return;
         }
-        WriteLog(theLog, "Shared count of %s removed", dll.c_str());
+        WriteLog(m_log, "Shared count of %s removed", dll.c_str());
         // No program uses it any more. Only a DLL that an installation placed
         // new is removed; one that stood there before stays (restored from
         // Backup or kept).
         if (!Has(EffectKind::kFileNew, dll)) return;
         if (!InAppDir(dll) &&
             !m_ui.ShowBox(RunBox::kDoubt, "The shared file " + dll + " is no longer used by any program. Remove it?")) {
-            WriteLog(theLog, "Shared file kept: %s", dll.c_str());
+            WriteLog(m_log, "Shared file kept: %s", dll.c_str());
             return;
         }
         RemoveFile(dll);
@@ -435,7 +436,7 @@ private:
             if (result != ERROR_SUCCESS) return Stayed(keyPath, result);
         }
         if (subkeys || values) {
-            WriteLog(theLog, "Registry key %s is not empty, kept", keyPath.c_str());
+            WriteLog(m_log, "Registry key %s is not empty, kept", keyPath.c_str());
             return;
         }
         const size_t slash = keyPath.rfind('\\');
@@ -443,7 +444,7 @@ private:
         LONG result = OpenKeyPath(parent, keyPath.substr(0, slash), KEY_ALL_ACCESS);
         if (result == ERROR_SUCCESS) result = RegDeleteKeyA(parent.Get(), keyPath.substr(slash + 1).c_str());
         if (result == ERROR_SUCCESS)
-            WriteLog(theLog, "Removed registry key: %s", keyPath.c_str());
+            WriteLog(m_log, "Removed registry key: %s", keyPath.c_str());
         else if (!Missing(result))
             Stayed(keyPath, result);
     }
@@ -457,11 +458,11 @@ private:
                 result = RegSetValueExA(key.Get(), value.other.c_str(), 0, value.type,
                                         reinterpret_cast<const BYTE*>(value.data.data()),
                                         static_cast<DWORD>(value.data.size()));
-            if (result == ERROR_SUCCESS) return WriteLog(theLog, "Restored registry value: %s", name.c_str());
+            if (result == ERROR_SUCCESS) return WriteLog(m_log, "Restored registry value: %s", name.c_str());
         } else {
             if (Missing(result)) return;
             if (result == ERROR_SUCCESS) result = RegDeleteValueA(key.Get(), value.other.c_str());
-            if (result == ERROR_SUCCESS) return WriteLog(theLog, "Removed registry value: %s", name.c_str());
+            if (result == ERROR_SUCCESS) return WriteLog(m_log, "Removed registry value: %s", name.c_str());
             if (Missing(result)) return;
         }
         Stayed("the registry value " + name, result);
@@ -470,6 +471,7 @@ private:
     const InstallRecord& m_record;
     std::string m_appDir;
     RunUi& m_ui;
+    InstallLog& m_log;
     std::string m_uninstallerAside;
     RunResult m_stayed;  // kGoingOn while everything is undone
     std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
@@ -478,9 +480,9 @@ private:
 
 }  // namespace
 
-RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
                            const std::string& uninstallerAside) {
-    return Undo(record, appDir, ui, uninstallerAside).Run();
+    return Undo(record, appDir, ui, log, uninstallerAside).Run();
 }
 
 std::vector<std::string> StayedItems(const RunResult& undone) {

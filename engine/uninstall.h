@@ -4,6 +4,7 @@
 // last effect first.
 #pragma once
 
+#include "base/install_log.h"
 #include "engine/install_record.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
@@ -36,13 +37,13 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
 // after the entries of an earlier record in the same
 // directory when that record is the one registered for it (LoadInstallRecord);
 // another one is replaced. The record's SHA-256 goes into the Uninstall key
-// with the other values. With |logged|, each step writes its line to the
-// installation log (a failed run calls it without: its last lines stay the
+// with the other values. With |logged|, each step writes its line to |log|
+// (a failed run calls it without: its last lines stay the
 // failure's); an earlier record that is replaced is logged either way. Fails (kUninstallerNotCopied, kNotRegistered, kRecordNotSaved)
 // when the uninstaller could not be copied or registered, or the record not
 // saved or vouched for; the record is saved all the same where it can be.
 RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
-                            InstallRecord& run);
+                            InstallRecord& run, InstallLog& log);
 
 // The log line that says what MakeUninstallable's |failure| left undone,
 // for a caller that ran it without its own lines.
@@ -61,7 +62,7 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 
 // Undoes |record| in |appDir|, last effect first, then removes the record,
 // SETUP.LOG, the uninstaller and the directories left empty. Each step is a
-// line in the log; what cannot be undone is logged and skipped. A shared DLL
+// line in |log|; what cannot be undone is logged and skipped. A shared DLL
 // outside |appDir| that no program uses any more is removed only when |ui|
 // answers its RunBox::kDoubt question Yes. The uninstaller in |appDir| that
 // is still running (it waits for this program) cannot be deleted: it is
@@ -69,7 +70,7 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 // that runs it removes it when it ends. kGoingOn when everything was undone;
 // else kStayed with the first thing that stayed and its error, and in the
 // detail every thing that stayed, one per line (StayedItems).
-RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
                            const std::string& uninstallerAside);
 
 // The things that stayed according to the undo's result |undone|, in the

@@ -6,9 +6,6 @@
 
 #include <iterator>
 
-FileList theFileList;
-std::string DefaultDestDir;
-
 void FileList::Clear() {
     m_files.clear();
     m_regEntries.clear();
@@ -129,5 +126,3 @@ bool IsSharedFile(const FileList& list, const char* text) {
         if (upperText.find(UpperAscii(shared.m_strFragment)) != std::string::npos) return true;
     return false;
 }
-
-bool IsSharedFile(const char* text) { return IsSharedFile(theFileList, text); }

@@ -104,10 +104,3 @@ bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& e
 // True when |text| contains one of the shared-file fragments of |list|,
 // ignoring the case of ASCII letters. An empty fragment occurs in every text.
 bool IsSharedFile(const FileList& list, const char* text);
-
-// The program's one file list and default destination directory.
-extern FileList theFileList;
-extern std::string DefaultDestDir;
-
-// IsSharedFile on the program's file list.
-bool IsSharedFile(const char* text);

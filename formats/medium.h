@@ -55,7 +55,7 @@ public:
 
     // The stretch where the compressed file |name| lies. A folder's file is
     // opened into |owned|. False when the medium has no such file. A stretch
-    // of a single-file medium is read under LockStream().
+    // of a single-file medium is read while a StreamHold holds the stream.
     bool Open(const std::string& name, FilePtr& owned, FileRange& range) const;
 
     // The program file of a single-file medium is one stream for every
@@ -82,12 +82,6 @@ public:
     // What the payloads are checked against.
     const DistributionSum& Sum() const { return m_sum; }
 
-    // Sets the list's bytes as if read from the medium (for tests that drive
-    // the run without a start-up).
-    void SetList(std::vector<uint8_t> scrambled);
-    // Sets the sum as if read from the medium.
-    void SetSum(DistributionSum sum) { m_sum = std::move(sum); }
-
 private:
     MediumText Read(const std::string& name, const std::string& folderPath) const;
 
@@ -102,6 +96,3 @@ private:
 
 // Reads the file |path| of a folder medium whole.
 MediumText ReadFolderText(const std::string& path);
-
-// The program's one medium, set up by the application at start-up.
-extern Medium theMedium;

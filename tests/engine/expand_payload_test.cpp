@@ -5,6 +5,7 @@
 #include "app/run_boxes.h"
 #include "expand/lzhuf_encode.h"
 #include "fw/message_box.h"
+#include "tests/medium_bytes.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -51,12 +52,14 @@ protected:
     TempDir m_dir;
     std::vector<Box> m_boxes;
     MessageBoxRunUi m_ui;
+    Medium m_medium;  // a folder medium without setup.sum
+    InstallLog m_log;
 };
 
 }  // namespace
 
 TEST_F(ExpandFileTest, ExpandsWithoutABox) {
-    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, theMedium), 0);
+    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, m_medium, m_log), 0);
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(m_dir.Read("out"), "Hello, installer\r\n");
 }
@@ -64,17 +67,17 @@ TEST_F(ExpandFileTest, ExpandsWithoutABox) {
 TEST_F(ExpandFileTest, ShowsEachFailureOwnedByTheProgressWindow) {
     // Before the progress dialog exists the boxes have no owner.
     const std::string missing = m_dir.Path("missing");
-    EXPECT_EQ(ExpandFile(missing.c_str(), m_dir.Path("out").c_str(), m_ui, theMedium), 1);
+    EXPECT_EQ(ExpandFile(missing.c_str(), m_dir.Path("out").c_str(), m_ui, m_medium, m_log), 1);
     ExpectOneErrorBox("Erro de abertura no arquivo " + missing, nullptr);
 
     // The hook answers the boxes, so any handle can stand for the dialog.
     HWND progress = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
     m_ui.m_hWnd = progress;
     const std::string badDest = m_dir.Path("no-such-folder\\out");
-    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), badDest.c_str(), m_ui, theMedium), 1);
+    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), badDest.c_str(), m_ui, m_medium, m_log), 1);
     ExpectOneErrorBox("Erro de abertura no arquivo " + badDest, progress);
 
-    EXPECT_EQ(ExpandFile(m_dir.Path("short").c_str(), m_dir.Path("empty").c_str(), m_ui, theMedium), 1);
+    EXPECT_EQ(ExpandFile(m_dir.Path("short").c_str(), m_dir.Path("empty").c_str(), m_ui, m_medium, m_log), 1);
     ExpectOneErrorBox("Erro de leitura", progress);
     EXPECT_FALSE(m_dir.Exists("empty"));  // no file rather than an empty one
     EXPECT_EQ(m_dir.Count(), 2u);         // good and short: no temporary file either
@@ -85,17 +88,17 @@ TEST_F(ExpandFileTest, ADestinationThatCannotBeReplacedLeavesNoTemporaryFile) {
     // cannot be renamed over it.
     CreateDirectoryA(m_dir.Path("taken").c_str(), nullptr);
     const std::string taken = m_dir.Path("taken");
-    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), taken.c_str(), m_ui, theMedium), 1);
+    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), taken.c_str(), m_ui, m_medium, m_log), 1);
     ExpectOneErrorBox("Erro de acesso ao arquivo " + taken, nullptr);
     EXPECT_EQ(m_dir.Count(), 3u);
 }
 
 TEST_F(ExpandFileTest, ThePayloadsResultSaysWhatFailedAndWhere) {
     const std::string missing = m_dir.Path("missing"), badDest = m_dir.Path("no-such-folder\\out");
-    RunResult result = ExpandPayload(missing.c_str(), m_dir.Path("out").c_str(), m_ui, theMedium);
+    RunResult result = ExpandPayload(missing.c_str(), m_dir.Path("out").c_str(), m_ui, m_medium, m_log);
     EXPECT_EQ(result.what, RunOutcome::kExpandFailed);
     EXPECT_EQ(result.path, missing);
-    result = ExpandPayload(m_dir.Path("good").c_str(), badDest.c_str(), m_ui, theMedium);
+    result = ExpandPayload(m_dir.Path("good").c_str(), badDest.c_str(), m_ui, m_medium, m_log);
     EXPECT_EQ(result.what, RunOutcome::kExpandFailed);
     EXPECT_EQ(result.path, badDest);
     EXPECT_EQ(m_boxes.size(), 2u);
@@ -103,15 +106,13 @@ TEST_F(ExpandFileTest, ThePayloadsResultSaysWhatFailedAndWhere) {
 
     // A payload that setup.sum does not list is damage, with no box of the expander's.
     Medium summed;
-    DistributionSum sum;
-    sum.present = true;
-    summed.SetSum(std::move(sum));
-    result = ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, summed);
+    ASSERT_TRUE(UseSum(summed, m_dir.Path(), SetupSum()));
+    result = ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, summed, m_log);
     EXPECT_EQ(result.what, RunOutcome::kDamaged);
     EXPECT_EQ(result.path, m_dir.Path("good"));
     EXPECT_FALSE(m_dir.Exists("out"));
     m_boxes.clear();
 
-    EXPECT_FALSE(ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, theMedium).Failed());
+    EXPECT_FALSE(ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, m_medium, m_log).Failed());
     EXPECT_EQ(m_dir.Read("out"), "Hello, installer\r\n");
 }

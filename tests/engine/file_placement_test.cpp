@@ -6,6 +6,7 @@
 #include "expand/lzhuf_encode.h"
 #include "app/run_boxes.h"
 #include "tests/app/log_recorder.h"
+#include "tests/medium_bytes.h"
 #include "tests/temp_dir.h"
 #include "tests/win/message_box_recorder.h"
 
@@ -64,7 +65,9 @@ protected:
     std::string m_dest = m_appDir + "\\comp.dll";
     std::string m_source = m_dir.Path("comp.dl_");
     std::string m_tempCopy = m_tempDir + "\\comp.dll";
-    LogRecorder m_log;
+    InstallLog m_installLog;
+    LogRecorder m_log{m_installLog};
+    Medium m_medium;  // a folder medium without setup.sum
     MessageBoxRecorder m_boxes;
     MessageBoxRunUi m_ui;  // the run's boxes as the progress dialog shows them
 };
@@ -115,7 +118,7 @@ TEST_F(FilePlacementTest, TheDecisionComparesMajorThenMinorAsNumbers) {
         MakePayload(c.incoming);
         const std::string before = ReadFile(m_dest);
 
-        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, theMedium), c.expected);
+        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, m_medium, m_installLog), c.expected);
 
         Lines expected{"Decompressed " + m_source + " to " + m_tempCopy};
         if (c.expected == Keep) expected.push_back("Will not expand to " + m_dest);
@@ -133,7 +136,7 @@ TEST_F(FilePlacementTest, ADestinationWithoutUsableVersionIsReplacedWithoutATemp
         m_log.Clear();
         DeleteFileA(m_dest.c_str());
         if (*existing) PlaceExisting(existing);
-        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, theMedium), Replace);
+        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, m_medium, m_installLog), Replace);
         EXPECT_EQ(m_log.Lines(), (Lines{"Failed to get version info from " + m_dest + ", will replace anyway"}));
         EXPECT_TRUE(TempDirIsEmpty());
     }
@@ -144,7 +147,7 @@ TEST_F(FilePlacementTest, AFailedTemporaryExpansionAbortsWithItsBox) {
     PlaceExisting("ver_4_2_1_0");
     const std::string before = ReadFile(m_dest);
     // No payload file: the expander shows its own box, then the decision its.
-    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, theMedium), Abort);
+    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, m_medium, m_installLog), Abort);
     EXPECT_EQ(m_log.Lines(), (Lines{"Failed to decompress " + m_source + " to " + m_tempCopy + ", must abort"}));
     ASSERT_EQ(m_boxes.Boxes().size(), 2u);
     const RecordedBox& box = m_boxes.Boxes()[1];
@@ -157,7 +160,7 @@ TEST_F(FilePlacementTest, AFailedTemporaryExpansionAbortsWithItsBox) {
     // A temporary directory that is missing fails the same way.
     MakePayload("ver_4_10_0_0");
     m_log.Clear();
-    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_dir.Path("no-temp"), m_ui, theMedium), Abort);
+    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_dir.Path("no-temp"), m_ui, m_medium, m_installLog), Abort);
     EXPECT_EQ(m_boxes.Boxes().size(), 4u);
     EXPECT_EQ(ReadFile(m_dest), before);
 }
@@ -170,8 +173,8 @@ TEST_F(FilePlacementTest, APayloadNotAsTheSumSaysIsDamageWithOneBoxAndNoTemporar
     sum.present = true;
     ASSERT_TRUE(sum.sum.Add(SumEntry{m_source, 1, {}}));  // not what the payload holds
     Medium medium;
-    medium.SetSum(std::move(sum));
-    const DllDecision decision = DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, medium);
+    ASSERT_TRUE(UseSum(medium, m_dir.Path(), sum.sum));
+    const DllDecision decision = DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, medium, m_installLog);
     EXPECT_EQ(decision, Damaged);
     EXPECT_EQ(m_log.Lines(), (Lines{"Damaged distribution: " + m_source + " does not match setup.sum, must abort"}));
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
