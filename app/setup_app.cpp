@@ -10,7 +10,7 @@
 #include "formats/medium_files.h"
 #include "formats/scramble.h"
 #include "formats/setup_sum.h"
-#include "engine/expand_payload.h"
+#include "engine/run_report.h"
 #include "engine/uninstall.h"
 #include "fw/message_box.h"
 

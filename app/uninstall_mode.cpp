@@ -43,7 +43,7 @@ int RunFromTemporaryCopy(const CommandLine& line) {
     // The copy runs from a folder of this run's own (private_folder.h): a
     // DLL or a file planted in the temporary directory cannot reach it.
     PrivateFolder folder;
-    if (!folder.Create(TemporaryDirectory())) {
+    if (folder.Create(TemporaryDirectory()).Failed()) {
         if (!line.unattended)
             ShowMessageBox(nullptr, ("Cannot make a folder for the uninstaller in " + TemporaryDirectory()).c_str(),
                            "Error", MB_OK | MB_ICONERROR);

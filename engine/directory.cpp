@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-BOOL EnsureDirectory(const std::string& path, InstallLog& log, InstallRecord& record, DWORD* pError, std::string* pKnown,
-                     bool* pMade) {
+RunResult EnsureDirectory(const std::string& path, InstallLog& log, InstallRecord& record, std::string* pKnown,
+                          bool* pMade) {
     if (pMade) *pMade = false;
     const std::string dirPart = SplitPath(path, "\\").directory;
-    if (dirPart.empty()) return FALSE;
+    if (dirPart.empty()) return RunResult(RunOutcome::kDirectoryFailed);
 
     // The part before the first backslash (a drive, or nothing) is never
     // made, nor the server and share of a UNC path: they cannot be created,
@@ -35,13 +35,11 @@ BOOL EnsureDirectory(const std::string& path, InstallLog& log, InstallRecord& re
         }
         const DWORD error = GetLastError();
         if (error == ERROR_ALREADY_EXISTS) continue;
-        if (pError) *pError = error;
-        WriteLog(log, "Error creating directory %s: %s", level.c_str(), FormatSystemError(error).c_str());
-        return FALSE;
+        return RunResult(RunOutcome::kDirectoryFailed, level, error);
     }
     WriteLog(log, "Directory %s certified to be ok", path.c_str());
     if (pKnown) *pKnown = dirPart;
-    return TRUE;
+    return RunResult();
 }
 
 std::string FormatSystemError(DWORD code) {

@@ -4,21 +4,23 @@
 
 #include <windows.h>
 
-int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium, InstallLog& log) {
-    return ExpandPayload(source, dest, ui, medium, log).Failed() ? 1 : 0;
+namespace {
+
+// The expander's failure, with the text of its box.
+RunResult ExpanderError(const ExpandResult& failed) {
+    return RunResult(RunOutcome::kExpanderError, failed.path, 0, ExpandFailureText(failed));
 }
 
-RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium, InstallLog& log,
-                        const DWORD* destAttributes, PayloadPrefetch* ahead, LaterClose* closer) {
+}  // namespace
+
+RunResult ExpandPayload(const char* source, const char* dest, const Medium& medium, const DWORD* destAttributes,
+                        PayloadPrefetch* ahead, LaterClose* closer) {
     const SumEntry* expected = nullptr;
     if (medium.Sum().present) {
         // A payload that setup.sum does not list cannot be checked: it is
         // not one that was packed with it.
         expected = medium.Sum().sum.Find(source);
-        if (!expected) {
-            ReportDamagedFile(source, ui, log);
-            return RunResult(RunOutcome::kDamaged, source);
-        }
+        if (!expected) return RunResult(RunOutcome::kDamaged, source);
     }
     // A read-only destination is not written over. Windows refuses to open
     // it for writing anyway; this makes the refusal the same where the file
@@ -28,8 +30,7 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
         ExpandResult refused;
         refused.status = ExpandStatus::kDestCreateFailed;
         refused.path = dest;
-        ui.ShowBox(RunBox::kExpander, ExpandFailureText(refused));
-        return RunResult(RunOutcome::kExpandFailed, dest);
+        return ExpanderError(refused);
     }
     Placement placement;
     placement.destAbsent = attributes == INVALID_FILE_ATTRIBUTES;
@@ -50,26 +51,11 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
             ExpandResult missing;
             missing.status = ExpandStatus::kSourceOpenFailed;
             missing.path = source;
-            ui.ShowBox(RunBox::kExpander, ExpandFailureText(missing));
-            return RunResult(RunOutcome::kExpandFailed, source);
+            return ExpanderError(missing);
         }
         result = ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected, placement);
     }
     if (result.status == ExpandStatus::kOk) return RunResult();
-    if (result.status == ExpandStatus::kDamaged) {
-        ReportDamagedFile(source, ui, log);
-        return RunResult(RunOutcome::kDamaged, source);
-    }
-    ui.ShowBox(RunBox::kExpander, ExpandFailureText(result));
-    return RunResult(RunOutcome::kExpandFailed, result.path);
-}
-
-std::string DamagedDistributionText(const std::string& name) {
-    return "The installation files are damaged: " + name +
-           " is not as it was packed.\nPlease get a new copy of the installation files and run Setup again.";
-}
-
-void ReportDamagedFile(const std::string& name, RunUi& ui, InstallLog& log) {
-    WriteLog(log, "Damaged distribution: %s does not match setup.sum, must abort", name.c_str());
-    ui.ShowBox(RunBox::kError, DamagedDistributionText(name));
+    if (result.status == ExpandStatus::kDamaged) return RunResult(RunOutcome::kDamaged, source);
+    return ExpanderError(result);
 }

@@ -5,6 +5,7 @@
 #include "engine/format_text.h"
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -251,13 +252,19 @@ std::string FormatInstallRecord(const InstallRecord& record) {
     return text;
 }
 
-RunResult ParseInstallRecord(const std::string& text, InstallRecord& record) {
+RunResult ParseInstallRecord(std::string_view text, InstallRecord& record) {
     record = InstallRecord();
     if (text.size() > kMaxInstallRecordSize)
         return Refused(FormatText("the record is larger than %u MB", unsigned(kMaxInstallRecordSize >> 20)));
     if (!text.empty() && text.back() != '\n') return Refused("the last line is cut off");
-    InstallRecord parsed;
-    const RunResult result = ParseLines(text, parsed);
-    if (!result.Failed()) record = std::move(parsed);
-    return result;
+    // A record whose every line is checked may still hold more effects than
+    // memory does: refused like any record that cannot be taken whole.
+    try {
+        InstallRecord parsed;
+        const RunResult result = ParseLines(text, parsed);
+        if (!result.Failed()) record = std::move(parsed);
+        return result;
+    } catch (const std::bad_alloc&) {
+        return Refused("the record does not fit in memory");
+    }
 }

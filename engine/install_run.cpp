@@ -7,10 +7,10 @@
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
 #include "engine/file_placement.h"
-#include "engine/format_text.h"
 #include "engine/install_record.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
+#include "engine/run_report.h"
 #include "engine/shortcuts.h"
 
 #include <cstring>
@@ -59,43 +59,39 @@ void InstallRun::Close() { WriteLog(m_log, "Destroying decompression box"); }
 
 int InstallRun::FileCount() const { return static_cast<int>(m_list.m_files.size()); }
 
-RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
+void InstallRun::Report(const RunResult& failure) { ReportFailure(failure, m_ui, m_log, m_list); }
+
+RunResult InstallRun::End(RunResult ending) {
     // A run that fails records what it did all the same, quietly: after the
     // failure's lines come only what could not be recorded and an earlier
     // record that the new one replaces, if any.
-    if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) {
-        const RunResult recorded = MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record, m_log);
-        if (recorded.Failed()) WriteLog(m_log, "%s", UninstallableFailureText(recorded).c_str());
-    }
+    if (ending.what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) Report(MakeRemovable(false));
     m_nStep = -1;
     m_ahead.reset();
     m_closer.reset();
     m_tempFolder.Remove();
-    return RunResult{what, path, error};
+    return ending;
+}
+
+RunResult InstallRun::Fail(RunResult failure) {
+    Report(failure);
+    return End(std::move(failure));
 }
 
 RunResult InstallRun::Prepare(HWND owner) {
-    DWORD error = 0;
-    if (!EnsureDirectory(m_strDestDir + "\\", m_log, m_record, &error)) {
-        m_ui.ShowBox(RunBox::kNotice, "Failed to create destination directory, please check problem and restart install");
-        return End(RunOutcome::kDestDirFailed, m_strDestDir, error);
-    }
+    const RunResult made = EnsureDirectory(m_strDestDir + "\\", m_log, m_record);
+    if (made.Failed()) return Fail(RunResult(RunOutcome::kDestDirFailed, m_strDestDir, made.error).Because(made));
     const std::string logPath = m_strDestDir + "\\SETUP.LOG";
     if (!m_log.OpenLogFile(logPath) &&
         !m_ui.ShowBox(RunBox::kQuestion, "Failed to create setup log file, do you wish try to continue?"))
-        return End(RunOutcome::kLogRefused, logPath);
+        return End(RunResult(RunOutcome::kLogRefused, logPath));
     // Also after "continue without a log file": the steps need the paths
     // resolved against the destination directory.
     // The list read and checked at start-up, never the folder's file again:
     // what was checked is what gets installed.
     const MediumText& list = m_medium.List();
-    if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str(), m_list, m_strDefaultDestDir)) {
-        WriteLog(m_log,
-                 "One or more files missing, LoadFileList(m_hWnd,\"setup.drc\",%s) failed. Installation aborted.",
-                 m_strDestDir.c_str());
-        m_ui.ShowBox(RunBox::kNotice, "One or more files missing, cannot continue installation");
-        return End(RunOutcome::kListFailed, kFileListName);
-    }
+    if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str(), m_list, m_strDefaultDestDir))
+        return Fail(RunResult(RunOutcome::kListFailed, kFileListName).And(m_strDestDir));
     return CheckTemporaryDirectory();
 }
 
@@ -121,7 +117,8 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     const std::string root = TemporaryDirectory();
 
     std::string withSlash = root + "\\";
-    if (!EnsureDirectory(withSlash, m_log, m_record)) WriteLog(m_log, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
+    const RunResult made = EnsureDirectory(withSlash, m_log, m_record);
+    if (made.Failed()) Report(RunResult(RunOutcome::kTempDirFailed, withSlash).Because(made));
 
     bool found, isDirectory;
     {
@@ -131,21 +128,16 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     }
     if (found && !isDirectory) {
         WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
-        m_ui.ShowBox(RunBox::kError, FormatText("The specified Windows temporary directory setting is wrong.\nPlease "
-                                                "correct the problem and reinstall.\nWrong path: %s\n",
-                                                root.c_str()));
-        WriteLog(m_log, "Temporary path is a file, not a directory. Must abort installation");
-        return End(RunOutcome::kTempIsFile, root);
+        return Fail(RunResult(RunOutcome::kTempIsFile, root));
     }
     // What the run writes outside the destination goes into a folder of its
     // own below the temporary directory (see private_folder.h). Without one,
     // the temporary path stays empty and a DLL that needs a temporary copy
     // ends the run.
-    DWORD error = 0;
-    if (!m_tempFolder.Create(root, &error)) {
+    const RunResult folder = m_tempFolder.Create(root);
+    if (folder.Failed()) {
         WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
-        WriteLog(m_log, "Cannot create a private folder in %s (error %lu)", root.c_str(),
-                 static_cast<unsigned long>(error));
+        Report(folder);
         return RunResult();
     }
     m_strTempPath = m_tempFolder.Path();
@@ -179,17 +171,18 @@ RunResult InstallRun::CheckStep(int i) {
         // A DLL's version check reads what may be a file placed a moment ago.
         WaitForCloses();
         WriteLog(m_log, "Destination pathname: %s", m_strDest.c_str());
-        if (!IncrementSharedDllCount(m_strDest.c_str(), m_record))
-            WriteLog(m_log, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
-                     static_cast<unsigned long>(GetLastError()));
-        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui, m_medium, m_log)) {
-        case Abort: return End(RunOutcome::kDllAborted, m_strDest);
-        case Damaged: return End(RunOutcome::kDamaged, m_strSource);
-        case Keep:
+        if (!IncrementSharedDllCount(m_strDest.c_str(), m_record)) {
+            const DWORD error = GetLastError();
+            Report(RunResult(RunOutcome::kCountNotRaised, m_strDest, error));
+        }
+        RunResult why;
+        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_medium, m_log, why)) {
+        case DllDecision::Abort: return Fail(why);
+        case DllDecision::Keep:
             m_record.Add(EffectKind::kDllKept, m_strDest);
             m_nStep += 10;
             return RunResult();
-        case Replace: break;
+        case DllDecision::Replace: break;
         }
     }
     WriteLog(m_log, "Dest Path Name: %s", m_strDest.c_str());
@@ -204,25 +197,30 @@ RunResult InstallRun::ExpandStep() {
     // recorded once its outcome is known.
     Effect placed;
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (!PrepareDestination(placed, attributes)) return End(RunOutcome::kBackupFailed, m_strDest);
+    const RunResult prepared = PrepareDestination(placed, attributes);
+    if (prepared.Failed()) return Fail(RunResult(RunOutcome::kBackupFailed, m_strDest).Because(prepared));
 
     WriteLog(m_log, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
     // (A DLL is not decoded ahead: see DecodeAhead.)
     const bool dll = IsDllPath(m_strDest);
-    const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium, m_log,
+    const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_medium,
                                              dll ? nullptr : &attributes, dll ? nullptr : m_ahead.get(),
                                              m_closer.get());
     if (expanded.Failed()) {
-        // A damaged payload has been reported as such; other failures get
-        // the run's own box and line.
-        const bool damaged = expanded.what == RunOutcome::kDamaged;
-        if (!damaged) ReportExpandFailure();
+        // A damaged payload is reported as such; another failure gets the
+        // expander's box, then the run's own box and line.
+        RunResult failure = expanded.what == RunOutcome::kDamaged
+                                ? expanded
+                                : RunResult(RunOutcome::kExpandFailed, m_strDest).Because(expanded);
+        Report(failure);
         // The run ends without the new DLL: the old one goes back where it
         // was, and the record does not say it was moved.
-        if (placed.kind != EffectKind::kFileBackup || !RestoreOldDll(m_strDest, m_strDestDir, m_log)) m_record.Add(placed);
-        if (damaged) return End(RunOutcome::kDamaged, m_strSource);
-        return End(RunOutcome::kExpandFailed, m_strDest);
+        const RunResult restored =
+            placed.kind == EffectKind::kFileBackup ? RestoreOldDll(m_strDest, m_strDestDir, m_log) : RunResult();
+        Report(restored);
+        if (placed.kind != EffectKind::kFileBackup || restored.Failed()) m_record.Add(placed);
+        return End(std::move(failure));
     }
     WriteLog(m_log, "File decompressed ok");
     m_record.Add(std::move(placed));
@@ -230,7 +228,7 @@ RunResult InstallRun::ExpandStep() {
     return RunResult();
 }
 
-bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
+RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     placed.path = m_strDest;
     // (The attributes tell whether a file stands there as a find-first
     // search would, without opening the directory: under Wine that is a
@@ -243,8 +241,9 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         if (attributes != INVALID_FILE_ATTRIBUTES) WaitForCloses();
     };
     if (!IsDllPath(m_strDest)) {
+        // A directory that cannot be made shows in the expansion's failure.
         bool made = false;
-        EnsureDirectory(m_strDest, m_log, m_record, nullptr, &m_strEnsuredDir, &made);
+        Report(EnsureDirectory(m_strDest, m_log, m_record, &m_strEnsuredDir, &made));
         const PathParts parts = SplitPath(m_strDest, "\\");
         if (made) {
             m_strMadeDir = parts.directory;
@@ -253,7 +252,7 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         readAttributes(KnownAbsent(parts));
         // The files that go there may now be written ahead.
         if (m_ahead) m_ahead->DirectoryReady(parts.directory);
-        return true;
+        return RunResult();
     }
     readAttributes(false);
     if (!FileExists(m_strDest)) {
@@ -262,23 +261,21 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         // other file does.
         const std::string directory = SplitPath(m_strDest, "\\").directory;
         if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
-            EnsureDirectory(m_strDest, m_log, m_record, nullptr, &m_strEnsuredDir);
-        return true;
+            Report(EnsureDirectory(m_strDest, m_log, m_record, &m_strEnsuredDir));
+        return RunResult();
     }
     if (IsSharedFile(m_list, m_strDest.c_str())) {
         // A shared DLL is never moved away (other programs load it from
         // here); the newer one is written over it in place.
         WriteLog(m_log, "Shared DLL is replaced in place, without backup");
-        return true;
+        return RunResult();
     }
-    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, m_list, m_log, m_record)) {
-        WriteLog(m_log, "DLL %s could not be saved", m_strDest.c_str());
-        return false;
-    }
+    const RunResult saved = BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_list, m_log, m_record);
+    if (saved.Failed()) return saved;
     WriteLog(m_log, "DLL %s saved successfully", m_strDest.c_str());
     placed.kind = EffectKind::kFileBackup;
     placed.other = BackupPathOf(m_strDest, m_strDestDir);
-    return true;
+    return RunResult();
 }
 
 bool InstallRun::KnownAbsent(const PathParts& dest) {
@@ -297,20 +294,11 @@ void InstallRun::WaitForCloses() {
     if (m_closer) m_closer->Wait();
 }
 
-void InstallRun::ReportExpandFailure() {
-    std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
-    if (IsSharedFile(m_list, text.c_str())) {
-        m_ui.ShowBox(RunBox::kError, "Cannot decompress shared file. Please close all other applications and reinstall");
-        WriteLog(m_log, "Cannot decompress shared file, must abort");
-    } else {
-        m_ui.ShowBox(RunBox::kError, text);
-        WriteLog(m_log, "Failed to decompress to %s, must abort", m_strDest.c_str());
-    }
-}
-
 RunResult InstallRun::FinalStep() {
     WaitForCloses();
-    CreateProgramShortcuts(m_list, m_ui, m_log, m_record);
+    // The shortcuts: a group or a shortcut that cannot be made is reported,
+    // and the phase goes on with the next.
+    for (const ShortcutEntry& entry : m_list.m_shortcuts) Report(CreateProgramShortcut(entry, m_log, m_record));
     WriteRegistryEntries();
     WriteLog(m_log, "End of Installation");
     if (m_bDllsUpgraded) {
@@ -319,9 +307,8 @@ RunResult InstallRun::FinalStep() {
                                       "versions\nwere moved to the directory BACKUP, below\nthe application's "
                                       "directory.\n");
     }
-    if (m_bUninstaller && MakeUninstallable(m_uninstaller, m_strDestDir, true, m_record, m_log).Failed())
-        ReportRegistryFailure();
-    return End(RunOutcome::kCompleted);
+    if (m_bUninstaller && MakeRemovable(true).Failed()) Report(RunResult(RunOutcome::kRegistryNotUpdated));
+    return End(RunResult(RunOutcome::kCompleted));
 }
 
 void InstallRun::WriteRegistryEntries() {
@@ -355,17 +342,52 @@ void InstallRun::WriteRegistryEntries() {
                 WriteLog(m_log, "Registry value %s could not be written", entry.m_pszPath.OrEmpty());
             continue;
         }
-        if (unknownType) {
+        if (unknownType)
             WriteLog(m_log, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
-        } else {
-            ReportRegistryFailure();
-        }
+        else
+            Report(RunResult(RunOutcome::kRegistryNotUpdated, entry.m_pszPath.OrEmpty()));
     }
 }
 
-void InstallRun::ReportRegistryFailure() {
-    WriteLog(m_log, "Registry not successfully updated");
-    m_ui.ShowBox(RunBox::kNotice, "Uninstall information could not successfully\nbe input to registry. The "
-                                  "program can run normally,\nbut its uninstallation will have to be "
-                                  "done\nmanually.");
+RunResult InstallRun::MakeRemovable(bool completed) {
+    // A failed run that changed nothing needs no uninstaller.
+    if (!completed && m_record.effects.empty()) return RunResult();
+    // A completed run logs each step; a failed one, whose last lines are the
+    // failure's, only what the new record drops.
+    InstallLog* log = completed ? &m_log : nullptr;
+    // Installing again keeps what the earlier installation did: one
+    // uninstallation then undoes both. Only a record that the registry
+    // vouches for, though: one that someone else put there is not obeyed
+    // later, and the new record replaces it.
+    InstallRecord record;
+    const std::string path = m_strDestDir + "\\" + kInstallRecordName;
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const RunResult earlier = LoadInstallRecord(m_strDestDir, record);
+        if (earlier.Failed())
+            WriteLog(m_log, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
+                     earlier.detail.c_str());
+    }
+    record.product = m_uninstaller.productName;
+
+    const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
+    RunResult result = CopyUninstaller(m_uninstaller, m_strDestDir);
+    if (log && !result.Failed()) WriteLog(*log, "Uninstaller copied to %s", uninstaller.c_str());
+    if (log && result.Failed())
+        WriteLog(*log, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
+                 FormatSystemError(result.error).c_str());
+    std::string key;
+    if (!result.Failed()) {
+        std::vector<Effect> all = record.effects;
+        all.insert(all.end(), m_record.effects.begin(), m_record.effects.end());
+        result = RegisterUninstaller(m_uninstaller, m_strDestDir, EstimatedSizeKb(all, uninstaller), m_record, log);
+        key = result.path;
+    }
+    record.effects.insert(record.effects.end(), m_record.effects.begin(), m_record.effects.end());
+    const std::string text = FormatInstallRecord(record);
+    const RunResult saved = SaveInstallRecord(text, m_strDestDir);
+    if (log) WriteLog(*log, saved.Failed() ? "Could not write the uninstall record %s" : "Uninstall record written: %s",
+                      path.c_str());
+    if (saved.Failed()) return saved;
+    if (result.Failed()) return result;
+    return RegisterRecordDigest(key, text, path, log);
 }

@@ -1,8 +1,9 @@
 // The installation run without windows: the preparation, then for every file
 // entry a check step and an expand step, then a final step that creates the
 // shortcuts and writes the registry values. Each call returns what happened;
-// the run writes its own log lines and says through a RunUi what the user is
-// to see. Whoever drives it decides the pace: the progress dialog takes one
+// the run writes its own log lines, and it alone reports the failures of
+// what it calls (ReportFailure), saying through a RunUi what the user is to
+// see. Whoever drives it decides the pace: the progress dialog takes one
 // step per timer tick, an installation without windows one after another.
 // After a failure nothing is rolled back but the one step that failed: a DLL
 // moved into Backup whose replacement could not be placed goes back.
@@ -67,8 +68,9 @@ private:
     RunResult ExpandStep();
     // Makes the destination ready for the current entry's file: its
     // directories, or an existing DLL saved into Backup. Tells |placed| what
-    // the placement will do there. False when the DLL could not be saved.
-    bool PrepareDestination(Effect& placed, DWORD& attributes);
+    // the placement will do there. BackupOldDll's failure when the DLL could
+    // not be saved.
+    RunResult PrepareDestination(Effect& placed, DWORD& attributes);
     // Whether the current entry's file is known to be absent without asking
     // the system: the run made its directory and has put no file of that
     // name there since. (Under Wine, asking about an absent name reads the
@@ -76,12 +78,22 @@ private:
     bool KnownAbsent(const PathParts& dest);
     // Returns once every file the run put in place is closed.
     void WaitForCloses();
-    // The run's own box and line for a payload that could not be expanded.
-    void ReportExpandFailure();
     RunResult FinalStep();
     void WriteRegistryEntries();
-    void ReportRegistryFailure();
-    RunResult End(RunOutcome what, const std::string& path = std::string(), DWORD error = 0);
+    // Copies the uninstaller into the destination, registers it and saves
+    // the record of the run beside it (also after a failure), after the
+    // entries of an earlier record there that the registry vouches for. A
+    // completed run logs each step; a failed one only what the new record
+    // drops. What failed first: the record is saved all the same where it
+    // can be.
+    RunResult MakeRemovable(bool completed);
+    // What the user sees and the log says of |failure| (ReportFailure).
+    void Report(const RunResult& failure);
+    // Ends the run with |ending|: it is over, and a failed run is made
+    // removable all the same.
+    RunResult End(RunResult ending);
+    // Reports |failure| and ends the run with it.
+    RunResult Fail(RunResult failure);
 
     RunUi& m_ui;
     InstallLog& m_log;

@@ -46,25 +46,15 @@ HRESULT CreateShortcut(const char* target, const char* linkPath, const char* des
     return hr;
 }
 
-void CreateProgramShortcuts(const FileList& list, RunUi& ui, InstallLog& log, InstallRecord& record,
-                            const CLSID& linkClass) {
-    for (const ShortcutEntry& entry : list.m_shortcuts) {
-        const char* link = entry.m_pszLink.OrEmpty();
-        const char* target = entry.m_pszTarget.OrEmpty();
-        if (!EnsureDirectory(link, log, record)) {
-            WriteLog(log, "Failed to create group: %s.", link);
-            ui.ShowBox(RunBox::kNotice,
-                       "Failed to create group.\nYou still can run the program and\nuninstaller from their directory");
-            continue;
-        }
-        if (CreateShortcut(target, link, entry.m_pszDescription.OrEmpty(), linkClass) == S_OK && FileExists(link)) {
-            WriteLog(log, "Successfully created: %s", link);
-            record.Add(EffectKind::kShortcut, link);
-        } else {
-            WriteLog(log, "Failed to create shortcut to %s", target);
-            std::string text = std::string("Failed to create start menu shortcut to\n") + target +
-                               "\nYou still can run the program from its directory";
-            ui.ShowBox(RunBox::kNotice, text);
-        }
-    }
+RunResult CreateProgramShortcut(const ShortcutEntry& entry, InstallLog& log, InstallRecord& record,
+                                const CLSID& linkClass) {
+    const char* link = entry.m_pszLink.OrEmpty();
+    const char* target = entry.m_pszTarget.OrEmpty();
+    const RunResult group = EnsureDirectory(link, log, record);
+    if (group.Failed()) return RunResult(RunOutcome::kGroupFailed, link).Because(group);
+    const HRESULT hr = CreateShortcut(target, link, entry.m_pszDescription.OrEmpty(), linkClass);
+    if (hr != S_OK || !FileExists(link)) return RunResult(RunOutcome::kShortcutFailed, target, static_cast<uint32_t>(hr));
+    WriteLog(log, "Successfully created: %s", link);
+    record.Add(EffectKind::kShortcut, link);
+    return RunResult();
 }

@@ -1,11 +1,12 @@
 // Start-menu shortcuts: shell link files written through the shell's COM
-// shell-link object, and the shortcut phase of the installation run.
+// shell-link object, one shortcut of the file list at a time (the run's
+// shortcut phase takes them in file order).
 #pragma once
 
 #include "base/install_log.h"
 #include "formats/file_list.h"
 #include "engine/install_record.h"
-#include "engine/run_ui.h"
+#include "engine/run_result.h"
 
 #include <windows.h>
 #include <shobjidl.h>
@@ -22,10 +23,11 @@
 HRESULT CreateShortcut(const char* target, const char* linkPath, const char* description,
                        const CLSID& linkClass = CLSID_ShellLink);
 
-// Creates every shortcut of |list| in file order. The directory of
-// each link (the program group) is made first when missing; a group that
-// cannot be made, or a shortcut that cannot be written, is logged and shown
-// through |ui| (RunBox::kNotice), and the phase goes on with the next entry.
-// Each group level made and each shortcut written is recorded in |record|.
-void CreateProgramShortcuts(const FileList& list, RunUi& ui, InstallLog& log, InstallRecord& record,
-                            const CLSID& linkClass = CLSID_ShellLink);
+// Creates the shortcut of |entry|, through |linkClass|: the directory of the
+// link (the program group) first when missing, then the link, each logged in
+// |log| ("Successfully created: %s" once the file is there) and recorded in
+// |record|. kGroupFailed (path: the link; cause: the level that could not be
+// made) or kShortcutFailed (path: the target; error: the HRESULT, or S_OK
+// when no file is there afterwards); nothing of it is shown or logged.
+RunResult CreateProgramShortcut(const ShortcutEntry& entry, InstallLog& log, InstallRecord& record,
+                                const CLSID& linkClass = CLSID_ShellLink);

@@ -78,7 +78,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
     const std::vector<Case> cases = {
         {"a directory made",
          [this](const std::string& app, InstallRecord& record) {
-             ASSERT_TRUE(EnsureDirectory(app + "\\made\\deeper\\file.txt", m_log, record));
+             ASSERT_FALSE(EnsureDirectory(app + "\\made\\deeper\\file.txt", m_log, record).Failed());
          },
          [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\made")); }},
         {"a file placed new",
@@ -104,7 +104,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
              const std::string rel = app.substr(m_dir.Path().size() + 1);
              m_dir.Write(rel + "\\lib.dll", "old");
              BOOL upgraded = FALSE;
-             ASSERT_TRUE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_ui, m_list, m_log, record));
+             ASSERT_FALSE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_list, m_log, record).Failed());
              m_dir.Write(rel + "\\lib.dll", "new");
              record.Add(EffectKind::kFileBackup, app + "\\lib.dll", BackupPathOf(app + "\\lib.dll", app));
          },

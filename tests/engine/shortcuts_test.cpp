@@ -1,6 +1,7 @@
 #include "engine/shortcuts.h"
 
 #include "app/run_boxes.h"
+#include "engine/run_report.h"
 #include "fw/app.h"
 #include "fw/message_box.h"
 #include "fw/wnd.h"
@@ -94,17 +95,18 @@ protected:
         m_owner.DestroyWindow();
     }
 
-    // The phase over |shortcuts|, links written through |linkClass|.
+    // The phase over |shortcuts| as the run takes it, links written through
+    // |linkClass|: each in file order, its failure reported.
     void Run(const std::vector<Shortcut>& shortcuts, const CLSID& linkClass = CLSID_ShellLink) {
         FileList list;
-        for (const Shortcut& shortcut : shortcuts) {
-            list.m_shortcuts.emplace_back();
-            list.m_shortcuts.back().m_pszLink.Assign(shortcut.link);
-            list.m_shortcuts.back().m_pszTarget.Assign(shortcut.target);
-            list.m_shortcuts.back().m_pszDescription.Assign(shortcut.description);
-        }
         MessageBoxRunUi ui(m_owner.m_hWnd);  // the boxes as the progress dialog shows them
-        CreateProgramShortcuts(list, ui, m_log, m_record, linkClass);
+        for (const Shortcut& shortcut : shortcuts) {
+            ShortcutEntry entry;
+            entry.m_pszLink.Assign(shortcut.link);
+            entry.m_pszTarget.Assign(shortcut.target);
+            entry.m_pszDescription.Assign(shortcut.description);
+            ReportFailure(CreateProgramShortcut(entry, m_log, m_record, linkClass), ui, m_log, list);
+        }
     }
 
     void ExpectLink(const Shortcut& shortcut) {
