@@ -15,16 +15,9 @@ using Text = std::string_view;
 
 constexpr char kHeader[] = "SETUP UNINSTALL RECORD 1";
 
-// The number of fields after the name; a value that did not exist before
-// has 3, one that did 5.
-size_t FieldCount(EffectFields fields) {
-    switch (fields) {
-    case EffectFields::kPath: return 1;
-    case EffectFields::kPathAndOther: return 2;
-    case EffectFields::kValueBefore: return 3;
-    }
-    return 0;
-}
+// The fields of a kind's line after the name that name something: the path,
+// and |other| when the kind has it. What stood there before follows them.
+size_t NamedFields(EffectFields fields) { return fields.other ? 2 : 1; }
 
 // The most fields a line has: a value that existed, with its name.
 constexpr size_t kMostFields = 6;
@@ -126,20 +119,23 @@ bool HasRawControl(Text line) {
 // what is wrong.
 const char* ParseEffect(const EffectKindInfo& kind, const Fields& fields, Effect& effect) {
     const size_t count = fields.count - 1;
-    const bool valueBefore = kind.fields == EffectFields::kValueBefore && count == 5;
-    if (count != FieldCount(kind.fields) && !valueBefore) return "wrong number of fields";
+    const size_t named = NamedFields(kind.fields);
+    // What stood there before is "-", or "+" and its type and data.
+    const bool existed = kind.fields.before && count == named + 3;
+    if (count != named + (kind.fields.before ? 1 : 0) && !existed) return "wrong number of fields";
     effect = Effect();
     effect.kind = kind.kind;
-    if (!Unescape(fields.at[1], effect.path) || (count >= 2 && !Unescape(fields.at[2], effect.other)))
+    if (!Unescape(fields.at[1], effect.path) || (kind.fields.other && !Unescape(fields.at[2], effect.other)))
         return "bad escape";
     if (effect.path.empty() || HasControl(effect.path) || HasControl(effect.other))
         return "an empty path or a control character in a path or name";
-    if (kind.filePaths && (!IsFullPath(effect.path) || (count >= 2 && !IsFullPath(effect.other))))
+    if (kind.filePaths && (!IsFullPath(effect.path) || (kind.fields.other && !IsFullPath(effect.other))))
         return "a path that is not a full path";
-    if (kind.fields != EffectFields::kValueBefore) return nullptr;
-    if (!valueBefore) return fields.at[3] == "-" ? nullptr : "no previous state";
+    if (!kind.fields.before) return nullptr;
+    const Text* before = &fields.at[named + 1];
+    if (!existed) return before[0] == "-" ? nullptr : "no previous state";
     effect.existed = true;
-    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !ParseHex(fields.at[5], HexLetters::kUpper, effect.data))
+    if (before[0] != "+" || !ParseNumber(before[1], effect.type) || !ParseHex(before[2], HexLetters::kUpper, effect.data))
         return "bad previous value";
     return nullptr;
 }
@@ -243,8 +239,8 @@ std::string FormatInstallRecord(const InstallRecord& record) {
         const EffectKindInfo& kind = KindInfo(effect.kind);
         text += kind.name;
         text += "\t" + Escape(effect.path);
-        if (kind.fields != EffectFields::kPath) text += "\t" + Escape(effect.other);
-        if (kind.fields == EffectFields::kValueBefore)
+        if (kind.fields.other) text += "\t" + Escape(effect.other);
+        if (kind.fields.before)
             text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kUpper) : "\t-";
         text += "\n";
     }
