@@ -7,6 +7,7 @@
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
 #include "engine/file_placement.h"
+#include "engine/format_text.h"
 #include "engine/install_record.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
@@ -334,18 +335,16 @@ void InstallRun::WriteRegistryEntries() {
         } else {
             unknownType = true;
         }
-        if (bWritten) {
-            if (unknownType)
-                WriteLog(m_log, "Registry value %s not written: unknown type \"%s\"", entry.m_pszPath.OrEmpty(),
-                         entry.m_pszType.OrEmpty());
-            else
-                WriteLog(m_log, "Registry value %s could not be written", entry.m_pszPath.OrEmpty());
-            continue;
-        }
-        if (unknownType)
-            WriteLog(m_log, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
-        else
-            Report(RunResult(RunOutcome::kRegistryNotUpdated, entry.m_pszPath.OrEmpty()));
+        const char* path = entry.m_pszPath.OrEmpty();
+        std::string line;
+        if (bWritten && unknownType)
+            line = FormatText("Registry value %s not written: unknown type \"%s\"", path, entry.m_pszType.OrEmpty());
+        else if (bWritten)
+            line = FormatText("Registry value %s could not be written", path);
+        else if (unknownType)
+            line = FormatText("Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
+        Report(line.empty() ? RunResult(RunOutcome::kRegistryNotUpdated, path)
+                            : RunResult(RunOutcome::kEntryNotDone, path, 0, line));
     }
 }
 

@@ -112,6 +112,9 @@ void ReportFailure(const RunResult& failure, RunUi& ui, InstallLog& log, const F
                                     "program can run normally,\nbut its uninstallation will have to be "
                                     "done\nmanually.");
         break;
+    case RunOutcome::kEntryNotDone:
+        WriteLog(log, "%s", failure.detail.c_str());
+        break;
     case RunOutcome::kUninstallerNotCopied:
     case RunOutcome::kNotRegistered:
     case RunOutcome::kRecordNotSaved:

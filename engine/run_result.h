@@ -47,6 +47,8 @@ enum class RunOutcome {
     kGroupFailed,        // a shortcut's program group cannot be created (path: the link; cause: the level)
     kShortcutFailed,     // a shortcut cannot be written (path: its target; error: the HRESULT)
     kRegistryNotUpdated, // a registry value, or the uninstaller's registration, cannot be written (path)
+    kEntryNotDone,       // an entry of the list cannot be carried out, and the run goes on without it (path:
+                         // the entry's; detail: the run's line that says so)
 
     // What making the installation removable, and undoing it, meet.
     kUninstallerNotCopied,  // the uninstaller cannot be copied into place (path, error)

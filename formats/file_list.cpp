@@ -6,12 +6,7 @@
 
 #include <iterator>
 
-void FileList::Clear() {
-    m_files.clear();
-    m_regEntries.clear();
-    m_shortcuts.clear();
-    m_sharedFiles.clear();
-}
+void FileList::Clear() { *this = FileList(); }
 
 namespace {
 

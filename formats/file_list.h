@@ -48,7 +48,7 @@ struct FileList {
     std::vector<ShortcutEntry> m_shortcuts;      // L lines
     std::vector<SharedFileEntry> m_sharedFiles;  // H lines
 
-    // Destroys every record.
+    // Destroys every record, of every kind.
     void Clear();
 };
 
