@@ -4,7 +4,7 @@
 // destination directory. Every text has its path macros expanded before it
 // is split and stored. The kinds of line the list may hold are the table
 // kRecordKinds: the loader, mksetup's checker and the fuzz targets all read
-// the letters from there.
+// the letters from there (a new letter: docs/how-to-add-an-effect.md).
 #pragma once
 
 #include "formats/owned_string.h"
