@@ -115,29 +115,36 @@ bool HasRawControl(Text line) {
     return false;
 }
 
-// Reads the fields of an entry line of kind |kind| into |effect|; null, or
-// what is wrong.
-const char* ParseEffect(const EffectKindInfo& kind, const Fields& fields, Effect& effect) {
+// A text that is no whole record: |why| says what is wrong.
+RunResult Refused(std::string why) { return RunResult(RunOutcome::kRecordRefused, std::string(), 0, std::move(why)); }
+
+// Reads line |number|, an entry line of kind |kind| split into |fields|,
+// into |effect|; kRecordRefused saying what is wrong with it.
+RunResult ParseEffect(const EffectKindInfo& kind, Text line, const Fields& fields, unsigned number, Effect& effect) {
+    const auto wrong = [&](const char* what) {
+        return Refused(FormatText("line %u: %s in a \"%s\" line", number, what, kind.name));
+    };
+    if (HasRawControl(line)) return wrong("a control character");
     const size_t count = fields.count - 1;
     const size_t named = NamedFields(kind.fields);
     // What stood there before is "-", or "+" and its type and data.
     const bool existed = kind.fields.before && count == named + 3;
-    if (count != named + (kind.fields.before ? 1 : 0) && !existed) return "wrong number of fields";
+    if (count != named + (kind.fields.before ? 1 : 0) && !existed) return wrong("wrong number of fields");
     effect = Effect();
     effect.kind = kind.kind;
     if (!Unescape(fields.at[1], effect.path) || (kind.fields.other && !Unescape(fields.at[2], effect.other)))
-        return "bad escape";
+        return wrong("bad escape");
     if (effect.path.empty() || HasControl(effect.path) || HasControl(effect.other))
-        return "an empty path or a control character in a path or name";
+        return wrong("an empty path or a control character in a path or name");
     if (kind.filePaths && (!IsFullPath(effect.path) || (kind.fields.other && !IsFullPath(effect.other))))
-        return "a path that is not a full path";
-    if (!kind.fields.before) return nullptr;
+        return wrong("a path that is not a full path");
+    if (!kind.fields.before) return RunResult();
     const Text* before = &fields.at[named + 1];
-    if (!existed) return before[0] == "-" ? nullptr : "no previous state";
+    if (!existed) return before[0] == "-" ? RunResult() : wrong("no previous state");
     effect.existed = true;
     if (before[0] != "+" || !ParseNumber(before[1], effect.type) || !ParseHex(before[2], HexLetters::kUpper, effect.data))
-        return "bad previous value";
-    return nullptr;
+        return wrong("bad previous value");
+    return RunResult();
 }
 
 // Walks the lines of a text that ends in a line end, each without its line
@@ -162,9 +169,6 @@ private:
     size_t m_number = 0;
 };
 
-// A text that is no whole record: |why| says what is wrong.
-RunResult Refused(std::string why) { return RunResult(RunOutcome::kRecordRefused, std::string(), 0, std::move(why)); }
-
 // Reads the next |entries| lines of |lines| as effects, appended to |effects|
 // unless it is null.
 RunResult ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects) {
@@ -176,8 +180,8 @@ RunResult ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effec
         const EffectKindInfo* kind = KindNamed(fields.at[0]);
         const unsigned number = static_cast<unsigned>(lines.Number());
         if (!kind) return Refused(FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str()));
-        const char* problem = HasRawControl(line) ? "a control character" : ParseEffect(*kind, fields, effect);
-        if (problem) return Refused(FormatText("line %u: %s in a \"%s\" line", number, problem, kind->name));
+        const RunResult parsed = ParseEffect(*kind, line, fields, number, effect);
+        if (parsed.Failed()) return parsed;
         if (effects) effects->push_back(std::move(effect));
     }
     return RunResult();
