@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
 
 enum class RunOutcome {
     // What a run, a step or an operation ends with when nothing failed.
@@ -62,28 +61,28 @@ enum class RunOutcome {
 };
 
 struct RunResult {
-    RunResult() = default;
+    RunResult();
     RunResult(RunOutcome outcome, std::string onPath = std::string(), uint32_t code = 0,
-              std::string why = std::string())
-        : what(outcome), path(std::move(onPath)), error(code), detail(std::move(why)) {}
+              std::string why = std::string());
+    // (Out of line: a result is made, copied and dropped in many places, and
+    // the shipped program is kept small.)
+    RunResult(const RunResult& other);
+    RunResult(RunResult&& other) noexcept;
+    RunResult& operator=(const RunResult& other);
+    RunResult& operator=(RunResult&& other) noexcept;
+    ~RunResult();
 
     RunOutcome what = RunOutcome::kGoingOn;
     std::string path;    // the file, directory or key the outcome concerns
     uint32_t error = 0;  // the Windows error code (a DWORD), where there is one
     std::string detail;  // what is wrong, where no error code says it
     std::string other;   // a second path, where the outcome concerns two
-    std::shared_ptr<const RunResult> cause;  // the failure this one came from, reported before it
+    std::unique_ptr<RunResult> cause;  // the failure this one came from, reported before it
 
     bool Failed() const { return what != RunOutcome::kGoingOn && what != RunOutcome::kCompleted; }
 
-    // This result with |other| as its second path.
-    RunResult& And(std::string second) {
-        other = std::move(second);
-        return *this;
-    }
+    // This result with |second| as its second path.
+    RunResult& And(std::string second);
     // This result with |why| as its cause.
-    RunResult& Because(RunResult why) {
-        cause = std::make_shared<const RunResult>(std::move(why));
-        return *this;
-    }
+    RunResult& Because(const RunResult& why);
 };
