@@ -12,7 +12,7 @@ constexpr UINT kTickMs = 200;
 
 }  // namespace
 
-CDlgDecompress::CDlgDecompress(CWnd* pParent) : CDialog(IDD_DECOMPRESS, pParent) {}
+CDlgDecompress::CDlgDecompress(SetupObjects& setup, CWnd* pParent) : CDialog(IDD_DECOMPRESS, pParent), m_setup(setup) {}
 
 INT_PTR CDlgDecompress::DoModal() {
     // The progress bar is a common control: its class must exist before the
@@ -33,7 +33,7 @@ BOOL CDlgDecompress::OnInitDialog() {
     m_bBusy = TRUE;
     m_nTimer = SetTimer(m_hWnd, kTimerId, kTickMs, nullptr);
     m_ui.m_hWnd = m_hWnd;
-    m_run.reset(new InstallRun(m_ui, m_strDestDir, theMedium));
+    m_run.reset(new InstallRun(m_ui, m_setup, m_strDestDir));
     if (m_pUninstaller) m_run->SetUninstaller(*m_pUninstaller);
     m_run->Open();
 

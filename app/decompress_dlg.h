@@ -14,7 +14,8 @@
 
 class CDlgDecompress : public CDialog {
 public:
-    explicit CDlgDecompress(CWnd* pParent = nullptr);
+    // The run works on |setup|'s log, list and medium.
+    explicit CDlgDecompress(SetupObjects& setup, CWnd* pParent = nullptr);
 
     INT_PTR DoModal() override;
     BOOL DestroyWindow() override;
@@ -37,6 +38,7 @@ private:
     // Ends the dialog when |result| says the run is over.
     void Follow(const RunResult& result);
 
+    SetupObjects& m_setup;
     MessageBoxRunUi m_ui;
     std::unique_ptr<InstallRun> m_run;  // made when the dialog opens, with m_strDestDir
 };

@@ -134,10 +134,10 @@ std::string NarrowFileName(const std::vector<wchar_t>& path) {
 
 }  // namespace
 
-ProgramMedium OpenProgramMedium(const std::string& welcomePath) {
+ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) {
     ProgramMedium medium;
     medium.kind = ProgramMedium::kDamaged;
-    theMedium.UseFolder(welcomePath);
+    opened.UseFolder(welcomePath);
     const std::vector<wchar_t> path = ProgramPath();
     medium.programName = path.empty() ? std::string("setup.exe") : NarrowFileName(path);
     if (path.empty()) return medium;
@@ -218,7 +218,7 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath) {
     }
     if (!files.empty()) {
         medium.kind = ProgramMedium::kSingleFile;
-        theMedium.UseStored(std::move(file), std::move(files), welcomePath);
+        opened.UseStored(std::move(file), std::move(files), welcomePath);
     } else if (FindOverlayItem(items, OverlayKind::kSumDigest)) {
         medium.kind = ProgramMedium::kSealedFolder;
         medium.uninstaller = FileRange();

@@ -31,7 +31,8 @@ struct ProgramMedium {
     FileRange uninstaller;        // kSingleFile: the stored bare program (file null when none)
 };
 
-// Opens the running program's file, reads its overlay and sets theMedium up:
+// Opens the running program's file, reads its overlay and sets |medium| up:
 // a folder medium, with the welcome text at |welcomePath|, or the program's
 // own stored files.
-ProgramMedium OpenProgramMedium(const std::string& welcomePath);
+class Medium;
+ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& medium);

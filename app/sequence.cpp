@@ -1,7 +1,6 @@
 #include "app/sequence.h"
 
 #include "base/ascii.h"
-#include "base/install_log.h"
 #include "app/wizard_texts.h"
 
 namespace {
@@ -12,56 +11,57 @@ enum Step { kEnd = 0, kWelcome = 1, kTerms = 2, kDestination = 3, kInstallation 
 
 // The head of the log. The product name is the user's text, so each line is
 // passed as an argument, never as the format: a '%' in it stays a '%'.
-void WriteLogHeader(const std::string& productName) {
+void WriteLogHeader(InstallLog& log, const std::string& productName) {
     std::string title = UpperAscii(productName) + kLogTitle;
     std::string stars(title.size(), '*');
-    WriteLog(theLog, "%s", stars.c_str());
-    WriteLog(theLog, "%s", title.c_str());
-    WriteLog(theLog, "%s", stars.c_str());
-    WriteLog(theLog, "%s", "");
-    WriteLog(theLog, "%s", "Begin Installation");
+    WriteLog(log, "%s", stars.c_str());
+    WriteLog(log, "%s", title.c_str());
+    WriteLog(log, "%s", stars.c_str());
+    WriteLog(log, "%s", "");
+    WriteLog(log, "%s", "Begin Installation");
 }
 
-Step Welcome(SequenceUi& ui, const std::string& productName, const MediumText& welcome) {
+Step Welcome(SequenceUi& ui, InstallLog& log, const std::string& productName, const MediumText& welcome) {
     std::string title = productName + " Setup";
-    std::string text = WelcomeTextShown(welcome);
+    std::string text = WelcomeTextShown(welcome, log);
     if (!ui.ShowWelcome(title, text)) {
-        WriteLog(theLog, "Installation cancelled");
+        WriteLog(log, "Installation cancelled");
         return kEnd;
     }
-    WriteLogHeader(productName);
+    WriteLogHeader(log, productName);
     return kTerms;
 }
 
-Step Terms(SequenceUi& ui) {
+Step Terms(SequenceUi& ui, InstallLog& log) {
     if (!ui.ShowTerms()) {
-        WriteLog(theLog, "Terms and conditions not accepted, installation aborted");
+        WriteLog(log, "Terms and conditions not accepted, installation aborted");
         return kEnd;
     }
-    WriteLog(theLog, "Terms and conditions accepted");
+    WriteLog(log, "Terms and conditions accepted");
     return kDestination;
 }
 
-Step Destination(SequenceUi& ui, const std::string& productName, std::string& destDir) {
+Step Destination(SequenceUi& ui, InstallLog& log, const std::string& productName, std::string& destDir) {
     std::string chosen;
     if (!ui.ShowDestDir(productName + " Setup", chosen)) {
-        WriteLog(theLog, "Destination directory not chosen, back to Terms and Conditions");
+        WriteLog(log, "Destination directory not chosen, back to Terms and Conditions");
         return kTerms;
     }
     destDir = chosen;
-    WriteLog(theLog, "Destination directory: %s", destDir.c_str());
+    WriteLog(log, "Destination directory: %s", destDir.c_str());
     return kInstallation;
 }
 
-Step Installation(SequenceUi& ui, const std::string& productName, const std::string& destDir, SequenceEnd& end) {
+Step Installation(SequenceUi& ui, InstallLog& log, const std::string& productName, const std::string& destDir,
+                  SequenceEnd& end) {
     const bool completed = ui.RunInstallation(destDir);
     end = completed ? SequenceEnd::kInstalled : SequenceEnd::kRunFailed;
     if (completed) {
         ui.ShowFinalMessage("Installation Successfully Completed.\nTo start the program, just click\nStart, Programs and " +
                             productName + ".");
-        WriteLog(theLog, "Installation Successfully Completed");
+        WriteLog(log, "Installation Successfully Completed");
     } else {
-        WriteLog(theLog, "Installation Aborted (DlgDecompress did not return IDOK)");
+        WriteLog(log, "Installation Aborted (DlgDecompress did not return IDOK)");
         ui.ShowFinalMessage("Installation Aborted");
     }
     return kEnd;
@@ -69,23 +69,23 @@ Step Installation(SequenceUi& ui, const std::string& productName, const std::str
 
 }  // namespace
 
-SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const MediumText& welcome) {
+SequenceEnd RunSequence(SequenceUi& ui, InstallLog& log, const std::string& productName, const MediumText& welcome) {
     SequenceEnd end = SequenceEnd::kCancelled;  // until the installation run says otherwise
     std::string destDir;
     Step step = kWelcome;
     while (step != kEnd) {
         switch (step) {
         case kWelcome:
-            step = Welcome(ui, productName, welcome);
+            step = Welcome(ui, log, productName, welcome);
             break;
         case kTerms:
-            step = Terms(ui);
+            step = Terms(ui, log);
             break;
         case kDestination:
-            step = Destination(ui, productName, destDir);
+            step = Destination(ui, log, productName, destDir);
             break;
         case kInstallation:
-            step = Installation(ui, productName, destDir, end);
+            step = Installation(ui, log, productName, destDir, end);
             break;
         case kEnd:
             break;

@@ -5,12 +5,14 @@
 // the log's memory, and they are lost when the user leaves the wizard early.
 #pragma once
 
+#include "base/install_log.h"
 #include "formats/medium.h"
 
 #include <string>
 
 struct CommandLine;
 struct UninstallerSource;
+struct SetupObjects;
 
 // What the sequence asks of the user interface. Each call shows one modal
 // window and returns when it is closed. true means the page ended with IDOK.
@@ -39,10 +41,12 @@ enum class SequenceEnd {
 };
 
 // Runs the sequence for the product |productName| through |ui|, with the
-// welcome text as the medium gave it at start-up (see WelcomeTextShown).
-SequenceEnd RunSequence(SequenceUi& ui, const std::string& productName, const MediumText& welcome);
+// welcome text as the medium gave it at start-up (see WelcomeTextShown),
+// writing its lines to |log|.
+SequenceEnd RunSequence(SequenceUi& ui, InstallLog& log, const std::string& productName, const MediumText& welcome);
 
-// The sequence of setup.exe itself for |line|: the real pages and progress
-// dialog, or, with /S, no window at all; the installation is made removable
-// with |uninstaller|. Returns the process exit code.
-int RunInstallationSequence(const CommandLine& line, const UninstallerSource& uninstaller);
+// The sequence of setup.exe itself for |line|, on the objects of |setup|: the
+// real pages and progress dialog, or, with /S, no window at all; the
+// installation is made removable with |uninstaller|. Returns the process
+// exit code.
+int RunInstallationSequence(const CommandLine& line, const UninstallerSource& uninstaller, SetupObjects& setup);

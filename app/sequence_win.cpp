@@ -9,8 +9,7 @@
 #include "app/unattended.h"
 #include "app/wizard_pages.h"
 #include "app/wizard_texts.h"
-#include "formats/file_list.h"
-#include "formats/medium.h"
+#include "engine/setup_objects.h"
 #include "fw/message_box.h"
 
 #include <cstdlib>  // __argc, __argv
@@ -19,6 +18,8 @@ namespace {
 
 class DialogUi : public SequenceUi {
 public:
+    explicit DialogUi(SetupObjects& setup) : m_setup(setup) {}
+
     bool ShowWelcome(const std::string& title, const std::string& text) override {
         CWelcomeDlg page;
         page.m_strTitle = title;
@@ -28,19 +29,21 @@ public:
 
     bool ShowTerms() override {
         CTermsDlg page;
+        page.m_strText = TermsTextShown(m_setup.medium.Terms());
         return page.DoModal() == IDOK;
     }
 
     bool ShowDestDir(const std::string& title, std::string& destDir) override {
         CDestDirDlg page;
         page.m_strTitle = title;
+        page.m_strDefaultDestDir = m_setup.DefaultDestDir;
         if (page.DoModal() != IDOK) return false;
         destDir = page.m_strDestDir;
         return true;
     }
 
     bool RunInstallation(const std::string& destDir) override {
-        CDlgDecompress dialog;
+        CDlgDecompress dialog(m_setup);
         dialog.m_strDestDir = destDir;
         dialog.m_pUninstaller = m_pUninstaller;
         const bool completed = dialog.DoModal() == IDOK;
@@ -54,6 +57,9 @@ public:
 
     RunResult m_lastRun;                                // how the installation run ended
     const UninstallerSource* m_pUninstaller = nullptr;  // makes the installation removable
+
+private:
+    SetupObjects& m_setup;
 };
 
 int ExitCodeOf(SequenceEnd end, const RunResult& run) {
@@ -69,13 +75,13 @@ int ExitCodeOf(SequenceEnd end, const RunResult& run) {
 
 }  // namespace
 
-int RunInstallationSequence(const CommandLine& line, const UninstallerSource& uninstaller) {
+int RunInstallationSequence(const CommandLine& line, const UninstallerSource& uninstaller, SetupObjects& setup) {
     if (line.unattended) {
-        UnattendedUi ui(DefaultDestDir);
+        UnattendedUi ui(setup, setup.DefaultDestDir);
         ui.m_pUninstaller = &uninstaller;
-        return ExitCodeOf(RunSequence(ui, line.productName, theMedium.Welcome()), ui.m_lastRun);
+        return ExitCodeOf(RunSequence(ui, setup.log, line.productName, setup.medium.Welcome()), ui.m_lastRun);
     }
-    DialogUi ui;
+    DialogUi ui(setup);
     ui.m_pUninstaller = &uninstaller;
-    return ExitCodeOf(RunSequence(ui, line.productName, theMedium.Welcome()), ui.m_lastRun);
+    return ExitCodeOf(RunSequence(ui, setup.log, line.productName, setup.medium.Welcome()), ui.m_lastRun);
 }

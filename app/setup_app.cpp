@@ -6,14 +6,11 @@
 #include "app/uninstall_mode.h"
 #include "app/wizard_texts.h"
 #include "base/file_io.h"
-#include "formats/file_list.h"
 #include "engine/file_list_win.h"
-#include "base/install_log.h"
-#include "formats/medium.h"
 #include "formats/medium_files.h"
 #include "formats/scramble.h"
 #include "formats/setup_sum.h"
-#include "engine/expand_payload.h"
+#include "engine/run_report.h"
 #include "engine/uninstall.h"
 #include "fw/message_box.h"
 
@@ -42,8 +39,6 @@ std::string PlainListName() {
 }
 
 BOOL CSetupApp::InitInstance() {
-    // No line that names a shared file of the file list reaches the log.
-    theLog.SetFilter([](const char* line) { return IsSharedFile(line); });
     m_nExitCode = Install();
     return FALSE;
 }
@@ -55,11 +50,11 @@ int CSetupApp::Install() {
             ShowMessageBox(nullptr, (line.error + "\n\n" + kCommandLineUsage).c_str(), "Error", MB_OK | MB_ICONERROR);
         return kExitCommandLine;
     }
-    if (line.uninstall) return RunUninstallation(line);
+    if (line.uninstall) return RunUninstallation(line, m_setup);
 
     // The medium: the program's own overlay, or the folder it lies in.
     const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
-    const ProgramMedium program = OpenProgramMedium(WelcomeTextPath(invocationPath));
+    const ProgramMedium program = OpenProgramMedium(WelcomeTextPath(invocationPath), m_setup.medium);
     if (program.kind == ProgramMedium::kDamaged) {
         if (!line.unattended)
             ShowMessageBox(nullptr, DamagedDistributionText(program.programName).c_str(), "Error",
@@ -84,12 +79,14 @@ int CSetupApp::Install() {
     // setup.sum, the list and the texts are read here once and checked;
     // nothing of them is read from the medium again.
     std::string damaged;
-    if (!theMedium.Load(damaged, program.kind == ProgramMedium::kSealedFolder ? &program.sumDigest : nullptr)) {
+    Medium& medium = m_setup.medium;
+    if (!medium.Load(damaged, program.kind == ProgramMedium::kSealedFolder ? &program.sumDigest : nullptr)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, DamagedDistributionText(damaged).c_str(), "Error", MB_OK | MB_ICONERROR);
         return kExitIncomplete;
     }
-    if (!theMedium.List().present || !LoadFileList(nullptr, theMedium.List().bytes, nullptr)) {
+    if (!medium.List().present ||
+        !LoadFileList(nullptr, medium.List().bytes, nullptr, m_setup.list, m_setup.DefaultDestDir)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, "One or more files missing, cannot continue installation", "Error",
                            MB_OK | MB_ICONERROR);
@@ -97,7 +94,7 @@ int CSetupApp::Install() {
     }
     // The destination page opens with it, and an installation without
     // windows installs there.
-    if (line.hasDestDir) DefaultDestDir = line.destDir;
+    if (line.hasDestDir) m_setup.DefaultDestDir = line.destDir;
 
     // A single file started by a double click names its product itself;
     // a name on the command line still wins.
@@ -105,5 +102,5 @@ int CSetupApp::Install() {
     if (named.productName.empty()) named.productName = program.productName;
     // The uninstaller is the bare program the medium carries, or the running one.
     UninstallerSource uninstaller{named.productName, ModulePath(), program.uninstaller};
-    return RunInstallationSequence(named, uninstaller);
+    return RunInstallationSequence(named, uninstaller, m_setup);
 }

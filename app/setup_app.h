@@ -1,6 +1,7 @@
 // The installer's application object.
 #pragma once
 
+#include "engine/setup_objects.h"
 #include "fw/app.h"
 
 #include <string>
@@ -15,6 +16,9 @@ enum ExitCode {
     kExitCancelled = 4,    // the user cancelled in the wizard
 };
 
+// Where the program is wired together: it makes the installation's shared
+// objects (the log, the file list, the medium) and hands them to the
+// sequence and the run.
 class CSetupApp : public CWinApp {
 public:
     // Checks the command line, then writes "setup.drc" from the plain list
@@ -28,6 +32,7 @@ private:
     int Install();
 
     int m_nExitCode = kExitFailed;
+    SetupObjects m_setup;  // lives until the program ends: the log file is closed then
 };
 
 // Name of the plain list that "setup.drc" is made from when it is missing.

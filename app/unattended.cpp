@@ -1,27 +1,27 @@
 #include "app/unattended.h"
 
-#include "base/install_log.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-// A box's text as one log line.
-void LogText(const std::string& text) {
+// A box's text as one line of |log|.
+void LogText(InstallLog& log, const std::string& text) {
     std::string line = text;
     std::replace(line.begin(), line.end(), '\n', ' ');
-    WriteLog(theLog, "%s", line.c_str());
+    WriteLog(log, "%s", line.c_str());
 }
 
 }  // namespace
 
-UnattendedUi::UnattendedUi(std::string destDir) : m_strDestDir(std::move(destDir)) {}
+UnattendedUi::UnattendedUi(SetupObjects& setup, std::string destDir)
+    : m_setup(setup), m_strDestDir(std::move(destDir)) {}
 
 bool UnattendedUi::ShowWelcome(const std::string&, const std::string&) { return true; }
 
 bool UnattendedUi::ShowTerms() {
-    WriteLog(theLog, "Unattended installation (/S): the terms and conditions count as accepted by whoever started it");
+    WriteLog(m_setup.log, "Unattended installation (/S): the terms and conditions count as accepted by whoever started it");
     return true;
 }
 
@@ -31,7 +31,7 @@ bool UnattendedUi::ShowDestDir(const std::string&, std::string& destDir) {
 }
 
 bool UnattendedUi::RunInstallation(const std::string& destDir) {
-    InstallRun run(*this, destDir, theMedium);
+    InstallRun run(*this, m_setup, destDir);
     if (m_pUninstaller) run.SetUninstaller(*m_pUninstaller);
     run.Open();
     m_lastRun = run.Prepare(nullptr);
@@ -45,18 +45,18 @@ bool UnattendedUi::RunInstallation(const std::string& destDir) {
     return m_lastRun.what == RunOutcome::kCompleted;
 }
 
-void UnattendedUi::ShowFinalMessage(const std::string& text) { LogText(text); }
+void UnattendedUi::ShowFinalMessage(const std::string& text) { LogText(m_setup.log, text); }
 
 bool UnattendedUi::ShowBox(RunBox kind, const std::string& text) {
     switch (kind) {
     case RunBox::kQuestion:
-        LogText("Question: " + text + " Answered Yes, the default button (unattended)");
+        LogText(m_setup.log, "Question: " + text + " Answered Yes, the default button (unattended)");
         return true;
     case RunBox::kDoubt:
-        LogText("Question: " + text + " Answered No, the default button (unattended)");
+        LogText(m_setup.log, "Question: " + text + " Answered No, the default button (unattended)");
         return false;
     default:
-        LogText(text);
+        LogText(m_setup.log, text);
         return false;
     }
 }

@@ -10,8 +10,9 @@
 
 class UnattendedUi : public SequenceUi, public RunUi {
 public:
-    // |destDir|: where to install (the /D= directory or the list's default).
-    explicit UnattendedUi(std::string destDir);
+    // |destDir|: where to install (the /D= directory or the list's default);
+    // |setup|: what the run works on, and the log the boxes are written to.
+    UnattendedUi(SetupObjects& setup, std::string destDir);
 
     // The pages: Continue, I Agree (whoever started the installation accepts
     // the terms; the log says so), Continue with |destDir|.
@@ -31,5 +32,6 @@ public:
     const UninstallerSource* m_pUninstaller = nullptr;  // set to make the installation removable
 
 private:
+    SetupObjects& m_setup;
     std::string m_strDestDir;
 };

@@ -4,7 +4,6 @@
 #include "app/run_boxes.h"
 #include "app/setup_app.h"
 #include "app/unattended.h"
-#include "base/install_log.h"
 #include "base/path_parts.h"
 #include "engine/private_folder.h"
 #include "engine/uninstall.h"
@@ -44,7 +43,7 @@ int RunFromTemporaryCopy(const CommandLine& line) {
     // The copy runs from a folder of this run's own (private_folder.h): a
     // DLL or a file planted in the temporary directory cannot reach it.
     PrivateFolder folder;
-    if (!folder.Create(TemporaryDirectory())) {
+    if (folder.Create(TemporaryDirectory()).Failed()) {
         if (!line.unattended)
             ShowMessageBox(nullptr, ("Cannot make a folder for the uninstaller in " + TemporaryDirectory()).c_str(),
                            "Error", MB_OK | MB_ICONERROR);
@@ -90,19 +89,20 @@ void Tell(const CommandLine& line, const std::string& text, UINT style) {
     ShowMessageBox(nullptr, text.c_str(), AfxGetAppName(), style);
 }
 
-int UninstallHere(const CommandLine& line) {
+int UninstallHere(const CommandLine& line, SetupObjects& setup) {
+    InstallLog& log = setup.log;
     const std::string& appDir = line.destDir;
     // The log stays for the user to read, in the temporary directory under a
     // name that nothing had before (private_folder.h).
     std::string logPath;
-    if (!theLog.UseLogFile(CreateFreshFile(TemporaryDirectory(), "UNINSTALL-", ".LOG", logPath))) logPath.clear();
-    WriteLog(theLog, "Uninstallation from %s%s", appDir.c_str(), line.unattended ? " (unattended, /S)" : "");
+    if (!log.UseLogFile(CreateFreshFile(TemporaryDirectory(), "UNINSTALL-", ".LOG", logPath))) logPath.clear();
+    WriteLog(log, "Uninstallation from %s%s", appDir.c_str(), line.unattended ? " (unattended, /S)" : "");
 
     InstallRecord record;
     const RunResult loaded = LoadInstallRecord(appDir, record);
     if (loaded.Failed()) {
         const std::string& error = loaded.detail;
-        WriteLog(theLog, "The uninstall record is missing or damaged (%s); nothing was removed", error.c_str());
+        WriteLog(log, "The uninstall record is missing or damaged (%s); nothing was removed", error.c_str());
         Tell(line, "The uninstall information in " + appDir + " is missing or damaged:\n" + error +
                        "\nNothing was removed.", MB_OK | MB_ICONERROR);
         return kExitIncomplete;
@@ -111,7 +111,7 @@ int UninstallHere(const CommandLine& line) {
     if (!line.unattended &&
         ShowMessageBox(nullptr, ("Remove " + product + " and all of its components?").c_str(), AfxGetAppName(),
                        MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        WriteLog(theLog, "Uninstallation cancelled");
+        WriteLog(log, "Uninstallation cancelled");
         return kExitCancelled;
     }
 
@@ -119,19 +119,19 @@ int UninstallHere(const CommandLine& line) {
     GetEnvironmentVariableA(kAsideVariable, aside, MAX_PATH);
     RunResult undone;
     if (line.unattended) {
-        UnattendedUi ui(appDir);
-        undone = UndoInstallation(record, appDir, ui, aside);
+        UnattendedUi ui(setup, appDir);
+        undone = UndoInstallation(record, appDir, ui, log, aside);
     } else {
         MessageBoxRunUi ui;
-        undone = UndoInstallation(record, appDir, ui, aside);
+        undone = UndoInstallation(record, appDir, ui, log, aside);
     }
     const std::vector<std::string> stayed = StayedItems(undone);
     if (stayed.empty()) {
-        WriteLog(theLog, "Uninstallation Successfully Completed");
+        WriteLog(log, "Uninstallation Successfully Completed");
         Tell(line, product + " was successfully removed from your computer.", MB_OK);
         return kExitInstalled;
     }
-    WriteLog(theLog, "Uninstallation ended; %u item(s) could not be removed", static_cast<unsigned>(stayed.size()));
+    WriteLog(log, "Uninstallation ended; %u item(s) could not be removed", static_cast<unsigned>(stayed.size()));
     std::string list;
     for (const std::string& item : stayed) list += "\n" + item;
     Tell(line, product + " was removed, except for what could not be removed:" + list +
@@ -142,6 +142,6 @@ int UninstallHere(const CommandLine& line) {
 
 }  // namespace
 
-int RunUninstallation(const CommandLine& line) {
-    return line.hasDestDir ? UninstallHere(line) : RunFromTemporaryCopy(line);
+int RunUninstallation(const CommandLine& line, SetupObjects& setup) {
+    return line.hasDestDir ? UninstallHere(line, setup) : RunFromTemporaryCopy(line);
 }

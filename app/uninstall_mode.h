@@ -18,8 +18,10 @@
 #pragma once
 
 struct CommandLine;
+struct SetupObjects;
 
-// Runs the uninstallation of |line|; returns the process exit code: 0 all
+// Runs the uninstallation of |line|, logging to |setup|'s log; returns the
+// process exit code: 0 all
 // undone, 1 something stayed, 3 the record is missing or damaged (nothing
 // is touched), 4 the question was answered No.
-int RunUninstallation(const CommandLine& line);
+int RunUninstallation(const CommandLine& line, SetupObjects& setup);

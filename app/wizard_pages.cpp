@@ -1,8 +1,6 @@
 #include "app/wizard_pages.h"
 
 #include "app/command_line.h"
-#include "app/wizard_texts.h"
-#include "formats/file_list.h"
 #include "fw/app.h"
 #include "res/resource.h"
 
@@ -63,8 +61,7 @@ CTermsDlg::CTermsDlg() : CDialog(IDD_TERMS) {}
 
 BOOL CTermsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    // As read and checked at start-up; missing or empty gives an empty box.
-    SetDlgItemText(IDC_TERMS_TEXT, TermsTextShown(theMedium.Terms()).c_str());
+    SetDlgItemText(IDC_TERMS_TEXT, m_strText.c_str());
     return TRUE;
 }
 
@@ -73,7 +70,7 @@ CDestDirDlg::CDestDirDlg() : CDialog(IDD_DESTDIR) {}
 BOOL CDestDirDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetWindowText(m_strTitle.c_str());
-    SetDlgItemText(IDC_DEST_DIR, DefaultDestDir.c_str());
+    SetDlgItemText(IDC_DEST_DIR, m_strDefaultDestDir.c_str());
     return TRUE;
 }
 

@@ -29,18 +29,20 @@ private:
 };
 
 // Terms and conditions page (template 103): shows the medium's "terms.txt"
-// as read at start-up, up to its first zero byte. I Agree ends it with IDOK,
-// Cancel and Esc with IDCANCEL, without a question.
+// as read at start-up (TermsTextShown). I Agree ends it with IDOK, Cancel and
+// Esc with IDCANCEL, without a question.
 class CTermsDlg : public CDialog {
 public:
     CTermsDlg();
+
+    std::string m_strText;  // the terms as shown; set before DoModal
 
 protected:
     BOOL OnInitDialog() override;
 };
 
-// Destination page (template 105): opens with DefaultDestDir each time it is
-// shown; Continue (or Enter) keeps the edit box's text exactly as typed when
+// Destination page (template 105): opens with the default destination
+// directory each time it is shown; Continue (or Enter) keeps the edit box's text exactly as typed when
 // it is a full path, and otherwise shows a box that says what is expected
 // and keeps the page open; Back (or Esc) ends the page with IDCANCEL and
 // leaves m_strDestDir empty.
@@ -48,8 +50,9 @@ class CDestDirDlg : public CDialog {
 public:
     CDestDirDlg();
 
-    std::string m_strDestDir;  // the chosen directory; set by Continue
-    std::string m_strTitle;    // window title; set before DoModal
+    std::string m_strDestDir;         // the chosen directory; set by Continue
+    std::string m_strTitle;           // window title; set before DoModal
+    std::string m_strDefaultDestDir;  // what the edit box opens with; set before DoModal
 
 protected:
     BOOL OnInitDialog() override;

@@ -1,6 +1,5 @@
 #include "app/wizard_texts.h"
 
-#include "base/install_log.h"
 #include "formats/medium_files.h"
 #include "base/path_parts.h"
 
@@ -22,10 +21,10 @@ std::string WelcomeTextPath(const char* invocationPath) {
     return directory + kWelcomeTextName;
 }
 
-std::string WelcomeTextShown(const MediumText& welcome) {
+std::string WelcomeTextShown(const MediumText& welcome, InstallLog& log) {
     if (!welcome.present) {
         const char* reason = std::strerror(welcome.openError);
-        WriteLog(theLog, "Failed to load %s. Reported reason: %s", welcome.path.c_str(), reason);
+        WriteLog(log, "Failed to load %s. Reported reason: %s", welcome.path.c_str(), reason);
         return std::string();
     }
     return welcome.whole ? AsCString(welcome.bytes) : std::string();

@@ -4,6 +4,7 @@
 // No Win32 header, so it is tested natively.
 #pragma once
 
+#include "base/install_log.h"
 #include "formats/medium.h"
 
 #include <string>
@@ -17,10 +18,11 @@ std::string WelcomeTextPath(const char* invocationPath);
 
 // The welcome text as the page shows it: the file byte for byte (line ends
 // as stored), as a C string: it ends at a zero byte in the file, if there is
-// one. When the file could not be opened, logs "Failed to load <path>.
-// Reported reason: <the C runtime's text for errno>" and returns an empty
-// text; an empty file or a short read gives an empty text without a log line.
-std::string WelcomeTextShown(const MediumText& welcome);
+// one. When the file could not be opened, writes "Failed to load <path>.
+// Reported reason: <the C runtime's text for errno>" to |log| and returns an
+// empty text; an empty file or a short read gives an empty text without a
+// log line.
+std::string WelcomeTextShown(const MediumText& welcome, InstallLog& log);
 
 // The terms and conditions as the page shows them: as stored (not
 // unscrambled, line ends kept), up to the first zero byte. Empty when the

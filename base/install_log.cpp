@@ -31,8 +31,6 @@ std::time_t Now() {
 
 }  // namespace
 
-InstallLog theLog;
-
 InstallLog::InstallLog(Clock clock, Filter filter) : m_clock(std::move(clock)), m_filter(std::move(filter)) {
     if (!m_clock) m_clock = [] { return Now(); };
 }
@@ -99,12 +97,6 @@ void InstallLog::WriteV(const char* format, va_list args) {
 }
 
 void InstallLog::SetLineObserver(Observer observer) { m_observer = std::move(observer); }
-
-void InstallLog::ResetForTests() {
-    if (m_pFile) std::fclose(m_pFile);
-    m_pFile = nullptr;
-    m_strPending.clear();
-}
 
 void WriteLog(InstallLog& log, const char* format, ...) {
     va_list args;

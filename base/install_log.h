@@ -52,10 +52,6 @@ public:
     // the pending text. An empty observer removes it. The program sets none.
     void SetLineObserver(Observer observer);
 
-    // Seam for tests that run the installation several times in one
-    // process: closes the file and forgets the gathered lines, as at start.
-    void ResetForTests();
-
 private:
     Clock m_clock;
     Filter m_filter;
@@ -65,9 +61,6 @@ private:
     std::time_t m_stampTime = 0;  // the time m_stamp was made for
     std::string m_stamp;          // the timestamp text of that time (empty: none made yet, or none to make)
 };
-
-// The program's one installation log.
-extern InstallLog theLog;
 
 // Appends one time-stamped line to |log|; |format| and the arguments are printf's.
 void WriteLog(InstallLog& log, const char* format, ...)

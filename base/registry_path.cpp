@@ -10,6 +10,16 @@ LONG RegKey::Open(HKEY parent, const char* name, REGSAM access) {
     return RegOpenKeyExA(parent, name, 0, access, &m_hKey);
 }
 
+LONG RegKey::OpenPath(const std::string& keyPath, REGSAM access) {
+    const size_t slash = keyPath.find('\\');
+    const HKEY root = RegistryRootFromName(keyPath.substr(0, slash).c_str());
+    if (!root) {
+        Close();
+        return ERROR_INVALID_PARAMETER;
+    }
+    return Open(root, slash == std::string::npos ? "" : keyPath.c_str() + slash + 1, access);
+}
+
 LONG RegKey::Create(HKEY parent, const char* name, const char* keyClass) {
     Close();
     return RegCreateKeyExA(parent, name, 0, const_cast<char*>(keyClass), REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 // Owns one open registry key and closes it when it goes.
 class RegKey {
@@ -22,6 +23,11 @@ public:
 
     // Opens |name| below |parent| for reading. ERROR_SUCCESS or the Win32 code.
     LONG Open(HKEY parent, const char* name, REGSAM access = KEY_READ);
+    // Opens the key of a key path: a root name and the keys below it, joined
+    // by backslashes ("HKEY_CURRENT_USER\Software\Example"); a root name
+    // alone gives a handle of its own to the root key. ERROR_SUCCESS or the
+    // Win32 code; ERROR_INVALID_PARAMETER for an unknown root name.
+    LONG OpenPath(const std::string& keyPath, REGSAM access);
     // Opens or creates |name| below |parent| with full access, non-volatile,
     // default security. ERROR_SUCCESS or the Win32 code.
     LONG Create(HKEY parent, const char* name, const char* keyClass = nullptr);

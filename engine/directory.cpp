@@ -1,15 +1,14 @@
 #include "engine/directory.h"
 
-#include "base/install_log.h"
 #include "base/path_parts.h"
 
 #include <algorithm>
 
-BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pError, std::string* pKnown,
-                     bool* pMade) {
+RunResult EnsureDirectory(const std::string& path, InstallLog& log, InstallRecord& record, std::string* pKnown,
+                          bool* pMade) {
     if (pMade) *pMade = false;
     const std::string dirPart = SplitPath(path, "\\").directory;
-    if (dirPart.empty()) return FALSE;
+    if (dirPart.empty()) return RunResult(RunOutcome::kDirectoryFailed);
 
     // The part before the first backslash (a drive, or nothing) is never
     // made, nor the server and share of a UNC path: they cannot be created,
@@ -29,20 +28,18 @@ BOOL EnsureDirectory(const std::string& path, InstallRecord& record, DWORD* pErr
         if (dirPart[i] != '\\') continue;
         const std::string level = dirPart.substr(0, i);
         if (CreateDirectoryA(level.c_str(), nullptr)) {
-            WriteLog(theLog, "Created: %s", level.c_str());
+            WriteLog(log, "Created: %s", level.c_str());
             record.Add(EffectKind::kDirectory, level);
             if (pMade) *pMade = i + 1 == dirPart.size();
             continue;
         }
         const DWORD error = GetLastError();
         if (error == ERROR_ALREADY_EXISTS) continue;
-        if (pError) *pError = error;
-        WriteLog(theLog, "Error creating directory %s: %s", level.c_str(), FormatSystemError(error).c_str());
-        return FALSE;
+        return RunResult(RunOutcome::kDirectoryFailed, level, error);
     }
-    WriteLog(theLog, "Directory %s certified to be ok", path.c_str());
+    WriteLog(log, "Directory %s certified to be ok", path.c_str());
     if (pKnown) *pKnown = dirPart;
-    return TRUE;
+    return RunResult();
 }
 
 std::string FormatSystemError(DWORD code) {

@@ -37,15 +37,15 @@ void RestoreValue(EffectUndo& undo, const Effect& effect) { undo.RestoreValue(ef
 
 // In the order of EffectKind.
 const EffectKindInfo kEffectKinds[] = {
-    {EffectKind::kDirectory, "dir", EffectFields::kPath, true, RemoveCreatedDirectory},
-    {EffectKind::kFileNew, "new", EffectFields::kPath, true, RemoveNewFile},
-    {EffectKind::kFileOver, "over", EffectFields::kPath, true, RemoveFileOver},
-    {EffectKind::kFileBackup, "backup", EffectFields::kPathAndOther, true, RestoreBackup},
-    {EffectKind::kDllKept, "kept", EffectFields::kPath, true, Nothing},
-    {EffectKind::kSharedCount, "count", EffectFields::kPath, true, LowerCount},
-    {EffectKind::kShortcut, "link", EffectFields::kPath, true, RemoveCreatedFile},
-    {EffectKind::kRegistryKey, "key", EffectFields::kPath, false, RemoveKey},
-    {EffectKind::kRegistryValue, "value", EffectFields::kValueBefore, false, RestoreValue},
+    {EffectKind::kDirectory, "dir", kPathOnly, true, RemoveCreatedDirectory},
+    {EffectKind::kFileNew, "new", kPathOnly, true, RemoveNewFile},
+    {EffectKind::kFileOver, "over", kPathOnly, true, RemoveFileOver},
+    {EffectKind::kFileBackup, "backup", kPathAndOther, true, RestoreBackup},
+    {EffectKind::kDllKept, "kept", kPathOnly, true, Nothing},
+    {EffectKind::kSharedCount, "count", kPathOnly, true, LowerCount},
+    {EffectKind::kShortcut, "link", kPathOnly, true, RemoveCreatedFile},
+    {EffectKind::kRegistryKey, "key", kPathOnly, false, RemoveKey},
+    {EffectKind::kRegistryValue, "value", kValueBefore, false, RestoreValue},
 };
 const size_t kEffectKindCount = std::size(kEffectKinds);
 

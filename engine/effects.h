@@ -37,12 +37,17 @@ struct Effect {
     }
 };
 
-// The fields of a record line after the kind's name.
-enum class EffectFields {
-    kPath,          // path
-    kPathAndOther,  // path, other
-    kValueBefore,   // path, other, then "-" (nothing before) or "+", type, data in hex
+// The fields of a record line after the kind's name: the path always, then
+// those of these the kind has, in this order. The record's writer and
+// reader follow it field by field: a kind with another combination needs
+// nothing more of them.
+struct EffectFields {
+    bool other;   // |other|
+    bool before;  // what stood there before: "-" (nothing) or "+", its type and its data in hex
 };
+constexpr EffectFields kPathOnly{false, false};
+constexpr EffectFields kPathAndOther{true, false};
+constexpr EffectFields kValueBefore{true, true};
 
 // What undoing needs of the system: the uninstaller's side (engine/uninstall.cpp).
 // Each operation logs what it did; what it cannot do is logged and listed as

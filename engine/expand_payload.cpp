@@ -1,11 +1,15 @@
 #include "engine/expand_payload.h"
 
-#include "base/install_log.h"
 #include "expand/lzhuf_file.h"
 
 #include <windows.h>
 
 namespace {
+
+// The expander's failure, with the text of its box.
+RunResult ExpanderError(const ExpandResult& failed) {
+    return RunResult(RunOutcome::kExpanderError, failed.path, 0, ExpandFailureText(failed));
+}
 
 // Decodes |source| straight from where |medium| holds it into |dest|,
 // holding the medium's stream meanwhile (Medium::StreamHold). Called only
@@ -27,21 +31,14 @@ ExpandResult ExpandFromMedium(const char* source, const char* dest, const Medium
 
 }  // namespace
 
-int ExpandFile(const char* source, const char* dest, RunUi& ui, const Medium& medium) {
-    return ExpandPayload(source, dest, ui, medium).Failed() ? 1 : 0;
-}
-
-RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const Medium& medium,
-                        const DWORD* destAttributes, PayloadPrefetch* ahead, LaterClose* closer) {
+RunResult ExpandPayload(const char* source, const char* dest, const Medium& medium, const DWORD* destAttributes,
+                        PayloadPrefetch* ahead, LaterClose* closer) {
     const SumEntry* expected = nullptr;
     if (medium.Sum().present) {
         // A payload that setup.sum does not list cannot be checked: it is
         // not one that was packed with it.
         expected = medium.Sum().sum.Find(source);
-        if (!expected) {
-            ReportDamagedFile(source, ui);
-            return RunResult(RunOutcome::kDamaged, source);
-        }
+        if (!expected) return RunResult(RunOutcome::kDamaged, source);
     }
     // A read-only destination is not written over. Windows refuses to open
     // it for writing anyway; this makes the refusal the same where the file
@@ -51,8 +48,7 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
         ExpandResult refused;
         refused.status = ExpandStatus::kDestCreateFailed;
         refused.path = dest;
-        ui.ShowBox(RunBox::kExpander, ExpandFailureText(refused));
-        return RunResult(RunOutcome::kExpandFailed, dest);
+        return ExpanderError(refused);
     }
     Placement placement;
     placement.destAbsent = attributes == INVALID_FILE_ATTRIBUTES;
@@ -67,20 +63,6 @@ RunResult ExpandPayload(const char* source, const char* dest, RunUi& ui, const M
     else
         result = ExpandFromMedium(source, dest, medium, expected, placement);
     if (result.status == ExpandStatus::kOk) return RunResult();
-    if (result.status == ExpandStatus::kDamaged) {
-        ReportDamagedFile(source, ui);
-        return RunResult(RunOutcome::kDamaged, source);
-    }
-    ui.ShowBox(RunBox::kExpander, ExpandFailureText(result));
-    return RunResult(RunOutcome::kExpandFailed, result.path);
-}
-
-std::string DamagedDistributionText(const std::string& name) {
-    return "The installation files are damaged: " + name +
-           " is not as it was packed.\nPlease get a new copy of the installation files and run Setup again.";
-}
-
-void ReportDamagedFile(const std::string& name, RunUi& ui) {
-    WriteLog(theLog, "Damaged distribution: %s does not match setup.sum, must abort", name.c_str());
-    ui.ShowBox(RunBox::kError, DamagedDistributionText(name));
+    if (result.status == ExpandStatus::kDamaged) return RunResult(RunOutcome::kDamaged, source);
+    return ExpanderError(result);
 }

@@ -1,11 +1,8 @@
 #include "engine/file_placement.h"
 
-#include "formats/file_list.h"
-#include "base/install_log.h"
 #include "base/path_parts.h"
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
-#include "engine/format_text.h"
 #include "engine/path_names.h"
 #include "engine/system_library.h"
 
@@ -65,42 +62,43 @@ BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor) {
 }
 
 DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
-                                 RunUi& ui, const Medium& medium) {
+                                 const Medium& medium, InstallLog& log, RunResult& why) {
     WORD oldMajor = 0, oldMinor = 0;
     if (!GetFileVersionNumbers(dest, oldMajor, oldMinor)) {
-        WriteLog(theLog, "Failed to get version info from %s, will replace anyway", dest.c_str());
-        return Replace;
+        WriteLog(log, "Failed to get version info from %s, will replace anyway", dest.c_str());
+        return DllDecision::Replace;
     }
 
     // The new DLL is expanded once here to read its version, and again later
     // into its destination.
     const std::string tempCopy = tempDir + "\\" + GetPathFileName(dest);
     // Without the run's temporary folder there is nowhere to expand it safely.
-    const RunResult expanded = tempDir.empty() ? RunResult(RunOutcome::kExpandFailed, tempDir)
-                                               : ExpandPayload(source.c_str(), tempCopy.c_str(), ui, medium);
-    if (expanded.what == RunOutcome::kDamaged) return Damaged;
-    if (expanded.Failed()) {
-        WriteLog(theLog, "Failed to decompress %s to %s, must abort", source.c_str(), tempCopy.c_str());
-        ui.ShowBox(RunBox::kError, FormatText("Failed to decompress %s to %s, please check disk space", source.c_str(),
-                             tempCopy.c_str()));
-        return Abort;
+    const RunResult expanded = tempDir.empty() ? RunResult() : ExpandPayload(source.c_str(), tempCopy.c_str(), medium);
+    if (expanded.what == RunOutcome::kDamaged) {
+        why = expanded;
+        return DllDecision::Abort;
     }
-    WriteLog(theLog, "Decompressed %s to %s", source.c_str(), tempCopy.c_str());
+    if (tempDir.empty() || expanded.Failed()) {
+        why = RunResult(RunOutcome::kDllAborted, source).And(tempCopy);
+        if (expanded.Failed()) why.Because(expanded);
+        return DllDecision::Abort;
+    }
+    WriteLog(log, "Decompressed %s to %s", source.c_str(), tempCopy.c_str());
 
     WORD newMajor = 0, newMinor = 0;
     const bool keep = GetFileVersionNumbers(tempCopy, newMajor, newMinor) &&
                       !IsNewer(newMajor, newMinor, oldMajor, oldMinor);
     DeleteFileA(tempCopy.c_str());
 
-    if (!keep) return Replace;
-    WriteLog(theLog, "Will not expand to %s", dest.c_str());
-    return Keep;
+    if (!keep) return DllDecision::Replace;
+    WriteLog(log, "Will not expand to %s", dest.c_str());
+    return DllDecision::Keep;
 }
 
 namespace {
 
 // Makes sure |backupDir| is a directory, removing a plain file in its place.
-BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui, InstallRecord& record) {
+RunResult PrepareBackupDirectory(const std::string& backupDir, InstallLog& log, InstallRecord& record) {
     bool found, isDirectory;
     {
         FindFirst search(backupDir);
@@ -108,46 +106,29 @@ BOOL PrepareBackupDirectory(const std::string& backupDir, RunUi& ui, InstallReco
         isDirectory = search.IsDirectory();
     }
     if (isDirectory) {
-        WriteLog(theLog, "Subdirectory already exists");
-        return TRUE;
+        WriteLog(log, "Subdirectory already exists");
+        return RunResult();
     }
     if (!found) {
-        WriteLog(theLog, "%s not found, will have to create it", backupDir.c_str());
+        WriteLog(log, "%s not found, will have to create it", backupDir.c_str());
     } else {
-        WriteLog(theLog, "There is a FILE named %s!!!!", backupDir.c_str());
-        if (!DeleteFileA(backupDir.c_str())) {
-            WriteLog(theLog, "The file named %s cannot be deleted, installation should be aborted", backupDir.c_str());
-            ui.ShowBox(RunBox::kError, FormatText("It seems a file named %s exists and cannot be deleted.\n"
-                                 "Please delete that file manually and return to the installation",
-                                 backupDir.c_str()));
-            return FALSE;
-        }
-        WriteLog(theLog, "File %s successfully deleted", backupDir.c_str());
+        WriteLog(log, "There is a FILE named %s!!!!", backupDir.c_str());
+        if (!DeleteFileA(backupDir.c_str())) return RunResult(RunOutcome::kBackupInTheWay, backupDir, GetLastError());
+        WriteLog(log, "File %s successfully deleted", backupDir.c_str());
     }
 
-    if (!EnsureDirectory(backupDir + "\\", record)) {
-        ui.ShowBox(RunBox::kError, FormatText("Cannot create directory %s (disk full?)\n"
-                             "Please correct the problem manually and return to the installation",
-                             backupDir.c_str()));
-        WriteLog(theLog, "Cannot create directory %s, installation aborted", backupDir.c_str());
-        return FALSE;
-    }
-    WriteLog(theLog, "Directory successfully created");
-    return TRUE;
+    const RunResult made = EnsureDirectory(backupDir + "\\", log, record);
+    if (made.Failed()) return RunResult(RunOutcome::kBackupDirFailed, backupDir).Because(made);
+    WriteLog(log, "Directory successfully created");
+    return RunResult();
 }
 
 const char kBackupDirName[] = "\\Backup";
 
 // Moves |path| into the backup directory of |appDir| under its own file name.
-BOOL MoveIntoBackup(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui) {
-    if (SplitPath(path, "\\").directory.size() < 2) {  // no backslash, or only one in front
-        ui.ShowBox(RunBox::kError, FormatText("Could not copy file %s due to a parsing error.\n"
-                             "Please contact the developer and report the problem",
-                             path.c_str()));
-        WriteLog(theLog, "Could not copy file %s due to a parsing error, installation should be aborted.",
-                 path.c_str());
-        return FALSE;
-    }
+RunResult MoveIntoBackup(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, InstallLog& log) {
+    // No backslash, or only one in front: no directory to take the name from.
+    if (SplitPath(path, "\\").directory.size() < 2) return RunResult(RunOutcome::kBackupPathUnparsed, path);
     const std::string target = BackupPathOf(path, appDir);
 
     // Read-only, hidden and system would stand in the way of the move.
@@ -155,16 +136,11 @@ BOOL MoveIntoBackup(const std::string& path, const std::string& appDir, BOOL* pD
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
     // MoveFile never replaces: an earlier backup of the same name is kept
     // and this move fails.
-    if (!MoveFileA(path.c_str(), target.c_str())) {
-        ui.ShowBox(RunBox::kError, FormatText("Cannot make backup of %s\ninto %s.\n"
-                             "Please check file attributes and\ndisk space and return to the installation",
-                             path.c_str(), target.c_str()));
-        WriteLog(theLog, "Could not move %s to %s, installation should be aborted.", path.c_str(), target.c_str());
-        return FALSE;
-    }
+    if (!MoveFileA(path.c_str(), target.c_str()))
+        return RunResult(RunOutcome::kBackupMoveFailed, path, GetLastError()).And(target);
     if (pDllsUpgraded) *pDllsUpgraded = TRUE;
-    WriteLog(theLog, "Moved successfully: %s to %s", path.c_str(), target.c_str());
-    return TRUE;
+    WriteLog(log, "Moved successfully: %s to %s", path.c_str(), target.c_str());
+    return RunResult();
 }
 
 }  // namespace
@@ -173,25 +149,22 @@ std::string BackupPathOf(const std::string& path, const std::string& appDir) {
     return appDir + kBackupDirName + "\\" + SplitPath(path, "\\").fileName;
 }
 
-BOOL RestoreOldDll(const std::string& path, const std::string& appDir) {
+RunResult RestoreOldDll(const std::string& path, const std::string& appDir, InstallLog& log) {
     const std::string backup = BackupPathOf(path, appDir);
-    if (MoveFileExA(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        WriteLog(theLog, "Old DLL %s moved back from %s", path.c_str(), backup.c_str());
-        return TRUE;
-    }
-    WriteLog(theLog, "Old DLL %s could not be moved back from %s (error %lu)", path.c_str(), backup.c_str(),
-             static_cast<unsigned long>(GetLastError()));
-    return FALSE;
+    if (!MoveFileExA(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return RunResult(RunOutcome::kRestoreFailed, path, GetLastError()).And(backup);
+    WriteLog(log, "Old DLL %s moved back from %s", path.c_str(), backup.c_str());
+    return RunResult();
 }
 
-BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui,
-                  InstallRecord& record) {
+RunResult BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, const FileList& list,
+                       InstallLog& log, InstallRecord& record) {
     // Shared DLLs are never moved, and nothing about them is written.
-    if (!IsDllPath(path) || IsSharedFile(path.c_str())) return FALSE;
+    if (!IsDllPath(path) || IsSharedFile(list, path.c_str())) return RunResult(RunOutcome::kBackupRefused, path);
 
-    BOOL result =
-        PrepareBackupDirectory(appDir + kBackupDirName, ui, record) && MoveIntoBackup(path, appDir, pDllsUpgraded, ui);
-    WriteLog(theLog, "File %s was %s successfully save to directory %s", path.c_str(), result ? "" : "NOT",
-             appDir.c_str());
-    return result;
+    RunResult moved = PrepareBackupDirectory(appDir + kBackupDirName, log, record);
+    if (!moved.Failed()) moved = MoveIntoBackup(path, appDir, pDllsUpgraded, log);
+    if (moved.Failed()) return RunResult(RunOutcome::kBackupNotSaved, path).And(appDir).Because(moved);
+    WriteLog(log, "File %s was %s successfully save to directory %s", path.c_str(), "", appDir.c_str());
+    return RunResult();
 }

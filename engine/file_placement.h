@@ -2,9 +2,11 @@
 // of an older DLL into "Backup" below the application directory.
 #pragma once
 
+#include "base/install_log.h"
+#include "formats/file_list.h"
 #include "formats/medium.h"
 #include "engine/install_record.h"
-#include "engine/run_ui.h"
+#include "engine/run_result.h"
 
 #include <windows.h>
 
@@ -37,28 +39,40 @@ BOOL FileExists(const std::string& path);
 // resource, or its fixed record's signature is not 0xFEEF04BD.
 BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor);
 
-enum DllDecision { Replace, Keep, Abort, Damaged };
+// What becomes of an existing DLL that the installation brings a new one of.
+enum class DllDecision {
+    Replace,  // the new one is newer, or a version is not known: it replaces the existing one
+    Keep,     // the existing one is as new or newer: it stays and the entry is skipped
+    Abort,    // the new one cannot be compared: the installation ends
+};
 
 // Decides whether the new DLL |source| (of |medium|) may replace the existing
-// |dest|, by expanding it into |tempDir| (the run's private folder; empty when there is
-// none, which fails as an expansion does) and comparing major then minor version. On
-// Abort the failure has been logged and shown through |ui| (RunBox::kError,
-// after the expander's own box); on Damaged the payload is not what setup.sum
-// says, which has been reported.
+// |dest|, by expanding it into |tempDir| (the run's private folder; empty when
+// there is none, which fails as an expansion does) and comparing major then
+// minor version. Writes the decision's own lines to |log| ("Failed to get
+// version info from %s, will replace anyway", "Decompressed %s to %s", "Will
+// not expand to %s"). On Abort, |why| says what failed: kDllAborted (the
+// temporary copy could not be expanded; its cause the expander's failure) or
+// kDamaged (the payload is not what setup.sum says); nothing of it is shown
+// or logged.
 DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
-                                 RunUi& ui, const Medium& medium);
+                                 const Medium& medium, InstallLog& log, RunResult& why);
 
 // Where BackupOldDll puts the DLL |path|: |appDir|\Backup\ and its file name.
 std::string BackupPathOf(const std::string& path, const std::string& appDir);
 
 // Moves the DLL that BackupOldDll saved back to |path| (replacing what may
-// stand there), for a replacement that could not be placed. Logs either
-// outcome; TRUE when the old DLL is back.
-BOOL RestoreOldDll(const std::string& path, const std::string& appDir);
+// stand there), for a replacement that could not be placed, and logs it.
+// kRestoreFailed (path, the backup, error) when it cannot.
+RunResult RestoreOldDll(const std::string& path, const std::string& appDir, InstallLog& log);
 
 // Moves the existing DLL |path| into |appDir|\Backup, sets |*pDllsUpgraded|
-// when it did. TRUE when the old DLL is safely in the backup directory; each
-// failure is logged and shown through |ui| (RunBox::kError). A backup
-// directory it makes is recorded in |record|.
-BOOL BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, RunUi& ui,
-                  InstallRecord& record);
+// when it did, and writes the lines of what it does to |log|. kGoingOn when
+// the old DLL is safely in the backup directory. kBackupRefused, with
+// nothing logged, for a path that is no DLL or a shared file of |list|;
+// kBackupNotSaved for every other failure, caused by what failed
+// (kBackupInTheWay, kBackupDirFailed, kBackupPathUnparsed,
+// kBackupMoveFailed): nothing of it is shown or logged. A backup directory
+// it makes is recorded in |record|.
+RunResult BackupOldDll(const std::string& path, const std::string& appDir, BOOL* pDllsUpgraded, const FileList& list,
+                       InstallLog& log, InstallRecord& record);

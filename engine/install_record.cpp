@@ -5,6 +5,7 @@
 #include "engine/format_text.h"
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -14,16 +15,9 @@ using Text = std::string_view;
 
 constexpr char kHeader[] = "SETUP UNINSTALL RECORD 1";
 
-// The number of fields after the name; a value that did not exist before
-// has 3, one that did 5.
-size_t FieldCount(EffectFields fields) {
-    switch (fields) {
-    case EffectFields::kPath: return 1;
-    case EffectFields::kPathAndOther: return 2;
-    case EffectFields::kValueBefore: return 3;
-    }
-    return 0;
-}
+// The fields of a kind's line after the name that name something: the path,
+// and |other| when the kind has it. What stood there before follows them.
+size_t NamedFields(EffectFields fields) { return fields.other ? 2 : 1; }
 
 // The most fields a line has: a value that existed, with its name.
 constexpr size_t kMostFields = 6;
@@ -121,26 +115,36 @@ bool HasRawControl(Text line) {
     return false;
 }
 
-// Reads the fields of an entry line of kind |kind| into |effect|; null, or
-// what is wrong.
-const char* ParseEffect(const EffectKindInfo& kind, const Fields& fields, Effect& effect) {
+// A text that is no whole record: |why| says what is wrong.
+RunResult Refused(std::string why) { return RunResult(RunOutcome::kRecordRefused, std::string(), 0, std::move(why)); }
+
+// Reads line |number|, an entry line of kind |kind| split into |fields|,
+// into |effect|; kRecordRefused saying what is wrong with it.
+RunResult ParseEffect(const EffectKindInfo& kind, Text line, const Fields& fields, unsigned number, Effect& effect) {
+    const auto wrong = [&](const char* what) {
+        return Refused(FormatText("line %u: %s in a \"%s\" line", number, what, kind.name));
+    };
+    if (HasRawControl(line)) return wrong("a control character");
     const size_t count = fields.count - 1;
-    const bool valueBefore = kind.fields == EffectFields::kValueBefore && count == 5;
-    if (count != FieldCount(kind.fields) && !valueBefore) return "wrong number of fields";
+    const size_t named = NamedFields(kind.fields);
+    // What stood there before is "-", or "+" and its type and data.
+    const bool existed = kind.fields.before && count == named + 3;
+    if (count != named + (kind.fields.before ? 1 : 0) && !existed) return wrong("wrong number of fields");
     effect = Effect();
     effect.kind = kind.kind;
-    if (!Unescape(fields.at[1], effect.path) || (count >= 2 && !Unescape(fields.at[2], effect.other)))
-        return "bad escape";
+    if (!Unescape(fields.at[1], effect.path) || (kind.fields.other && !Unescape(fields.at[2], effect.other)))
+        return wrong("bad escape");
     if (effect.path.empty() || HasControl(effect.path) || HasControl(effect.other))
-        return "an empty path or a control character in a path or name";
-    if (kind.filePaths && (!IsFullPath(effect.path) || (count >= 2 && !IsFullPath(effect.other))))
-        return "a path that is not a full path";
-    if (kind.fields != EffectFields::kValueBefore) return nullptr;
-    if (!valueBefore) return fields.at[3] == "-" ? nullptr : "no previous state";
+        return wrong("an empty path or a control character in a path or name");
+    if (kind.filePaths && (!IsFullPath(effect.path) || (kind.fields.other && !IsFullPath(effect.other))))
+        return wrong("a path that is not a full path");
+    if (!kind.fields.before) return RunResult();
+    const Text* before = &fields.at[named + 1];
+    if (!existed) return before[0] == "-" ? RunResult() : wrong("no previous state");
     effect.existed = true;
-    if (fields.at[3] != "+" || !ParseNumber(fields.at[4], effect.type) || !ParseHex(fields.at[5], HexLetters::kUpper, effect.data))
-        return "bad previous value";
-    return nullptr;
+    if (before[0] != "+" || !ParseNumber(before[1], effect.type) || !ParseHex(before[2], HexLetters::kUpper, effect.data))
+        return wrong("bad previous value");
+    return RunResult();
 }
 
 // Walks the lines of a text that ends in a line end, each without its line
@@ -165,9 +169,6 @@ private:
     size_t m_number = 0;
 };
 
-// A text that is no whole record: |why| says what is wrong.
-RunResult Refused(std::string why) { return RunResult(RunOutcome::kRecordRefused, std::string(), 0, std::move(why)); }
-
 // Reads the next |entries| lines of |lines| as effects, appended to |effects|
 // unless it is null.
 RunResult ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects) {
@@ -179,8 +180,8 @@ RunResult ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effec
         const EffectKindInfo* kind = KindNamed(fields.at[0]);
         const unsigned number = static_cast<unsigned>(lines.Number());
         if (!kind) return Refused(FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str()));
-        const char* problem = HasRawControl(line) ? "a control character" : ParseEffect(*kind, fields, effect);
-        if (problem) return Refused(FormatText("line %u: %s in a \"%s\" line", number, problem, kind->name));
+        const RunResult parsed = ParseEffect(*kind, line, fields, number, effect);
+        if (parsed.Failed()) return parsed;
         if (effects) effects->push_back(std::move(effect));
     }
     return RunResult();
@@ -242,8 +243,8 @@ std::string FormatInstallRecord(const InstallRecord& record) {
         const EffectKindInfo& kind = KindInfo(effect.kind);
         text += kind.name;
         text += "\t" + Escape(effect.path);
-        if (kind.fields != EffectFields::kPath) text += "\t" + Escape(effect.other);
-        if (kind.fields == EffectFields::kValueBefore)
+        if (kind.fields.other) text += "\t" + Escape(effect.other);
+        if (kind.fields.before)
             text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kUpper) : "\t-";
         text += "\n";
     }
@@ -251,13 +252,19 @@ std::string FormatInstallRecord(const InstallRecord& record) {
     return text;
 }
 
-RunResult ParseInstallRecord(const std::string& text, InstallRecord& record) {
+RunResult ParseInstallRecord(std::string_view text, InstallRecord& record) {
     record = InstallRecord();
     if (text.size() > kMaxInstallRecordSize)
         return Refused(FormatText("the record is larger than %u MB", unsigned(kMaxInstallRecordSize >> 20)));
     if (!text.empty() && text.back() != '\n') return Refused("the last line is cut off");
-    InstallRecord parsed;
-    const RunResult result = ParseLines(text, parsed);
-    if (!result.Failed()) record = std::move(parsed);
-    return result;
+    // A record whose every line is checked may still hold more effects than
+    // memory does: refused like any record that cannot be taken whole.
+    try {
+        InstallRecord parsed;
+        const RunResult result = ParseLines(text, parsed);
+        if (!result.Failed()) record = std::move(parsed);
+        return result;
+    } catch (const std::bad_alloc&) {
+        return Refused("the record does not fit in memory");
+    }
 }

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,8 +50,8 @@ constexpr size_t kMaxInstallRecordSize = 64u << 20;
 // unknown kind of line, a wrong number of fields, a bad escape or hex digit,
 // a missing or wrong last line, a raw control character, a NUL or control
 // character in a path or a value name, a file path that is not a full path,
-// a NUL in the product name, a text over kMaxInstallRecordSize. The header and the last line are checked
-// before anything is copied; the memory taken beyond the text is the
-// effects' own. The detail quotes at most a few dozen bytes of the text.
-// Allocation failures are passed on as std::bad_alloc.
-RunResult ParseInstallRecord(const std::string& text, InstallRecord& record);
+// a NUL in the product name, a text over kMaxInstallRecordSize, effects that
+// do not fit in memory. The header and the last line are checked before
+// anything is copied; the memory taken beyond the text is the effects' own.
+// The detail quotes at most a few dozen bytes of the text.
+RunResult ParseInstallRecord(std::string_view text, InstallRecord& record);

@@ -1,9 +1,7 @@
 #include "engine/install_run.h"
 
 #include "base/ascii.h"
-#include "formats/file_list.h"
 #include "engine/file_list_win.h"
-#include "base/install_log.h"
 #include "formats/medium_files.h"
 #include "base/path_parts.h"
 #include "engine/directory.h"
@@ -13,6 +11,7 @@
 #include "engine/install_record.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
+#include "engine/run_report.h"
 #include "engine/shortcuts.h"
 
 #include <cstring>
@@ -46,8 +45,13 @@ bool DecodedAhead(const std::string& dest) { return !IsDllPath(dest); }
 
 }  // namespace
 
-InstallRun::InstallRun(RunUi& ui, std::string destDir, const Medium& medium)
-    : m_ui(ui), m_medium(medium), m_strDestDir(std::move(destDir)) {}
+InstallRun::InstallRun(RunUi& ui, SetupObjects& setup, std::string destDir)
+    : m_ui(ui),
+      m_log(setup.log),
+      m_list(setup.list),
+      m_strDefaultDestDir(setup.DefaultDestDir),
+      m_medium(setup.medium),
+      m_strDestDir(std::move(destDir)) {}
 
 void InstallRun::SetUninstaller(UninstallerSource source) {
     m_uninstaller = std::move(source);
@@ -56,50 +60,46 @@ void InstallRun::SetUninstaller(UninstallerSource source) {
 
 void InstallRun::Open() {
     m_record = InstallRecord();
-    WriteLog(theLog, "Decompression box opened");
+    WriteLog(m_log, "Decompression box opened");
 }
 
-void InstallRun::Close() { WriteLog(theLog, "Destroying decompression box"); }
+void InstallRun::Close() { WriteLog(m_log, "Destroying decompression box"); }
 
-int InstallRun::FileCount() const { return theFileList.m_nFiles; }
+int InstallRun::FileCount() const { return static_cast<int>(m_list.m_files.size()); }
 
-RunResult InstallRun::End(RunOutcome what, const std::string& path, DWORD error) {
+void InstallRun::Report(const RunResult& failure) { ReportFailure(failure, m_ui, m_log, m_list); }
+
+RunResult InstallRun::End(RunResult ending) {
     // A run that fails records what it did all the same, quietly: after the
     // failure's lines come only what could not be recorded and an earlier
     // record that the new one replaces, if any.
-    if (what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) {
-        const RunResult recorded = MakeUninstallable(m_uninstaller, m_strDestDir, false, m_record);
-        if (recorded.Failed()) WriteLog(theLog, "%s", UninstallableFailureText(recorded).c_str());
-    }
+    if (ending.what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) Report(MakeRemovable(false));
     m_nStep = -1;
     m_ahead.reset();
     m_closer.reset();
     m_tempFolder.Remove();
-    return RunResult{what, path, error};
+    return ending;
+}
+
+RunResult InstallRun::Fail(RunResult failure) {
+    Report(failure);
+    return End(std::move(failure));
 }
 
 RunResult InstallRun::Prepare(HWND owner) {
-    DWORD error = 0;
-    if (!EnsureDirectory(m_strDestDir + "\\", m_record, &error)) {
-        m_ui.ShowBox(RunBox::kNotice, "Failed to create destination directory, please check problem and restart install");
-        return End(RunOutcome::kDestDirFailed, m_strDestDir, error);
-    }
+    const RunResult made = EnsureDirectory(m_strDestDir + "\\", m_log, m_record);
+    if (made.Failed()) return Fail(RunResult(RunOutcome::kDestDirFailed, m_strDestDir, made.error).Because(made));
     const std::string logPath = m_strDestDir + "\\SETUP.LOG";
-    if (!theLog.OpenLogFile(logPath) &&
+    if (!m_log.OpenLogFile(logPath) &&
         !m_ui.ShowBox(RunBox::kQuestion, "Failed to create setup log file, do you wish try to continue?"))
-        return End(RunOutcome::kLogRefused, logPath);
+        return End(RunResult(RunOutcome::kLogRefused, logPath));
     // Also after "continue without a log file": the steps need the paths
     // resolved against the destination directory.
     // The list read and checked at start-up, never the folder's file again:
     // what was checked is what gets installed.
     const MediumText& list = m_medium.List();
-    if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str())) {
-        WriteLog(theLog,
-                 "One or more files missing, LoadFileList(m_hWnd,\"setup.drc\",%s) failed. Installation aborted.",
-                 m_strDestDir.c_str());
-        m_ui.ShowBox(RunBox::kNotice, "One or more files missing, cannot continue installation");
-        return End(RunOutcome::kListFailed, kFileListName);
-    }
+    if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str(), m_list, m_strDefaultDestDir))
+        return Fail(RunResult(RunOutcome::kListFailed, kFileListName).And(m_strDestDir));
     return CheckTemporaryDirectory();
 }
 
@@ -107,8 +107,7 @@ void InstallRun::DecodeAhead(unsigned threads) {
     if (m_nStep < 0 || threads == 0) return;
     // The payloads in the order the expand steps ask for them.
     std::vector<PayloadJob> jobs;
-    for (int i = 0; i < theFileList.m_nFiles; ++i) {
-        const FileEntry& entry = theFileList.m_pFiles[i];
+    for (const FileEntry& entry : m_list.m_files) {
         const std::string dest = entry.m_pszDest.OrEmpty();
         if (DecodedAhead(dest))
             jobs.push_back(PayloadJob{entry.m_pszSource.OrEmpty(), dest, SplitPath(dest, "\\").directory});
@@ -124,7 +123,8 @@ RunResult InstallRun::CheckTemporaryDirectory() {
     const std::string root = TemporaryDirectory();
 
     std::string withSlash = root + "\\";
-    if (!EnsureDirectory(withSlash, m_record)) WriteLog(theLog, "EnsureDirectory(%s) returned FALSE.", withSlash.c_str());
+    const RunResult made = EnsureDirectory(withSlash, m_log, m_record);
+    if (made.Failed()) Report(RunResult(RunOutcome::kTempDirFailed, withSlash).Because(made));
 
     bool found, isDirectory;
     {
@@ -133,27 +133,22 @@ RunResult InstallRun::CheckTemporaryDirectory() {
         isDirectory = search.IsDirectory();
     }
     if (found && !isDirectory) {
-        WriteLog(theLog, "Temporary path: %s", withSlash.c_str());
-        m_ui.ShowBox(RunBox::kError, FormatText("The specified Windows temporary directory setting is wrong.\nPlease "
-                                                "correct the problem and reinstall.\nWrong path: %s\n",
-                                                root.c_str()));
-        WriteLog(theLog, "Temporary path is a file, not a directory. Must abort installation");
-        return End(RunOutcome::kTempIsFile, root);
+        WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
+        return Fail(RunResult(RunOutcome::kTempIsFile, root));
     }
     // What the run writes outside the destination goes into a folder of its
     // own below the temporary directory (see private_folder.h). Without one,
     // the temporary path stays empty and a DLL that needs a temporary copy
     // ends the run.
-    DWORD error = 0;
-    if (!m_tempFolder.Create(root, &error)) {
-        WriteLog(theLog, "Temporary path: %s", withSlash.c_str());
-        WriteLog(theLog, "Cannot create a private folder in %s (error %lu)", root.c_str(),
-                 static_cast<unsigned long>(error));
+    const RunResult folder = m_tempFolder.Create(root);
+    if (folder.Failed()) {
+        WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
+        Report(folder);
         return RunResult();
     }
     m_strTempPath = m_tempFolder.Path();
-    WriteLog(theLog, "Temporary path: %s\\", m_strTempPath.c_str());
-    WriteLog(theLog, "Temporary path exists and is ok");
+    WriteLog(m_log, "Temporary path: %s\\", m_strTempPath.c_str());
+    WriteLog(m_log, "Temporary path exists and is ok");
     return RunResult();
 }
 
@@ -161,41 +156,42 @@ RunResult InstallRun::Step() {
     if (m_nStep < 0) return RunResult();
     const int i = m_nStep / 10;
     switch (m_nStep % 10) {
-    case 0: return i < theFileList.m_nFiles ? CheckStep(i) : FinalStep();
+    case 0: return i < FileCount() ? CheckStep(i) : FinalStep();
     case 1: return ExpandStep();
     default: return RunResult();
     }
 }
 
 RunResult InstallRun::CheckStep(int i) {
-    const FileEntry& entry = theFileList.m_pFiles[i];
+    const FileEntry& entry = m_list.m_files[size_t(i)];
     m_strSource = entry.m_pszSource.OrEmpty();
     std::string dest = entry.m_pszDest.OrEmpty();
     std::string fileName = GetPathFileName(dest);
 
     // A shared file is kept out of what the user sees.
     std::string status = "Checking " + fileName;
-    if (!IsSharedFile(status.c_str())) m_ui.ShowStatus(status, i);
+    if (!IsSharedFile(m_list, status.c_str())) m_ui.ShowStatus(status, i);
 
     m_strDest = dest;
     if (IsDllPath(dest)) {
         // A DLL's version check reads what may be a file placed a moment ago.
         WaitForCloses();
-        WriteLog(theLog, "Destination pathname: %s", m_strDest.c_str());
-        if (!IncrementSharedDllCount(m_strDest.c_str(), m_record))
-            WriteLog(theLog, "The shared count of %s could not be raised (error %lu)", m_strDest.c_str(),
-                     static_cast<unsigned long>(GetLastError()));
-        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_ui, m_medium)) {
-        case Abort: return End(RunOutcome::kDllAborted, m_strDest);
-        case Damaged: return End(RunOutcome::kDamaged, m_strSource);
-        case Keep:
+        WriteLog(m_log, "Destination pathname: %s", m_strDest.c_str());
+        if (!IncrementSharedDllCount(m_strDest.c_str(), m_record)) {
+            const DWORD error = GetLastError();
+            Report(RunResult(RunOutcome::kCountNotRaised, m_strDest, error));
+        }
+        RunResult why;
+        switch (DecideDllReplacement(m_strDest, m_strSource, m_strTempPath, m_medium, m_log, why)) {
+        case DllDecision::Abort: return Fail(why);
+        case DllDecision::Keep:
             m_record.Add(EffectKind::kDllKept, m_strDest);
             m_nStep += 10;
             return RunResult();
-        case Replace: break;
+        case DllDecision::Replace: break;
         }
     }
-    WriteLog(theLog, "Dest Path Name: %s", m_strDest.c_str());
+    WriteLog(m_log, "Dest Path Name: %s", m_strDest.c_str());
     m_ui.ShowStatus("Expanding " + fileName, i);
     m_nStep += 1;
     return RunResult();
@@ -207,32 +203,37 @@ RunResult InstallRun::ExpandStep() {
     // recorded once its outcome is known.
     Effect placed;
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (!PrepareDestination(placed, attributes)) return End(RunOutcome::kBackupFailed, m_strDest);
+    const RunResult prepared = PrepareDestination(placed, attributes);
+    if (prepared.Failed()) return Fail(RunResult(RunOutcome::kBackupFailed, m_strDest).Because(prepared));
 
-    WriteLog(theLog, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
+    WriteLog(m_log, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
     const bool dll = IsDllPath(m_strDest);
-    const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_ui, m_medium,
+    const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_medium,
                                              dll ? nullptr : &attributes,
                                              DecodedAhead(m_strDest) ? m_ahead.get() : nullptr, m_closer.get());
     if (expanded.Failed()) {
-        // A damaged payload has been reported as such; other failures get
-        // the run's own box and line.
-        const bool damaged = expanded.what == RunOutcome::kDamaged;
-        if (!damaged) ReportExpandFailure();
+        // A damaged payload is reported as such; another failure gets the
+        // expander's box, then the run's own box and line.
+        RunResult failure = expanded.what == RunOutcome::kDamaged
+                                ? expanded
+                                : RunResult(RunOutcome::kExpandFailed, m_strDest).Because(expanded);
+        Report(failure);
         // The run ends without the new DLL: the old one goes back where it
         // was, and the record does not say it was moved.
-        if (placed.kind != EffectKind::kFileBackup || !RestoreOldDll(m_strDest, m_strDestDir)) m_record.Add(placed);
-        if (damaged) return End(RunOutcome::kDamaged, m_strSource);
-        return End(RunOutcome::kExpandFailed, m_strDest);
+        const RunResult restored =
+            placed.kind == EffectKind::kFileBackup ? RestoreOldDll(m_strDest, m_strDestDir, m_log) : RunResult();
+        Report(restored);
+        if (placed.kind != EffectKind::kFileBackup || restored.Failed()) m_record.Add(placed);
+        return End(std::move(failure));
     }
-    WriteLog(theLog, "File decompressed ok");
+    WriteLog(m_log, "File decompressed ok");
     m_record.Add(std::move(placed));
     m_nStep += 9;
     return RunResult();
 }
 
-bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
+RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     placed.path = m_strDest;
     // (The attributes tell whether a file stands there as a find-first
     // search would, without opening the directory: under Wine that is a
@@ -245,8 +246,9 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         if (attributes != INVALID_FILE_ATTRIBUTES) WaitForCloses();
     };
     if (!IsDllPath(m_strDest)) {
+        // A directory that cannot be made shows in the expansion's failure.
         bool made = false;
-        EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir, &made);
+        Report(EnsureDirectory(m_strDest, m_log, m_record, &m_strEnsuredDir, &made));
         const PathParts parts = SplitPath(m_strDest, "\\");
         if (made) {
             m_strMadeDir = parts.directory;
@@ -255,32 +257,30 @@ bool InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         readAttributes(KnownAbsent(parts));
         // The files that go there may now be written ahead.
         if (m_ahead) m_ahead->DirectoryReady(parts.directory);
-        return true;
+        return RunResult();
     }
     readAttributes(false);
     if (!FileExists(m_strDest)) {
-        WriteLog(theLog, "%s does not exist previously", m_strDest.c_str());
+        WriteLog(m_log, "%s does not exist previously", m_strDest.c_str());
         // A new DLL in a directory that is not there yet gets it, as any
         // other file does.
         const std::string directory = SplitPath(m_strDest, "\\").directory;
         if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
-            EnsureDirectory(m_strDest, m_record, nullptr, &m_strEnsuredDir);
-        return true;
+            Report(EnsureDirectory(m_strDest, m_log, m_record, &m_strEnsuredDir));
+        return RunResult();
     }
-    if (IsSharedFile(m_strDest.c_str())) {
+    if (IsSharedFile(m_list, m_strDest.c_str())) {
         // A shared DLL is never moved away (other programs load it from
         // here); the newer one is written over it in place.
-        WriteLog(theLog, "Shared DLL is replaced in place, without backup");
-        return true;
+        WriteLog(m_log, "Shared DLL is replaced in place, without backup");
+        return RunResult();
     }
-    if (!BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_ui, m_record)) {
-        WriteLog(theLog, "DLL %s could not be saved", m_strDest.c_str());
-        return false;
-    }
-    WriteLog(theLog, "DLL %s saved successfully", m_strDest.c_str());
+    const RunResult saved = BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_list, m_log, m_record);
+    if (saved.Failed()) return saved;
+    WriteLog(m_log, "DLL %s saved successfully", m_strDest.c_str());
     placed.kind = EffectKind::kFileBackup;
     placed.other = BackupPathOf(m_strDest, m_strDestDir);
-    return true;
+    return RunResult();
 }
 
 bool InstallRun::KnownAbsent(const PathParts& dest) {
@@ -299,50 +299,39 @@ void InstallRun::WaitForCloses() {
     if (m_closer) m_closer->Wait();
 }
 
-void InstallRun::ReportExpandFailure() {
-    std::string text = FormatText("Failed to decompress file\n%s\nIs file in use?", m_strDest.c_str());
-    if (IsSharedFile(text.c_str())) {
-        m_ui.ShowBox(RunBox::kError, "Cannot decompress shared file. Please close all other applications and reinstall");
-        WriteLog(theLog, "Cannot decompress shared file, must abort");
-    } else {
-        m_ui.ShowBox(RunBox::kError, text);
-        WriteLog(theLog, "Failed to decompress to %s, must abort", m_strDest.c_str());
-    }
-}
-
 RunResult InstallRun::FinalStep() {
     WaitForCloses();
-    CreateProgramShortcuts(m_ui, m_record);
+    // The shortcuts: a group or a shortcut that cannot be made is reported,
+    // and the phase goes on with the next.
+    for (const ShortcutEntry& entry : m_list.m_shortcuts) Report(CreateProgramShortcut(entry, m_log, m_record));
     WriteRegistryEntries();
-    WriteLog(theLog, "End of Installation");
+    WriteLog(m_log, "End of Installation");
     if (m_bDllsUpgraded) {
-        WriteLog(theLog, "Some dlls were upgraded");
+        WriteLog(m_log, "Some dlls were upgraded");
         m_ui.ShowBox(RunBox::kNotice, "Some system files (dlls) needed to be\nupgraded to newer versions. The old "
                                       "versions\nwere moved to the directory BACKUP, below\nthe application's "
                                       "directory.\n");
     }
-    if (m_bUninstaller && MakeUninstallable(m_uninstaller, m_strDestDir, true, m_record).Failed())
-        ReportRegistryFailure();
-    return End(RunOutcome::kCompleted);
+    if (m_bUninstaller && MakeRemovable(true).Failed()) Report(RunResult(RunOutcome::kRegistryNotUpdated));
+    return End(RunResult(RunOutcome::kCompleted));
 }
 
 void InstallRun::WriteRegistryEntries() {
     // Set once any entry has been written: later failures then get no box
     // and no report line, only a line of their own.
     BOOL bWritten = FALSE;
-    for (int i = 0; i < theFileList.m_nRegEntries; ++i) {
-        const RegistryEntry& entry = theFileList.m_pRegEntries[i];
+    for (const RegistryEntry& entry : m_list.m_regEntries) {
         const char* type = entry.m_pszType;
         bool unknownType = false;
         if (type && lstrcmpiA(type, "SZ") == 0) {
             if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep, m_record)) {
-                WriteLog(theLog, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
+                WriteLog(m_log, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
                 bWritten = TRUE;
                 continue;
             }
         } else if (type && lstrcmpiA(type, "DWORD") == 0) {
             if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep, m_record)) {
-                WriteLog(theLog, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
+                WriteLog(m_log, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
                          static_cast<unsigned>(entry.m_dwValue));
                 bWritten = TRUE;
                 continue;
@@ -350,25 +339,58 @@ void InstallRun::WriteRegistryEntries() {
         } else {
             unknownType = true;
         }
-        if (bWritten) {
-            if (unknownType)
-                WriteLog(theLog, "Registry value %s not written: unknown type \"%s\"", entry.m_pszPath.OrEmpty(),
-                         entry.m_pszType.OrEmpty());
-            else
-                WriteLog(theLog, "Registry value %s could not be written", entry.m_pszPath.OrEmpty());
-            continue;
-        }
-        if (unknownType) {
-            WriteLog(theLog, "Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
-        } else {
-            ReportRegistryFailure();
-        }
+        const char* path = entry.m_pszPath.OrEmpty();
+        std::string line;
+        if (bWritten && unknownType)
+            line = FormatText("Registry value %s not written: unknown type \"%s\"", path, entry.m_pszType.OrEmpty());
+        else if (bWritten)
+            line = FormatText("Registry value %s could not be written", path);
+        else if (unknownType)
+            line = FormatText("Failed to add registry key. Unknown type: %s", entry.m_pszType.OrEmpty());
+        Report(line.empty() ? RunResult(RunOutcome::kRegistryNotUpdated, path)
+                            : RunResult(RunOutcome::kEntryNotDone, path, 0, line));
     }
 }
 
-void InstallRun::ReportRegistryFailure() {
-    WriteLog(theLog, "Registry not successfully updated");
-    m_ui.ShowBox(RunBox::kNotice, "Uninstall information could not successfully\nbe input to registry. The "
-                                  "program can run normally,\nbut its uninstallation will have to be "
-                                  "done\nmanually.");
+RunResult InstallRun::MakeRemovable(bool completed) {
+    // A failed run that changed nothing needs no uninstaller.
+    if (!completed && m_record.effects.empty()) return RunResult();
+    // A completed run logs each step; a failed one, whose last lines are the
+    // failure's, only what the new record drops.
+    InstallLog* log = completed ? &m_log : nullptr;
+    // Installing again keeps what the earlier installation did: one
+    // uninstallation then undoes both. Only a record that the registry
+    // vouches for, though: one that someone else put there is not obeyed
+    // later, and the new record replaces it.
+    InstallRecord record;
+    const std::string path = m_strDestDir + "\\" + kInstallRecordName;
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const RunResult earlier = LoadInstallRecord(m_strDestDir, record);
+        if (earlier.Failed())
+            WriteLog(m_log, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
+                     earlier.detail.c_str());
+    }
+    record.product = m_uninstaller.productName;
+
+    const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
+    RunResult result = CopyUninstaller(m_uninstaller, m_strDestDir);
+    if (log && !result.Failed()) WriteLog(*log, "Uninstaller copied to %s", uninstaller.c_str());
+    if (log && result.Failed())
+        WriteLog(*log, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
+                 FormatSystemError(result.error).c_str());
+    std::string key;
+    if (!result.Failed()) {
+        std::vector<Effect> all = record.effects;
+        all.insert(all.end(), m_record.effects.begin(), m_record.effects.end());
+        result = RegisterUninstaller(m_uninstaller, m_strDestDir, EstimatedSizeKb(all, uninstaller), m_record, log);
+        key = result.path;
+    }
+    record.effects.insert(record.effects.end(), m_record.effects.begin(), m_record.effects.end());
+    const std::string text = FormatInstallRecord(record);
+    const RunResult saved = SaveInstallRecord(text, m_strDestDir);
+    if (log) WriteLog(*log, saved.Failed() ? "Could not write the uninstall record %s" : "Uninstall record written: %s",
+                      path.c_str());
+    if (saved.Failed()) return saved;
+    if (result.Failed()) return result;
+    return RegisterRecordDigest(key, text, path, log);
 }

@@ -1,19 +1,20 @@
 // The installation run without windows: the preparation, then for every file
 // entry a check step and an expand step, then a final step that creates the
 // shortcuts and writes the registry values. Each call returns what happened;
-// the run writes its own log lines and says through a RunUi what the user is
-// to see. Whoever drives it decides the pace: the progress dialog takes one
+// the run writes its own log lines, and it alone reports the failures of
+// what it calls (ReportFailure), saying through a RunUi what the user is to
+// see. Whoever drives it decides the pace: the progress dialog takes one
 // step per timer tick, an installation without windows one after another.
 // After a failure nothing is rolled back but the one step that failed: a DLL
 // moved into Backup whose replacement could not be placed goes back.
 #pragma once
 
-#include "formats/medium.h"
 #include "base/path_parts.h"
 #include "engine/install_record.h"
 #include "engine/private_folder.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
+#include "engine/setup_objects.h"
 #include "engine/uninstall.h"
 #include "engine/payload_prefetch.h"
 
@@ -26,9 +27,10 @@
 class InstallRun {
 public:
     // A run into |destDir|, the application directory that ?APPDIR? and the
-    // backup directory refer to, of the list and payloads of |medium| (read
-    // and checked at start-up; it outlives the run).
-    InstallRun(RunUi& ui, std::string destDir, const Medium& medium);
+    // backup directory refer to, of the list and payloads of |setup|'s
+    // medium (read and checked at start-up). It writes |setup|'s log and
+    // loads its file list again; |setup| outlives the run.
+    InstallRun(RunUi& ui, SetupObjects& setup, std::string destDir);
 
     // Makes the installation removable: when the run ends, |source| is
     // copied into the destination as its uninstaller, registered, and the
@@ -66,8 +68,9 @@ private:
     RunResult ExpandStep();
     // Makes the destination ready for the current entry's file: its
     // directories, or an existing DLL saved into Backup. Tells |placed| what
-    // the placement will do there. False when the DLL could not be saved.
-    bool PrepareDestination(Effect& placed, DWORD& attributes);
+    // the placement will do there. BackupOldDll's failure when the DLL could
+    // not be saved.
+    RunResult PrepareDestination(Effect& placed, DWORD& attributes);
     // Whether the current entry's file is known to be absent without asking
     // the system: the run made its directory and has put no file of that
     // name there since. (Under Wine, asking about an absent name reads the
@@ -75,14 +78,27 @@ private:
     bool KnownAbsent(const PathParts& dest);
     // Returns once every file the run put in place is closed.
     void WaitForCloses();
-    // The run's own box and line for a payload that could not be expanded.
-    void ReportExpandFailure();
     RunResult FinalStep();
     void WriteRegistryEntries();
-    void ReportRegistryFailure();
-    RunResult End(RunOutcome what, const std::string& path = std::string(), DWORD error = 0);
+    // Copies the uninstaller into the destination, registers it and saves
+    // the record of the run beside it (also after a failure), after the
+    // entries of an earlier record there that the registry vouches for. A
+    // completed run logs each step; a failed one only what the new record
+    // drops. What failed first: the record is saved all the same where it
+    // can be.
+    RunResult MakeRemovable(bool completed);
+    // What the user sees and the log says of |failure| (ReportFailure).
+    void Report(const RunResult& failure);
+    // Ends the run with |ending|: it is over, and a failed run is made
+    // removable all the same.
+    RunResult End(RunResult ending);
+    // Reports |failure| and ends the run with it.
+    RunResult Fail(RunResult failure);
 
     RunUi& m_ui;
+    InstallLog& m_log;
+    FileList& m_list;
+    std::string& m_strDefaultDestDir;  // the reload sets it as every load does
     const Medium& m_medium;
     InstallRecord m_record;        // every effect of the run, in order; cleared by Open
     int m_nStep = 0;               // 10*i check entry i, 10*i+1 expand it, 10*n final, -1 over

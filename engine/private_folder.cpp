@@ -74,7 +74,7 @@ std::string PrivateFolderSddl() {
     return sddl;
 }
 
-bool PrivateFolder::Create(const std::string& parent, DWORD* error) {
+RunResult PrivateFolder::Create(const std::string& parent) {
     Remove();
     DWORD code = ERROR_ACCESS_DENIED;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -97,8 +97,8 @@ bool PrivateFolder::Create(const std::string& parent, DWORD* error) {
         }
         LocalFree(descriptor);
     }
-    if (m_path.empty() && error) *error = code;
-    return !m_path.empty();
+    if (m_path.empty()) return RunResult(RunOutcome::kTempFolderFailed, parent, code);
+    return RunResult();
 }
 
 void PrivateFolder::Remove() {

@@ -12,6 +12,8 @@
 // runs with administrator rights.
 #pragma once
 
+#include "engine/run_result.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -27,10 +29,10 @@ public:
 
     // Makes a new folder "setup-" and 16 random hexadecimal digits below
     // |parent| with the descriptor of PrivateFolderSddl, trying another name
-    // when one exists (a bounded number of times). False, with the Windows
-    // error code in |*error| when given, when no folder could be made;
+    // when one exists (a bounded number of times). kTempFolderFailed (path:
+    // |parent|, the Windows error code) when no folder could be made;
     // Path() is then empty.
-    bool Create(const std::string& parent, DWORD* error = nullptr);
+    RunResult Create(const std::string& parent);
 
     // The folder, without a trailing backslash; empty when there is none.
     const std::string& Path() const { return m_path; }

@@ -1,7 +1,5 @@
 #include "engine/shortcuts.h"
 
-#include "formats/file_list.h"
-#include "base/install_log.h"
 #include "engine/directory.h"
 #include "engine/file_placement.h"
 
@@ -13,8 +11,6 @@
 #include <string>
 
 namespace {
-
-const CLSID* g_pShellLinkClass = &CLSID_ShellLink;
 
 // Saves the link through its IPersistFile under |linkPath|, converted to
 // UTF-16. The HRESULT of the save, or of the conversion when the name does
@@ -30,10 +26,10 @@ HRESULT SaveLink(IPersistFile* file, const char* linkPath) {
 
 }  // namespace
 
-HRESULT CreateShortcut(const char* target, const char* linkPath, const char* description) {
+HRESULT CreateShortcut(const char* target, const char* linkPath, const char* description, const CLSID& linkClass) {
     CoInitialize(nullptr);
     IShellLinkA* link = nullptr;
-    HRESULT hr = CoCreateInstance(*g_pShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    HRESULT hr = CoCreateInstance(linkClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                   reinterpret_cast<void**>(&link));
     if (SUCCEEDED(hr)) {
         link->SetPath(target);
@@ -50,27 +46,15 @@ HRESULT CreateShortcut(const char* target, const char* linkPath, const char* des
     return hr;
 }
 
-void CreateProgramShortcuts(RunUi& ui, InstallRecord& record) {
-    for (int i = 0; i < theFileList.m_nShortcuts; ++i) {
-        const ShortcutEntry& entry = theFileList.m_pShortcuts[i];
-        const char* link = entry.m_pszLink.OrEmpty();
-        const char* target = entry.m_pszTarget.OrEmpty();
-        if (!EnsureDirectory(link, record)) {
-            WriteLog(theLog, "Failed to create group: %s.", link);
-            ui.ShowBox(RunBox::kNotice,
-                       "Failed to create group.\nYou still can run the program and\nuninstaller from their directory");
-            continue;
-        }
-        if (CreateShortcut(target, link, entry.m_pszDescription.OrEmpty()) == S_OK && FileExists(link)) {
-            WriteLog(theLog, "Successfully created: %s", link);
-            record.Add(EffectKind::kShortcut, link);
-        } else {
-            WriteLog(theLog, "Failed to create shortcut to %s", target);
-            std::string text = std::string("Failed to create start menu shortcut to\n") + target +
-                               "\nYou still can run the program from its directory";
-            ui.ShowBox(RunBox::kNotice, text);
-        }
-    }
+RunResult CreateProgramShortcut(const ShortcutEntry& entry, InstallLog& log, InstallRecord& record,
+                                const CLSID& linkClass) {
+    const char* link = entry.m_pszLink.OrEmpty();
+    const char* target = entry.m_pszTarget.OrEmpty();
+    const RunResult group = EnsureDirectory(link, log, record);
+    if (group.Failed()) return RunResult(RunOutcome::kGroupFailed, link).Because(group);
+    const HRESULT hr = CreateShortcut(target, link, entry.m_pszDescription.OrEmpty(), linkClass);
+    if (hr != S_OK || !FileExists(link)) return RunResult(RunOutcome::kShortcutFailed, target, static_cast<uint32_t>(hr));
+    WriteLog(log, "Successfully created: %s", link);
+    record.Add(EffectKind::kShortcut, link);
+    return RunResult();
 }
-
-void SetShellLinkClassForTesting(const CLSID* clsid) { g_pShellLinkClass = clsid ? clsid : &CLSID_ShellLink; }

@@ -1,7 +1,6 @@
 #include "engine/uninstall.h"
 
 #include "base/file_io.h"
-#include "base/install_log.h"
 #include "base/registry_path.h"
 #include "formats/setup_sum.h"
 #include "base/sha256.h"
@@ -15,7 +14,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <new>
+#include <string_view>
 
 namespace {
 
@@ -27,74 +28,33 @@ bool IsPlacement(EffectKind kind) {
     return kind == EffectKind::kFileNew || kind == EffectKind::kFileOver || kind == EffectKind::kFileBackup;
 }
 
-// Size of the files the installation placed and of the uninstaller, in KB rounded up.
-DWORD EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uninstaller) {
-    unsigned long long bytes = 0;
-    auto add = [&bytes](const std::string& path) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-            bytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    };
-    for (const Effect& effect : effects)
-        if (IsPlacement(effect.kind)) add(effect.path);
-    add(uninstaller);
-    return static_cast<DWORD>((bytes + 1023) / 1024);
-}
-
-// Writes the Uninstall values under |root| ("HKEY_LOCAL_MACHINE" or
-// "HKEY_CURRENT_USER"); false at the first value that cannot be written.
-// The record's digest is written empty here, recorded with what it held
-// before like the other values; WriteRecordDigest sets it once the record's
-// text is known.
-bool WriteUninstallValues(const std::string& root, const std::string& keyName, const UninstallerSource& source,
-                          const std::string& appDir, DWORD sizeKb, bool logged, InstallRecord& record) {
-    const std::string key = root + "\\" + kUninstallKeys + keyName + "\\";
+// Writes the Uninstall values below |key|, the product's key below a root
+// ("HKEY_LOCAL_MACHINE\...\Uninstall\<name>"); false at the first value
+// that cannot be written. The record's digest is written empty here,
+// recorded with what it held before like the other values;
+// RegisterRecordDigest sets it once the record's text is known.
+bool WriteUninstallValues(const std::string& key, const std::string& displayName, const std::string& appDir,
+                          uint32_t sizeKb, InstallRecord& record, InstallLog* log) {
+    const std::string prefix = key + "\\";
     const std::string uninstaller = InDir(appDir, kUninstallerName);
     const std::string command = "\"" + uninstaller + "\" /uninstall";
-    const std::string strings[][2] = {{"DisplayName", source.productName.empty() ? keyName : source.productName},
+    const std::string strings[][2] = {{"DisplayName", displayName},
                                       {"UninstallString", command},
                                       {"QuietUninstallString", command + " /S"},
                                       {"InstallLocation", appDir},
                                       {"DisplayIcon", uninstaller}};
     for (const auto& value : strings) {
-        if (!WriteRegistryString((key + value[0]).c_str(), value[1].c_str(), '\\', record)) return false;
-        if (logged) WriteLog(theLog, "Key added successfully: %s=%s", (key + value[0]).c_str(), value[1].c_str());
+        if (!WriteRegistryString((prefix + value[0]).c_str(), value[1].c_str(), '\\', record)) return false;
+        if (log) WriteLog(*log, "Key added successfully: %s=%s", (prefix + value[0]).c_str(), value[1].c_str());
     }
     const std::pair<const char*, DWORD> dwords[] = {{"EstimatedSize", sizeKb}, {"NoModify", 1}, {"NoRepair", 1}};
     for (const auto& value : dwords) {
-        if (!WriteRegistryDword((key + value.first).c_str(), value.second, '\\', record)) return false;
-        if (logged)
-            WriteLog(theLog, "Key added successfully: %s=%0x", (key + value.first).c_str(),
+        if (!WriteRegistryDword((prefix + value.first).c_str(), value.second, '\\', record)) return false;
+        if (log)
+            WriteLog(*log, "Key added successfully: %s=%0x", (prefix + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
-    return WriteRegistryString((key + kRecordDigestValue).c_str(), "", '\\', record) != FALSE;
-}
-
-// Sets the digest value of the key |keyName| below |root| to the SHA-256 of
-// |text|, the record |path|, without recording it: the record holds what the
-// value held before. kRecordNotSaved when the digest cannot be set.
-RunResult WriteRecordDigest(const std::string& root, const std::string& keyName, const std::string& text,
-                            const std::string& path, bool logged) {
-    const RunResult failed(RunOutcome::kRecordNotSaved, path, 0, "is not vouched for: its digest cannot be registered");
-    Sha256Digest digest;
-    if (!HashBytes(text.data(), text.size(), digest)) return failed;
-    const std::string hex = DigestHex(digest);
-    RegKey key;
-    LONG result = key.Open(RegistryRootFromName(root.c_str()), (kUninstallKeys + keyName).c_str(), KEY_SET_VALUE);
-    if (result == ERROR_SUCCESS)
-        result = RegSetValueExA(key.Get(), kRecordDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(hex.c_str()),
-                                static_cast<DWORD>(hex.size() + 1));
-    if (result != ERROR_SUCCESS) return RunResult(failed.what, path, static_cast<uint32_t>(result), failed.detail);
-    if (logged)
-        WriteLog(theLog, "Key added successfully: %s\\%s%s\\%s=%s", root.c_str(), kUninstallKeys, keyName.c_str(),
-                 kRecordDigestValue, hex.c_str());
-    return RunResult();
-}
-
-// Writes |text| as "uninstall.dat", staged so it is never half-written.
-bool SaveInstallRecord(const std::string& text, const std::string& appDir) {
-    StagedFile file(InDir(appDir, kInstallRecordName));
-    return file.Get() && std::fwrite(text.data(), 1, text.size(), file.Get()) == text.size() && file.Commit();
+    return WriteRegistryString((prefix + kRecordDigestValue).c_str(), "", '\\', record) != FALSE;
 }
 
 }  // namespace
@@ -105,77 +65,62 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
     return name.empty() ? "Setup" : name;
 }
 
-RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
-                            InstallRecord& run) {
-    // A failed run that changed nothing needs no uninstaller.
-    if (!logged && run.effects.empty()) return RunResult();
-    InstallRecord record;
-    const std::string path = InDir(appDir, kInstallRecordName);
-    // Installing again keeps what the earlier installation did: one
-    // uninstallation then undoes both. Only a record that the registry
-    // vouches for, though: one that someone else put there is not obeyed
-    // later, and the new record replaces it.
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        // Logged also for a failed run: what the new record drops is said.
-        const RunResult earlier = LoadInstallRecord(appDir, record);
-        if (earlier.Failed())
-            WriteLog(theLog, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
-                     earlier.detail.c_str());
-    }
-    record.product = source.productName;
-
+RunResult CopyUninstaller(const UninstallerSource& source, const std::string& appDir) {
     const std::string uninstaller = InDir(appDir, kUninstallerName);
-    RunResult result;
-    if (!(source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
-                             : CopyFileStaged(source.programPath, uninstaller)))
-        result = RunResult{RunOutcome::kUninstallerNotCopied, uninstaller, GetLastError()};
-    if (logged) {
-        if (!result.Failed())
-            WriteLog(theLog, "Uninstaller copied to %s", uninstaller.c_str());
-        else
-            WriteLog(theLog, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
-                     FormatSystemError(result.error).c_str());
-    }
-    const std::string keyName = UninstallKeyName(source.productName, appDir);
-    std::string root;
-    if (!result.Failed()) {
-        std::vector<Effect> all = record.effects;
-        all.insert(all.end(), run.effects.begin(), run.effects.end());
-        const DWORD sizeKb = EstimatedSizeKb(all, uninstaller);
-        // HKLM when it can be written, else the user's own entry. The
-        // registration is the run's last effect: the uninstaller removes it.
-        for (const char* tried : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
-            if (!WriteUninstallValues(tried, keyName, source, appDir, sizeKb, logged, run)) continue;
-            root = tried;
-            break;
-        }
-        if (root.empty()) result = RunResult{RunOutcome::kNotRegistered, kUninstallKeys + keyName};
-    }
-    record.effects.insert(record.effects.end(), run.effects.begin(), run.effects.end());
-    const std::string text = FormatInstallRecord(record);
-    if (!SaveInstallRecord(text, appDir)) {
-        const DWORD error = GetLastError();
-        if (logged) WriteLog(theLog, "Could not write the uninstall record %s", path.c_str());
-        return RunResult{RunOutcome::kRecordNotSaved, path, error};
-    }
-    if (logged) WriteLog(theLog, "Uninstall record written: %s", path.c_str());
-    if (result.Failed()) return result;
-    return WriteRecordDigest(root, keyName, text, path, logged);
+    if (source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
+                           : CopyFileStaged(source.programPath, uninstaller))
+        return RunResult();
+    return RunResult(RunOutcome::kUninstallerNotCopied, uninstaller, GetLastError());
 }
 
-std::string UninstallableFailureText(const RunResult& failure) {
-    std::string text;
-    switch (failure.what) {
-    case RunOutcome::kUninstallerNotCopied: text = "The uninstaller could not be copied to " + failure.path; break;
-    case RunOutcome::kNotRegistered: text = "The uninstaller could not be registered in " + failure.path; break;
-    case RunOutcome::kRecordNotSaved:
-        text = "The uninstall record " + failure.path + " " +
-               (failure.detail.empty() ? std::string("could not be written") : failure.detail);
-        break;
-    default: text = "The installation could not be made removable: " + failure.path; break;
+uint32_t EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uninstaller) {
+    unsigned long long bytes = 0;
+    auto add = [&bytes](const std::string& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+            bytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    };
+    for (const Effect& effect : effects)
+        if (IsPlacement(effect.kind)) add(effect.path);
+    add(uninstaller);
+    return static_cast<uint32_t>((bytes + 1023) / 1024);
+}
+
+RunResult RegisterUninstaller(const UninstallerSource& source, const std::string& appDir, uint32_t sizeKb,
+                              InstallRecord& run, InstallLog* log) {
+    const std::string keyName = UninstallKeyName(source.productName, appDir);
+    const std::string displayName = source.productName.empty() ? keyName : source.productName;
+    // HKLM when it can be written, else the user's own entry. The
+    // registration is the run's last effect: the uninstaller removes it.
+    for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
+        const std::string key = std::string(root) + "\\" + kUninstallKeys + keyName;
+        if (WriteUninstallValues(key, displayName, appDir, sizeKb, run, log)) return RunResult(RunOutcome::kGoingOn, key);
     }
-    if (failure.error) text += FormatText(" (error %lu)", static_cast<unsigned long>(failure.error));
-    return text;
+    return RunResult(RunOutcome::kNotRegistered, kUninstallKeys + keyName);
+}
+
+RunResult SaveInstallRecord(const std::string& text, const std::string& appDir) {
+    const std::string path = InDir(appDir, kInstallRecordName);
+    StagedFile file(path);
+    if (file.Get() && std::fwrite(text.data(), 1, text.size(), file.Get()) == text.size() && file.Commit())
+        return RunResult();
+    return RunResult(RunOutcome::kRecordNotSaved, path, GetLastError());
+}
+
+RunResult RegisterRecordDigest(const std::string& key, const std::string& text, const std::string& path,
+                               InstallLog* log) {
+    const RunResult failed(RunOutcome::kRecordNotSaved, path, 0, "is not vouched for: its digest cannot be registered");
+    Sha256Digest digest;
+    if (!HashBytes(text.data(), text.size(), digest)) return failed;
+    const std::string hex = DigestHex(digest);
+    RegKey opened;
+    LONG result = opened.OpenPath(key, KEY_SET_VALUE);
+    if (result == ERROR_SUCCESS)
+        result = RegSetValueExA(opened.Get(), kRecordDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(hex.c_str()),
+                                static_cast<DWORD>(hex.size() + 1));
+    if (result != ERROR_SUCCESS) return RunResult(failed.what, path, static_cast<uint32_t>(result), failed.detail);
+    if (log) WriteLog(*log, "Key added successfully: %s\\%s=%s", key.c_str(), kRecordDigestValue, hex.c_str());
+    return RunResult();
 }
 
 namespace {
@@ -204,15 +149,23 @@ std::string StringValue(HKEY key, const char* name) {
     return data;
 }
 
+// What the Uninstall keys below a root say of a record.
+enum class Vouching {
+    kNoKey,        // no key is for its directory
+    kVouched,      // a key for its directory holds its digest
+    kOtherDigest,  // the keys for its directory hold other digests
+};
+
 // Looks at the Uninstall keys below |rootName| whose InstallLocation is
-// |dir| (as ComparableDirectory gives it): 0 when there is none, 1 when one
-// of them holds the digest |hex|, else -1 with |key| naming the first.
-int DigestRegistered(const char* rootName, const std::string& dir, const std::string& hex, std::string& key) {
+// |dir| (as ComparableDirectory gives it) for the digest |hex|; with
+// kOtherDigest, |key| names the first of them.
+Vouching DigestRegistered(const char* rootName, const std::string& dir, const std::string& hex, std::string& key) {
     std::string keys = kUninstallKeys;
     keys.pop_back();
     RegKey uninstall;
-    if (uninstall.Open(RegistryRootFromName(rootName), keys.c_str(), KEY_READ) != ERROR_SUCCESS) return 0;
-    int found = 0;
+    if (uninstall.Open(RegistryRootFromName(rootName), keys.c_str(), KEY_READ) != ERROR_SUCCESS)
+        return Vouching::kNoKey;
+    Vouching found = Vouching::kNoKey;
     char name[256];
     for (DWORD index = 0;; ++index) {
         DWORD length = sizeof name;
@@ -223,10 +176,20 @@ int DigestRegistered(const char* rootName, const std::string& dir, const std::st
         if (product.Open(uninstall.Get(), name, KEY_READ) != ERROR_SUCCESS ||
             lstrcmpiA(ComparableDirectory(StringValue(product.Get(), "InstallLocation")).c_str(), dir.c_str()) != 0)
             continue;
-        if (lstrcmpiA(StringValue(product.Get(), kRecordDigestValue).c_str(), hex.c_str()) == 0) return 1;
-        if (!found) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name);
-        found = -1;
+        if (lstrcmpiA(StringValue(product.Get(), kRecordDigestValue).c_str(), hex.c_str()) == 0)
+            return Vouching::kVouched;
+        if (found == Vouching::kNoKey) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name);
+        found = Vouching::kOtherDigest;
     }
+}
+
+// Reads the whole file |path|, of |size| bytes, into |bytes|; false when it
+// cannot be read, holds another number of bytes, or there is no memory for
+// it (|bytes| is null then).
+bool ReadRecordFile(const std::string& path, size_t size, std::unique_ptr<uint8_t[]>& bytes) {
+    bytes.reset(new (std::nothrow) uint8_t[size ? size : 1]);
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    return bytes && file && std::fread(bytes.get(), 1, size, file.get()) == size && std::fgetc(file.get()) == EOF;
 }
 
 }  // namespace
@@ -236,64 +199,53 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
     const std::string path = InDir(appDir, kInstallRecordName);
     RunResult refused{RunOutcome::kRecordRefused, path};
     std::string& error = refused.detail;
-    try {
-        // Its size before it is read: no record is that large.
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
-            (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize)) {
-            error = FormatText("%s is larger than %u MB", path.c_str(), unsigned(kMaxInstallRecordSize >> 20));
-            return refused;
-        }
-        // The digest before anything of the text is read: a record that the
-        // registry does not vouch for may have been written by anyone.
-        std::vector<uint8_t> bytes;
-        Sha256Digest digest;
-        if (!ReadWholeFile(path, bytes) || bytes.size() > kMaxInstallRecordSize ||
-            !HashBytes(bytes.data(), bytes.size(), digest)) {
-            refused.error = GetLastError();
-            error = "cannot read " + path;
-            return refused;
-        }
-        const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
-        std::string key;
-        int registered = DigestRegistered("HKEY_LOCAL_MACHINE", dir, hex, key);
-        if (!registered) registered = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
-        if (registered <= 0) {
-            error = registered ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())
-                               : "no Uninstall key in the registry is for " + appDir;
-            return refused;
-        }
-        const std::string text(bytes.begin(), bytes.end());
-        bytes = std::vector<uint8_t>();
-        RunResult parsed = ParseInstallRecord(text, record);
-        if (parsed.Failed()) parsed.path = path;
-        return parsed;
-    } catch (const std::bad_alloc&) {
-        record = InstallRecord();
-        error = "not enough memory to read " + path;
+    // Its size before it is read: no record is that large.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        refused.error = GetLastError();
+        error = "cannot read " + path;
         return refused;
     }
+    if (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize) {
+        error = FormatText("%s is larger than %u MB", path.c_str(), unsigned(kMaxInstallRecordSize >> 20));
+        return refused;
+    }
+    // The digest before anything of the text is read: a record that the
+    // registry does not vouch for may have been written by anyone.
+    const size_t size = data.nFileSizeLow;
+    std::unique_ptr<uint8_t[]> bytes;
+    Sha256Digest digest;
+    if (!ReadRecordFile(path, size, bytes) || !HashBytes(bytes.get(), size, digest)) {
+        refused.error = GetLastError();
+        error = bytes ? "cannot read " + path : "not enough memory to read " + path;
+        return refused;
+    }
+    const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
+    std::string key;
+    Vouching vouching = DigestRegistered("HKEY_LOCAL_MACHINE", dir, hex, key);
+    if (vouching == Vouching::kNoKey) vouching = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
+    if (vouching != Vouching::kVouched) {
+        error = vouching == Vouching::kOtherDigest
+                    ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())
+                    : "no Uninstall key in the registry is for " + appDir;
+        return refused;
+    }
+    RunResult parsed = ParseInstallRecord(std::string_view(reinterpret_cast<const char*>(bytes.get()), size), record);
+    if (parsed.Failed()) parsed.path = path;
+    return parsed;
 }
 
 namespace {
 
 bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// The registry key of a key path "ROOT\key\key", opened with |access|.
-LONG OpenKeyPath(RegKey& key, const std::string& keyPath, REGSAM access) {
-    const size_t slash = keyPath.find('\\');
-    HKEY root = RegistryRootFromName(keyPath.substr(0, slash).c_str());
-    if (!root) return ERROR_INVALID_PARAMETER;
-    // A value right below a root: a handle of its own to the root key.
-    return key.Open(root, slash == std::string::npos ? "" : keyPath.c_str() + slash + 1, access);
-}
-
 // The undo's side of the system: each kind's undo (engine/effects.cpp) calls
 // these, last effect first.
 class Undo : public EffectUndo {
 public:
-    Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, const std::string& uninstallerAside)
-        : m_record(record), m_appDir(appDir), m_ui(ui), m_uninstallerAside(uninstallerAside) {
+    Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
+         const std::string& uninstallerAside)
+        : m_record(record), m_appDir(appDir), m_ui(ui), m_log(log), m_uninstallerAside(uninstallerAside) {
         for (const Effect& effect : m_record.effects)
             if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
     }
@@ -309,9 +261,9 @@ public:
             m_laterDirs.push_back(m_appDir);
         for (const std::string& dir : m_laterDirs) {
             if (RemoveDirectoryA(dir.c_str()))
-                WriteLog(theLog, "Removed directory: %s", dir.c_str());
+                WriteLog(m_log, "Removed directory: %s", dir.c_str());
             else if (!Missing(GetLastError()))
-                WriteLog(theLog, "Directory %s is not empty, kept", dir.c_str());
+                WriteLog(m_log, "Directory %s is not empty, kept", dir.c_str());
         }
         return m_stayed;
     }
@@ -321,7 +273,7 @@ private:
     // Logs what stayed and adds it to the undo's result: the first thing
     // that stayed and its error, and every thing in the detail.
     void Stayed(const RunResult& stayed) {
-        WriteLog(theLog, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
+        WriteLog(m_log, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
         if (!m_stayed.Failed())
             m_stayed = stayed;
         else
@@ -331,10 +283,10 @@ private:
 
     // Deletes a file: kGoingOn when it is gone (or was not there), else
     // kStayed with the error.
-    static RunResult TryRemove(const std::string& path) {
+    RunResult TryRemove(const std::string& path) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileA(path.c_str())) {
-            WriteLog(theLog, "Removed: %s", path.c_str());
+            WriteLog(m_log, "Removed: %s", path.c_str());
             return RunResult();
         }
         const DWORD error = GetLastError();
@@ -348,7 +300,7 @@ private:
 
     void RemoveEmptyDirectory(const std::string& path) override {
         if (RemoveDirectoryA(path.c_str())) {
-            WriteLog(theLog, "Removed directory: %s", path.c_str());
+            WriteLog(m_log, "Removed directory: %s", path.c_str());
         } else if (!Missing(GetLastError())) {
             // Not empty yet: the record, the log or the uninstaller may
             // still be in it. Tried again at the end.
@@ -358,7 +310,7 @@ private:
 
     void MoveBack(const std::string& from, const std::string& to) override {
         if (MoveFileA(from.c_str(), to.c_str()))
-            WriteLog(theLog, "Restored: %s from %s", to.c_str(), from.c_str());
+            WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
         else
             Stayed(from, GetLastError());
     }
@@ -370,7 +322,7 @@ private:
         // A running program cannot be deleted, but it can be moved away.
         if (!m_uninstallerAside.empty() &&
             MoveFileExA(path.c_str(), m_uninstallerAside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            WriteLog(theLog, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
+            WriteLog(m_log, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
             return;
         }
         if (!m_uninstallerAside.empty()) removed.error = GetLastError();
@@ -401,7 +353,7 @@ private:
         if (count == kNoSharedDllCount) return;
         if (count > 1) {
             if (WriteSharedDllCount(dll.c_str(), count - 1))
-                WriteLog(theLog, "Shared count of %s lowered to %u", dll.c_str(), static_cast<unsigned>(count - 1));
+                WriteLog(m_log, "Shared count of %s lowered to %u", dll.c_str(), static_cast<unsigned>(count - 1));
             else
                 Stayed("the shared count of " + dll, GetLastError());
             return;
@@ -410,14 +362,14 @@ private:
             Stayed("the shared count of " + dll, GetLastError());
             return;
         }
-        WriteLog(theLog, "Shared count of %s removed", dll.c_str());
+        WriteLog(m_log, "Shared count of %s removed", dll.c_str());
         // No program uses it any more. Only a DLL that an installation placed
         // new is removed; one that stood there before stays (restored from
         // Backup or kept).
         if (!Has(EffectKind::kFileNew, dll)) return;
         if (!InAppDir(dll) &&
             !m_ui.ShowBox(RunBox::kDoubt, "The shared file " + dll + " is no longer used by any program. Remove it?")) {
-            WriteLog(theLog, "Shared file kept: %s", dll.c_str());
+            WriteLog(m_log, "Shared file kept: %s", dll.c_str());
             return;
         }
         RemoveFile(dll);
@@ -427,7 +379,7 @@ private:
         DWORD subkeys = 0, values = 0;
         {
             RegKey key;
-            LONG result = OpenKeyPath(key, keyPath, KEY_READ);
+            LONG result = key.OpenPath(keyPath, KEY_READ);
             if (Missing(result)) return;
             if (result == ERROR_SUCCESS)
                 result = RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
@@ -435,15 +387,15 @@ private:
             if (result != ERROR_SUCCESS) return Stayed(keyPath, result);
         }
         if (subkeys || values) {
-            WriteLog(theLog, "Registry key %s is not empty, kept", keyPath.c_str());
+            WriteLog(m_log, "Registry key %s is not empty, kept", keyPath.c_str());
             return;
         }
         const size_t slash = keyPath.rfind('\\');
         RegKey parent;
-        LONG result = OpenKeyPath(parent, keyPath.substr(0, slash), KEY_ALL_ACCESS);
+        LONG result = parent.OpenPath(keyPath.substr(0, slash), KEY_ALL_ACCESS);
         if (result == ERROR_SUCCESS) result = RegDeleteKeyA(parent.Get(), keyPath.substr(slash + 1).c_str());
         if (result == ERROR_SUCCESS)
-            WriteLog(theLog, "Removed registry key: %s", keyPath.c_str());
+            WriteLog(m_log, "Removed registry key: %s", keyPath.c_str());
         else if (!Missing(result))
             Stayed(keyPath, result);
     }
@@ -451,17 +403,17 @@ private:
     void RestoreValue(const Effect& value) override {
         const std::string name = value.path + "\\" + value.other;
         RegKey key;
-        LONG result = OpenKeyPath(key, value.path, KEY_SET_VALUE);
+        LONG result = key.OpenPath(value.path, KEY_SET_VALUE);
         if (value.existed) {
             if (result == ERROR_SUCCESS)
                 result = RegSetValueExA(key.Get(), value.other.c_str(), 0, value.type,
                                         reinterpret_cast<const BYTE*>(value.data.data()),
                                         static_cast<DWORD>(value.data.size()));
-            if (result == ERROR_SUCCESS) return WriteLog(theLog, "Restored registry value: %s", name.c_str());
+            if (result == ERROR_SUCCESS) return WriteLog(m_log, "Restored registry value: %s", name.c_str());
         } else {
             if (Missing(result)) return;
             if (result == ERROR_SUCCESS) result = RegDeleteValueA(key.Get(), value.other.c_str());
-            if (result == ERROR_SUCCESS) return WriteLog(theLog, "Removed registry value: %s", name.c_str());
+            if (result == ERROR_SUCCESS) return WriteLog(m_log, "Removed registry value: %s", name.c_str());
             if (Missing(result)) return;
         }
         Stayed("the registry value " + name, result);
@@ -470,6 +422,7 @@ private:
     const InstallRecord& m_record;
     std::string m_appDir;
     RunUi& m_ui;
+    InstallLog& m_log;
     std::string m_uninstallerAside;
     RunResult m_stayed;  // kGoingOn while everything is undone
     std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
@@ -478,9 +431,9 @@ private:
 
 }  // namespace
 
-RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
                            const std::string& uninstallerAside) {
-    return Undo(record, appDir, ui, uninstallerAside).Run();
+    return Undo(record, appDir, ui, log, uninstallerAside).Run();
 }
 
 std::vector<std::string> StayedItems(const RunResult& undone) {

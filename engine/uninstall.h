@@ -4,10 +4,13 @@
 // last effect first.
 #pragma once
 
+#include "base/install_log.h"
 #include "engine/install_record.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "base/file_io.h"
+
+#include <cstdint>
 
 #include <string>
 #include <vector>
@@ -31,22 +34,39 @@ constexpr char kRecordDigestValue[] = "UninstallRecordSHA256";
 // application directory's own name when the product has none.
 std::string UninstallKeyName(const std::string& productName, const std::string& appDir);
 
-// Copies the uninstaller into |appDir|, registers it, recording the
-// registration's values in |run| (the run's record), and saves |run| there,
-// after the entries of an earlier record in the same
-// directory when that record is the one registered for it (LoadInstallRecord);
-// another one is replaced. The record's SHA-256 goes into the Uninstall key
-// with the other values. With |logged|, each step writes its line to the
-// installation log (a failed run calls it without: its last lines stay the
-// failure's); an earlier record that is replaced is logged either way. Fails (kUninstallerNotCopied, kNotRegistered, kRecordNotSaved)
-// when the uninstaller could not be copied or registered, or the record not
-// saved or vouched for; the record is saved all the same where it can be.
-RunResult MakeUninstallable(const UninstallerSource& source, const std::string& appDir, bool logged,
-                            InstallRecord& run);
+// Making an installation removable, step by step; the installation run
+// takes them in this order (InstallRun::MakeRemovable) and reports what each
+// returns. With a |log|, a step writes the lines of what it did there; a
+// failed run passes none, so that its last lines stay the failure's.
 
-// The log line that says what MakeUninstallable's |failure| left undone,
-// for a caller that ran it without its own lines.
-std::string UninstallableFailureText(const RunResult& failure);
+// Copies the uninstaller of |source| into |appDir| as kUninstallerName,
+// staged so it is never half-written. kUninstallerNotCopied (path, error)
+// when it cannot.
+RunResult CopyUninstaller(const UninstallerSource& source, const std::string& appDir);
+
+// The size of the files |effects| placed and of |uninstaller|, in KB rounded
+// up, for Add/Remove Programs.
+uint32_t EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uninstaller);
+
+// Writes the Uninstall values of |source|'s product, installed in |appDir|
+// and |sizeKb| large, below HKLM, or below HKCU when HKLM cannot be written;
+// each is recorded in |run| with what it held before, and logged ("Key added
+// successfully: %s=%s"). The record's digest value is written empty, to be
+// set by RegisterRecordDigest. kGoingOn with the key written as its path;
+// kNotRegistered (path: the key's name) when neither root takes them.
+RunResult RegisterUninstaller(const UninstallerSource& source, const std::string& appDir, uint32_t sizeKb,
+                              InstallRecord& run, InstallLog* log);
+
+// Writes |text| as "uninstall.dat" of |appDir|, staged so it is never
+// half-written. kRecordNotSaved (path, error) when it cannot.
+RunResult SaveInstallRecord(const std::string& text, const std::string& appDir);
+
+// Sets the digest value of the Uninstall key |key| (as RegisterUninstaller
+// gave it) to the SHA-256 of |text|, the record at |path|, without recording
+// it (the record holds what the value held before), and logs it.
+// kRecordNotSaved (path, error, detail) when it cannot be set.
+RunResult RegisterRecordDigest(const std::string& key, const std::string& text, const std::string& path,
+                               InstallLog* log);
 
 // Reads "uninstall.dat" of |appDir|, checked against the digest that the
 // registry holds for it before it is parsed. The Uninstall keys below HKLM
@@ -61,7 +81,7 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 
 // Undoes |record| in |appDir|, last effect first, then removes the record,
 // SETUP.LOG, the uninstaller and the directories left empty. Each step is a
-// line in the log; what cannot be undone is logged and skipped. A shared DLL
+// line in |log|; what cannot be undone is logged and skipped. A shared DLL
 // outside |appDir| that no program uses any more is removed only when |ui|
 // answers its RunBox::kDoubt question Yes. The uninstaller in |appDir| that
 // is still running (it waits for this program) cannot be deleted: it is
@@ -69,7 +89,7 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 // that runs it removes it when it ends. kGoingOn when everything was undone;
 // else kStayed with the first thing that stayed and its error, and in the
 // detail every thing that stayed, one per line (StayedItems).
-RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui,
+RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
                            const std::string& uninstallerAside);
 
 // The things that stayed according to the undo's result |undone|, in the

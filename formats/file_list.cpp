@@ -4,111 +4,94 @@
 #include "formats/list_format.h"
 #include "formats/scramble.h"
 
-#include <vector>
+#include <iterator>
 
-FileList theFileList;
-std::string DefaultDestDir;
-
-void FileList::Clear() {
-    m_pFiles.reset();
-    m_nFiles = 0;
-    m_pRegEntries.reset();
-    m_nRegEntries = 0;
-    m_pShortcuts.reset();
-    m_nShortcuts = 0;
-    m_pSharedFiles.reset();
-    m_nSharedFiles = 0;
-}
+void FileList::Clear() { *this = FileList(); }
 
 namespace {
 
-char RecordLetter(const ListLine& line) { return UpperAscii(line.text[0]); }
+void StoreFile(const RecordTexts& fields, char, FileList& list, std::string&) {
+    list.m_files.emplace_back();
+    FileEntry& entry = list.m_files.back();
+    entry.m_pszSource.Assign(fields[0]);
+    entry.m_pszDest.Assign(fields[1]);
+}
 
-void FillRegistryEntry(RegistryEntry& entry, char sep, const std::string& text) {
-    std::string type, path, data;
-    SplitAtFirstAndLast(text, sep, type, path, data);
+// The type is compared exactly; a DWORD's data is read as "%u" reads it, and
+// without a number the entry has no type.
+void StoreRegistryValue(const RecordTexts& fields, char sep, FileList& list, std::string&) {
+    list.m_regEntries.emplace_back();
+    RegistryEntry& entry = list.m_regEntries.back();
+    const std::string& type = fields[0];
     entry.m_chSep = sep;
-    entry.m_pszPath.Assign(path);
+    entry.m_pszPath.Assign(fields[1]);
     if (type == "DWORD") {
         uint32_t value;
-        if (ParseUnsignedDecimal(data.c_str(), value)) {
+        if (ParseUnsignedDecimal(fields[2].c_str(), value)) {
             entry.m_pszType.Assign(type);
             entry.m_dwValue = value;
         }
     } else if (type == "SZ") {
         entry.m_pszType.Assign(type);
-        entry.m_pszValue.Assign(data);
+        entry.m_pszValue.Assign(fields[2]);
     }
 }
 
-// Sizes the four arrays of |list| for the records of |lines|. False when a
-// line is too long (nothing is allocated then).
-bool AllocateRecords(const std::vector<ListLine>& lines, FileList& list) {
-    int nFiles = 0, nReg = 0, nLinks = 0, nShared = 0;
-    for (const ListLine& line : lines) {
-        if (line.tooLong) return false;
-        if (line.text.size() < 3) continue;
-        switch (RecordLetter(line)) {
-        case 'F': ++nFiles; break;
-        case 'K': ++nReg; break;
-        case 'L': ++nLinks; break;
-        case 'H': ++nShared; break;
-        default: break;
-        }
-    }
-    if (nFiles) list.m_pFiles.reset(new FileEntry[nFiles]);
-    if (nReg) list.m_pRegEntries.reset(new RegistryEntry[nReg]);
-    if (nLinks) list.m_pShortcuts.reset(new ShortcutEntry[nLinks]);
-    if (nShared) list.m_pSharedFiles.reset(new SharedFileEntry[nShared]);
-    return true;
+void StoreShortcut(const RecordTexts& fields, char, FileList& list, std::string&) {
+    list.m_shortcuts.emplace_back();
+    ShortcutEntry& entry = list.m_shortcuts.back();
+    entry.m_pszLink.Assign(fields[0]);
+    entry.m_pszTarget.Assign(fields[1]);
+    entry.m_pszDescription.Assign(fields[2]);
 }
 
-// Stores the record of one line (of at least three characters) in |list| or
-// |defaultDestDir|. False for an unknown record letter: the installer cannot
-// know what it asks for.
-bool AddRecord(const ListLine& line, const MacroExpander& expand, FileList& list, std::string& defaultDestDir) {
-    const char letter = RecordLetter(line);
-    const char sep = line.text[1];
-    std::string text = line.text.substr(2);
-    std::string a, b, c;
-    switch (letter) {
-    case 'F': {
-        expand(text);
-        SplitAtFirst(text, sep, a, b);
-        FileEntry& entry = list.m_pFiles[list.m_nFiles++];
-        entry.m_pszSource.Assign(a);
-        entry.m_pszDest.Assign(b);
-        return true;
-    }
-    case 'X':
-        defaultDestDir = text;
-        expand(defaultDestDir);
-        return true;
-    case ';':  // comment
-        return true;
-    case 'K':
-        expand(text);
-        FillRegistryEntry(list.m_pRegEntries[list.m_nRegEntries++], sep, text);
-        return true;
-    case 'L': {
-        expand(text);
-        SplitAtFirstAndLast(text, sep, a, b, c);
-        ShortcutEntry& entry = list.m_pShortcuts[list.m_nShortcuts++];
-        entry.m_pszLink.Assign(a);
-        entry.m_pszTarget.Assign(b);
-        entry.m_pszDescription.Assign(c);
-        return true;
-    }
-    case 'H':
-        expand(text);
-        list.m_pSharedFiles[list.m_nSharedFiles++].m_strFragment = text;
-        return true;
-    default:
-        return false;
-    }
+void StoreSharedFile(const RecordTexts& fields, char, FileList& list, std::string&) {
+    list.m_sharedFiles.push_back(SharedFileEntry{fields[0]});
+}
+
+void StoreDefaultDestDir(const RecordTexts& fields, char, FileList&, std::string& defaultDestDir) {
+    defaultDestDir = fields[0];
 }
 
 }  // namespace
+
+const RecordKind kRecordKinds[] = {
+    {'F', RecordFields::kAtFirst, {"source", "destination"}, StoreFile},
+    {'K', RecordFields::kAtFirstAndLast, {"type", "key path", "data"}, StoreRegistryValue},
+    {'L', RecordFields::kAtFirstAndLast, {"link", "target", "description"}, StoreShortcut},
+    {'H', RecordFields::kWhole, {"name fragment"}, StoreSharedFile},
+    {'X', RecordFields::kWhole, {"default destination directory"}, StoreDefaultDestDir},
+    {';', RecordFields::kNone, {}, nullptr},
+};
+const size_t kRecordKindCount = std::size(kRecordKinds);
+
+const RecordKind* RecordKindOf(char letter) {
+    const char upper = UpperAscii(letter);
+    for (const RecordKind& kind : kRecordKinds)
+        if (kind.letter == upper) return &kind;
+    return nullptr;
+}
+
+size_t RecordFieldCount(RecordFields fields) {
+    switch (fields) {
+    case RecordFields::kNone: return 0;
+    case RecordFields::kWhole: return 1;
+    case RecordFields::kAtFirst: return 2;
+    case RecordFields::kAtFirstAndLast: return 3;
+    }
+    return 0;
+}
+
+RecordTexts SplitRecordText(RecordFields fields, const std::string& text, char sep) {
+    RecordTexts split(RecordFieldCount(fields));
+    switch (fields) {
+    case RecordFields::kNone: break;
+    case RecordFields::kWhole: split[0] = text; break;
+    case RecordFields::kAtFirst: SplitAtFirst(text, sep, split[0], split[1]); break;
+    case RecordFields::kAtFirstAndLast: SplitAtFirstAndLast(text, sep, split[0], split[1], split[2]); break;
+    }
+    return split;
+}
 
 bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& expand, FileList& list,
                    std::string& defaultDestDir) {
@@ -116,20 +99,25 @@ bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& e
     std::vector<uint8_t> plain(scrambled, scrambled + size);
     ScrambleBuffer(plain.data(), plain.size());
     const std::vector<ListLine> lines = SplitListLines(plain.data(), plain.size());
-    if (!AllocateRecords(lines, list)) return false;
     for (const ListLine& line : lines)
-        if (line.text.size() >= 3 && !AddRecord(line, expand, list, defaultDestDir)) return false;
+        if (line.tooLong) return false;
+    for (const ListLine& line : lines) {
+        if (line.text.size() < 3) continue;  // no record
+        // An unknown letter: the installer cannot know what the line asks for.
+        const RecordKind* kind = RecordKindOf(line.text[0]);
+        if (!kind) return false;
+        if (!kind->store) continue;
+        std::string text = line.text.substr(2);
+        expand(text);
+        kind->store(SplitRecordText(kind->fields, text, line.text[1]), line.text[1], list, defaultDestDir);
+    }
     return true;
 }
 
-bool ContainsSharedFragment(const FileList& list, const char* text) {
-    if (list.m_nSharedFiles == 0) return false;
-    std::string upperText = UpperAscii(text);
-    for (int i = 0; i < list.m_nSharedFiles; ++i) {
-        if (upperText.find(UpperAscii(list.m_pSharedFiles[i].m_strFragment)) != std::string::npos)
-            return true;
-    }
+bool IsSharedFile(const FileList& list, const char* text) {
+    if (list.m_sharedFiles.empty()) return false;
+    const std::string upperText = UpperAscii(text);
+    for (const SharedFileEntry& shared : list.m_sharedFiles)
+        if (upperText.find(UpperAscii(shared.m_strFragment)) != std::string::npos) return true;
     return false;
 }
-
-bool IsSharedFile(const char* text) { return ContainsSharedFragment(theFileList, text); }

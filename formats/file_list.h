@@ -1,8 +1,10 @@
 // The in-memory file list: what "setup.drc" asks the installation to do.
 //
-// Four arrays of records, each allocated with exactly the number of records of
-// its kind, plus the default destination directory. Every text has its path
-// macros expanded before it is split and stored.
+// One vector of records per kind, in file order, plus the default
+// destination directory. Every text has its path macros expanded before it
+// is split and stored. The kinds of line the list may hold are the table
+// kRecordKinds: the loader, mksetup's checker and the fuzz targets all read
+// the letters from there (a new letter: docs/how-to-add-an-effect.md).
 #pragma once
 
 #include "formats/owned_string.h"
@@ -10,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
+#include <vector>
 
 // F line: a compressed source file and where it goes.
 struct FileEntry {
@@ -41,18 +43,51 @@ struct SharedFileEntry {
 };
 
 struct FileList {
-    std::unique_ptr<FileEntry[]> m_pFiles;
-    int m_nFiles = 0;
-    std::unique_ptr<RegistryEntry[]> m_pRegEntries;
-    int m_nRegEntries = 0;
-    std::unique_ptr<ShortcutEntry[]> m_pShortcuts;
-    int m_nShortcuts = 0;
-    std::unique_ptr<SharedFileEntry[]> m_pSharedFiles;
-    int m_nSharedFiles = 0;
+    std::vector<FileEntry> m_files;              // F lines
+    std::vector<RegistryEntry> m_regEntries;     // K lines
+    std::vector<ShortcutEntry> m_shortcuts;      // L lines
+    std::vector<SharedFileEntry> m_sharedFiles;  // H lines
 
-    // Destroys every record and frees the four arrays.
+    // Destroys every record, of every kind.
     void Clear();
 };
+
+// How the text of a line (from its third byte on) is divided into fields,
+// after its macros are expanded. A missing separator leaves the field
+// before it empty and gives the field after it the rest (list_format.h).
+enum class RecordFields {
+    kNone,           // nothing is read: a comment
+    kWhole,          // one field, the whole text
+    kAtFirst,        // two: split at the first separator
+    kAtFirstAndLast, // three: split at the first and at the last separator
+};
+
+// The fields of one line as the loader reads them, in order.
+using RecordTexts = std::vector<std::string>;
+
+// One kind of line of the file list.
+struct RecordKind {
+    char letter;            // upper case; a line's letter counts without regard to case
+    RecordFields fields;    // how its text is split
+    const char* names[3];   // what each field holds, for the checker's messages (as many as there are fields)
+    // Stores the fields of one line, |sep| being the line's separator, in
+    // |list| or |defaultDestDir|. Null for a comment.
+    void (*store)(const RecordTexts& fields, char sep, FileList& list, std::string& defaultDestDir);
+};
+
+// Every kind of line there is: F, K, L, H, X and ';'. A line of another
+// letter stops the loader.
+extern const RecordKind kRecordKinds[];
+extern const size_t kRecordKindCount;
+
+// The kind of |letter|, taken without regard to case; null when no kind has it.
+const RecordKind* RecordKindOf(char letter);
+
+// The number of fields a text is split into.
+size_t RecordFieldCount(RecordFields fields);
+
+// Splits |text| into the fields of |fields| at |sep|.
+RecordTexts SplitRecordText(RecordFields fields, const std::string& text, char sep);
 
 // Expands the path macros of one record text in place.
 using MacroExpander = std::function<void(std::string& text)>;
@@ -60,19 +95,12 @@ using MacroExpander = std::function<void(std::string& text)>;
 // Loads a file list from its scrambled bytes into |list| (whose previous
 // records are released first) and |defaultDestDir| (set by each X line, kept
 // otherwise). True when every line was consumed; false when a line with an
-// unknown record letter stopped the load (the records before it are filled,
-// the rest stay empty) or a line is longer than kMaxLineContent characters
-// (nothing is loaded: a cut path would install somewhere unintended).
+// unknown record letter stopped the load (the records before it are filled)
+// or a line is longer than kMaxLineContent characters (nothing is loaded: a
+// cut path would install somewhere unintended).
 bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& expand, FileList& list,
                    std::string& defaultDestDir);
 
-// True when |text| contains one of the list's shared-file fragments, ignoring
-// the case of ASCII letters. An empty fragment occurs in every text.
-bool ContainsSharedFragment(const FileList& list, const char* text);
-
-// The program's one file list and default destination directory.
-extern FileList theFileList;
-extern std::string DefaultDestDir;
-
-// ContainsSharedFragment on the program's file list.
-bool IsSharedFile(const char* text);
+// True when |text| contains one of the shared-file fragments of |list|,
+// ignoring the case of ASCII letters. An empty fragment occurs in every text.
+bool IsSharedFile(const FileList& list, const char* text);

@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <utility>
 
-Medium theMedium;
-
 Medium::StreamHold::StreamHold(const Medium& medium) : m_lock(medium.m_file ? &medium.m_streamLock : nullptr) {
     if (m_lock) m_lock->Acquire();
 }
@@ -87,13 +85,6 @@ MediumText Medium::Read(const std::string& name, const std::string& folderPath) 
     text.present = true;
     text.whole = ReadRange(range, text.bytes);
     return text;
-}
-
-void Medium::SetList(std::vector<uint8_t> scrambled) {
-    m_list = MediumText();
-    m_list.path = kFileListName;
-    m_list.present = m_list.whole = true;
-    m_list.bytes = std::move(scrambled);
 }
 
 namespace {

@@ -90,12 +90,6 @@ public:
     // What the payloads are checked against.
     const DistributionSum& Sum() const { return m_sum; }
 
-    // Sets the list's bytes as if read from the medium (for tests that drive
-    // the run without a start-up).
-    void SetList(std::vector<uint8_t> scrambled);
-    // Sets the sum as if read from the medium.
-    void SetSum(DistributionSum sum) { m_sum = std::move(sum); }
-
 private:
     MediumText Read(const std::string& name, const std::string& folderPath) const;
 
@@ -110,6 +104,3 @@ private:
 
 // Reads the file |path| of a folder medium whole.
 MediumText ReadFolderText(const std::string& path);
-
-// The program's one medium, set up by the application at start-up.
-extern Medium theMedium;

@@ -10,6 +10,16 @@ public:
     OwnedString() = default;
     OwnedString(const OwnedString&) = delete;
     OwnedString& operator=(const OwnedString&) = delete;
+    // Moving hands the copy over; the source is left in the empty state.
+    OwnedString(OwnedString&& other) noexcept : m_psz(other.m_psz) { other.m_psz = nullptr; }
+    OwnedString& operator=(OwnedString&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_psz = other.m_psz;
+            other.m_psz = nullptr;
+        }
+        return *this;
+    }
     ~OwnedString() { Reset(); }
 
     void Assign(const std::string& text) {

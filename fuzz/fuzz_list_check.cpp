@@ -17,31 +17,21 @@ std::string Text(const char* text) {
     return text;
 }
 
-// The records as the checker's split gives them, field by field, with each
-// field expanded on its own by |expand| (nothing: as written).
+// The records as the table of record kinds splits them, field by field,
+// with each field expanded on its own by |expand| (nothing: as written).
 std::vector<std::string> FieldsOfLines(const std::vector<ListLine>& lines, const MacroExpander& expand) {
     std::vector<std::string> fields;
     for (const ListLine& line : lines) {
         if (line.text.size() < 3) continue;
-        const char letter = UpperAscii(line.text[0]), sep = line.text[1];
-        const std::string body = line.text.substr(2);
-        std::string a, b, c;
-        std::vector<std::string> split;
-        if (letter == 'F') {
-            SplitAtFirst(body, sep, a, b);
-            split = {a, b};
-        } else if (letter == 'K' || letter == 'L') {
-            SplitAtFirstAndLast(body, sep, a, b, c);
-            split = {a, b, c};
-        } else if (letter == 'H' || letter == 'X') {
-            split = {body};
-        }
+        const RecordKind* kind = RecordKindOf(line.text[0]);
+        if (!kind || !kind->store) continue;
+        RecordTexts split = SplitRecordText(kind->fields, line.text.substr(2), line.text[1]);
         for (std::string& field : split)
             if (expand) expand(field);
         uint32_t value = 0;
-        if (letter == 'K' && split[0] == "DWORD")  // a DWORD's data is its number
+        if (kind->letter == 'K' && split[0] == "DWORD")  // a DWORD's data is its number
             split[2] = ParseUnsignedDecimal(split[2].c_str(), value) ? std::to_string(value) : "no number";
-        for (const std::string& field : split) fields.push_back(std::string(1, letter) + field);
+        for (const std::string& field : split) fields.push_back(std::string(1, kind->letter) + field);
     }
     return fields;
 }
@@ -50,15 +40,16 @@ std::vector<std::string> FieldsOfLines(const std::vector<ListLine>& lines, const
 std::vector<std::string> FieldsOfRecords(const std::vector<ListLine>& lines, const FileList& list,
                                          const std::string& destDir) {
     std::vector<std::string> fields;
-    int f = 0, k = 0, l = 0, h = 0;
+    size_t f = 0, k = 0, l = 0, h = 0;
     for (const ListLine& line : lines) {
         if (line.text.size() < 3) continue;
-        const char letter = UpperAscii(line.text[0]);
+        const RecordKind* kind = RecordKindOf(line.text[0]);
+        const char letter = kind ? kind->letter : 0;
         if (letter == 'F') {
-            fields.push_back("F" + Text(list.m_pFiles[f].m_pszSource));
-            fields.push_back("F" + Text(list.m_pFiles[f++].m_pszDest));
+            fields.push_back("F" + Text(list.m_files[f].m_pszSource));
+            fields.push_back("F" + Text(list.m_files[f++].m_pszDest));
         } else if (letter == 'K') {
-            const RegistryEntry& entry = list.m_pRegEntries[k++];
+            const RegistryEntry& entry = list.m_regEntries[k++];
             const std::string type = Text(entry.m_pszType);  // the checker passed its type and number
             const std::string data = type == "SZ" ? Text(entry.m_pszValue) : std::to_string(entry.m_dwValue);
             RegistryPathParts parts;
@@ -69,12 +60,12 @@ std::vector<std::string> FieldsOfRecords(const std::vector<ListLine>& lines, con
             fields.push_back("K" + Text(entry.m_pszPath));
             fields.push_back("K" + data);
         } else if (letter == 'L') {
-            const ShortcutEntry& entry = list.m_pShortcuts[l++];
+            const ShortcutEntry& entry = list.m_shortcuts[l++];
             fields.push_back("L" + Text(entry.m_pszLink));
             fields.push_back("L" + Text(entry.m_pszTarget));
             fields.push_back("L" + Text(entry.m_pszDescription));
         } else if (letter == 'H') {
-            fields.push_back("H" + list.m_pSharedFiles[h++].m_strFragment);
+            fields.push_back("H" + list.m_sharedFiles[h++].m_strFragment);
         } else if (letter == 'X') {
             fields.push_back("X" + destDir);  // the last X line wins; compared below only when there is one
         }
@@ -104,7 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string destDir;
     Check(LoadPlainList(plain, [](std::string&) {}, list, destDir), "a list the checker passed does not load");
     int xLines = 0;
-    for (const ListLine& line : lines) xLines += line.text.size() >= 3 && UpperAscii(line.text[0]) == 'X';
+    for (const ListLine& line : lines) {
+        const RecordKind* kind = line.text.size() >= 3 ? RecordKindOf(line.text[0]) : nullptr;
+        xLines += kind && kind->letter == 'X';
+    }
     if (xLines > 1) return 0;  // only the last X line's text is kept
     Check(FieldsOfRecords(lines, list, destDir) == FieldsOfLines(lines, nullptr), "loaded otherwise than checked");
     if (warnings) return 0;

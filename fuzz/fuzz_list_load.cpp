@@ -75,12 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& value : {values.windows, values.system, values.programs, values.programFiles, appDirValue})
         expectNoMacro &= !CanFormMacro(value);
 
-    for (int i = 0; i < list.m_nFiles; ++i) {
-        CheckText(list.m_pFiles[i].m_pszSource, expectNoMacro);
-        CheckText(list.m_pFiles[i].m_pszDest, expectNoMacro);
+    for (const FileEntry& entry : list.m_files) {
+        CheckText(entry.m_pszSource, expectNoMacro);
+        CheckText(entry.m_pszDest, expectNoMacro);
     }
-    for (int i = 0; i < list.m_nRegEntries; ++i) {
-        const RegistryEntry& entry = list.m_pRegEntries[i];
+    for (const RegistryEntry& entry : list.m_regEntries) {
         CheckText(entry.m_pszPath, expectNoMacro);
         if (entry.m_pszType.Get() && std::strcmp(entry.m_pszType, "SZ") == 0) CheckText(entry.m_pszValue, expectNoMacro);
         // The registry walk's own split of what the loader stored.
@@ -88,13 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const RegistryPathFault fault = SplitRegistryPath(ExactCopy(entry.m_pszPath.Get()).get(), entry.m_chSep, true, parts);
         Check((fault == RegistryPathFault::kNulSeparator) == (entry.m_chSep == '\0'), "NUL separator not refused");
     }
-    for (int i = 0; i < list.m_nShortcuts; ++i) {
-        CheckText(list.m_pShortcuts[i].m_pszLink, expectNoMacro);
-        CheckText(list.m_pShortcuts[i].m_pszTarget, expectNoMacro);
-        CheckText(list.m_pShortcuts[i].m_pszDescription, expectNoMacro);
+    for (const ShortcutEntry& entry : list.m_shortcuts) {
+        CheckText(entry.m_pszLink, expectNoMacro);
+        CheckText(entry.m_pszTarget, expectNoMacro);
+        CheckText(entry.m_pszDescription, expectNoMacro);
     }
-    for (int i = 0; i < list.m_nSharedFiles; ++i) CheckText(list.m_pSharedFiles[i].m_strFragment.c_str(), expectNoMacro);
+    for (const SharedFileEntry& entry : list.m_sharedFiles) CheckText(entry.m_strFragment.c_str(), expectNoMacro);
     CheckText(destDir.c_str(), expectNoMacro);
-    ContainsSharedFragment(list, destDir.c_str());
+    IsSharedFile(list, destDir.c_str());
     return 0;
 }

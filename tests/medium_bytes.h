@@ -1,12 +1,15 @@
-// What a test writes onto a distribution medium: the scrambled file list and
-// compressed payloads.
+// What a test writes onto a distribution medium: the scrambled file list,
+// compressed payloads and setup.sum, and the medium read from them.
 #pragma once
 
 #include "formats/medium.h"
+#include "formats/medium_files.h"
 #include "formats/scramble.h"
 #include "expand/lzhuf_encode.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -24,9 +27,25 @@ inline std::string PackedPayload(const std::string& content) {
     return std::string(file.begin(), file.end());
 }
 
-// Makes |plain| the list that the medium gave at start-up, which the run
-// loads again with the destination.
-inline void UseList(const std::string& plain) {
-    const std::string scrambled = ScrambledList(plain);
-    theMedium.SetList(std::vector<uint8_t>(scrambled.begin(), scrambled.end()));
+// Reads |medium| as at start-up, a folder medium in the working directory,
+// after writing |plain| there as its setup.drc: the list the medium gave,
+// which the run loads again with the destination.
+inline void UseList(Medium& medium, const std::string& plain) {
+    std::ofstream(kFileListName, std::ios::binary) << ScrambledList(plain);
+    medium.UseFolder(kWelcomeTextName);
+    std::string damaged;
+    medium.Load(damaged);
+}
+
+// Reads |medium| as at start-up, a folder medium in |dir|, after writing
+// |sum| there as its setup.sum. False when the medium does not load.
+inline bool UseSum(Medium& medium, const std::string& dir, const SetupSum& sum) {
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    std::ofstream(kSumFileName, std::ios::binary) << sum.Format();
+    medium.UseFolder(kWelcomeTextName);
+    std::string damaged;
+    const bool loaded = medium.Load(damaged);
+    std::filesystem::current_path(saved);
+    return loaded;
 }

@@ -6,8 +6,6 @@
 // each step does, not about the pace (one runs on the dialog's own timer).
 #include "app/decompress_dlg.h"
 
-#include "base/install_log.h"
-#include "formats/file_list.h"
 #include "formats/scramble.h"
 #include "engine/registry_values.h"
 #include "expand/lzhuf_encode.h"
@@ -22,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +55,8 @@ std::string ReadFile(const std::string& path) {
 // timer's, so the run goes on at the pace of the message loop.
 class DrivenDecompress : public CDlgDecompress {
 public:
+    using CDlgDecompress::CDlgDecompress;
+
     static constexpr WPARAM kDrivenTick = 0x2121;  // a timer id the dialog does not use itself
     HWND* m_pShown = nullptr;                      // receives the dialog's window when it opens
 
@@ -88,9 +89,7 @@ protected:
         m_savedCwd = cwd;
         SetCurrentDirectoryA(m_dir.Path().c_str());
         m_app = m_dir.Path("App");
-        theLog.ResetForTests();
-        theFileList.Clear();
-        theLog.SetLineObserver([this](const std::string& line) { m_log.push_back(line.substr(21)); });
+        NewInstallation();
         SetMessageBoxHook([this](HWND owner, const char* text, const char* caption, UINT style) {
             m_boxes.push_back({owner != nullptr, text ? text : "", caption ? caption : "(null)", style});
             m_log.push_back("[box] " + m_boxes.back().text);
@@ -101,9 +100,7 @@ protected:
     }
     void TearDown() override {
         SetMessageBoxHook(nullptr);
-        theLog.SetLineObserver(nullptr);
-        theLog.ResetForTests();
-        theFileList.Clear();
+        m_setup.reset();
         SetCurrentDirectoryA(m_savedCwd.c_str());
         for (const std::string& dll : m_countedDlls) {
             HKEY key;
@@ -119,7 +116,7 @@ protected:
     void WriteList(const std::vector<std::string>& lines) {
         std::string plain;
         for (const std::string& line : lines) plain += line + "\r\n";
-        UseList(plain);
+        UseList(m_setup->medium, plain);
     }
     // Writes a compressed payload of |content|.
     void WritePayload(const std::string& name, const std::string& content) {
@@ -130,7 +127,7 @@ protected:
     static std::string TestDll(const std::string& name) { return ReadFile(BinDir() + "\\test_dlls\\" + name + ".dll"); }
 
     INT_PTR Run() {
-        DrivenDecompress dlg;
+        DrivenDecompress dlg(*m_setup);
         dlg.m_strDestDir = m_app;
         dlg.m_pShown = &m_dialog;
         return dlg.DoModal();
@@ -153,7 +150,16 @@ protected:
         return false;
     }
 
+    // The installation's objects as the program makes them, new for each
+    // installation of a test (a second one starts without a log file, as the
+    // program does).
+    void NewInstallation() {
+        m_setup.reset(new SetupObjects);
+        m_setup->log.SetLineObserver([this](const std::string& line) { m_log.push_back(line.substr(21)); });
+    }
+
     TempDir m_dir;
+    std::unique_ptr<SetupObjects> m_setup;
     std::string m_app;
     std::string m_savedCwd;
     std::vector<Box> m_boxes;
@@ -250,7 +256,7 @@ TEST_F(DecompressRunTest, FullRunPlacesFilesDllsShortcutsAndValues) {
     EXPECT_EQ(log, expected) << Joined();
 
     // The same lines, with their times, are in SETUP.LOG from its first line on.
-    theLog.ResetForTests();  // closes the file
+    m_setup.reset();  // the program ends: the file is closed
     std::string file = ReadFile(a + "\\SETUP.LOG");
     EXPECT_NE(file.find("Decompression box opened\r\n"), std::string::npos);
     EXPECT_NE(file.find("End of Installation\r\n"), std::string::npos);
@@ -319,7 +325,7 @@ TEST_F(DecompressRunTest, LogFileRefusedAndAnsweredYesStillReloadsTheList) {
     // The list was loaded again with the destination, so ?APPDIR? is the real directory.
     EXPECT_EQ(ReadFile(m_app + "\\a.txt"), "payload");
     EXPECT_TRUE(Logged("Temporary path exists and is ok")) << Joined();
-    EXPECT_FALSE(theLog.Pending().empty());  // no file: the lines stay in memory
+    EXPECT_FALSE(m_setup->log.Pending().empty());  // no file: the lines stay in memory
 }
 
 TEST_F(DecompressRunTest, ReloadFailure) {
@@ -407,7 +413,7 @@ TEST_F(DecompressRunTest, ExpansionFailureOfAPlainAndOfASharedFile) {
 
     m_boxes.clear();
     m_log.clear();
-    theLog.ResetForTests();
+    NewInstallation();
     WriteList({"H;common", "F;missing.cmp;?APPDIR?\\Common\\c.ocx"});
     EXPECT_EQ(Run(), IDCANCEL);
     ASSERT_EQ(m_boxes.size(), 2u) << Joined();
@@ -439,7 +445,7 @@ TEST_F(DecompressRunTest, RegistryFailuresAreReportedUntilOneSucceeds) {
 
     m_boxes.clear();
     m_log.clear();
-    theLog.ResetForTests();
+    NewInstallation();
     WriteList({"K\\BIN\\" + good + "\\z", "K\\SZ\\HKEY_NOWHERE\\a\\b\\x", "K\\DWORD\\HKEY_NOWHERE\\a\\b\\1"});
     EXPECT_EQ(Run(), IDOK);
     EXPECT_EQ(m_boxes.size(), 2u) << Joined();
@@ -460,6 +466,7 @@ TEST_F(DecompressRunTest, EnterAndEscDoNothing) {
     WriteList({"F;a.cmp;?APPDIR?\\a.txt"});
     // Posted before the modal loop starts: the dialog sees them among its first messages.
     struct Poster : CDlgDecompress {
+        using CDlgDecompress::CDlgDecompress;
         BOOL OnInitDialog() override {
             BOOL r = CDlgDecompress::OnInitDialog();
             PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -467,7 +474,7 @@ TEST_F(DecompressRunTest, EnterAndEscDoNothing) {
             PostMessageA(m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
             return r;
         }
-    } dlg;
+    } dlg(*m_setup);
     dlg.m_strDestDir = m_app;
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(ReadFile(m_app + "\\a.txt"), "a");

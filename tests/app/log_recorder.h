@@ -1,4 +1,4 @@
-// Test helpers around the program's one installation log and file list.
+// Test helpers around an installation log and a file list.
 #pragma once
 
 #include "base/install_log.h"
@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-// Records the messages of every line theLog keeps while it lives (the 21
+// Records the messages of every line |log| keeps while it lives (the 21
 // characters of the timestamp cut off).
 class LogRecorder {
 public:
-    LogRecorder() {
-        theLog.SetLineObserver([this](const std::string& line) {
+    explicit LogRecorder(InstallLog& log) : m_log(log) {
+        m_log.SetLineObserver([this](const std::string& line) {
             m_lines.push_back(line.size() >= kStamp ? line.substr(kStamp) : line);
         });
     }
-    ~LogRecorder() { theLog.SetLineObserver(nullptr); }
+    ~LogRecorder() { m_log.SetLineObserver(nullptr); }
     LogRecorder(const LogRecorder&) = delete;
     LogRecorder& operator=(const LogRecorder&) = delete;
 
@@ -27,22 +27,20 @@ public:
     static constexpr size_t kStamp = 21;  // "dd Mon yyyy hh:mm:ss "
 
 private:
+    InstallLog& m_log;
     std::vector<std::string> m_lines;
 };
 
-// Gives the program's file list these shared-file fragments while it lives.
+// Gives |list| these shared-file fragments while it lives.
 class ScopedSharedFragments {
 public:
-    ScopedSharedFragments(std::initializer_list<const char*> fragments) {
-        theFileList.m_pSharedFiles.reset(new SharedFileEntry[fragments.size()]);
-        theFileList.m_nSharedFiles = static_cast<int>(fragments.size());
-        int i = 0;
-        for (const char* fragment : fragments) theFileList.m_pSharedFiles[i++].m_strFragment = fragment;
+    ScopedSharedFragments(FileList& list, std::initializer_list<const char*> fragments) : m_list(list) {
+        for (const char* fragment : fragments) m_list.m_sharedFiles.push_back(SharedFileEntry{fragment});
     }
-    ~ScopedSharedFragments() {
-        theFileList.m_pSharedFiles.reset();
-        theFileList.m_nSharedFiles = 0;
-    }
+    ~ScopedSharedFragments() { m_list.m_sharedFiles.clear(); }
     ScopedSharedFragments(const ScopedSharedFragments&) = delete;
     ScopedSharedFragments& operator=(const ScopedSharedFragments&) = delete;
+
+private:
+    FileList& m_list;
 };

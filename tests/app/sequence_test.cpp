@@ -17,12 +17,12 @@ namespace {
 // the two is checked too.
 class ScriptedUi : public SequenceUi {
 public:
-    ScriptedUi() {
-        theLog.SetLineObserver([this](const std::string& line) {
+    explicit ScriptedUi(InstallLog& log) : m_log(log) {
+        m_log.SetLineObserver([this](const std::string& line) {
             m_timeline.push_back("log: " + line.substr(LogRecorder::kStamp));
         });
     }
-    ~ScriptedUi() override { theLog.SetLineObserver(nullptr); }
+    ~ScriptedUi() override { m_log.SetLineObserver(nullptr); }
 
     // Answers for the coming pages and the run, in order: true is IDOK.
     std::deque<bool> m_answers;
@@ -61,6 +61,8 @@ private:
         m_answers.pop_front();
         return answer;
     }
+
+    InstallLog& m_log;
 };
 
 using Timeline = std::vector<std::string>;
@@ -69,11 +71,12 @@ class SequenceTest : public ::testing::Test {
 protected:
     void SetUp() override { m_medium.Write("Setup2.txt", "Hello\r\nthere"); }
     void Run(const std::string& productName) {
-        RunSequence(m_ui, productName, ReadFolderText(m_medium.Path("Setup2.txt")));
+        RunSequence(m_ui, m_log, productName, ReadFolderText(m_medium.Path("Setup2.txt")));
     }
 
     TempDir m_medium;
-    ScriptedUi m_ui;
+    InstallLog m_log;
+    ScriptedUi m_ui{m_log};
 };
 
 TEST_F(SequenceTest, CancelOnTheWelcomePageEndsAtOnce) {
@@ -187,7 +190,7 @@ TEST_F(SequenceTest, ProductNamesAreShownUnchangedEverywhere) {
 TEST_F(SequenceTest, AMissingWelcomeTextIsTheFirstLineAndTheWelcomePageStaysEmpty) {
     std::string path = m_medium.Path("nowhere") + "Setup2.txt";
     m_ui.m_answers = {true, false};
-    RunSequence(m_ui, "X", ReadFolderText(path));
+    RunSequence(m_ui, m_log, "X", ReadFolderText(path));
     EXPECT_EQ(Timeline(m_ui.m_timeline.begin(), m_ui.m_timeline.begin() + 3),
               (Timeline{"log: Failed to load " + path + ". Reported reason: No such file or directory",
                         "welcome \"X Setup\" \"\"", "log: " + std::string(1 + 24, '*')}));

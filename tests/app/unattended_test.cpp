@@ -2,8 +2,6 @@
 // logged, boxes written as log lines.
 #include "app/unattended.h"
 
-#include "formats/file_list.h"
-#include "base/install_log.h"
 #include "fw/message_box.h"
 #include "tests/app/log_recorder.h"
 #include "tests/medium_bytes.h"
@@ -18,19 +16,19 @@
 TEST(UnattendedUiTest, TheLogQuestionIsAnsweredYesAndBoxesBecomeLogLines) {
     TempDir dir;
     ScopedWorkingDirectory cwd(dir.Path());
-    theLog.ResetForTests();
+    SetupObjects setup;
     int shown = 0;
     SetMessageBoxHook([&shown](HWND, const char*, const char*, UINT) { return ++shown, IDOK; });
-    LogRecorder log;
+    LogRecorder log(setup.log);
 
     // SETUP.LOG cannot be created (a folder stands there), and the list
     // names a payload that is missing.
-    UseList("F;missing.cmp;?APPDIR?\\a.txt\r\n");
+    UseList(setup.medium, "F;missing.cmp;?APPDIR?\\a.txt\r\n");
     const std::string app = dir.Path("App");
     CreateDirectoryA(app.c_str(), nullptr);
     CreateDirectoryA((app + "\\SETUP.LOG").c_str(), nullptr);
 
-    UnattendedUi ui(app);
+    UnattendedUi ui(setup, app);
     EXPECT_FALSE(ui.RunInstallation(app));
     EXPECT_EQ(ui.m_lastRun.what, RunOutcome::kExpandFailed);
     EXPECT_EQ(shown, 0);
@@ -44,6 +42,4 @@ TEST(UnattendedUiTest, TheLogQuestionIsAnsweredYesAndBoxesBecomeLogLines) {
     EXPECT_EQ(lines.back(), "Destroying decompression box");
 
     SetMessageBoxHook(nullptr);
-    theLog.ResetForTests();
-    theFileList.Clear();
 }

@@ -3,7 +3,7 @@
 #include "app/wizard_pages.h"
 
 #include "app/command_line.h"
-#include "formats/file_list.h"
+#include "app/wizard_texts.h"
 #include "formats/medium.h"
 #include "fw/message_box.h"
 #include "res/resource.h"
@@ -203,12 +203,15 @@ TEST(WelcomePage, PaintsItsIconOnlyWhileMinimised) {
 class TermsPage : public ::testing::Test {
 protected:
     // The medium of the working directory, read as at start-up.
-    static void LoadMedium() {
+    void LoadMedium() {
         std::string damaged;
-        theMedium.UseFolder("Setup2.txt");
-        ASSERT_TRUE(theMedium.Load(damaged)) << damaged;
+        m_medium.UseFolder("Setup2.txt");
+        ASSERT_TRUE(m_medium.Load(damaged)) << damaged;
     }
+    // The terms the sequence gives the page.
+    std::string Terms() const { return TermsTextShown(m_medium.Terms()); }
 
+    Medium m_medium;
     TempDir m_dir;
     ScopedWorkingDir m_cwd{m_dir.Path()};
     ScriptedBoxes m_boxes{{}};
@@ -220,6 +223,7 @@ TEST_F(TermsPage, ShowsTheTermsReadFromTheMediumUpToTheirFirstZeroByte) {
     m_dir.Write("terms.txt", "changed after start-up");
     std::string shown;
     CTermsDlg page;
+    page.m_strText = Terms();
     INT_PTR result = RunPage(page, {[&](HWND p) {
         EXPECT_EQ(Text(p), "Terms and Conditions");
         shown = Text(GetDlgItem(p, IDC_TERMS_TEXT));
@@ -233,6 +237,7 @@ TEST_F(TermsPage, MissingTermsLeaveTheBoxEmptyAndIAgreeStillWorks) {
     ASSERT_NO_FATAL_FAILURE(LoadMedium());
     std::string shown = "?";
     CTermsDlg page;
+    page.m_strText = Terms();
     EXPECT_EQ(RunPage(page, {[&](HWND p) {
                   shown = Text(GetDlgItem(p, IDC_TERMS_TEXT));
                   Press(p, IDOK);
@@ -245,19 +250,20 @@ TEST_F(TermsPage, CancelAndEscEndItAtOnceWithoutAQuestion) {
     m_dir.Write("terms.txt", "Terms");
     ASSERT_NO_FATAL_FAILURE(LoadMedium());
     CTermsDlg byButton;
+    byButton.m_strText = Terms();
     EXPECT_EQ(RunPage(byButton, {[](HWND p) { Press(p, IDCANCEL); }}), IDCANCEL);
     CTermsDlg byKey;
+    byKey.m_strText = Terms();
     EXPECT_EQ(RunPage(byKey, {[](HWND p) { Type(p, VK_ESCAPE); }}), IDCANCEL);
     EXPECT_TRUE(m_boxes.m_boxes.empty());
 }
 
 class DestDirPage : public ::testing::Test {
 protected:
-    void SetUp() override { DefaultDestDir = "C:\\Program Files\\Example"; }
-    void TearDown() override { DefaultDestDir.clear(); }
-
-    // Shows the page, types |typed| over the default, and leaves it with |key|.
+    // Shows the page with the list's default, types |typed| over it, and
+    // leaves it with |key|.
     INT_PTR TypeAndLeave(CDestDirDlg& page, const std::string& typed, WORD key) {
+        page.m_strDefaultDestDir = m_defaultDestDir;
         return RunPage(page, {[&](HWND p) {
             m_shownTitle = Text(p);
             m_shownDefault = Text(GetDlgItem(p, IDC_DEST_DIR));
@@ -266,6 +272,7 @@ protected:
         }});
     }
 
+    std::string m_defaultDestDir = "C:\\Program Files\\Example";  // the list's X line
     std::string m_shownTitle;
     std::string m_shownDefault;
 };
@@ -282,6 +289,7 @@ TEST_F(DestDirPage, OpensWithTheDefaultAndKeepsTheTextExactlyAsTyped) {
 TEST_F(DestDirPage, ADirectoryThatIsNotAFullPathIsRefusedWithABoxAndThePageStaysOpen) {
     ScriptedBoxes boxes({});
     CDestDirDlg page;
+    page.m_strDefaultDestDir = m_defaultDestDir;
     HWND shown = nullptr;
     std::deque<Action> actions;
     for (const char* typed : {"", "Apps\\Relative", "C:", "D:\\Chosen"}) {
@@ -305,6 +313,7 @@ TEST_F(DestDirPage, ADirectoryThatIsNotAFullPathIsRefusedWithABoxAndThePageStays
 
 TEST_F(DestDirPage, BackAndEscForgetWhatWasTyped) {
     CDestDirDlg byButton;
+    byButton.m_strDefaultDestDir = m_defaultDestDir;
     EXPECT_EQ(RunPage(byButton, {[](HWND p) {
                   SetWindowTextA(GetDlgItem(p, IDC_DEST_DIR), "D:\\Typed");
                   Press(p, IDCANCEL);
@@ -320,7 +329,7 @@ TEST_F(DestDirPage, BackAndEscForgetWhatWasTyped) {
 }
 
 TEST_F(DestDirPage, AListWithoutADefaultOpensWithAnEmptyBox) {
-    DefaultDestDir.clear();
+    m_defaultDestDir.clear();
     CDestDirDlg page;
     EXPECT_EQ(TypeAndLeave(page, "E:\\Chosen", VK_RETURN), IDOK);
     EXPECT_EQ(m_shownDefault, "");

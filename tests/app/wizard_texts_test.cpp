@@ -32,11 +32,12 @@ TEST(WelcomeTextPath, BesideTheInvocationPathOrBare) {
 class WizardTextsTest : public ::testing::Test {
 protected:
     // What the pages show of a file read from a folder medium.
-    std::string Welcome(const char* name) { return WelcomeTextShown(ReadFolderText(m_dir.Path(name))); }
+    std::string Welcome(const char* name) { return WelcomeTextShown(ReadFolderText(m_dir.Path(name)), m_installLog); }
     std::string Terms(const char* name) { return TermsTextShown(ReadFolderText(m_dir.Path(name))); }
 
     TempDir m_dir;
-    LogRecorder m_log;
+    InstallLog m_installLog;
+    LogRecorder m_log{m_installLog};
 };
 
 TEST_F(WizardTextsTest, WelcomeTextIsReadByteForByteUpToAZeroByte) {
@@ -55,7 +56,7 @@ TEST_F(WizardTextsTest, WelcomeTextIsReadByteForByteUpToAZeroByte) {
 TEST_F(WizardTextsTest, MissingWelcomeTextIsLoggedWithTheRuntimeReason) {
     // A '%' in the path is shown as it is, not taken as a conversion.
     std::string path = m_dir.Path("100%s%n") + "Setup2.txt";
-    EXPECT_EQ(WelcomeTextShown(ReadFolderText(path)), "");
+    EXPECT_EQ(WelcomeTextShown(ReadFolderText(path), m_installLog), "");
     EXPECT_EQ(m_log.Lines(),
               std::vector<std::string>{"Failed to load " + path + ". Reported reason: No such file or directory"});
 }

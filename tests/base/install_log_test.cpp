@@ -67,9 +67,10 @@ TEST_F(InstallLogTest, AnOldLogIsReplacedNotAppendedTo) {
 }
 
 TEST_F(InstallLogTest, SharedFileLinesAreDroppedInAnyCaseTheirNeighboursStay) {
-    ScopedSharedFragments shared{"\\Windows\\System\\", "feb 2021 10:00:0"};
+    FileList list;
+    ScopedSharedFragments shared{list, {"\\Windows\\System\\", "feb 2021 10:00:0"}};
     // The filter setup.exe hands its log: the file list's shared fragments.
-    InstallLog log(Clock(), [](const char* line) { return IsSharedFile(line); });
+    InstallLog log(Clock(), [&list](const char* line) { return IsSharedFile(list, line); });
     m_now = 1641092645;
     WriteLog(log, "before");
     WriteLog(log, "Destination pathname: %s", "C:\\WINDOWS\\system\\msvcrt.dll");
@@ -86,10 +87,12 @@ TEST_F(InstallLogTest, SharedFileLinesAreDroppedInAnyCaseTheirNeighboursStay) {
 }
 
 TEST_F(InstallLogTest, TheObserverSeesKeptLinesWithoutLineEnd) {
-    ScopedSharedFragments shared{"secret"};
-    LogRecorder recorder;
-    WriteLog(theLog, "kept %d", 7);
-    WriteLog(theLog, "a SECRET line");
+    FileList list;
+    ScopedSharedFragments shared{list, {"secret"}};
+    InstallLog log(Clock(), [&list](const char* line) { return IsSharedFile(list, line); });
+    LogRecorder recorder(log);
+    WriteLog(log, "kept %d", 7);
+    WriteLog(log, "a SECRET line");
     ASSERT_EQ(recorder.Lines().size(), 1u);
     EXPECT_EQ(recorder.Lines()[0], "kept 7");
 }

@@ -1,6 +1,7 @@
 #include "engine/file_placement.h"
 
 #include "app/run_boxes.h"
+#include "engine/run_report.h"
 #include "tests/app/log_recorder.h"
 #include "tests/temp_dir.h"
 #include "tests/win/message_box_recorder.h"
@@ -29,6 +30,13 @@ protected:
         EXPECT_EQ(m_boxes.Boxes()[0].style, UINT(MB_OK | MB_ICONERROR));
         EXPECT_EQ(m_boxes.Boxes()[0].owner, nullptr);
     }
+    // BackupOldDll, with its failure reported as the run reports it; true
+    // when the DLL is saved.
+    bool Backup(const std::string& path, const std::string& appDir) {
+        const RunResult saved = BackupOldDll(path, appDir, &m_upgraded, m_list, m_installLog, m_record);
+        ReportFailure(saved, m_ui, m_installLog, m_list);
+        return !saved.Failed();
+    }
     bool IsDirectory(const std::string& path) const {
         DWORD attributes = GetFileAttributesA(path.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -41,7 +49,9 @@ protected:
     std::string m_dll = m_appDir + "\\comp.dll";
     std::string m_target = m_backupDir + "\\comp.dll";
     BOOL m_upgraded = FALSE;
-    LogRecorder m_log;
+    FileList m_list;
+    InstallLog m_installLog;
+    LogRecorder m_log{m_installLog};
     MessageBoxRecorder m_boxes;
     MessageBoxRunUi m_ui;  // the run's boxes as the progress dialog shows them
     InstallRecord m_record;  // what the backups make (engine/effect_kinds_test checks it)
@@ -49,7 +59,7 @@ protected:
 
 TEST_F(BackupOldDllTest, AMissingBackupDirectoryIsMadeAndTheDllMovedIntoIt) {
     SetFileAttributesA(m_dll.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(BackupOldDll(m_dll, m_appDir, &m_upgraded, m_ui, m_record));
+    EXPECT_TRUE(Backup(m_dll, m_appDir));
     EXPECT_TRUE(m_upgraded);
     EXPECT_FALSE(m_dir.Exists("app\\comp.dll"));
     EXPECT_EQ(m_dir.Read("app\\Backup\\comp.dll"), kOldDll);
@@ -63,7 +73,7 @@ TEST_F(BackupOldDllTest, AMissingBackupDirectoryIsMadeAndTheDllMovedIntoIt) {
 
 TEST_F(BackupOldDllTest, AnExistingBackupDirectoryIsUsedAsItIs) {
     m_dir.Write("app\\Backup\\earlier.dll", "earlier");
-    EXPECT_TRUE(BackupOldDll(m_dll, m_appDir, &m_upgraded, m_ui, m_record));
+    EXPECT_TRUE(Backup(m_dll, m_appDir));
     EXPECT_EQ(m_dir.Read("app\\Backup\\earlier.dll"), "earlier");
     EXPECT_EQ(m_dir.Read("app\\Backup\\comp.dll"), kOldDll);
     EXPECT_EQ(m_log.Lines(), (Lines{"Subdirectory already exists", "Moved successfully: " + m_dll + " to " + m_target,
@@ -72,7 +82,7 @@ TEST_F(BackupOldDllTest, AnExistingBackupDirectoryIsUsedAsItIs) {
 
 TEST_F(BackupOldDllTest, APlainFileNamedBackupIsDeletedAndTheDirectoryMade) {
     m_dir.Write("app\\Backup", "a plain file");
-    EXPECT_TRUE(BackupOldDll(m_dll, m_appDir, &m_upgraded, m_ui, m_record));
+    EXPECT_TRUE(Backup(m_dll, m_appDir));
     EXPECT_TRUE(IsDirectory(m_backupDir));
     EXPECT_EQ(m_dir.Read("app\\Backup\\comp.dll"), kOldDll);
     EXPECT_EQ(m_log.Lines(),
@@ -87,7 +97,7 @@ TEST_F(BackupOldDllTest, APlainFileThatCannotBeDeletedStopsTheBackup) {
     // Held open without sharing, it cannot be deleted.
     HANDLE held = CreateFileA(m_backupDir.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    BOOL result = BackupOldDll(m_dll, m_appDir, &m_upgraded, m_ui, m_record);
+    bool result = Backup(m_dll, m_appDir);
     CloseHandle(held);
 
     EXPECT_FALSE(result);
@@ -105,7 +115,7 @@ TEST_F(BackupOldDllTest, APlainFileThatCannotBeDeletedStopsTheBackup) {
 
 TEST_F(BackupOldDllTest, AnEarlierBackupOfTheSameNameIsNeverReplaced) {
     m_dir.Write("app\\Backup\\comp.dll", "earlier backup");
-    EXPECT_FALSE(BackupOldDll(m_dll, m_appDir, &m_upgraded, m_ui, m_record));
+    EXPECT_FALSE(Backup(m_dll, m_appDir));
     EXPECT_FALSE(m_upgraded);
     // Nothing lost: both copies are where they were.
     EXPECT_EQ(m_dir.Read("app\\comp.dll"), kOldDll);
@@ -124,7 +134,7 @@ TEST_F(BackupOldDllTest, ABackupDirectoryThatCannotBeMadeStopsTheBackup) {
     const std::string appDir = m_dir.Path("plain\\app");
     const std::string backupDir = appDir + "\\Backup";
     const std::string dll = appDir + "\\comp.dll";
-    EXPECT_FALSE(BackupOldDll(dll, appDir, &m_upgraded, m_ui, m_record));
+    EXPECT_FALSE(Backup(dll, appDir));
     ASSERT_EQ(m_log.Lines().size(), 4u);
     EXPECT_EQ(m_log.Lines()[0], backupDir + " not found, will have to create it");
     EXPECT_EQ(m_log.Lines()[1].rfind("Error creating directory " + appDir + ": ", 0), 0u);
@@ -139,7 +149,7 @@ TEST_F(BackupOldDllTest, APathWithoutADirectoryPartIsAParsingError) {
         SCOPED_TRACE(path);
         m_log.Clear();
         MessageBoxRecorder boxes;
-        EXPECT_FALSE(BackupOldDll(path, m_appDir, &m_upgraded, m_ui, m_record));
+        EXPECT_FALSE(Backup(path, m_appDir));
         ASSERT_EQ(boxes.Boxes().size(), 1u);
         EXPECT_EQ(boxes.Boxes()[0].text, "Could not copy file " + path +
                                              " due to a parsing error.\nPlease contact the developer and report "
@@ -157,10 +167,10 @@ TEST_F(BackupOldDllTest, SharedDllsAndOtherFilesAreRefusedSilently) {
     m_dir.Write("app\\Backup\\keep.txt", "");
     m_dir.Write("app\\readme.txt", "text");
     {
-        ScopedSharedFragments shared{"APP\\COMP"};
-        EXPECT_FALSE(BackupOldDll(m_dll, m_appDir, &m_upgraded, m_ui, m_record));
+        ScopedSharedFragments shared{m_list, {"APP\\COMP"}};
+        EXPECT_FALSE(Backup(m_dll, m_appDir));
     }
-    EXPECT_FALSE(BackupOldDll(m_appDir + "\\readme.txt", m_appDir, &m_upgraded, m_ui, m_record));
+    EXPECT_FALSE(Backup(m_appDir + "\\readme.txt", m_appDir));
     EXPECT_FALSE(m_upgraded);
     EXPECT_TRUE(m_log.Lines().empty());
     EXPECT_TRUE(m_boxes.Boxes().empty());

@@ -35,7 +35,6 @@ public:
 
 class EffectKindsTest : public ::testing::Test {
 protected:
-    void TearDown() override { theLog.ResetForTests(); }
 
     // A case: |cause| does something in |app| and records it; |undone|
     // checks, after the undo, that it is gone or as before.
@@ -57,6 +56,8 @@ protected:
     TempDir m_dir;
     TestRegistryKey m_key{"EffectKindsTest"};
     NoUi m_ui;
+    FileList m_list;
+    InstallLog m_log;
 };
 
 TEST_F(EffectKindsTest, TheTableHasEachKindOnceInTheEnumsOrderWithItsOwnName) {
@@ -76,8 +77,8 @@ TEST_F(EffectKindsTest, TheTableHasEachKindOnceInTheEnumsOrderWithItsOwnName) {
 TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
     const std::vector<Case> cases = {
         {"a directory made",
-         [](const std::string& app, InstallRecord& record) {
-             ASSERT_TRUE(EnsureDirectory(app + "\\made\\deeper\\file.txt", record));
+         [this](const std::string& app, InstallRecord& record) {
+             ASSERT_FALSE(EnsureDirectory(app + "\\made\\deeper\\file.txt", m_log, record).Failed());
          },
          [](const std::string& app) { EXPECT_FALSE(std::filesystem::exists(app + "\\made")); }},
         {"a file placed new",
@@ -103,7 +104,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
              const std::string rel = app.substr(m_dir.Path().size() + 1);
              m_dir.Write(rel + "\\lib.dll", "old");
              BOOL upgraded = FALSE;
-             ASSERT_TRUE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_ui, record));
+             ASSERT_FALSE(BackupOldDll(app + "\\lib.dll", app, &upgraded, m_list, m_log, record).Failed());
              m_dir.Write(rel + "\\lib.dll", "new");
              record.Add(EffectKind::kFileBackup, app + "\\lib.dll", BackupPathOf(app + "\\lib.dll", app));
          },
@@ -163,7 +164,7 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
         ASSERT_FALSE(read.Failed()) << read.detail;
         EXPECT_EQ(back.effects, record.effects);
 
-        const RunResult undone = UndoInstallation(back, app, m_ui, std::string());
+        const RunResult undone = UndoInstallation(back, app, m_ui, m_log, std::string());
         EXPECT_EQ(undone.what, RunOutcome::kGoingOn) << undone.detail;
         EXPECT_EQ(StayedItems(undone), std::vector<std::string>());
         c.undone(app);
@@ -187,7 +188,7 @@ TEST_F(EffectKindsTest, WhatStaysIsInTheUndosResult) {
         held.push_back(CreateFileA((app + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     for (HANDLE file : held) ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const RunResult undone = UndoInstallation(record, app, m_ui, std::string());
+    const RunResult undone = UndoInstallation(record, app, m_ui, m_log, std::string());
     for (HANDLE file : held) CloseHandle(file);
 
     EXPECT_EQ(undone.what, RunOutcome::kStayed);

@@ -1,10 +1,12 @@
-// The installer's ExpandFile: its boxes (shown as the progress dialog shows
-// them) and results.
+// The installer's expander: its results, and the expander's own boxes as the
+// run reports them (shown as the progress dialog shows them).
 #include "engine/expand_payload.h"
 
 #include "app/run_boxes.h"
+#include "engine/run_report.h"
 #include "expand/lzhuf_encode.h"
 #include "fw/message_box.h"
+#include "tests/medium_bytes.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -48,15 +50,26 @@ protected:
         m_boxes.clear();
     }
 
+    // Expands |source| into |dest|, its failure reported as the run reports
+    // it; true when |dest| was written.
+    bool Expanded(const std::string& source, const std::string& dest) {
+        const RunResult expanded = ExpandPayload(source.c_str(), dest.c_str(), m_medium);
+        ReportFailure(expanded, m_ui, m_log, m_list);
+        return !expanded.Failed();
+    }
+
     TempDir m_dir;
     std::vector<Box> m_boxes;
     MessageBoxRunUi m_ui;
+    Medium m_medium;  // a folder medium without setup.sum
+    InstallLog m_log;
+    FileList m_list;
 };
 
 }  // namespace
 
 TEST_F(ExpandFileTest, ExpandsWithoutABox) {
-    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, theMedium), 0);
+    EXPECT_TRUE(Expanded(m_dir.Path("good"), m_dir.Path("out")));
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(m_dir.Read("out"), "Hello, installer\r\n");
 }
@@ -64,17 +77,17 @@ TEST_F(ExpandFileTest, ExpandsWithoutABox) {
 TEST_F(ExpandFileTest, ShowsEachFailureOwnedByTheProgressWindow) {
     // Before the progress dialog exists the boxes have no owner.
     const std::string missing = m_dir.Path("missing");
-    EXPECT_EQ(ExpandFile(missing.c_str(), m_dir.Path("out").c_str(), m_ui, theMedium), 1);
+    EXPECT_FALSE(Expanded(missing, m_dir.Path("out")));
     ExpectOneErrorBox("Erro de abertura no arquivo " + missing, nullptr);
 
     // The hook answers the boxes, so any handle can stand for the dialog.
     HWND progress = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
     m_ui.m_hWnd = progress;
     const std::string badDest = m_dir.Path("no-such-folder\\out");
-    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), badDest.c_str(), m_ui, theMedium), 1);
+    EXPECT_FALSE(Expanded(m_dir.Path("good"), badDest));
     ExpectOneErrorBox("Erro de abertura no arquivo " + badDest, progress);
 
-    EXPECT_EQ(ExpandFile(m_dir.Path("short").c_str(), m_dir.Path("empty").c_str(), m_ui, theMedium), 1);
+    EXPECT_FALSE(Expanded(m_dir.Path("short"), m_dir.Path("empty")));
     ExpectOneErrorBox("Erro de leitura", progress);
     EXPECT_FALSE(m_dir.Exists("empty"));  // no file rather than an empty one
     EXPECT_EQ(m_dir.Count(), 2u);         // good and short: no temporary file either
@@ -85,33 +98,30 @@ TEST_F(ExpandFileTest, ADestinationThatCannotBeReplacedLeavesNoTemporaryFile) {
     // cannot be renamed over it.
     CreateDirectoryA(m_dir.Path("taken").c_str(), nullptr);
     const std::string taken = m_dir.Path("taken");
-    EXPECT_EQ(ExpandFile(m_dir.Path("good").c_str(), taken.c_str(), m_ui, theMedium), 1);
+    EXPECT_FALSE(Expanded(m_dir.Path("good"), taken));
     ExpectOneErrorBox("Erro de acesso ao arquivo " + taken, nullptr);
     EXPECT_EQ(m_dir.Count(), 3u);
 }
 
 TEST_F(ExpandFileTest, ThePayloadsResultSaysWhatFailedAndWhere) {
     const std::string missing = m_dir.Path("missing"), badDest = m_dir.Path("no-such-folder\\out");
-    RunResult result = ExpandPayload(missing.c_str(), m_dir.Path("out").c_str(), m_ui, theMedium);
-    EXPECT_EQ(result.what, RunOutcome::kExpandFailed);
+    RunResult result = ExpandPayload(missing.c_str(), m_dir.Path("out").c_str(), m_medium);
+    EXPECT_EQ(result.what, RunOutcome::kExpanderError);
     EXPECT_EQ(result.path, missing);
-    result = ExpandPayload(m_dir.Path("good").c_str(), badDest.c_str(), m_ui, theMedium);
-    EXPECT_EQ(result.what, RunOutcome::kExpandFailed);
+    EXPECT_EQ(result.detail, "Erro de abertura no arquivo " + missing);
+    result = ExpandPayload(m_dir.Path("good").c_str(), badDest.c_str(), m_medium);
+    EXPECT_EQ(result.what, RunOutcome::kExpanderError);
     EXPECT_EQ(result.path, badDest);
-    EXPECT_EQ(m_boxes.size(), 2u);
-    m_boxes.clear();
+    EXPECT_TRUE(m_boxes.empty());  // the run reports what failed
 
     // A payload that setup.sum does not list is damage, with no box of the expander's.
     Medium summed;
-    DistributionSum sum;
-    sum.present = true;
-    summed.SetSum(std::move(sum));
-    result = ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, summed);
+    ASSERT_TRUE(UseSum(summed, m_dir.Path(), SetupSum()));
+    result = ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), summed);
     EXPECT_EQ(result.what, RunOutcome::kDamaged);
     EXPECT_EQ(result.path, m_dir.Path("good"));
     EXPECT_FALSE(m_dir.Exists("out"));
-    m_boxes.clear();
 
-    EXPECT_FALSE(ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_ui, theMedium).Failed());
+    EXPECT_FALSE(ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_medium).Failed());
     EXPECT_EQ(m_dir.Read("out"), "Hello, installer\r\n");
 }

@@ -2,10 +2,12 @@
 
 #include "formats/setup_sum.h"
 #include "engine/expand_payload.h"
+#include "engine/run_report.h"
 
 #include "expand/lzhuf_encode.h"
 #include "app/run_boxes.h"
 #include "tests/app/log_recorder.h"
+#include "tests/medium_bytes.h"
 #include "tests/temp_dir.h"
 #include "tests/win/message_box_recorder.h"
 
@@ -57,6 +59,14 @@ protected:
         WriteFile(m_source, std::string(payload.begin(), payload.end()));
     }
     bool TempDirIsEmpty() const { return std::filesystem::is_empty(m_tempDir); }
+    // The decision for m_dest and m_source, with what failed reported as the
+    // run reports it (m_why: what failed).
+    DllDecision Decide(const std::string& tempDir, const Medium& medium) {
+        m_why = RunResult();
+        const DllDecision decision = DecideDllReplacement(m_dest, m_source, tempDir, medium, m_installLog, m_why);
+        ReportFailure(m_why, m_ui, m_installLog, m_list);
+        return decision;
+    }
 
     TempDir m_dir;
     std::string m_appDir = m_dir.Path("app");
@@ -64,7 +74,11 @@ protected:
     std::string m_dest = m_appDir + "\\comp.dll";
     std::string m_source = m_dir.Path("comp.dl_");
     std::string m_tempCopy = m_tempDir + "\\comp.dll";
-    LogRecorder m_log;
+    InstallLog m_installLog;
+    LogRecorder m_log{m_installLog};
+    Medium m_medium;  // a folder medium without setup.sum
+    FileList m_list;
+    RunResult m_why;
     MessageBoxRecorder m_boxes;
     MessageBoxRunUi m_ui;  // the run's boxes as the progress dialog shows them
 };
@@ -98,15 +112,15 @@ struct VersionCase {
 
 TEST_F(FilePlacementTest, TheDecisionComparesMajorThenMinorAsNumbers) {
     const VersionCase cases[] = {
-        {"ver_4_2_1_0", "ver_4_2_7_3", Keep},       // equal 4.2, other build and revision
-        {"ver_4_2_7_3", "ver_4_2_1_0", Keep},
-        {"ver_4_2_1_0", "ver_4_10_0_0", Replace},   // 10 > 2 although "10" < "2" as text
-        {"ver_4_10_0_0", "ver_4_2_1_0", Keep},
-        {"ver_5_0_0_0", "ver_4_99_0_0", Keep},      // the major number decides
-        {"ver_4_99_0_0", "ver_5_0_0_0", Replace},
-        {"ver_4_2_1_0", "ver_4_40000_0_0", Replace},  // above 32767: unsigned
-        {"ver_4_2_1_0", "no_version", Replace},     // a new file without version replaces
-        {"ver_4_2_1_0", "bad_signature", Replace},
+        {"ver_4_2_1_0", "ver_4_2_7_3", DllDecision::Keep},       // equal 4.2, other build and revision
+        {"ver_4_2_7_3", "ver_4_2_1_0", DllDecision::Keep},
+        {"ver_4_2_1_0", "ver_4_10_0_0", DllDecision::Replace},   // 10 > 2 although "10" < "2" as text
+        {"ver_4_10_0_0", "ver_4_2_1_0", DllDecision::Keep},
+        {"ver_5_0_0_0", "ver_4_99_0_0", DllDecision::Keep},      // the major number decides
+        {"ver_4_99_0_0", "ver_5_0_0_0", DllDecision::Replace},
+        {"ver_4_2_1_0", "ver_4_40000_0_0", DllDecision::Replace},  // above 32767: unsigned
+        {"ver_4_2_1_0", "no_version", DllDecision::Replace},     // a new file without version replaces
+        {"ver_4_2_1_0", "bad_signature", DllDecision::Replace},
     };
     for (const VersionCase& c : cases) {
         SCOPED_TRACE(std::string(c.existing) + " <- " + c.incoming);
@@ -115,10 +129,10 @@ TEST_F(FilePlacementTest, TheDecisionComparesMajorThenMinorAsNumbers) {
         MakePayload(c.incoming);
         const std::string before = ReadFile(m_dest);
 
-        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, theMedium), c.expected);
+        EXPECT_EQ(Decide(m_tempDir, m_medium), c.expected);
 
         Lines expected{"Decompressed " + m_source + " to " + m_tempCopy};
-        if (c.expected == Keep) expected.push_back("Will not expand to " + m_dest);
+        if (c.expected == DllDecision::Keep) expected.push_back("Will not expand to " + m_dest);
         EXPECT_EQ(m_log.Lines(), expected);
         EXPECT_EQ(ReadFile(m_dest), before);  // the decision never touches the destination
         EXPECT_TRUE(TempDirIsEmpty());        // the temporary copy is deleted
@@ -133,7 +147,7 @@ TEST_F(FilePlacementTest, ADestinationWithoutUsableVersionIsReplacedWithoutATemp
         m_log.Clear();
         DeleteFileA(m_dest.c_str());
         if (*existing) PlaceExisting(existing);
-        EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, theMedium), Replace);
+        EXPECT_EQ(Decide(m_tempDir, m_medium), DllDecision::Replace);
         EXPECT_EQ(m_log.Lines(), (Lines{"Failed to get version info from " + m_dest + ", will replace anyway"}));
         EXPECT_TRUE(TempDirIsEmpty());
     }
@@ -144,7 +158,7 @@ TEST_F(FilePlacementTest, AFailedTemporaryExpansionAbortsWithItsBox) {
     PlaceExisting("ver_4_2_1_0");
     const std::string before = ReadFile(m_dest);
     // No payload file: the expander shows its own box, then the decision its.
-    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, theMedium), Abort);
+    EXPECT_EQ(Decide(m_tempDir, m_medium), DllDecision::Abort);
     EXPECT_EQ(m_log.Lines(), (Lines{"Failed to decompress " + m_source + " to " + m_tempCopy + ", must abort"}));
     ASSERT_EQ(m_boxes.Boxes().size(), 2u);
     const RecordedBox& box = m_boxes.Boxes()[1];
@@ -157,7 +171,7 @@ TEST_F(FilePlacementTest, AFailedTemporaryExpansionAbortsWithItsBox) {
     // A temporary directory that is missing fails the same way.
     MakePayload("ver_4_10_0_0");
     m_log.Clear();
-    EXPECT_EQ(DecideDllReplacement(m_dest, m_source, m_dir.Path("no-temp"), m_ui, theMedium), Abort);
+    EXPECT_EQ(Decide(m_dir.Path("no-temp"), m_medium), DllDecision::Abort);
     EXPECT_EQ(m_boxes.Boxes().size(), 4u);
     EXPECT_EQ(ReadFile(m_dest), before);
 }
@@ -170,9 +184,10 @@ TEST_F(FilePlacementTest, APayloadNotAsTheSumSaysIsDamageWithOneBoxAndNoTemporar
     sum.present = true;
     ASSERT_TRUE(sum.sum.Add(SumEntry{m_source, 1, {}}));  // not what the payload holds
     Medium medium;
-    medium.SetSum(std::move(sum));
-    const DllDecision decision = DecideDllReplacement(m_dest, m_source, m_tempDir, m_ui, medium);
-    EXPECT_EQ(decision, Damaged);
+    ASSERT_TRUE(UseSum(medium, m_dir.Path(), sum.sum));
+    const DllDecision decision = Decide(m_tempDir, medium);
+    EXPECT_EQ(decision, DllDecision::Abort);
+    EXPECT_EQ(m_why.what, RunOutcome::kDamaged);
     EXPECT_EQ(m_log.Lines(), (Lines{"Damaged distribution: " + m_source + " does not match setup.sum, must abort"}));
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].text, DamagedDistributionText(m_source));

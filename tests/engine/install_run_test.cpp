@@ -3,8 +3,6 @@
 // message box and no window appears.
 #include "engine/install_run.h"
 
-#include "formats/file_list.h"
-#include "base/install_log.h"
 #include "engine/install_record.h"
 #include "fw/message_box.h"
 #include "tests/app/log_recorder.h"
@@ -49,7 +47,6 @@ int VisibleWindows() {
 class InstallRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        theLog.ResetForTests();
         SetMessageBoxHook([](HWND, const char* text, const char*, UINT) {
             ADD_FAILURE() << "a message box: " << text;
             return IDOK;
@@ -59,22 +56,21 @@ protected:
     void TearDown() override {
         EXPECT_EQ(VisibleWindows(), m_windowsBefore);
         SetMessageBoxHook(nullptr);
-        theLog.ResetForTests();
-        theFileList.Clear();
     }
 
     TempDir m_dir;
     std::string m_app = m_dir.Path("App");
     ScopedWorkingDirectory m_cwd{m_dir.Path()};
     int m_windowsBefore = 0;
-    LogRecorder m_log;
+    SetupObjects m_setup;
+    LogRecorder m_log{m_setup.log};
     RecordingUi m_ui;
 };
 
 TEST_F(InstallRunTest, AFailingStepReturnsItsResultAndLogLine) {
     m_dir.Write("a.cmp", PackedPayload("first"));
-    UseList("F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\nF;a.cmp;?APPDIR?\\c.txt\r\n");
-    InstallRun run(m_ui, m_app, theMedium);
+    UseList(m_setup.medium, "F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\nF;a.cmp;?APPDIR?\\c.txt\r\n");
+    InstallRun run(m_ui, m_setup, m_app);
     run.Open();
     ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
     EXPECT_EQ(run.FileCount(), 3);
@@ -103,8 +99,8 @@ TEST_F(InstallRunTest, AFailingStepReturnsItsResultAndLogLine) {
 TEST_F(InstallRunTest, AFailedDllReplacementPutsTheOldDllBack) {
     m_dir.Write("bad.cmp", std::string("\x05\0", 2));  // its header is cut short
     m_dir.Write("App\\old.dll", "old dll bytes");
-    UseList("F;bad.cmp;?APPDIR?\\old.dll\r\n");
-    InstallRun run(m_ui, m_app, theMedium);
+    UseList(m_setup.medium, "F;bad.cmp;?APPDIR?\\old.dll\r\n");
+    InstallRun run(m_ui, m_setup, m_app);
     run.Open();
     ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
     RunResult last;
@@ -124,8 +120,8 @@ TEST_F(InstallRunTest, AFailedDllReplacementPutsTheOldDllBack) {
 TEST_F(InstallRunTest, WhatAFailedRunCannotRecordIsLoggedAfterTheFailure) {
     m_dir.Write("a.cmp", PackedPayload("first"));
     m_dir.Write("App\\uninstall.dat", "not a record that any Uninstall key vouches for\n");
-    UseList("F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\n");
-    InstallRun run(m_ui, m_app, theMedium);
+    UseList(m_setup.medium, "F;a.cmp;?APPDIR?\\a.txt\r\nF;b.cmp;?APPDIR?\\b.txt\r\n");
+    InstallRun run(m_ui, m_setup, m_app);
     UninstallerSource source;
     source.productName = "Example";
     source.programPath = m_dir.Path("no-such-setup.exe");
@@ -155,9 +151,9 @@ TEST_F(InstallRunTest, WhatAFailedRunCannotRecordIsLoggedAfterTheFailure) {
 TEST_F(InstallRunTest, AFileAgainInADirectoryTheRunMadeIsPlacedOverTheFirst) {
     m_dir.Write("a.cmp", PackedPayload("first"));
     m_dir.Write("b.cmp", PackedPayload("second"));
-    UseList("F;a.cmp;?APPDIR?\\new\\a.txt\r\nF;b.cmp;?APPDIR?\\new\\A.TXT\r\n"
+    UseList(m_setup.medium, "F;a.cmp;?APPDIR?\\new\\a.txt\r\nF;b.cmp;?APPDIR?\\new\\A.TXT\r\n"
             "F;a.cmp;?APPDIR?\\new\\b.txt.\r\nF;b.cmp;?APPDIR?\\new\\b.txt\r\nF;a.cmp;?APPDIR?\\new\\c.txt\r\n");
-    InstallRun run(m_ui, m_app, theMedium);
+    InstallRun run(m_ui, m_setup, m_app);
     run.Open();
     ASSERT_EQ(run.Prepare(nullptr).what, RunOutcome::kGoingOn);
     while (!run.Over()) EXPECT_FALSE(run.Step().Failed());
@@ -176,10 +172,10 @@ TEST_F(InstallRunTest, AFileAgainInADirectoryTheRunMadeIsPlacedOverTheFirst) {
 }
 
 TEST_F(InstallRunTest, ADestinationThatCannotBeMadeGivesItsWindowsErrorCode) {
-    UseList("F;a.cmp;?APPDIR?\\a.txt\r\n");
+    UseList(m_setup.medium, "F;a.cmp;?APPDIR?\\a.txt\r\n");
     m_dir.Write("blocker", "a plain file");
     const std::string app = m_dir.Path("blocker") + "\\App";
-    InstallRun run(m_ui, app, theMedium);
+    InstallRun run(m_ui, m_setup, app);
     RunResult result = run.Prepare(nullptr);
     EXPECT_EQ(result.what, RunOutcome::kDestDirFailed);
     EXPECT_EQ(result.path, app);

@@ -65,13 +65,28 @@ protected:
             whole += packed;
             m_dir.Write(Name(i), packed);
         }
-        m_dir.Write("setup.exe", whole + "bytes after them");
-        if (GetParam())
-            m_medium.UseStored(FilePtr(std::fopen(m_dir.Path("setup.exe").c_str(), "rb")), stored, "Setup2.txt");
-        else
-            m_medium.UseFolder("Setup2.txt");
-        m_medium.SetSum(sum);
+        const std::string sumText = sum.sum.Format();
+        m_dir.Write("setup.sum", sumText);
+        m_sumFile = StoredFile{"setup.sum", whole.size(), sumText.size()};
+        m_stored = stored;
+        m_dir.Write("setup.exe", whole + sumText + "bytes after them");
         m_here.reset(new ScopedWorkingDirectory(m_dir.Path()));
+        LoadMedium(true);
+    }
+
+    // Reads m_medium as at start-up: the files stored in setup.exe, or those
+    // of the folder; with or without its setup.sum.
+    void LoadMedium(bool withSum) {
+        std::vector<StoredFile> stored = m_stored;
+        if (withSum) stored.push_back(m_sumFile);
+        if (GetParam()) {
+            m_medium.UseStored(FilePtr(std::fopen(m_dir.Path("setup.exe").c_str(), "rb")), stored, "Setup2.txt");
+        } else {
+            if (!withSum) std::filesystem::remove(m_dir.Path("setup.sum"));
+            m_medium.UseFolder("Setup2.txt");
+        }
+        std::string damaged;
+        ASSERT_TRUE(m_medium.Load(damaged)) << damaged;
     }
 
     // Each payload to out/<name>, its directory named "out".
@@ -89,6 +104,8 @@ protected:
     }
 
     TempDir m_dir;
+    std::vector<StoredFile> m_stored;  // the payloads stored in setup.exe
+    StoredFile m_sumFile;              // setup.sum stored there
     Medium m_medium;
     std::vector<std::string> m_contents;
     std::unique_ptr<ScopedWorkingDirectory> m_here;
@@ -160,7 +177,7 @@ TEST_P(PayloadPrefetchTest, DecodesTheLastPayloadWhateverTheThreadsFoundBefore) 
 // Without setup.sum nothing is checked, and the header's size decides what is
 // held in memory.
 TEST_P(PayloadPrefetchTest, WithoutASumTheHeaderSaysWhatIsLeftToTheCaller) {
-    m_medium.SetSum(DistributionSum());
+    LoadMedium(false);
     PayloadPrefetch ahead(m_medium, Jobs(kCount), 2, nullptr, Limits(9000, kLargest));
     for (int i = 0; i < kCount; ++i) {
         SCOPED_TRACE(i);
@@ -226,8 +243,7 @@ TEST(PayloadPrefetch, KeepsUpWithARunThroughManyFolders) {
         jobs.push_back(PayloadJob{Name(i), dir.Path(folder + "/" + Name(i)), folder});
     }
     Medium medium;
-    medium.UseFolder("Setup2.txt");
-    medium.SetSum(sum);
+    ASSERT_TRUE(UseSum(medium, dir.Path(), sum.sum));
     ScopedWorkingDirectory here(dir.Path());
 
     PayloadPrefetch ahead(medium, jobs, 2);
@@ -264,7 +280,6 @@ TEST(PayloadPrefetch, ManySmallPayloadsUnderTheTightestLimits) {
     constexpr size_t kLargest = 4500;  // two payloads in seven are left to the run
     TempDir dir;
     DistributionSum sum;
-    sum.present = true;
     std::string whole = "MZ";
     std::vector<StoredFile> stored;
     std::vector<PayloadJob> jobs;
@@ -277,10 +292,13 @@ TEST(PayloadPrefetch, ManySmallPayloadsUnderTheTightestLimits) {
         const std::string folder = "out" + std::to_string(i / 30);
         jobs.push_back(PayloadJob{Name(i), dir.Path(folder + "/" + Name(i)), folder});
     }
-    dir.Write("setup.exe", whole);
+    const std::string sumText = sum.sum.Format();
+    stored.push_back(StoredFile{"setup.sum", whole.size(), sumText.size()});
+    dir.Write("setup.exe", whole + sumText);
     Medium medium;
     medium.UseStored(FilePtr(std::fopen(dir.Path("setup.exe").c_str(), "rb")), stored, "Setup2.txt");
-    medium.SetSum(sum);
+    std::string damaged;
+    ASSERT_TRUE(medium.Load(damaged)) << damaged;
     ScopedWorkingDirectory here(dir.Path());
 
     PrefetchLimits limits;

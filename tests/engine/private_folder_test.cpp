@@ -88,7 +88,7 @@ TEST(PrivateFolder, FreshUnguessableFoldersThatGoWithEverythingInThem) {
     std::set<std::string> seen;
     for (int i = 0; i < 2; ++i) {
         PrivateFolder folder;
-        ASSERT_TRUE(folder.Create(parent.Path()));
+        ASSERT_FALSE(folder.Create(parent.Path()).Failed());
         const std::string name = folder.Path().substr(parent.Path().size() + 1);
         EXPECT_EQ(name.substr(0, 6), "setup-") << name;
         EXPECT_EQ(name.size(), 6u + 16u) << name;
@@ -103,10 +103,10 @@ TEST(PrivateFolder, FreshUnguessableFoldersThatGoWithEverythingInThem) {
 
     // No parent: no folder, and the reason.
     PrivateFolder folder;
-    DWORD error = 0;
-    EXPECT_FALSE(folder.Create(parent.Path("missing"), &error));
+    const RunResult made = folder.Create(parent.Path("missing"));
+    EXPECT_EQ(made.what, RunOutcome::kTempFolderFailed);
     EXPECT_EQ(folder.Path(), "");
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(made.error, static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(parent.Count(), 0u);
 }
 
@@ -129,7 +129,7 @@ TEST(PrivateFolder, OnlyAdministratorsSystemAndTheUserHaveAccess) {
     // dropped); there it grants no one else.
     TempDir parent;
     PrivateFolder folder;
-    ASSERT_TRUE(folder.Create(parent.Path()));
+    ASSERT_FALSE(folder.Create(parent.Path()).Failed());
     PSECURITY_DESCRIPTOR stored = nullptr;
     ASSERT_EQ(GetNamedSecurityInfoA(folder.Path().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                                     nullptr, nullptr, nullptr, &stored),

@@ -1,8 +1,7 @@
 #include "engine/shortcuts.h"
 
 #include "app/run_boxes.h"
-#include "base/install_log.h"
-#include "formats/file_list.h"
+#include "engine/run_report.h"
 #include "fw/app.h"
 #include "fw/message_box.h"
 #include "fw/wnd.h"
@@ -70,13 +69,13 @@ std::vector<std::string> Listing(const std::string& dir) {
 
 }  // namespace
 
-// The shortcut phase over the program's file list, with links in a folder of
+// The shortcut phase over a file list, with links in a folder of
 // the test's own, log lines and boxes recorded, boxes owned by a real window
 // (message-only, so that no display is needed).
 class CreateProgramShortcutsTest : public ::testing::Test {
 protected:
     CreateProgramShortcutsTest() {
-        theLog.SetLineObserver([this](const std::string& line) {
+        m_log.SetLineObserver([this](const std::string& line) {
             // Drop the time stamp "%d %b %Y %H:%M:%S ": four words.
             size_t at = 0;
             for (int i = 0; i < 4 && at != std::string::npos; ++i) at = line.find(' ', at) + 1;
@@ -91,24 +90,23 @@ protected:
         m_dir.Write("app\\uninstall.exe", "MZ");
     }
     ~CreateProgramShortcutsTest() override {
-        theLog.SetLineObserver(nullptr);
+        m_log.SetLineObserver(nullptr);
         SetMessageBoxHook(nullptr);
-        SetShellLinkClassForTesting(nullptr);
-        theFileList.Clear();
         m_owner.DestroyWindow();
     }
 
-    void Run(const std::vector<Shortcut>& shortcuts) {
-        theFileList.Clear();
-        theFileList.m_pShortcuts.reset(new ShortcutEntry[shortcuts.size()]);
-        theFileList.m_nShortcuts = static_cast<int>(shortcuts.size());
-        for (size_t i = 0; i < shortcuts.size(); ++i) {
-            theFileList.m_pShortcuts[i].m_pszLink.Assign(shortcuts[i].link);
-            theFileList.m_pShortcuts[i].m_pszTarget.Assign(shortcuts[i].target);
-            theFileList.m_pShortcuts[i].m_pszDescription.Assign(shortcuts[i].description);
-        }
+    // The phase over |shortcuts| as the run takes it, links written through
+    // |linkClass|: each in file order, its failure reported.
+    void Run(const std::vector<Shortcut>& shortcuts, const CLSID& linkClass = CLSID_ShellLink) {
+        FileList list;
         MessageBoxRunUi ui(m_owner.m_hWnd);  // the boxes as the progress dialog shows them
-        CreateProgramShortcuts(ui, m_record);
+        for (const Shortcut& shortcut : shortcuts) {
+            ShortcutEntry entry;
+            entry.m_pszLink.Assign(shortcut.link);
+            entry.m_pszTarget.Assign(shortcut.target);
+            entry.m_pszDescription.Assign(shortcut.description);
+            ReportFailure(CreateProgramShortcut(entry, m_log, m_record, linkClass), ui, m_log, list);
+        }
     }
 
     void ExpectLink(const Shortcut& shortcut) {
@@ -134,6 +132,7 @@ protected:
     }
 
     TempDir m_dir;
+    InstallLog m_log;
     CWnd m_owner;
     std::vector<std::string> m_lines;
     std::vector<Box> m_boxes;
@@ -200,11 +199,10 @@ TEST_F(CreateProgramShortcutsTest, GroupFailuresAreReportedAndThePhaseGoesOn) {
 
 TEST_F(CreateProgramShortcutsTest, ShellLinkClassMissingGivesOneBoxPerEntry) {
     static const CLSID kNoSuchClass = {0x5e7a0b1c, 0x1d2e, 0x4f30, {0x8a, 0x9b, 0xac, 0xbd, 0xce, 0xdf, 0xe0, 0xf1}};
-    SetShellLinkClassForTesting(&kNoSuchClass);
     Shortcut one{m_dir.Path("Group\\Program.lnk"), m_program, "Runs the program"};
     Shortcut two{m_dir.Path("Group\\Uninstall.lnk"), m_uninstall, "Removes the program"};
-    EXPECT_TRUE(FAILED(CreateShortcut(one.target.c_str(), one.link.c_str(), one.description.c_str())));
-    Run({one, two});
+    EXPECT_TRUE(FAILED(CreateShortcut(one.target.c_str(), one.link.c_str(), one.description.c_str(), kNoSuchClass)));
+    Run({one, two}, kNoSuchClass);
 
     std::vector<std::string> expected = {
         "Created: " + m_dir.Path("Group"),
@@ -217,8 +215,7 @@ TEST_F(CreateProgramShortcutsTest, ShellLinkClassMissingGivesOneBoxPerEntry) {
     ExpectShortcutBoxes({m_program, m_uninstall});
     EXPECT_TRUE(Listing(m_dir.Path("Group")).empty());
 
-    // Restoring the seam gives the shell link class again.
-    SetShellLinkClassForTesting(nullptr);
+    // The shell link class writes it.
     EXPECT_EQ(CreateShortcut(one.target.c_str(), one.link.c_str(), one.description.c_str()), S_OK);
     ExpectLink(one);
 }

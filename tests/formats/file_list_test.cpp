@@ -49,12 +49,12 @@ TEST(FileListLoad, LineEndsShortLinesAndCase) {
             "F;e;f\r\n"
             "F;never;seen");        // no line end: ignored
     EXPECT_TRUE(l.ok);
-    ASSERT_EQ(l.list.m_nFiles, 3);
-    EXPECT_EQ(S(l.list.m_pFiles[0].m_pszSource), "a");
-    EXPECT_EQ(S(l.list.m_pFiles[0].m_pszDest), "b.ex");
-    EXPECT_EQ(S(l.list.m_pFiles[1].m_pszSource), "c");
-    EXPECT_EQ(S(l.list.m_pFiles[1].m_pszDest), "d");
-    EXPECT_EQ(S(l.list.m_pFiles[2].m_pszDest), "f");
+    ASSERT_EQ(l.list.m_files.size(), 3u);
+    EXPECT_EQ(S(l.list.m_files[0].m_pszSource), "a");
+    EXPECT_EQ(S(l.list.m_files[0].m_pszDest), "b.ex");
+    EXPECT_EQ(S(l.list.m_files[1].m_pszSource), "c");
+    EXPECT_EQ(S(l.list.m_files[1].m_pszDest), "d");
+    EXPECT_EQ(S(l.list.m_files[2].m_pszDest), "f");
     EXPECT_EQ(l.destDir, "");
 }
 
@@ -62,7 +62,7 @@ TEST(FileListLoad, NoLineFeedAtAllIsAnEmptyList) {
     Loaded l;
     Load(l, "F;a;b");
     EXPECT_TRUE(l.ok);
-    EXPECT_EQ(l.list.m_nFiles + l.list.m_nRegEntries + l.list.m_nShortcuts + l.list.m_nSharedFiles, 0);
+    EXPECT_EQ(l.list.m_files.size() + l.list.m_regEntries.size() + l.list.m_shortcuts.size() + l.list.m_sharedFiles.size(), 0u);
 }
 
 TEST(FileListLoad, SplitRulesOfEachRecordKind) {
@@ -81,14 +81,14 @@ TEST(FileListLoad, SplitRulesOfEachRecordKind) {
          "H;\\Windows\\System\\\r\n"
          "; a comment line\r\n");
     EXPECT_TRUE(l.ok);
-    ASSERT_EQ(l.list.m_nFiles, 2);
-    EXPECT_EQ(S(l.list.m_pFiles[0].m_pszSource), "a");
-    EXPECT_EQ(S(l.list.m_pFiles[0].m_pszDest), "b;c");
-    EXPECT_EQ(S(l.list.m_pFiles[1].m_pszSource), "");
-    EXPECT_EQ(S(l.list.m_pFiles[1].m_pszDest), "nosep");
+    ASSERT_EQ(l.list.m_files.size(), 2u);
+    EXPECT_EQ(S(l.list.m_files[0].m_pszSource), "a");
+    EXPECT_EQ(S(l.list.m_files[0].m_pszDest), "b;c");
+    EXPECT_EQ(S(l.list.m_files[1].m_pszSource), "");
+    EXPECT_EQ(S(l.list.m_files[1].m_pszDest), "nosep");
 
-    ASSERT_EQ(l.list.m_nRegEntries, 5);
-    const RegistryEntry* r = l.list.m_pRegEntries.get();
+    ASSERT_EQ(l.list.m_regEntries.size(), 5u);
+    const RegistryEntry* r = l.list.m_regEntries.data();
     EXPECT_EQ(r[0].m_chSep, ';');
     EXPECT_EQ(S(r[0].m_pszType), "SZ");
     EXPECT_EQ(S(r[0].m_pszPath), "HKEY_CURRENT_USER;Software;Name");
@@ -101,8 +101,8 @@ TEST(FileListLoad, SplitRulesOfEachRecordKind) {
     EXPECT_EQ(r[4].m_chSep, '|');
     EXPECT_EQ(r[4].m_dwValue, 0xFFFFFFF9u);  // "%u" negates modulo 2^32
 
-    ASSERT_EQ(l.list.m_nShortcuts, 3);
-    const ShortcutEntry* s = l.list.m_pShortcuts.get();
+    ASSERT_EQ(l.list.m_shortcuts.size(), 3u);
+    const ShortcutEntry* s = l.list.m_shortcuts.data();
     EXPECT_EQ(S(s[0].m_pszLink), "a");
     EXPECT_EQ(S(s[0].m_pszTarget), "");
     EXPECT_EQ(S(s[0].m_pszDescription), "b");
@@ -111,9 +111,9 @@ TEST(FileListLoad, SplitRulesOfEachRecordKind) {
     EXPECT_EQ(S(s[2].m_pszLink), "");
     EXPECT_EQ(S(s[2].m_pszDescription), "alone");
 
-    ASSERT_EQ(l.list.m_nSharedFiles, 1);
-    EXPECT_TRUE(ContainsSharedFragment(l.list, "c:\\windows\\system\\x.dll"));
-    EXPECT_FALSE(ContainsSharedFragment(l.list, "c:\\windows\\system32\\x.dll"));
+    ASSERT_EQ(l.list.m_sharedFiles.size(), 1u);
+    EXPECT_TRUE(IsSharedFile(l.list, "c:\\windows\\system\\x.dll"));
+    EXPECT_FALSE(IsSharedFile(l.list, "c:\\windows\\system32\\x.dll"));
 }
 
 TEST(FileListLoad, MacrosAreExpandedBeforeTheSplit) {
@@ -121,8 +121,8 @@ TEST(FileListLoad, MacrosAreExpandedBeforeTheSplit) {
     Load(l, "F;?M?;dest\r\nX;?M?\\App\r\n");
     EXPECT_TRUE(l.ok);
     // The expanded value holds the separator, which then takes part in the split.
-    EXPECT_EQ(S(l.list.m_pFiles[0].m_pszSource), "x");
-    EXPECT_EQ(S(l.list.m_pFiles[0].m_pszDest), "y;dest");
+    EXPECT_EQ(S(l.list.m_files[0].m_pszSource), "x");
+    EXPECT_EQ(S(l.list.m_files[0].m_pszDest), "y;dest");
     EXPECT_EQ(l.destDir, "x;y\\App");
     EXPECT_EQ(l.expanded, (std::vector<std::string>{"?M?;dest", "?M?\\App"}));
 }
@@ -130,8 +130,8 @@ TEST(FileListLoad, MacrosAreExpandedBeforeTheSplit) {
 TEST(FileListLoad, NulSeparatorOfAKeyLineGivesAPathNoWalkCanTakeApart) {
     Loaded l;
     Load(l, std::string("K\0SZ\0HKEY_CURRENT_USER\0x\0v\r\n", 28));
-    ASSERT_EQ(l.list.m_nRegEntries, 1);
-    const RegistryEntry& entry = l.list.m_pRegEntries[0];
+    ASSERT_EQ(l.list.m_regEntries.size(), 1u);
+    const RegistryEntry& entry = l.list.m_regEntries[0];
     EXPECT_EQ(entry.m_chSep, '\0');
     // The stored path ends at its first NUL; a walk that looked for the next
     // NUL would find the terminator and read on past the buffer.
@@ -155,8 +155,8 @@ TEST(FileListLoad, UnknownLetterStopsTheLoadWithEarlierRecordsFilled) {
     Loaded l;
     Load(l, "F;a;b\r\nZ;what\r\nF;c;d\r\nX;late\r\n");
     EXPECT_FALSE(l.ok);
-    ASSERT_EQ(l.list.m_nFiles, 1);  // the second entry stays in its empty state
-    EXPECT_EQ(S(l.list.m_pFiles[0].m_pszSource), "a");
+    ASSERT_EQ(l.list.m_files.size(), 1u);  // the lines after the stop are not read
+    EXPECT_EQ(S(l.list.m_files[0].m_pszSource), "a");
     EXPECT_EQ(l.destDir, "");
 }
 
@@ -167,7 +167,7 @@ TEST(FileListLoad, LastDefaultDirectoryWinsAndSurvivesReload) {
     EXPECT_EQ(l.destDir, "C:\\Second");
     Load(l, "F;a;b\r\n");  // a new load replaces records, not the directory
     EXPECT_EQ(l.destDir, "C:\\Second");
-    EXPECT_EQ(l.list.m_nFiles, 1);
+    EXPECT_EQ(l.list.m_files.size(), 1u);
 }
 
 TEST(FileListLoad, OverlongLineFailsInsteadOfInstallingToACutPath) {
@@ -175,12 +175,12 @@ TEST(FileListLoad, OverlongLineFailsInsteadOfInstallingToACutPath) {
     Loaded ok;
     Load(ok, longest + "\r\n");
     EXPECT_TRUE(ok.ok);
-    EXPECT_EQ(std::string(ok.list.m_pFiles[0].m_pszDest).size(), kMaxLineContent - 4);
+    EXPECT_EQ(std::string(ok.list.m_files[0].m_pszDest).size(), kMaxLineContent - 4);
 
     Loaded bad;
     Load(bad, "F;x;y\r\n" + longest + "q\r\n");
     EXPECT_FALSE(bad.ok);
-    EXPECT_EQ(bad.list.m_nFiles, 0);
+    EXPECT_EQ(bad.list.m_files.size(), 0u);
 }
 
 // The list is read from the medium and parsed only when it is there: a
@@ -198,7 +198,7 @@ TEST(FileListLoad, MissingFileLeavesThePreviousRecords) {
     EXPECT_EQ(damaged, "");
     EXPECT_FALSE(medium.List().present);
     EXPECT_TRUE(medium.List().bytes.empty());
-    EXPECT_EQ(l.list.m_nFiles, 1);
+    EXPECT_EQ(l.list.m_files.size(), 1u);
 
     dir.Write("setup.drc", "");
     EXPECT_TRUE(medium.Load(damaged));

@@ -1,6 +1,7 @@
 #include "tools/mksetup/list_check.h"
 
 #include "base/ascii.h"
+#include "formats/file_list.h"
 #include "formats/list_format.h"
 #include "formats/path_macros.h"
 #include "base/registry_roots.h"
@@ -46,9 +47,11 @@ private:
     void Error(int line, const std::string& message) { m_issues.push_back({line, true, message}); }
     void Warn(int line, const std::string& message) { m_issues.push_back({line, false, message}); }
     void Macros(int line, const std::string& text);
+    bool HasEveryField(int line, const RecordKind& kind, char sep, const std::string& body);
+    // What the installer would do wrong with the fields of an F or a K
+    // record (the others have nothing to check beyond their separators).
     void FileRecord(int line, char sep, const std::string& body);
     void RegistryRecord(int line, char sep, const std::string& body);
-    void ShortcutRecord(int line, char sep, const std::string& body);
 
     const SourceFinder& m_findSource;
     std::vector<ListIssue> m_issues;
@@ -68,17 +71,17 @@ void Checker::Line(const ListLine& line, char dropped) {
                      Quoted(std::string(1, dropped)));
     if (line.text.size() < 3)
         return;
-    const char letter = UpperAscii(line.text[0]);
+    const RecordKind* kind = RecordKindOf(line.text[0]);
     const char sep = line.text[1];
     const std::string body = line.text.substr(2);
-    const bool splits = letter == 'F' || letter == 'K' || letter == 'L';
-    if (letter == ';')
-        return;
-    if (!splits && letter != 'H' && letter != 'X') {
+    if (!kind) {
         Error(n, "unknown record letter " + Quoted(std::string(1, line.text[0])) +
                      "; the installer stops loading the list here");
         return;
     }
+    if (kind->fields == RecordFields::kNone)
+        return;
+    const bool splits = RecordFieldCount(kind->fields) > 1;
     if (splits && sep == '\0') {
         Error(n, "the separator is a NUL byte; the installer cannot split a text at it");
         return;
@@ -87,17 +90,17 @@ void Checker::Line(const ListLine& line, char dropped) {
         Error(n, "the line holds a NUL byte; the installer's texts end there");
         return;
     }
-    if (letter == 'F')
-        FileRecord(n, sep, body);
-    else if (letter == 'K')
-        RegistryRecord(n, sep, body);
-    else if (letter == 'L')
-        ShortcutRecord(n, sep, body);
+    if (HasEveryField(n, *kind, sep, body)) {
+        if (kind->letter == 'F')
+            FileRecord(n, sep, body);
+        else if (kind->letter == 'K')
+            RegistryRecord(n, sep, body);
+    }
     Macros(n, body);
     // The installer expands macros before it splits the text. Every path a
     // macro stands for holds backslashes and, but for a network path, a
-    // drive's colon; a K or L line is split at its last separator too.
-    if ((sep == '\\' || sep == ':') && (letter == 'K' || letter == 'L') && HoldsMacro(body))
+    // drive's colon; a text split at its last separator is split there too.
+    if ((sep == '\\' || sep == ':') && kind->fields == RecordFields::kAtFirstAndLast && HoldsMacro(body))
         Warn(n, "the separator is " + Quoted(std::string(1, sep)) + " and the text holds a macro; the installer "
                 "expands macros before it splits, so the " +
                 (sep == ':' ? "drive's colon in the expanded path splits" : "backslashes of the expanded path split") +
@@ -105,6 +108,29 @@ void Checker::Line(const ListLine& line, char dropped) {
     else if (splits && HoldsMacroNaming(body, sep))
         Warn(n, "the separator " + Quoted(std::string(1, sep)) + " is part of a macro the text holds; the "
                 "installer expands macros before it splits, so that separator is gone");
+}
+
+// A record split into several fields needs a separator before each but the
+// first; without, the installer reads empty fields.
+bool Checker::HasEveryField(int line, const RecordKind& kind, char sep, const std::string& body) {
+    const size_t first = body.find(sep);
+    const std::string letter(1, kind.letter);
+    switch (kind.fields) {
+    case RecordFields::kAtFirst:
+        if (first != std::string::npos)
+            return true;
+        Error(line, letter + " record without the separator " + Quoted(std::string(1, sep)) + " between " +
+                        kind.names[0] + " and " + kind.names[1]);
+        return false;
+    case RecordFields::kAtFirstAndLast:
+        if (first != std::string::npos && body.find(sep, first + 1) != std::string::npos)
+            return true;
+        Error(line, letter + " record needs " + kind.names[0] + ", " + kind.names[1] + " and " + kind.names[2] +
+                        ", separated by " + Quoted(std::string(1, sep)));
+        return false;
+    default:
+        return true;
+    }
 }
 
 // Every ?WORD? must be one of the five macros, written in upper case.
@@ -138,11 +164,6 @@ void Checker::Macros(int line, const std::string& text) {
 }
 
 void Checker::FileRecord(int line, char sep, const std::string& body) {
-    if (body.find(sep) == std::string::npos) {
-        Error(line, "F record without the separator " + Quoted(std::string(1, sep)) +
-                        " between source and destination");
-        return;
-    }
     std::string source, dest;
     SplitAtFirst(body, sep, source, dest);
     if (HoldsMacro(source))
@@ -164,11 +185,6 @@ void Checker::FileRecord(int line, char sep, const std::string& body) {
 }
 
 void Checker::RegistryRecord(int line, char sep, const std::string& body) {
-    const size_t first = body.find(sep);
-    if (first == std::string::npos || body.find(sep, first + 1) == std::string::npos) {
-        Error(line, "K record needs type, key path and data, separated by " + Quoted(std::string(1, sep)));
-        return;
-    }
     std::string type, path, data;
     SplitAtFirstAndLast(body, sep, type, path, data);
     uint32_t value = 0;
@@ -190,12 +206,6 @@ void Checker::RegistryRecord(int line, char sep, const std::string& body) {
                         " is not HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_USERS");
         break;
     }
-}
-
-void Checker::ShortcutRecord(int line, char sep, const std::string& body) {
-    const size_t first = body.find(sep);
-    if (first == std::string::npos || body.find(sep, first + 1) == std::string::npos)
-        Error(line, "L record needs link, target and description, separated by " + Quoted(std::string(1, sep)));
 }
 
 }  // namespace
