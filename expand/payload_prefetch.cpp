@@ -1,6 +1,6 @@
 #include "expand/payload_prefetch.h"
 
-#include "expand/lzhuf_scheme.h"
+#include "expand/payload_codec.h"
 
 #include <algorithm>
 #include <new>
@@ -238,11 +238,7 @@ void PayloadPrefetch::Decode(size_t index) {
     // The size the header states decides whether it is held in memory; a
     // larger one (or a damaged header that says so) is decoded by the
     // caller straight into its file.
-    size_t stated = 0;
-    if (compressed.size() >= kHeaderSize) {
-        const int32_t size = ReadLzhufHeader(compressed.data());
-        stated = size > 0 ? size_t(size) : 0;
-    }
+    const uint64_t stated = StatedPayloadSize(compressed.data(), compressed.size());
     {
         ThreadHold hold(m_lock);
         if (stated > m_largest) {
