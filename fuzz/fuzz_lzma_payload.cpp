@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (file.size() >= 4 && HasCodecMagic(file.data())) {
         SumEntry expected{"p", whole.size(), {}};
         Check(HashBytes(whole.data(), whole.size(), expected.sha256), "cannot hash");
-        for (const SumEntry* sum : {&expected, static_cast<const SumEntry*>(nullptr)}) {
+        const SumEntry* const sums[] = {&expected, nullptr};
+        for (const SumEntry* sum : sums) {
             DecodedPayload payload;
             DecodeLzhufBytes(file, payload, LzhufEnd::ZeroBits, sum);
             Check(payload.status == (accepted ? ExpandStatus::kOk : ExpandStatus::kDamaged), "wrong status");
@@ -82,8 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    // Round trip, with a small dictionary that the decoder's ring goes round.
-    if (size <= 4096) {
+    // Round trip, with a small dictionary that the decoder's ring goes round;
+    // for one input in eight (by its first byte): setting the encoder up
+    // takes far longer than decoding.
+    if (size > 0 && size <= 4096 && data[0] % 8 == 0) {
         std::vector<uint8_t> packed, unpacked;
         Check(EncodeLzma(data, size, packed, 1024), "encoding failed");
         Check(DecodeLzmaBuffer(packed.data(), packed.size(), unpacked) &&
