@@ -161,11 +161,14 @@ wineserver -p 2>/dev/null || true  # (one may be running already)
 trap 'wineserver -k 2>/dev/null || true' EXIT
 $SETUP_WINE cmd /c exit >/dev/null 2>&1 || true
 drive_c=$WINEPREFIX/drive_c
-# This prefix's server (other prefixes may have theirs running).
+# This prefix's server (other prefixes may have theirs running): it works in
+# a folder named for the prefix's device and inode.
+server_dir=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
 server_pid=""
-for pid in $(pgrep -x wineserver || true); do
-    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && server_pid=$pid
+for pid in $(pgrep -x 'wineserver(64)?' || true); do
+    [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$server_dir" ] && server_pid=$pid
 done
+[ -n "$server_pid" ] || echo "   (the Wine server of the prefix is not found: its CPU time shows as others')"
 # CPU seconds (user + system) the Wine server has used so far.
 server_cpu() {
     [ -n "$server_pid" ] && [ -r "/proc/$server_pid/stat" ] || { echo 0; return; }
