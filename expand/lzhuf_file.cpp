@@ -128,10 +128,11 @@ ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const
         if (!overlapped->Started()) overlapped.reset();
     }
     LzhufSink& out = overlapped ? *overlapped : next;
-    bool refused = false;
+    bool refused = false, noMemory = false;
     if (lzma) {
         const LzmaDecodeResult r = DecodeLzmaStream(header, in, out);
         refused = r.refused;
+        noMemory = r.noMemory;
         decode.written = r.written;
         decode.sinkFailed = r.sinkFailed;
     } else {
@@ -141,7 +142,9 @@ ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const
     // blocks later than it would have stopped it here.)
     if (overlapped && !overlapped->Finish()) decode.sinkFailed = true;
     overlapped.reset();
-    if (in.Failed()) return ExpandStatus::kReadFailed;
+    // (A payload that cannot be decoded here for want of memory is one that
+    // cannot be read: the expander's read failure, not damage.)
+    if (in.Failed() || noMemory) return ExpandStatus::kReadFailed;
     if (decode.sinkFailed) return ExpandStatus::kOk;
     // A stream its codec refuses is damage, with or without a sum.
     if (refused || (checked && (decode.pastEnd || !checked->Matches(*expected)))) return ExpandStatus::kDamaged;

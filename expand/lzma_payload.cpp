@@ -78,15 +78,22 @@ LzmaDecodeResult DecodeLzmaStream(const uint8_t* header, LzhufSource& source, Lz
     LzmaDecodeResult result;
     uint64_t size = 0;
     LzmaState state;
-    if (!ReadLzmaHeader(header, size) || !state.Start(header)) {
-        result.refused = true;
+    std::unique_ptr<uint8_t[]> dictionary, input;
+    size_t ring = 0;
+    try {
+        if (!ReadLzmaHeader(header, size) || !state.Start(header)) {
+            result.refused = true;
+            return result;
+        }
+        // A ring of the dictionary's size, or of the whole expansion when
+        // that is smaller: no match reaches further back than either.
+        ring = size_t(std::max<uint64_t>(1, std::min<uint64_t>(state.Dictionary(), size)));
+        dictionary.reset(new uint8_t[ring]);
+        input.reset(new uint8_t[kInputBlock]);
+    } catch (const std::bad_alloc&) {
+        result.noMemory = true;  // (up to 64 MB, in a process that may hold much else)
         return result;
     }
-    // A ring of the dictionary's size, or of the whole expansion when that is
-    // smaller: no match reaches further back than either.
-    const size_t ring = size_t(std::max<uint64_t>(1, std::min<uint64_t>(state.Dictionary(), size)));
-    std::unique_ptr<uint8_t[]> dictionary(new uint8_t[ring]);
-    std::unique_ptr<uint8_t[]> input(new uint8_t[kInputBlock]);
     CLzmaDec& dec = state.Dec();
     dec.dic = dictionary.get();
     dec.dicBufSize = ring;

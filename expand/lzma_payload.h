@@ -41,6 +41,7 @@ bool ReadLzmaHeader(const uint8_t* header, uint64_t& size);
 
 struct LzmaDecodeResult {
     bool refused = false;      // the header or the stream is not as it must be
+    bool noMemory = false;     // the dictionary or the decoder's tables could not be had
     bool sinkFailed = false;   // the sink refused a block; decoding stopped there
     uint64_t written = 0;      // bytes given to the sink
 };
