@@ -1,11 +1,9 @@
 // LZMA payloads: the decoder in memory and through its ring agree with what
-// was encoded, and refuse every header or stream mksetup did not write; the
-// file layer checks them against setup.sum as it checks LZHUF.
+// was encoded, and refuse every header or stream mksetup did not write. (The
+// installer's checks against setup.sum: tests/e2e, EachCodec...)
 #include "expand/lzma_payload.h"
 
-#include "expand/lzhuf_file.h"
 #include "expand/payload_codec.h"
-#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -118,45 +116,4 @@ TEST(LzmaPayload, RefusesEveryCutAndHeaderItDidNotWrite) {
         const Decoded d = DecodeBothWays(bad);
         EXPECT_FALSE(d.buffer || d.stream) << "byte " << change.first;
     }
-}
-
-TEST(LzmaPayload, TheFileLayerChecksItAgainstTheSumLikeLzhuf) {
-    TempDir dir;
-    const Bytes data = Noise(5000, 3);
-    Bytes file;
-    ASSERT_TRUE(EncodeLzma(data.data(), data.size(), file));
-    dir.Write("p", std::string(file.begin(), file.end()));
-    SumEntry expected{"p", data.size(), {}};
-    ASSERT_TRUE(HashBytes(data.data(), data.size(), expected.sha256));
-    SumEntry otherSize = expected, otherDigest = expected;
-    otherSize.size += 1;
-    otherDigest.sha256[0] ^= 1;
-
-    // Decoded ahead into memory, and straight into its file (with the
-    // checking on another thread): the same outcome either way.
-    for (const SumEntry* sum : {&expected, &otherSize, &otherDigest}) {
-        const bool good = sum == &expected;
-        DecodedPayload payload;
-        DecodeLzhufBytes(file, payload, LzhufEnd::ZeroBits, sum);
-        EXPECT_EQ(payload.status, good ? ExpandStatus::kOk : ExpandStatus::kDamaged);
-        EXPECT_EQ(payload.bytes, good ? data : Bytes());
-
-        FilePtr in(std::fopen(dir.Path("p").c_str(), "rb"));
-        FileRange whole;
-        whole.file = in.get();
-        Placement placement;
-        placement.overlapFrom = 0;
-        const std::string out = good ? "out" : "not-out";
-        const ExpandResult r = ExpandLzhufRange(whole, "p", dir.Path(out).c_str(), LzhufEnd::ZeroBits, sum, placement);
-        EXPECT_EQ(r.status, good ? ExpandStatus::kOk : ExpandStatus::kDamaged);
-        EXPECT_EQ(dir.Exists(out), good);
-    }
-    // A refused stream is damage even without a sum; nothing is placed.
-    Bytes cut(file.begin(), file.end() - 3);
-    dir.Write("cut", std::string(cut.begin(), cut.end()));
-    const ExpandResult r = ExpandLzhufFile(dir.Path("cut").c_str(), dir.Path("cut.out").c_str());
-    EXPECT_EQ(r.status, ExpandStatus::kDamaged);
-    EXPECT_EQ(r.path, dir.Path("cut"));
-    EXPECT_FALSE(dir.Exists("cut.out"));
-    EXPECT_EQ(dir.Count(), 3u) << "a temporary file was left";  // p, out, cut
 }
