@@ -1,6 +1,6 @@
 #include "engine/payload_prefetch.h"
 
-#include "expand/lzhuf_scheme.h"
+#include "expand/payload_codec.h"
 
 #include <new>
 #include <utility>
@@ -178,15 +178,12 @@ void PayloadPrefetch::Decode() {
         // The size the header states decides whether it is held in memory; a
         // larger one (or a damaged header that says so) is decoded by the
         // caller straight into its file.
-        size_t stated = 0;
-        if (read.compressed.size() >= kHeaderSize) {
-            const int32_t size = ReadLzhufHeader(read.compressed.data());
-            stated = size > 0 ? size_t(size) : 0;
-        }
-        if (stated > m_limits.largest) {
+        const uint64_t statedSize = StatedPayloadSize(read.compressed.data(), read.compressed.size());
+        if (statedSize > m_limits.largest) {
             Decoded(index, State::kLeft);
             continue;
         }
+        const size_t stated = size_t(statedSize);
         // The payload the run waits for is never held back; the others wait
         // until taking or staging has made room.
         while (!m_stopping && index != m_nextTake && m_held + stated > m_limits.budget) m_budgetRoom.Wait();

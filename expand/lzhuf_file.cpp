@@ -1,6 +1,8 @@
 #include "expand/lzhuf_file.h"
 
 #include "expand/lzhuf_scheme.h"
+#include "expand/lzma_payload.h"
+#include "expand/payload_codec.h"
 #include "base/file_io.h"
 #include "base/staged_file.h"
 #include "expand/overlapped_sink.h"
@@ -106,26 +108,47 @@ ExpandResult Failure(ExpandStatus status, const char* path) {
 // thread while it is decoded.
 ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const SumEntry* expected,
                           LzhufDecodeResult& decode, size_t overlapFrom = SIZE_MAX) {
-    uint8_t header[kHeaderSize];
+    uint8_t header[kLzmaHeaderSize];
     if (in.Read(header, kHeaderSize) != kHeaderSize)
         // Against a sum, a file cut short even of its header is damage too.
         return expected && !in.Failed() ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed;
-    const int32_t size = ReadLzhufHeader(header);
+    // An LZMA payload's header goes on after the four bytes an LZHUF one has.
+    const bool lzma = PayloadCodecOf(header, kHeaderSize) == PayloadCodec::kLzma;
+    if (lzma && in.Read(header + kHeaderSize, kLzmaHeaderSize - kHeaderSize) != kLzmaHeaderSize - kHeaderSize)
+        return in.Failed() ? ExpandStatus::kReadFailed : ExpandStatus::kDamaged;
+    const uint64_t size = StatedPayloadSize(header, lzma ? kLzmaHeaderSize : kHeaderSize);
+    // An LZMA payload states its size exactly: one that setup.sum contradicts
+    // is not decoded at all.
+    if (lzma && expected && size != expected->size) return ExpandStatus::kDamaged;
     std::unique_ptr<CheckedSink> checked(expected ? new CheckedSink(sink) : nullptr);
     LzhufSink& next = checked ? *checked : sink;
     std::unique_ptr<OverlappedSink> overlapped;
-    if (size > 0 && size_t(size) >= overlapFrom) {
+    if (size > 0 && size >= overlapFrom) {
         overlapped.reset(new OverlappedSink(next));
         if (!overlapped->Started()) overlapped.reset();
     }
-    decode = DecodeLzhufStream(size, in, overlapped ? *overlapped : next, checked ? LzhufEnd::Stop : end);
+    LzhufSink& out = overlapped ? *overlapped : next;
+    bool refused = false, noMemory = false;
+    if (lzma) {
+        const LzmaDecodeResult r = DecodeLzmaStream(header, in, out);
+        refused = r.refused;
+        noMemory = r.noMemory;
+        decode.written = r.written;
+        decode.sinkFailed = r.sinkFailed;
+    } else {
+        decode = DecodeLzhufStream(ReadLzhufHeader(header), in, out, checked ? LzhufEnd::Stop : end);
+    }
     // (A write that failed on the other thread stopped the decoding a few
     // blocks later than it would have stopped it here.)
     if (overlapped && !overlapped->Finish()) decode.sinkFailed = true;
     overlapped.reset();
-    if (checked && !in.Failed() && !decode.sinkFailed && (decode.pastEnd || !checked->Matches(*expected)))
-        return ExpandStatus::kDamaged;
-    return in.Failed() ? ExpandStatus::kReadFailed : ExpandStatus::kOk;
+    // (A payload that cannot be decoded here for want of memory is one that
+    // cannot be read: the expander's read failure, not damage.)
+    if (in.Failed() || noMemory) return ExpandStatus::kReadFailed;
+    if (decode.sinkFailed) return ExpandStatus::kOk;
+    // A stream its codec refuses is damage, with or without a sum.
+    if (refused || (checked && (decode.pastEnd || !checked->Matches(*expected)))) return ExpandStatus::kDamaged;
+    return ExpandStatus::kOk;
 }
 
 // An existing destination that cannot be written (read-only, in use) is
@@ -143,6 +166,21 @@ ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const ch
         result.path = dest;
     }
     return result;
+}
+
+// DecodeLzhufBytes for an LZMA payload: decoded straight into the payload's
+// bytes (they are the decoder's dictionary), then checked.
+void DecodeLzmaBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload, const SumEntry* expected) {
+    const uint64_t stated = StatedPayloadSize(compressed.data(), compressed.size());
+    bool good = !expected || stated == expected->size;
+    good = good && DecodeLzmaBuffer(compressed.data(), compressed.size(), payload.bytes);
+    if (good && expected) {
+        Sha256Digest digest;
+        good = HashBytes(payload.bytes.data(), payload.bytes.size(), digest) &&
+               expected->Matches(payload.bytes.size(), digest);
+    }
+    payload.status = good ? ExpandStatus::kOk : ExpandStatus::kDamaged;
+    if (!good) payload.bytes.clear();
 }
 
 bool WriteBytes(const std::vector<uint8_t>& bytes, std::FILE* file) {
@@ -188,11 +226,13 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
                       const SumEntry* expected) {
     payload.bytes.clear();
     payload.sourceRead = true;
-    // Room for the size the header states, up to a bound (it may be damaged).
-    if (compressed.size() >= kHeaderSize) {
-        const int32_t stated = ReadLzhufHeader(compressed.data());
-        if (stated > 0) payload.bytes.reserve(std::min<size_t>(size_t(stated), size_t(1) << 26));
+    if (PayloadCodecOf(compressed.data(), compressed.size()) == PayloadCodec::kLzma) {
+        DecodeLzmaBytes(compressed, payload, expected);
+        return;
     }
+    // Room for the size the header states, up to a bound (it may be damaged).
+    const uint64_t stated = StatedPayloadSize(compressed.data(), compressed.size());
+    if (stated > 0) payload.bytes.reserve(size_t(std::min<uint64_t>(stated, uint64_t(1) << 26)));
     BytesInput in(compressed);
     VectorSink sink(payload.bytes);
     LzhufDecodeResult decode;

@@ -20,7 +20,8 @@ enum class ExpandStatus {
     kSourceOpenFailed,   // the source cannot be opened for reading; nothing was opened
     kDestCreateFailed,   // the destination cannot be created, or it exists and cannot be
                          // written; the source is closed again
-    kReadFailed,         // the header is shorter than 4 bytes (without a sum), or reading the source failed
+    kReadFailed,         // the header is shorter than 4 bytes (without a sum), reading the source failed, or
+                         // an LZMA payload's dictionary does not fit in memory
     kDestAccessFailed,   // writing the destination failed, or it cannot be opened again
     kDamaged,            // the expansion is not what the distribution's setup.sum says: its
                          // stream (or its header) ends early, or its size or digest differ;

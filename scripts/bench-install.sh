@@ -1,26 +1,32 @@
 #!/bin/bash
-# The unattended installation against NSIS's: makes a product of N files
-# (real bytes of this machine: C headers from /usr/include and shared
-# libraries from /usr/lib, 1 KB to 256 KB each, about 40 to a folder), packs it
-# with `mksetup build` (a folder, and a single setup.exe) and with NSIS (zlib,
-# amd64-unicode stub, silent), and installs each unattended RUNS times in one
-# Wine prefix with a warm Wine server, through Wine's 64-bit loader and the
-# x86_64 setup.exe. Prints the build time, the medium's size and the median
-# installation time of each, and their ratios to NSIS's; then uninstalls ours
-# and checks that nothing is left.
+# The unattended installation against NSIS's: makes a product of real bytes
+# of this machine (C headers from /usr/include and shared libraries from
+# /usr/lib, about 40 files to a folder), packs it with `mksetup build` once
+# per codec of ours (a folder, and a single setup.exe) and with NSIS (zlib,
+# and solid lzma; amd64-unicode stub, silent), and installs each unattended
+# RUNS times in one Wine prefix with a warm Wine server, through Wine's 64-bit
+# loader and the x86_64 setup.exe, the installers taking turns (each run
+# starts with the next one). Prints the load, the build time, the medium's
+# size and the median installation time of each, their ratios to NSIS zlib's,
+# and where each installation's time went (its own CPU time and the Wine
+# server's); then uninstalls ours and checks that nothing is left.
 # It prints numbers; it does not pass or fail on them.
 #
-#   scripts/bench-install.sh N        N files (2000 by default)
+#   scripts/bench-install.sh N        N files of 1 KB to 256 KB (2000 by default)
+#   scripts/bench-install.sh SIZEM    2,000 files at their full sizes, SIZE MB in
+#                                     all (97M: 97 MB in 50 folders)
 #   scripts/bench-install.sh 1G       one file of 1 GB
 #
-# RUNS (3) sets the number of installations of each; BENCH_SETUP_EXE another
-# x86_64 setup.exe to measure (an older build, say). Everything lives under
-# out/bench (the product, both media, the prefix). NSIS is a dependency of
-# this benchmark only: it is installed with apt-get when makensis is missing.
+# RUNS (5) sets the number of installations of each; CODECS ("lzhuf lzma")
+# the codecs of ours; BENCH_SETUP_EXE another x86_64 setup.exe to measure (an
+# older build, say). Everything lives under out/bench (the product, the media,
+# the prefix). NSIS is a dependency of this benchmark only: it is installed
+# with apt-get when makensis is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arg=${1:-2000}
-runs=${RUNS:-3}
+runs=${RUNS:-5}
+codecs=(${CODECS:-lzhuf lzma})
 source scripts/env.sh
 
 if ! command -v makensis >/dev/null; then
@@ -48,10 +54,20 @@ mkdir -p "$product"
 now() { date +%s.%N; }
 elapsed() { echo "$2 - $1" | bc; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+load() { uptime | sed 's/.*load average: //'; }
 
+echo "== load before: $(load)"
 echo "== making the product ($arg)"
 list=$work/setup.lst
 printf 'X;?PRGFDIR?\\Bench\r\n' > "$list"
+add_file() {  # add_file INDEX SOURCE
+    local dir name
+    dir=$(printf 'd%03d' $(($1 / 40)))
+    name=$(printf 'f%05d_%s' "$1" "$(basename "$2")")
+    mkdir -p "$product/$dir"
+    cp "$2" "$product/$dir/$name"
+    printf 'F;%s\\%s;?APPDIR?\\%s\\%s\r\n' "$dir" "$name" "$dir" "$name" >> "$list"
+}
 if [ "$arg" = 1G ]; then
     # One file of 1 GB: shared libraries one after another until it is full.
     mkdir -p "$product/d000"
@@ -63,6 +79,24 @@ if [ "$arg" = 1G ]; then
     truncate -s 1073741824 "$big"
     printf 'F;d000\\big.bin;?APPDIR?\\d000\\big.bin\r\n' >> "$list"
     files=1
+elif [[ "$arg" =~ ^([0-9]+)M$ ]]; then
+    # 2,000 files at their full sizes: a header, or a library (up to 8 MB)
+    # whenever the bytes so far are behind SIZE MB spread evenly, so that
+    # they add up to SIZE MB on any machine with enough of them.
+    files=2000
+    target=$((BASH_REMATCH[1] * 1000000))
+    mapfile -t headers < <(find /usr/include -type f -size +1k | sort)
+    mapfile -t libs < <(find /usr/lib -type f -name '*.so*' -size +1k -size -8M | sort)
+    total=0 h=0 l=0
+    for ((i = 0; i < files; i++)); do
+        if ((total * files < target * (i + 1))); then
+            src=${libs[$((l++ % ${#libs[@]}))]}
+        else
+            src=${headers[$((h++ % ${#headers[@]}))]}
+        fi
+        add_file "$i" "$src"
+        total=$((total + $(stat -c %s "$src")))
+    done
 else
     files=$arg
     # Headers and libraries taken in turns, over and over when N is larger
@@ -75,45 +109,50 @@ else
         else
             src=${headers[$(((i - i / 5) % ${#headers[@]}))]}
         fi
-        dir=$(printf 'd%03d' $((i / 40)))
-        name=$(printf 'f%05d_%s' "$i" "$(basename "$src")")
-        mkdir -p "$product/$dir"
-        cp "$src" "$product/$dir/$name"
-        printf 'F;%s\\%s;?APPDIR?\\%s\\%s\r\n' "$dir" "$name" "$dir" "$name" >> "$list"
+        add_file "$i" "$src"
     done
 fi
-echo "   $(du -sb "$product" | cut -f1) bytes in $files files"
+product_bytes=$(du -sb "$product" | cut -f1)
+echo "   $product_bytes bytes in $files files, $(find "$product" -mindepth 1 -type d | wc -l) folders"
 
-echo "== packing with mksetup"
-t0=$(now)
-"$mksetup" build "$list" "$product" "$work/ours" --setup-exe "$setup_exe" >/dev/null
-ours_build=$(elapsed "$t0" "$(now)")
-ours_size=$(du -sb "$work/ours" | cut -f1)
-t0=$(now)
-"$mksetup" build "$list" "$product" "$work/single" --setup-exe "$setup_exe" --single-file >/dev/null
-single_build=$(elapsed "$t0" "$(now)")
-single_size=$(du -sb "$work/single" | cut -f1)
-
-echo "== packing with NSIS (zlib)"
-cat > "$work/bench.nsi" <<EOF
+# The installers: a name, the medium's folder, the build time and how to run one.
+names=() media=() builds=() kinds=()
+for codec in "${codecs[@]}"; do
+    for kind in folder single; do
+        echo "== packing with mksetup ($codec, $kind)"
+        out=$work/$codec-$kind
+        extra=()
+        [ "$kind" = single ] && extra=(--single-file)
+        t0=$(now)
+        "$mksetup" build "$list" "$product" "$out" --setup-exe "$setup_exe" --codec "$codec" "${extra[@]}" >/dev/null
+        names+=("ours $codec$([ "$kind" = single ] && echo ', one file' || true)")
+        media+=("$out") builds+=("$(elapsed "$t0" "$(now)")") kinds+=("$kind")
+    done
+done
+for compressor in zlib lzma; do
+    echo "== packing with NSIS ($compressor$([ $compressor = lzma ] && echo ', solid' || true))"
+    out=$work/nsis-$compressor
+    mkdir -p "$out"
+    cat > "$work/nsis-$compressor.nsi" <<EOF
 Unicode true
 Target amd64-unicode
-SetCompressor zlib
+SetCompressor $([ $compressor = lzma ] && echo "/SOLID lzma" || echo zlib)
 SilentInstall silent
 RequestExecutionLevel admin
 Name "Bench"
-OutFile "$work/nsis/setup-nsis.exe"
+OutFile "$out/setup-nsis.exe"
 InstallDir "\$PROGRAMFILES64\\BenchNsis"
 Section
   SetOutPath "\$INSTDIR"
   File /r "$product/*"
 SectionEnd
 EOF
-mkdir -p "$work/nsis"
-t0=$(now)
-makensis -V1 "$work/bench.nsi" >/dev/null
-nsis_build=$(elapsed "$t0" "$(now)")
-nsis_size=$(du -sb "$work/nsis" | cut -f1)
+    t0=$(now)
+    makensis -V1 "$work/nsis-$compressor.nsi" >/dev/null
+    names+=("NSIS $compressor$([ $compressor = lzma ] && echo ' (solid)' || true)")
+    media+=("$out") builds+=("$(elapsed "$t0" "$(now)")") kinds+=(nsis)
+done
+count=${#names[@]}
 
 echo "== the prefix (out/bench/wineprefix) and a warm Wine server"
 export WINEPREFIX=$bench/wineprefix
@@ -122,87 +161,103 @@ wineserver -p 2>/dev/null || true  # (one may be running already)
 trap 'wineserver -k 2>/dev/null || true' EXIT
 $SETUP_WINE cmd /c exit >/dev/null 2>&1 || true
 drive_c=$WINEPREFIX/drive_c
+# This prefix's server (other prefixes may have theirs running): it works in
+# a folder named for the prefix's device and inode.
+server_dir=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
+server_pid=""
+for pid in $(pgrep -x 'wineserver(64)?' || true); do
+    [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$server_dir" ] && server_pid=$pid
+done
+[ -n "$server_pid" ] || echo "   (the Wine server of the prefix is not found: its CPU time shows as others')"
+# CPU seconds (user + system) the Wine server has used so far.
+server_cpu() {
+    [ -n "$server_pid" ] && [ -r "/proc/$server_pid/stat" ] || { echo 0; return; }
+    awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$server_pid/stat"
+}
 
 # Each run installs into a folder of its own, made in no folder just emptied
 # (ext4 then looks past the inodes deleted a moment ago for every file it
-# creates), and they take turns at going first.
-ours_times=()
-single_times=()
-nsis_times=()
-rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchSingle* "$drive_c"/BenchNsis*
-# (And the keys earlier runs registered for folders gone now.)
-for name in Bench BenchSingle; do
-    $SETUP_WINE reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" /f /reg:64 \
+# creates).
+rm -rf "$drive_c"/Bench[0-9]*
+for ((k = 0; k < count; k++)); do
+    $SETUP_WINE reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench$k" /f /reg:64 \
         >/dev/null 2>&1 || true
 done
-run_ours() {
-    # setup.exe reads its distribution from the current directory.
-    t0=$(now)
-    (cd "$work/ours" && $wine64 setup.exe Bench /S "/D=C:\\BenchOurs$1") || echo "   setup.exe ended with $?"
-    ours_times+=("$(elapsed "$t0" "$(now)")")
+# CPU seconds all processors have been busy so far (user, nice, system,
+# interrupts): what the machine's other work took shows beside the installer's.
+busy_cpu() { awk -v hz="$(getconf CLK_TCK)" '$1 == "cpu" { print ($2 + $3 + $4 + $7 + $8) / hz }' /proc/stat; }
+# Data written and not yet on disk (MB): the kernel writes it back meanwhile.
+dirty_mb() { awk '$1 == "Dirty:" || $1 == "Writeback:" { kb += $2 } END { printf "%d", kb / 1024 }' /proc/meminfo; }
+declare -A times cpu server others dirty
+launch() {  # launch INSTALLER DESTINATION
+    local k=$1
+    case ${kinds[$k]} in
+    folder) (cd "${media[$k]}" && $wine64 setup.exe "Bench$k" /S "/D=$2") ;;
+    single) $wine64 "${media[$k]}/setup.exe" "Bench$k" /S "/D=$2" ;;
+    nsis) $wine64 "${media[$k]}/setup-nsis.exe" /S "/D=$2" ;;
+    esac || echo "   ${names[$k]} ended with $?"
 }
-run_single() {
+run_one() {  # run_one INSTALLER RUN
+    local k=$1 r=$2 t0 s0 b0 timed=$work/time.txt
+    dirty[$k,$r]=$(dirty_mb)
+    s0=$(server_cpu)
+    b0=$(busy_cpu)
     t0=$(now)
-    # (A product of its own name: the uninstaller checks the record of the
-    # folder medium's last installation against its product's key.)
-    $wine64 "$work/single/setup.exe" BenchSingle /S "/D=C:\\BenchSingle$1" || echo "   setup.exe (single file) ended with $?"
-    single_times+=("$(elapsed "$t0" "$(now)")")
-}
-run_nsis() {
-    t0=$(now)
-    $wine64 "$work/nsis/setup-nsis.exe" /S "/D=C:\\BenchNsis$1" || echo "   NSIS ended with $?"
-    nsis_times+=("$(elapsed "$t0" "$(now)")")
+    # The installation's own CPU time (user, system), as bash's time reports it.
+    { TIMEFORMAT='%U %S'; time launch "$k" "C:\\Bench$k-$r" 2>&3; } 3>&2 2>"$timed"
+    times[$k,$r]=$(elapsed "$t0" "$(now)")
+    cpu[$k,$r]=$(tail -1 "$timed" | awk '{ print $1 + $2 }')
+    server[$k,$r]=$(elapsed "$s0" "$(server_cpu)")
+    others[$k,$r]=$(echo "$(busy_cpu) - $b0 - ${cpu[$k,$r]} - ${server[$k,$r]}" | bc)
 }
 for ((r = 1; r <= runs; r++)); do
-    if ((r % 2)); then
-        run_ours "$r"
-        run_single "$r"
-        run_nsis "$r"
-    else
-        run_nsis "$r"
-        run_single "$r"
-        run_ours "$r"
-    fi
-    echo "   run $r: ours ${ours_times[-1]} s, single file ${single_times[-1]} s, NSIS ${nsis_times[-1]} s"
-done
-last=$drive_c/BenchOurs$runs
-placed=$(find "$last" -type f | wc -l)
-nsis_placed=$(find "$drive_c/BenchNsis$runs" -type f | wc -l)
-diff -r "$product" "$drive_c/BenchNsis$runs" >/dev/null && nsis_same=same || nsis_same=DIFFERENT
-same=same
-for d in "$product"/*; do
-    diff -r "$d" "$last/$(basename "$d")" >/dev/null || same=DIFFERENT
+    for ((j = 0; j < count; j++)); do
+        run_one $(((r - 1 + j) % count)) "$r"
+    done
+    printf '   run %d (load %s):' "$r" "$(load)"
+    for ((k = 0; k < count; k++)); do printf ' %s %s s;' "${names[$k]}" "${times[$k,$r]}"; done
+    echo
+    for ((k = 0; k < count; k++)); do
+        printf '      %-22s wall %6.2f s, own CPU %5.2f s, server %5.2f s, others %5.2f s, unwritten before %4d MB\n' \
+            "${names[$k]}" "${times[$k,$r]}" "${cpu[$k,$r]}" "${server[$k,$r]}" "${others[$k,$r]}" "${dirty[$k,$r]}"
+    done
 done
 
-echo "== uninstalling ours"
+echo "== checking what was placed, and uninstalling ours"
+checks=()
+for ((k = 0; k < count; k++)); do
+    placed=$(find "$drive_c/Bench$k-$runs" -type f | wc -l)
+    same=same
+    for d in "$product"/*; do
+        diff -r "$d" "$drive_c/Bench$k-$runs/$(basename "$d")" >/dev/null || same=DIFFERENT
+    done
+    checks+=("$placed files ($same)")
+done
+last=$drive_c/Bench0-$runs
 t0=$(now)
 $wine64 "$last/uninstall.exe" /uninstall /S || echo "   uninstall.exe ended with $?"
 uninstall_time=$(elapsed "$t0" "$(now)")
 left=$({ find "$last" 2>/dev/null || true; } | wc -l)
-# The product's key in the registry's 64-bit view, where the x86_64 setup.exe
-# wrote it (a 32-bit reg.exe would look in the other view and find nothing).
-# The installations before the last one registered the same product: undoing
-# the last one gives the key back its values, naming the one before.
-location=$($SETUP_WINE reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Bench' \
-    /v InstallLocation /reg:64 2>/dev/null | tr -d '\r' | awk '$1 == "InstallLocation" { print $3 }') || location=""
-case "$location" in
-"") key=gone ;;
-"C:\\BenchOurs$runs") key="left, still naming C:\\BenchOurs$runs" ;;
-*) key="restored to the installation before ($location)" ;;
-esac
 
-ours_median=$(median "${ours_times[@]}")
-single_median=$(median "${single_times[@]}")
-nsis_median=$(median "${nsis_times[@]}")
 echo
-echo "files: $files, $(du -sb "$product" | cut -f1) bytes"
-printf '%-22s %10s %14s %18s\n' "" "build (s)" "medium (bytes)" "install median (s)"
-printf '%-22s %10.2f %14d %18.2f\n' "mksetup + setup.exe" "$ours_build" "$ours_size" "$ours_median"
-printf '%-22s %10.2f %14d %18.2f\n' "  as a single file" "$single_build" "$single_size" "$single_median"
-printf '%-22s %10.2f %14d %18.2f\n' "NSIS zlib" "$nsis_build" "$nsis_size" "$nsis_median"
-echo "install ratio (ours / NSIS): folder $(echo "scale=2; $ours_median / $nsis_median" | bc)," \
-     "single file $(echo "scale=2; $single_median / $nsis_median" | bc)"
-echo "runs: ours ${ours_times[*]}; single file ${single_times[*]}; NSIS ${nsis_times[*]}"
-echo "placed: ours $placed files ($same), NSIS $nsis_placed files ($nsis_same)"
-echo "uninstall: $uninstall_time s; left behind: $left entries in C:\\BenchOurs$runs, Uninstall key $key"
-rm -rf "$drive_c"/BenchOurs* "$drive_c"/BenchSingle* "$drive_c"/BenchNsis*
+echo "product: $files files, $product_bytes bytes; $runs runs each, in turns; load after: $(load)"
+printf '%-24s %9s %14s %12s %9s %10s %10s\n' "" "build (s)" "medium (bytes)" "install (s)" "/ NSIS zlib" "CPU (s)" "server (s)"
+nsis_zlib=$((count - 2))
+zlib_median=$(median $(for ((r = 1; r <= runs; r++)); do echo "${times[$nsis_zlib,$r]}"; done))
+for ((k = 0; k < count; k++)); do
+    t=() c=() s=()
+    for ((r = 1; r <= runs; r++)); do t+=("${times[$k,$r]}") c+=("${cpu[$k,$r]}") s+=("${server[$k,$r]}"); done
+    m=$(median "${t[@]}")
+    printf '%-24s %9.2f %14d %12.2f %9.2f %10.2f %10.2f\n' "${names[$k]}" "${builds[$k]}" \
+        "$(du -sb "${media[$k]}" | cut -f1)" "$m" "$(echo "scale=3; $m / $zlib_median" | bc)" \
+        "$(median "${c[@]}")" "$(median "${s[@]}")"
+done
+echo "install: median wall time; CPU: the installer's own user + system time (median); server: the Wine server's;"
+echo "others (per run above): what the rest of the machine took meanwhile (other processes, the kernel writing back)"
+for ((k = 0; k < count; k++)); do
+    printf '%s runs:' "${names[$k]}"
+    for ((r = 1; r <= runs; r++)); do printf ' %s' "${times[$k,$r]}"; done
+    echo "; placed ${checks[$k]}"
+done
+echo "uninstall (${names[0]}): $uninstall_time s; left behind: $left entries in C:\\Bench0-$runs"
+rm -rf "$drive_c"/Bench[0-9]*

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <random>
 #include <regex>
 #include <set>
@@ -1051,6 +1052,96 @@ TEST_F(ExampleE2eTest, AFolderSealedByItsSetupExeRefusesAnotherSetAndAMissingSum
     ASSERT_NO_FATAL_FAILURE(WriteBytes(m_dist + "\\setup.drc", goodDrc));
     ASSERT_NO_FATAL_FAILURE(install(0));
     EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
+}
+
+namespace {
+
+// The bytes of data.bin in tests/e2e/lzhuf-medium-1.0.
+std::string OldMediumData() {
+    std::string data(5000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = char((i * i + 3 * i) % 256);
+    return data;
+}
+
+}  // namespace
+
+// Each codec through mksetup and setup.exe: an empty file, one byte, bytes
+// that do not compress, and 16 MB (one byte more than is decoded ahead in
+// memory: the run streams it into its file). A payload with a byte changed,
+// or cut short, is refused with exit code 3 and nothing placed for it.
+TEST_F(ExampleE2eTest, EachCodecInstallsWhatItPackedAndRefusesItsDamage) {
+    std::mt19937 random(11);
+    std::string noise(200 * 1024, '\0');
+    for (char& ch : noise) ch = char(random());
+    std::string big;
+    for (size_t i = 0; big.size() <= (size_t(16) << 20); ++i)
+        big += "line " + std::to_string(i % 1009) + ": " + noise.substr(i % 4096, 24 + i % 16) + "\r\n";
+    big.resize((size_t(16) << 20) + 1);
+    const std::map<std::string, std::string> files = {
+        {"noise.bin", noise}, {"big.dat", big}, {"empty.dat", ""}, {"one.dat", "1"}};
+    for (const auto& [name, bytes] : files) m_medium.Write("src\\" + name, bytes);
+    m_medium.Write("codec.lst", "F;noise.bin;?APPDIR?\\noise.bin\r\nF;big.dat;?APPDIR?\\big.dat\r\n"
+                                "F;empty.dat;?APPDIR?\\empty.dat\r\nF;one.dat;?APPDIR?\\one.dat\r\n");
+    for (const std::string codec : {"lzhuf", "lzma"}) {
+        SCOPED_TRACE(codec);
+        const std::string dist = m_medium.Path("dist-" + codec);
+        std::ostringstream out, err;
+        ASSERT_EQ(RunMksetup({"build", m_medium.Path("codec.lst"), m_medium.Path("src"), dist, "--setup-exe",
+                              BinDir() + "\\setup.exe", "--codec", codec},
+                             out, err),
+                  0)
+            << err.str();
+        auto install = [&](const std::string& app) {
+            EXPECT_TRUE(m_setup.Start(dist + "\\setup.exe", "Broken /S /D=" + app, dist));
+            ExpectEndWithoutWindow();
+            return m_setup.ExitCode();
+        };
+        const std::string app = m_target.Path("Good-" + codec);
+        EXPECT_EQ(install(app), 0u);
+        for (const auto& [name, bytes] : files) EXPECT_TRUE(ReadFile(app + "\\" + name) == bytes) << name;
+
+        const std::string noisePacked = ReadFile(dist + "\\noise.bin"), bigPacked = ReadFile(dist + "\\big.dat");
+        std::string changed = noisePacked;
+        changed[changed.size() / 2] ^= 0x10;
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\noise.bin", changed));
+        const std::string damaged = m_target.Path("Damaged-" + codec);
+        EXPECT_EQ(install(damaged), 3u);
+        EXPECT_FALSE(PathFileExistsA((damaged + "\\noise.bin").c_str()));
+        EXPECT_FALSE(PathFileExistsA((damaged + "\\one.dat").c_str()));
+
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\noise.bin", noisePacked));
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\big.dat", bigPacked.substr(0, bigPacked.size() - 100)));
+        const std::string cut = m_target.Path("Cut-" + codec);
+        EXPECT_EQ(install(cut), 3u);
+        EXPECT_TRUE(ReadFile(cut + "\\noise.bin") == noise);
+        EXPECT_FALSE(PathFileExistsA((cut + "\\big.dat").c_str()));
+        const std::vector<std::string> log = LogMessages(cut + "\\SETUP.LOG");
+        EXPECT_NE(std::find(log.begin(), log.end(), "Damaged distribution: big.dat does not match setup.sum, must abort"),
+                  log.end());
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((cut + "\\stg*.tmp").c_str(), &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file is left: " << found.cFileName;
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    }
+}
+
+// A medium that mksetup packed before there was a choice of codec (LZHUF,
+// tests/e2e/lzhuf-medium-1.0) installs as it always did.
+TEST_F(ExampleE2eTest, AnLzhufMediumMadeBeforeTheCodecChoiceInstalls) {
+    const std::string dist = m_medium.Path("old");
+    ASSERT_TRUE(CreateDirectoryA(dist.c_str(), nullptr));
+    for (const char* name : {"setup.drc", "setup.sum", "hello.txt", "empty.dat", "data.bin"})
+        ASSERT_TRUE(CopyFileA(SourcePath(std::string("tests/e2e/lzhuf-medium-1.0/") + name).c_str(),
+                              (dist + "\\" + name).c_str(), FALSE))
+            << name;
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\setup.exe").c_str(), (dist + "\\setup.exe").c_str(), FALSE));
+    const std::string app = m_target.Path("Old");
+    ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", "Broken /S /D=" + app, dist));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_EQ(ReadFile(app + "\\hello.txt"), "Packed before there was a choice of codec.\r\n");
+    EXPECT_EQ(ReadFile(app + "\\empty.dat"), "");
+    EXPECT_TRUE(ReadFile(app + "\\data.bin") == OldMediumData());
 }
 
 TEST_F(ExampleUninstallE2eTest, WhatStaysIsListedAndTheMessageNamesTheLog) {

@@ -195,6 +195,33 @@ TEST_F(MksetupTest, VerifyChecksTheBuiltDistributionAgainstItsSum) {
     EXPECT_NE(r.err.find("setup.sum: line 2: too short"), std::string::npos) << r.err;
 }
 
+TEST_F(MksetupTest, AnLzmaDistributionVerifiesAndItsDamageIsFound) {
+    const Outcome built = Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist"), "--codec",
+                                   "lzma"});
+    ASSERT_EQ(built.status, kExitOk) << built.err;
+    EXPECT_EQ(Expanded("dist/docs/manual.txt"), m_files["docs/manual.txt"]);
+    EXPECT_EQ(Expanded("dist/empty.dat"), "");
+    Outcome r = Mksetup({"verify", m_dir.Path("dist")});
+    EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+    EXPECT_NE(r.out.find(": 7 files ok\n"), std::string::npos) << r.out;
+
+    // A byte changed in the stream, a payload cut short, one whose header
+    // states another size.
+    std::string packed = m_dir.Read("dist/TOOL.DLL");
+    packed[packed.size() / 2] ^= 1;
+    m_dir.Write("dist/TOOL.DLL", packed);
+    const std::string manual = m_dir.Read("dist/docs/manual.txt");
+    m_dir.Write("dist/docs/manual.txt", manual.substr(0, manual.size() - 1));
+    std::string readme = m_dir.Read("dist/readme.txt");
+    readme[6] ^= 1;
+    m_dir.Write("dist/readme.txt", readme);
+    r = Mksetup({"verify", m_dir.Path("dist")});
+    EXPECT_EQ(r.status, kExitFailed);
+    for (const char* line : {"TOOL.DLL: DAMAGED, ", "docs\\manual.txt: DAMAGED, its LZMA stream is refused",
+                             "readme.txt: DAMAGED, states 32 bytes where setup.sum says 33\n", "empty.dat: ok\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+}
+
 TEST_F(MksetupTest, SingleFileHoldsTheWholeDistributionAndVerifyAndUnpackReadIt) {
     const std::string list = m_dir.Path("setup.lst"), src = m_dir.Path("src"), exe = m_dir.Path("bin/setup.exe");
     ASSERT_EQ(Mksetup({"build", list, src, m_dir.Path("folder"), "--setup-exe", exe}).status, kExitOk);
@@ -375,6 +402,19 @@ TEST_F(MksetupTest, FileSystemErrorsAreMessages) {
 TEST_F(MksetupTest, CompressAndExpandSingleFiles) {
     ASSERT_EQ(Mksetup({"compress", m_dir.Path("src/tool.dll"), m_dir.Path("tool.dl_")}).status, kExitOk);
     EXPECT_EQ(Expanded("tool.dl_"), m_files["tool.dll"]);
+    // With LZMA: smaller, and expand tells the codec by the header; a cut
+    // one is refused by the codec.
+    const Outcome lzma = Mksetup({"compress", m_dir.Path("src/tool.dll"), m_dir.Path("tool.lz_"), "--codec", "lzma"});
+    ASSERT_EQ(lzma.status, kExitOk) << lzma.err;
+    EXPECT_NE(lzma.out.find(", lzma)"), std::string::npos) << lzma.out;
+    EXPECT_EQ(Expanded("tool.lz_"), m_files["tool.dll"]);
+    EXPECT_LT(m_dir.Read("tool.lz_").size(), m_dir.Read("tool.dl_").size());
+    const std::string lzmaPacked = m_dir.Read("tool.lz_");
+    m_dir.Write("cut.lz_", lzmaPacked.substr(0, lzmaPacked.size() - 1));
+    const Outcome cutLzma = Mksetup({"expand", m_dir.Path("cut.lz_"), m_dir.Path("cut.out")});
+    EXPECT_EQ(cutLzma.status, kExitFailed);
+    EXPECT_NE(cutLzma.err.find("is damaged: its codec refuses it"), std::string::npos) << cutLzma.err;
+    EXPECT_FALSE(m_dir.Exists("cut.out"));
 
     // A cut or short file is refused and leaves the output as it was.
     const std::string packed = m_dir.Read("tool.dl_");
@@ -499,6 +539,8 @@ TEST_F(MksetupTest, UsageMistakesAndHelp) {
     EXPECT_EQ(Mksetup({"build", "a", "b"}).status, kExitUsage);
     EXPECT_EQ(Mksetup({"build", "a", "b", "c", "--setup-exe"}).status, kExitUsage);
     EXPECT_EQ(Mksetup({"build", "a", "b", "c", "--fast"}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"build", "a", "b", "c", "--codec", "zip"}).status, kExitUsage);
+    EXPECT_EQ(Mksetup({"compress", "a", "b", "--codec"}).status, kExitUsage);
     EXPECT_EQ(Mksetup({"expand", "a"}).status, kExitUsage);
     const Outcome help = Mksetup({"--help"});
     EXPECT_EQ(help.status, kExitOk);

@@ -6,7 +6,7 @@
 #include "formats/overlay.h"
 #include "formats/scramble.h"
 #include "formats/setup_sum.h"
-#include "expand/lzhuf_encode.h"
+#include "expand/payload_codec.h"
 #include "tools/mksetup/mksetup_files.h"
 #include "tools/mksetup/sign.h"
 
@@ -54,6 +54,7 @@ struct BuildPlan {
     fs::path outDir;
     std::string setupExe, signCommand, productName;
     bool singleFile = false;
+    PayloadCodec codec = PayloadCodec::kLzhuf;
 };
 
 // Where the packed files go: into the distribution folder, or into the
@@ -76,8 +77,9 @@ bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources,
         std::string problem;
         if (!ReadWholeFile(from, data))
             problem = "cannot read " + from;
-        else if (!EncodeLzhuf(data.data(), data.size(), packed))
-            problem = from + " is too large (2 GB at most)";
+        else if (!EncodePayload(plan.codec, data.data(), data.size(), packed))
+            problem = plan.codec == PayloadCodec::kLzhuf ? from + " is too large (2 GB at most)"
+                                                          : "cannot compress " + from + " (out of memory)";
         else if (!HashBytes(data.data(), data.size(), entry.sha256))
             problem = "cannot compute the SHA-256 of " + from;
         if (!problem.empty()) {
@@ -353,6 +355,9 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
             if (++i == args.size() || args[i].empty())
                 return wrong("--sign needs a COMMAND");
             plan.signCommand = args[i];
+        } else if (args[i] == "--codec") {
+            if (++i == args.size() || !ParseCodec(args[i], plan.codec))
+                return wrong("--codec needs lzhuf or lzma");
         } else if (args[i] == "--single-file") {
             plan.singleFile = true;
         } else if (args[i] == "--product-name") {

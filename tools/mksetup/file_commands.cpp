@@ -3,7 +3,7 @@
 
 #include "base/file_io.h"
 #include "formats/scramble.h"
-#include "expand/lzhuf_encode.h"
+#include "expand/payload_codec.h"
 #include "expand/lzhuf_file.h"
 #include "expand/lzhuf_scheme.h"
 #include "tools/mksetup/mksetup_files.h"
@@ -31,30 +31,37 @@ int CheckCommand(const CommandArgs& args, std::ostream& out, std::ostream& err, 
 }
 
 int CompressCommand(const CommandArgs& args, std::ostream& out, std::ostream& err, bool) {
-    if (args.size() != 3)
-        return Usage(err, "compress takes IN and OUT");
+    PayloadCodec codec = PayloadCodec::kLzhuf;
+    if (args.size() == 5 && args[3] == "--codec") {
+        if (!ParseCodec(args[4], codec))
+            return Usage(err, "--codec needs lzhuf or lzma");
+    } else if (args.size() != 3) {
+        return Usage(err, "compress takes IN and OUT, and optionally --codec NAME");
+    }
     if (FolderInTheWay(args[2], err))
         return kExitFailed;
     std::vector<uint8_t> data, packed;
     if (!ReadWholeFile(args[1], data))
         return Fail(err, "cannot read " + args[1]);
-    if (!EncodeLzhuf(data.data(), data.size(), packed))
-        return Fail(err, args[1] + " is too large (2 GB at most)");
+    if (!EncodePayload(codec, data.data(), data.size(), packed))
+        return Fail(err, codec == PayloadCodec::kLzhuf ? args[1] + " is too large (2 GB at most)"
+                                                        : "cannot compress " + args[1] + " (out of memory)");
     if (!WriteFileAtomically(args[2], packed.data(), packed.size()))
         return Fail(err, "cannot write " + args[2]);
     out << args[1] << ": " << data.size() << " -> " << packed.size() << " bytes (" << Percent(packed.size(), data.size())
-        << ")\n";
+        << ", " << CodecName(codec) << ")\n";
     return kExitOk;
 }
 
 namespace {
 
-// The size that the header of the compressed file |path| states; false when
-// it has no header.
-bool ReadStatedSize(const std::string& path, int32_t& size) {
+// The size that the LZHUF header of the compressed file |path| states; false
+// when it has no header or is a payload of another codec.
+bool ReadStatedLzhufSize(const std::string& path, int32_t& size) {
     FilePtr in(std::fopen(path.c_str(), "rb"));
     uint8_t header[kHeaderSize];
-    if (!in || std::fread(header, 1, kHeaderSize, in.get()) != kHeaderSize)
+    if (!in || std::fread(header, 1, kHeaderSize, in.get()) != kHeaderSize ||
+        PayloadCodecOf(header, kHeaderSize) != PayloadCodec::kLzhuf)
         return false;
     size = ReadLzhufHeader(header);
     return true;
@@ -79,7 +86,7 @@ int ExpandCommand(const CommandArgs& args, std::ostream&, std::ostream& err, boo
     switch (r.status) {
     case ExpandStatus::kOk:
         // The installer expands a negative size to nothing; no encoder writes one.
-        if (ReadStatedSize(args[1], stated) && stated < 0)
+        if (ReadStatedLzhufSize(args[1], stated) && stated < 0)
             problem = args[1] + " states a negative size (" + std::to_string(stated) + "): damaged";
         else if (r.decode.pastEnd)
             problem = args[1] + " ends before its stated size: truncated or damaged";
@@ -96,8 +103,8 @@ int ExpandCommand(const CommandArgs& args, std::ostream&, std::ostream& err, boo
     case ExpandStatus::kDestAccessFailed:
         problem = "cannot write " + args[2];
         break;
-    case ExpandStatus::kDamaged:  // only with a sum to check, which is not given here
-        problem = args[1] + " is damaged";
+    case ExpandStatus::kDamaged:  // a stream its codec refuses (there is no sum to check here)
+        problem = args[1] + " is damaged: its codec refuses it";
         break;
     }
     if (!problem.empty())

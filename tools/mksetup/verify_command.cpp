@@ -7,7 +7,7 @@
 #include "formats/overlay.h"
 #include "formats/scramble.h"
 #include "formats/setup_sum.h"
-#include "expand/lzhuf_decode.h"
+#include "expand/payload_codec.h"
 #include "tools/mksetup/mksetup_files.h"
 
 #include <algorithm>
@@ -23,11 +23,13 @@ namespace {
 std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size) {
     std::vector<uint8_t> expanded;
     if (!IsSummedAsStored(entry.name)) {
-        LzhufDecodeResult decoded;
-        if (!DecodeLzhufBuffer(data, size, expanded, &decoded, LzhufEnd::Stop))
-            return "shorter than its 4-byte size";
-        if (decoded.pastEnd)
-            return "ends before its stated size";
+        // (An LZMA payload states its size exactly, and is held whole.)
+        const uint64_t stated = StatedPayloadSize(data, size);
+        if (PayloadCodecOf(data, size) == PayloadCodec::kLzma && stated != entry.size)
+            return "states " + std::to_string(stated) + " bytes where setup.sum says " + std::to_string(entry.size);
+        std::string why;
+        if (!DecodePayloadStrictly(data, size, expanded, why))
+            return why;
         data = expanded.data();
         size = expanded.size();
     }

@@ -1,0 +1,195 @@
+#include "expand/lzma_payload.h"
+
+#include "lzma-sdk/LzmaDec.h"
+#include "lzma-sdk/LzmaEnc.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr size_t kPropsOffset = 14;
+constexpr size_t kInputBlock = size_t(1) << 16;
+// lc + lp above this needs a literal table of up to 6 MB; the SDK's encoder
+// at the settings mksetup uses writes lc 3, lp 0 (and LZMA2 allows 4).
+constexpr unsigned kMaxLiteralBits = 4;
+
+void* Allocate(void*, size_t size) { return std::malloc(size); }
+void Release(void*, void* address) { std::free(address); }
+ISzAlloc g_alloc = {Allocate, Release};
+
+uint64_t LoadLittleEndian64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// The SDK's decoder state, with its probability tables, for one payload; the
+// dictionary is the caller's (dic and dicBufSize are set by it).
+class LzmaState {
+public:
+    LzmaState() { LzmaDec_Construct(&m_dec); }
+    ~LzmaState() { LzmaDec_FreeProbs(&m_dec, &g_alloc); }
+    LzmaState(const LzmaState&) = delete;
+    LzmaState& operator=(const LzmaState&) = delete;
+
+    // Reads the header's properties; false when they are not ones mksetup
+    // writes. Throws std::bad_alloc when the tables cannot be had.
+    bool Start(const uint8_t* header) {
+        const uint8_t* props = header + kPropsOffset;
+        CLzmaProps read;
+        if (LzmaProps_Decode(&read, props, LZMA_PROPS_SIZE) != SZ_OK || read.lc + read.lp > kMaxLiteralBits ||
+            read.dicSize > kLzmaMaxDictionary)
+            return false;
+        const SRes allocated = LzmaDec_AllocateProbs(&m_dec, props, LZMA_PROPS_SIZE, &g_alloc);
+        if (allocated == SZ_ERROR_MEM) throw std::bad_alloc();
+        if (allocated != SZ_OK) return false;
+        m_dictionary = read.dicSize;
+        return true;
+    }
+    uint32_t Dictionary() const { return m_dictionary; }
+    CLzmaDec& Dec() { return m_dec; }
+
+private:
+    CLzmaDec m_dec;
+    uint32_t m_dictionary = 0;
+};
+
+// After the last byte of the stated size: the stream must end there.
+bool FinishedWell(ELzmaStatus status) {
+    return status == LZMA_STATUS_FINISHED_WITH_MARK || status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK;
+}
+
+}  // namespace
+
+bool HasCodecMagic(const uint8_t* bytes) { return std::memcmp(bytes, kCodecMagic, sizeof kCodecMagic) == 0; }
+
+bool ReadLzmaHeader(const uint8_t* header, uint64_t& size) {
+    if (!HasCodecMagic(header) || header[4] != kLzmaCodecId || header[5] != 0) return false;
+    size = LoadLittleEndian64(header + 6);
+    return true;
+}
+
+LzmaDecodeResult DecodeLzmaStream(const uint8_t* header, LzhufSource& source, LzhufSink& sink) {
+    LzmaDecodeResult result;
+    uint64_t size = 0;
+    LzmaState state;
+    std::unique_ptr<uint8_t[]> dictionary, input;
+    size_t ring = 0;
+    try {
+        if (!ReadLzmaHeader(header, size) || !state.Start(header)) {
+            result.refused = true;
+            return result;
+        }
+        // A ring of the dictionary's size, or of the whole expansion when
+        // that is smaller: no match reaches further back than either.
+        ring = size_t(std::max<uint64_t>(1, std::min<uint64_t>(state.Dictionary(), size)));
+        dictionary.reset(new uint8_t[ring]);
+        input.reset(new uint8_t[kInputBlock]);
+    } catch (const std::bad_alloc&) {
+        result.noMemory = true;  // (up to 64 MB, in a process that may hold much else)
+        return result;
+    }
+    CLzmaDec& dec = state.Dec();
+    dec.dic = dictionary.get();
+    dec.dicBufSize = ring;
+    LzmaDec_Init(&dec);
+
+    const uint8_t* in = input.get();
+    size_t inLeft = 0;
+    bool inputEnded = false;
+    uint64_t left = size;
+    // (Once even for an empty payload: its stream is the range coder's
+    // first five bytes, which must be there.)
+    do {
+        if (inLeft == 0 && !inputEnded) {
+            inLeft = source.Read(input.get(), kInputBlock);
+            in = input.get();
+            inputEnded = inLeft == 0;
+        }
+        if (dec.dicPos == ring) dec.dicPos = 0;
+        const size_t start = dec.dicPos;
+        const size_t room = size_t(std::min<uint64_t>(ring - start, left));
+        SizeT consumed = inLeft;
+        ELzmaStatus status;
+        const SRes res = LzmaDec_DecodeToDic(&dec, start + room, in, &consumed,
+                                             room == left ? LZMA_FINISH_END : LZMA_FINISH_ANY, &status);
+        in += consumed;
+        inLeft -= consumed;
+        const size_t produced = dec.dicPos - start;
+        if (produced > 0) {
+            if (!sink.Write(dictionary.get() + start, produced)) {
+                result.sinkFailed = true;
+                return result;
+            }
+            result.written += produced;
+            left -= produced;
+        }
+        // An invalid stream, or one that ends (or stops giving anything)
+        // before the stated size is out.
+        if (res != SZ_OK || (left == 0 && !FinishedWell(status)) ||
+            (left > 0 && produced == 0 && consumed == 0 && (inputEnded || inLeft > 0))) {
+            result.refused = true;
+            return result;
+        }
+    } while (left > 0);
+    // Nothing may follow the stream.
+    uint8_t extra;
+    if (inLeft > 0 || (!inputEnded && source.Read(&extra, 1) > 0)) result.refused = true;
+    return result;
+}
+
+bool DecodeLzmaBuffer(const uint8_t* file, size_t length, std::vector<uint8_t>& output) {
+    output.clear();
+    uint64_t size = 0;
+    LzmaState state;
+    if (length < kLzmaHeaderSize || !ReadLzmaHeader(file, size) || !state.Start(file)) return false;
+    if (size > output.max_size()) throw std::bad_alloc();
+    output.resize(size_t(size));
+    CLzmaDec& dec = state.Dec();
+    uint8_t none = 0;  // (the decoder's dictionary is never empty)
+    dec.dic = size ? output.data() : &none;
+    dec.dicBufSize = size ? output.size() : 1;
+    LzmaDec_Init(&dec);
+    SizeT consumed = length - kLzmaHeaderSize;
+    ELzmaStatus status;
+    const SRes res = LzmaDec_DecodeToDic(&dec, output.size(), file + kLzmaHeaderSize, &consumed, LZMA_FINISH_END,
+                                         &status);
+    if (res == SZ_OK && dec.dicPos == size && FinishedWell(status) && consumed == length - kLzmaHeaderSize)
+        return true;
+    output.clear();
+    return false;
+}
+
+bool EncodeLzma(const uint8_t* data, size_t size, std::vector<uint8_t>& file, uint32_t dictionary) {
+    CLzmaEncProps props;
+    LzmaEncProps_Init(&props);
+    props.level = 9;
+    props.dictSize = std::min(std::max(dictionary, uint32_t(1) << 12), kLzmaMaxDictionary);
+    // The dictionary shrinks to the payload's size (so does setup.exe's
+    // memory for it); above 4 GB the estimate stays at its largest.
+    props.reduceSize = size < 0xFFFFFFFFu ? uint32_t(size) : 0xFFFFFFFFu;
+    props.fb = 273;
+    props.numThreads = 1;
+    // Room for an incompressible payload, which LZMA stores a little larger.
+    file.assign(kLzmaHeaderSize + size + size / 16 + 4096, 0);
+    std::memcpy(file.data(), kCodecMagic, sizeof kCodecMagic);
+    file[4] = kLzmaCodecId;
+    file[5] = 0;
+    for (int i = 0; i < 8; ++i)
+        file[6 + i] = uint8_t(uint64_t(size) >> (8 * i));
+    SizeT written = file.size() - kLzmaHeaderSize;
+    SizeT propsSize = LZMA_PROPS_SIZE;
+    const SRes res = LzmaEncode(file.data() + kLzmaHeaderSize, &written, data, size, &props, file.data() + kPropsOffset,
+                                &propsSize, 0, nullptr, &g_alloc, &g_alloc);
+    if (res != SZ_OK || propsSize != LZMA_PROPS_SIZE) {
+        file.clear();
+        return false;
+    }
+    file.resize(kLzmaHeaderSize + written);
+    return true;
+}

@@ -1,0 +1,97 @@
+// libFuzzer target: arbitrary bytes as an LZMA payload, through the ways the
+// installer decodes one.
+//
+// Decoded whole in memory (a payload decoded ahead of the run) and streamed
+// through the ring (one the run decodes into its file), the same bytes are
+// accepted or refused alike, and an accepted one gives exactly its stated
+// size. The file layer's entry point gives kOk for those and kDamaged for
+// the rest, with or without a sum to check. And the bytes taken as data come
+// back unchanged through encoder and decoder.
+#include "expand/lzhuf_file.h"
+#include "expand/lzma_payload.h"
+#include "fuzz/fuzz_support.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The header may state up to 2^64 bytes; the fuzzer keeps the work per
+// input small by stating at most this many (and so does the dictionary).
+constexpr uint64_t kMaxSize = uint64_t(1) << 16;
+
+class MemorySource : public LzhufSource {
+public:
+    MemorySource(const uint8_t* data, size_t size) : m_data(data), m_left(size) {}
+    size_t Read(uint8_t* buffer, size_t size) override {
+        size = std::min(size, m_left);
+        if (size) std::memcpy(buffer, m_data, size);
+        m_data += size;
+        m_left -= size;
+        return size;
+    }
+
+private:
+    const uint8_t* m_data;
+    size_t m_left;
+};
+
+class CollectSink : public LzhufSink {
+public:
+    bool Write(const uint8_t* data, size_t size) override {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> file(data, data + size);
+    uint64_t stated = 0;
+    if (file.size() >= kLzmaHeaderSize && ReadLzmaHeader(file.data(), stated) && stated > kMaxSize) {
+        stated %= kMaxSize + 1;
+        for (int i = 0; i < 8; ++i) file[6 + size_t(i)] = uint8_t(stated >> (8 * i));
+    }
+
+    std::vector<uint8_t> whole;
+    const bool accepted = DecodeLzmaBuffer(file.data(), file.size(), whole);
+    Check(accepted || whole.empty(), "a refused payload left bytes");
+    Check(!accepted || whole.size() == stated, "an accepted payload is not its stated size");
+    if (file.size() >= kLzmaHeaderSize) {
+        MemorySource source(file.data() + kLzmaHeaderSize, file.size() - kLzmaHeaderSize);
+        CollectSink sink;
+        const LzmaDecodeResult streamed = DecodeLzmaStream(file.data(), source, sink);
+        Check(streamed.refused == !accepted, "the stream and the whole payload disagree");
+        Check(!accepted || sink.bytes == whole, "the stream gave other bytes");
+        Check(streamed.written == sink.bytes.size(), "the count of bytes written is wrong");
+    }
+
+    // The installer's entry point, with the sum of what was accepted and
+    // without a sum. (A payload without the codec's magic is LZHUF's.)
+    if (file.size() >= 4 && HasCodecMagic(file.data())) {
+        SumEntry expected{"p", whole.size(), {}};
+        Check(HashBytes(whole.data(), whole.size(), expected.sha256), "cannot hash");
+        const SumEntry* const sums[] = {&expected, nullptr};
+        for (const SumEntry* sum : sums) {
+            DecodedPayload payload;
+            DecodeLzhufBytes(file, payload, LzhufEnd::ZeroBits, sum);
+            Check(payload.status == (accepted ? ExpandStatus::kOk : ExpandStatus::kDamaged), "wrong status");
+            Check(payload.bytes == (accepted ? whole : std::vector<uint8_t>()), "wrong bytes");
+        }
+    }
+
+    // Round trip, with a small dictionary that the decoder's ring goes round;
+    // for one input in eight (by its first byte): setting the encoder up
+    // takes far longer than decoding.
+    if (size > 0 && size <= 4096 && data[0] % 8 == 0) {
+        std::vector<uint8_t> packed, unpacked;
+        Check(EncodeLzma(data, size, packed, 1024), "encoding failed");
+        Check(DecodeLzmaBuffer(packed.data(), packed.size(), unpacked) &&
+                  unpacked == std::vector<uint8_t>(data, data + size),
+              "the round trip changed the bytes");
+    }
+    return 0;
+}
