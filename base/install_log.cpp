@@ -1,5 +1,7 @@
 #include "base/install_log.h"
 
+#include "base/format_text.h"
+
 #include <utility>
 
 #ifdef _WIN32
@@ -79,7 +81,7 @@ void InstallLog::WriteV(const char* format, va_list args) {
     m_stamp.copy(line, stamp);
 
     // The message after it, cut at the end of the buffer.
-    int written = std::vsnprintf(line + stamp, sizeof line - stamp, format, args);
+    int written = FormatTextV(line + stamp, sizeof line - stamp, format, args);
     if (written < 0) line[stamp] = '\0';
     line[sizeof line - 1] = '\0';
 

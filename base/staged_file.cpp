@@ -35,6 +35,16 @@ unsigned NextTemporaryNumber() {
     return next.fetch_add(1) & 0xFFFFu;
 }
 
+// |value| in lower-case hexadecimal digits, without leading zeros.
+std::string HexNumber(unsigned value) {
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), "0123456789abcdef"[value & 0xF]);
+        value >>= 4;
+    } while (value);
+    return digits;
+}
+
 // A new file of a unique name |prefix|, four hexadecimal digits, |suffix|
 // ("stgXXXX.tmp", as GetTempFileName names them) in |directory| (empty: the
 // current directory; otherwise it ends with its separator), created and
@@ -44,9 +54,7 @@ unsigned NextTemporaryNumber() {
 std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& prefix, const std::string& suffix,
                              std::string& path) {
     for (unsigned tries = 0; tries < 0x10000; ++tries) {
-        char unique[8];
-        std::snprintf(unique, sizeof unique, "%x", NextTemporaryNumber());
-        const std::string candidate = directory + prefix + unique + suffix;
+        const std::string candidate = directory + prefix + HexNumber(NextTemporaryNumber()) + suffix;
         // DELETE: the complete file is renamed through this handle.
         const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

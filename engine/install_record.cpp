@@ -2,7 +2,7 @@
 
 #include "base/hex.h"
 #include "base/path_parts.h"
-#include "engine/format_text.h"
+#include "base/format_text.h"
 
 #include <algorithm>
 #include <new>

@@ -7,7 +7,7 @@
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
 #include "engine/file_placement.h"
-#include "engine/format_text.h"
+#include "base/format_text.h"
 #include "engine/install_record.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"

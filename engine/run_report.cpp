@@ -1,7 +1,7 @@
 #include "engine/run_report.h"
 
 #include "engine/directory.h"
-#include "engine/format_text.h"
+#include "base/format_text.h"
 
 void ReportFailure(const RunResult& failure, RunUi& ui, InstallLog& log, const FileList& list) {
     if (failure.cause) ReportFailure(*failure.cause, ui, log, list);

@@ -6,7 +6,7 @@
 #include "base/sha256.h"
 #include "base/staged_file.h"
 #include "engine/directory.h"
-#include "engine/format_text.h"
+#include "base/format_text.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
 

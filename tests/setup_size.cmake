@@ -1,5 +1,5 @@
 # Fails when the shipped setup.exe grows past LIMIT bytes, or when its link
-# map shows C++ stream or locale code of the runtime in it.
+# map shows C++ stream or locale code of the runtime, or MinGW's own printf, in it.
 #   cmake -DEXE=<setup.exe> -DMAP=<setup.map> -DLIMIT=<bytes> -P setup_size.cmake
 file(SIZE "${EXE}" size)
 message(STATUS "setup.exe: ${size} bytes, at most ${LIMIT}")
@@ -10,4 +10,8 @@ file(STRINGS "${MAP}" streams REGEX "libstdc\\+\\+\\.a\\((locale|ios|globals_io|
 if(streams)
     list(GET streams 0 first)
     message(FATAL_ERROR "setup.exe links C++ stream or locale code of the runtime, e.g.\n${first}")
+endif()
+file(STRINGS "${MAP}" pformat REGEX "mingw_pformat\\.o\\)")
+if(pformat)
+    message(FATAL_ERROR "setup.exe links MinGW's own printf (mingw_pformat): format through FormatTextV instead")
 endif()
