@@ -41,18 +41,3 @@ RunResult EnsureDirectory(const std::string& path, InstallLog& log, InstallRecor
     if (pKnown) *pKnown = dirPart;
     return RunResult();
 }
-
-std::string FormatSystemError(DWORD code) {
-    // Inserts are left as written: there are no arguments for them, and
-    // without FORMAT_MESSAGE_IGNORE_INSERTS a text with "%1" would make the
-    // system read arguments that were never passed.
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result;
-    if (length && text) result.assign(text, length);
-    if (text) LocalFree(text);
-    return result;
-}

@@ -40,14 +40,6 @@ void RemoveTree(const std::string& dir) {
 
 }  // namespace
 
-std::string TemporaryDirectory() {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    std::string dir = temp;
-    if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
-    return dir;
-}
-
 std::string RandomHex(size_t count) {
     unsigned char bytes[32];
     if (count > sizeof bytes || !RtlGenRandom(bytes, static_cast<ULONG>(count))) return std::string();

@@ -1,0 +1,36 @@
+#include "base/wide_text.h"
+
+#include "base/utf8.h"
+
+#include <windows.h>
+
+std::wstring Wide(const std::string& text) {
+    std::wstring wide;
+    Utf8ToUtf16(text, wide);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* text, size_t length) {
+    std::string narrow;
+    Utf16ToUtf8(text, length, narrow);
+    return narrow;
+}
+
+std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
+
+std::wstring WidePath(const std::string& path) {
+    std::wstring wide = Wide(path);
+    if (wide.size() < kLongPathFrom || wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0)
+        return wide;
+    std::wstring full(wide.size() + 1, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
+    }
+    if (length == 0 || length >= full.size()) return wide;
+    full.resize(length);
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC" + full.substr(1);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    return wide;
+}
