@@ -18,6 +18,10 @@ std::string Narrow(const wchar_t* text, size_t length) {
 
 std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
 
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    return a == b || lstrcmpiW(Wide(a).c_str(), Wide(b).c_str()) == 0;
+}
+
 std::wstring WidePath(const std::string& path) {
     std::wstring wide = Wide(path);
     if (wide.size() < kLongPathFrom || wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0)

@@ -17,6 +17,10 @@ std::wstring Wide(const std::string& text);
 std::string Narrow(const wchar_t* text, size_t length);
 std::string Narrow(const std::wstring& text);
 
+// True when |a| and |b| are the same text but for case, as Windows compares
+// names (lstrcmpiW): file paths, registry keys.
+bool EqualIgnoringCase(const std::string& a, const std::string& b);
+
 // Paths this long or longer take the \\?\ form: Windows takes directory
 // names shorter than MAX_PATH - 12 characters, and other paths shorter than
 // MAX_PATH, in the plain form only.

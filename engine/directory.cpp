@@ -1,5 +1,6 @@
 #include "engine/directory.h"
 
+#include "base/file_system.h"
 #include "base/path_parts.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ RunResult EnsureDirectory(const std::string& path, InstallLog& log, InstallRecor
     for (size_t i = from; i < dirPart.size(); ++i) {
         if (dirPart[i] != '\\') continue;
         const std::string level = dirPart.substr(0, i);
-        if (CreateDirectoryA(level.c_str(), nullptr)) {
+        if (MakeDirectory(level)) {
             WriteLog(log, "Created: %s", level.c_str());
             record.Add(EffectKind::kDirectory, level);
             if (pMade) *pMade = i + 1 == dirPart.size();

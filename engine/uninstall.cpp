@@ -1,7 +1,9 @@
 #include "engine/uninstall.h"
 
 #include "base/file_io.h"
+#include "base/file_system.h"
 #include "base/registry_path.h"
+#include "base/wide_text.h"
 #include "formats/setup_sum.h"
 #include "base/sha256.h"
 #include "base/staged_file.h"
@@ -76,9 +78,8 @@ RunResult CopyUninstaller(const UninstallerSource& source, const std::string& ap
 uint32_t EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uninstaller) {
     unsigned long long bytes = 0;
     auto add = [&bytes](const std::string& path) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-            bytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        unsigned long long size = 0;
+        if (FileSizeOf(path, size)) bytes += size;
     };
     for (const Effect& effect : effects)
         if (IsPlacement(effect.kind)) add(effect.path);
@@ -128,12 +129,9 @@ namespace {
 // A directory as an InstallLocation is compared with it: full, with long
 // names, without a closing backslash.
 std::string ComparableDirectory(const std::string& dir) {
-    char full[MAX_PATH], longer[MAX_PATH];
-    std::string result = dir;
-    DWORD size = GetFullPathNameA(dir.c_str(), MAX_PATH, full, nullptr);
-    if (size && size < MAX_PATH) result = full;
-    size = GetLongPathNameA(result.c_str(), longer, MAX_PATH);
-    if (size && size < MAX_PATH) result = longer;
+    std::string result = dir, changed;
+    if (FullPathOf(result, changed)) result = changed;
+    if (LongPathOf(result, changed)) result = changed;
     while (result.size() > 3 && result.back() == '\\') result.pop_back();
     return result;
 }
@@ -174,9 +172,9 @@ Vouching DigestRegistered(const char* rootName, const std::string& dir, const st
         if (result != ERROR_SUCCESS) return found;
         RegKey product;
         if (product.Open(uninstall.Get(), name, KEY_READ) != ERROR_SUCCESS ||
-            lstrcmpiA(ComparableDirectory(StringValue(product.Get(), "InstallLocation")).c_str(), dir.c_str()) != 0)
+            !EqualIgnoringCase(ComparableDirectory(StringValue(product.Get(), "InstallLocation")), dir))
             continue;
-        if (lstrcmpiA(StringValue(product.Get(), kRecordDigestValue).c_str(), hex.c_str()) == 0)
+        if (EqualIgnoringCase(StringValue(product.Get(), kRecordDigestValue), hex))
             return Vouching::kVouched;
         if (found == Vouching::kNoKey) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name);
         found = Vouching::kOtherDigest;
@@ -188,7 +186,7 @@ Vouching DigestRegistered(const char* rootName, const std::string& dir, const st
 // it (|bytes| is null then).
 bool ReadRecordFile(const std::string& path, size_t size, std::unique_ptr<uint8_t[]>& bytes) {
     bytes.reset(new (std::nothrow) uint8_t[size ? size : 1]);
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(OpenFile(path, "rb"));
     return bytes && file && std::fread(bytes.get(), 1, size, file.get()) == size && std::fgetc(file.get()) == EOF;
 }
 
@@ -200,19 +198,19 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
     RunResult refused{RunOutcome::kRecordRefused, path};
     std::string& error = refused.detail;
     // Its size before it is read: no record is that large.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    unsigned long long fileSize = 0;
+    if (!FileSizeOf(path, fileSize)) {
         refused.error = GetLastError();
         error = "cannot read " + path;
         return refused;
     }
-    if (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize) {
+    if (fileSize > kMaxInstallRecordSize) {
         error = FormatText("%s is larger than %u MB", path.c_str(), unsigned(kMaxInstallRecordSize >> 20));
         return refused;
     }
     // The digest before anything of the text is read: a record that the
     // registry does not vouch for may have been written by anyone.
-    const size_t size = data.nFileSizeLow;
+    const size_t size = static_cast<size_t>(fileSize);
     std::unique_ptr<uint8_t[]> bytes;
     Sha256Digest digest;
     if (!ReadRecordFile(path, size, bytes) || !HashBytes(bytes.get(), size, digest)) {
@@ -257,10 +255,10 @@ public:
         RemoveFile(InDir(m_appDir, "SETUP.LOG"));
         RemoveUninstaller();
         if (!std::any_of(m_laterDirs.begin(), m_laterDirs.end(),
-                         [this](const std::string& dir) { return lstrcmpiA(dir.c_str(), m_appDir.c_str()) == 0; }))
+                         [this](const std::string& dir) { return EqualIgnoringCase(dir, m_appDir); }))
             m_laterDirs.push_back(m_appDir);
         for (const std::string& dir : m_laterDirs) {
-            if (RemoveDirectoryA(dir.c_str()))
+            if (RemoveDirectoryPath(dir))
                 WriteLog(m_log, "Removed directory: %s", dir.c_str());
             else if (!Missing(GetLastError()))
                 WriteLog(m_log, "Directory %s is not empty, kept", dir.c_str());
@@ -284,8 +282,8 @@ private:
     // Deletes a file: kGoingOn when it is gone (or was not there), else
     // kStayed with the error.
     RunResult TryRemove(const std::string& path) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileA(path.c_str())) {
+        SetPathAttributes(path, FILE_ATTRIBUTE_NORMAL);
+        if (DeletePath(path)) {
             WriteLog(m_log, "Removed: %s", path.c_str());
             return RunResult();
         }
@@ -299,7 +297,7 @@ private:
     }
 
     void RemoveEmptyDirectory(const std::string& path) override {
-        if (RemoveDirectoryA(path.c_str())) {
+        if (RemoveDirectoryPath(path)) {
             WriteLog(m_log, "Removed directory: %s", path.c_str());
         } else if (!Missing(GetLastError())) {
             // Not empty yet: the record, the log or the uninstaller may
@@ -309,7 +307,7 @@ private:
     }
 
     void MoveBack(const std::string& from, const std::string& to) override {
-        if (MoveFileA(from.c_str(), to.c_str()))
+        if (MovePath(from, to))
             WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
         else
             Stayed(from, GetLastError());
@@ -321,7 +319,7 @@ private:
         if (!removed.Failed()) return;
         // A running program cannot be deleted, but it can be moved away.
         if (!m_uninstallerAside.empty() &&
-            MoveFileExA(path.c_str(), m_uninstallerAside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            MovePath(path, m_uninstallerAside, MOVEFILE_REPLACE_EXISTING)) {
             WriteLog(m_log, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
             return;
         }
@@ -331,20 +329,20 @@ private:
 
     bool InAppDir(const std::string& path) const {
         const std::string prefix = m_appDir + "\\";
-        return path.size() > prefix.size() && lstrcmpiA(path.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0;
+        return path.size() > prefix.size() && EqualIgnoringCase(path.substr(0, prefix.size()), prefix);
     }
 
     // Whether the record raised the shared count of |path|: asked for every
     // file, so only the few counted paths are looked through, not the record.
     bool Counted(const std::string& path) const override {
         for (const std::string* counted : m_counted)
-            if (lstrcmpiA(counted->c_str(), path.c_str()) == 0) return true;
+            if (EqualIgnoringCase(*counted, path)) return true;
         return false;
     }
 
     bool Has(EffectKind kind, const std::string& path) const {
         for (const Effect& effect : m_record.effects)
-            if (effect.kind == kind && lstrcmpiA(effect.path.c_str(), path.c_str()) == 0) return true;
+            if (effect.kind == kind && EqualIgnoringCase(effect.path, path)) return true;
         return false;
     }
 

@@ -35,7 +35,7 @@ void Medium::UseStored(FilePtr file, std::vector<StoredFile> files, const std::s
 bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) const {
     range = FileRange();
     if (!m_file) {
-        owned.reset(std::fopen(name.c_str(), "rb"));
+        owned.reset(OpenFile(name, "rb"));
         range.file = owned.get();
         return range.file != nullptr;
     }
@@ -60,7 +60,7 @@ MediumText ReadFolderText(const std::string& path) {
     MediumText text;
     text.path = path;
     errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(OpenFile(path, "rb"));
     if (!file) {
         text.openError = errno;
         return text;

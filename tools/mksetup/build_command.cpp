@@ -253,7 +253,7 @@ bool CloseWritten(FilePtr& file) {
 bool SignUninstaller(const BuildPlan& plan, std::vector<uint8_t>& uninstaller, std::ostream& out, std::ostream& err) {
     // Signing tools may choose by the name's extension: the temporary files end in .exe.
     const TemporaryFile copy((plan.outDir / "uninstall.mksetup-tmp.exe").string());
-    FilePtr written(std::fopen(copy.Path().c_str(), "wb"));
+    FilePtr written(OpenFile(copy.Path(), "wb"));
     out.flush();
     const bool signedCopy = written &&
                             std::fwrite(uninstaller.data(), 1, uninstaller.size(), written.get()) == uninstaller.size() &&

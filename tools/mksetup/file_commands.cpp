@@ -58,7 +58,7 @@ namespace {
 // The size that the LZHUF header of the compressed file |path| states; false
 // when it has no header or is a payload of another codec.
 bool ReadStatedLzhufSize(const std::string& path, int32_t& size) {
-    FilePtr in(std::fopen(path.c_str(), "rb"));
+    FilePtr in(OpenFile(path, "rb"));
     uint8_t header[kHeaderSize];
     if (!in || std::fread(header, 1, kHeaderSize, in.get()) != kHeaderSize ||
         PayloadCodecOf(header, kHeaderSize) != PayloadCodec::kLzhuf)
