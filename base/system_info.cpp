@@ -50,6 +50,11 @@ std::string SystemDirectory() {
     return AskText([](wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); });
 }
 
+std::string EnvironmentVariable(const char* name) {
+    const std::wstring wide = Wide(name);
+    return AskText([&wide](wchar_t* buffer, UINT size) { return UINT(GetEnvironmentVariableW(wide.c_str(), buffer, size)); });
+}
+
 std::string FormatSystemError(DWORD code) {
     // Inserts are left as written: there are no arguments for them, and
     // without FORMAT_MESSAGE_IGNORE_INSERTS a text with "%1" would make the
