@@ -117,8 +117,7 @@ RunResult RegisterRecordDigest(const std::string& key, const std::string& text, 
     RegKey opened;
     LONG result = opened.OpenPath(key, KEY_SET_VALUE);
     if (result == ERROR_SUCCESS)
-        result = RegSetValueExA(opened.Get(), kRecordDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(hex.c_str()),
-                                static_cast<DWORD>(hex.size() + 1));
+        result = SetRegistryValue(opened.Get(), kRecordDigestValue, REG_SZ, hex.c_str(), static_cast<DWORD>(hex.size() + 1));
     if (result != ERROR_SUCCESS) return RunResult(failed.what, path, static_cast<uint32_t>(result), failed.detail);
     if (log) WriteLog(*log, "Key added successfully: %s\\%s=%s", key.c_str(), kRecordDigestValue, hex.c_str());
     return RunResult();
@@ -138,12 +137,10 @@ std::string ComparableDirectory(const std::string& dir) {
 
 // A string value of |key|; empty when it is missing, not a string or longer than a path.
 std::string StringValue(HKEY key, const char* name) {
-    char data[MAX_PATH + 1];
-    DWORD type = 0, size = MAX_PATH;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string();
-    data[size] = '\0';
+    DWORD type = 0;
+    std::string data;
+    if (QueryRegistryValue(key, name, type, data) != ERROR_SUCCESS || type != REG_SZ) return std::string();
+    data.resize(std::char_traits<char>::length(data.c_str()));
     return data;
 }
 
@@ -164,19 +161,18 @@ Vouching DigestRegistered(const char* rootName, const std::string& dir, const st
     if (uninstall.Open(RegistryRootFromName(rootName), keys.c_str(), KEY_READ) != ERROR_SUCCESS)
         return Vouching::kNoKey;
     Vouching found = Vouching::kNoKey;
-    char name[256];
+    std::string name;
     for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        const LONG result = RegEnumKeyExA(uninstall.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_MORE_DATA) continue;
+        const LONG result = EnumRegistryKey(uninstall.Get(), index, name);
+        if (result == ERROR_MORE_DATA || result == ERROR_NO_UNICODE_TRANSLATION) continue;
         if (result != ERROR_SUCCESS) return found;
         RegKey product;
-        if (product.Open(uninstall.Get(), name, KEY_READ) != ERROR_SUCCESS ||
+        if (product.Open(uninstall.Get(), name.c_str(), KEY_READ) != ERROR_SUCCESS ||
             !EqualIgnoringCase(ComparableDirectory(StringValue(product.Get(), "InstallLocation")), dir))
             continue;
         if (EqualIgnoringCase(StringValue(product.Get(), kRecordDigestValue), hex))
             return Vouching::kVouched;
-        if (found == Vouching::kNoKey) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name);
+        if (found == Vouching::kNoKey) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name.c_str());
         found = Vouching::kOtherDigest;
     }
 }
@@ -380,7 +376,7 @@ private:
             LONG result = key.OpenPath(keyPath, KEY_READ);
             if (Missing(result)) return;
             if (result == ERROR_SUCCESS)
-                result = RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                result = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                                           nullptr, nullptr, nullptr, nullptr);
             if (result != ERROR_SUCCESS) return Stayed(keyPath, result);
         }
@@ -391,7 +387,7 @@ private:
         const size_t slash = keyPath.rfind('\\');
         RegKey parent;
         LONG result = parent.OpenPath(keyPath.substr(0, slash), KEY_ALL_ACCESS);
-        if (result == ERROR_SUCCESS) result = RegDeleteKeyA(parent.Get(), keyPath.substr(slash + 1).c_str());
+        if (result == ERROR_SUCCESS) result = DeleteRegistryKey(parent.Get(), keyPath.substr(slash + 1).c_str());
         if (result == ERROR_SUCCESS)
             WriteLog(m_log, "Removed registry key: %s", keyPath.c_str());
         else if (!Missing(result))
@@ -404,13 +400,12 @@ private:
         LONG result = key.OpenPath(value.path, KEY_SET_VALUE);
         if (value.existed) {
             if (result == ERROR_SUCCESS)
-                result = RegSetValueExA(key.Get(), value.other.c_str(), 0, value.type,
-                                        reinterpret_cast<const BYTE*>(value.data.data()),
-                                        static_cast<DWORD>(value.data.size()));
+                result = SetRegistryValue(key.Get(), value.other.c_str(), value.type, value.data.data(),
+                                          static_cast<DWORD>(value.data.size()));
             if (result == ERROR_SUCCESS) return WriteLog(m_log, "Restored registry value: %s", name.c_str());
         } else {
             if (Missing(result)) return;
-            if (result == ERROR_SUCCESS) result = RegDeleteValueA(key.Get(), value.other.c_str());
+            if (result == ERROR_SUCCESS) result = DeleteRegistryValue(key.Get(), value.other.c_str());
             if (result == ERROR_SUCCESS) return WriteLog(m_log, "Removed registry value: %s", name.c_str());
             if (Missing(result)) return;
         }
