@@ -2,7 +2,6 @@
 
 #include "base/wide_text.h"
 
-#include <vector>
 
 DWORD PathAttributes(const std::string& path) { return GetFileAttributesW(WidePath(path).c_str()); }
 
@@ -43,40 +42,40 @@ HANDLE OpenPathHandle(const std::string& path, DWORD access, DWORD share, DWORD 
 
 namespace {
 
-// What |ask| writes for |path| into a buffer of the size it asks for.
-template <typename Ask>
-bool AskForPath(const std::string& path, std::string& out, Ask ask) {
-    const std::wstring wide = WidePath(path);
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const DWORD length = ask(wide.c_str(), buffer.data(), DWORD(buffer.size()));
-        if (length == 0) return false;
-        if (length < buffer.size()) {
-            std::wstring result(buffer.data(), length);
-            // What the system gives back in the \\?\ form the program gave it.
-            if (result.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-                result = L"\\" + result.substr(7);
-            else if (result.compare(0, 4, L"\\\\?\\") == 0)
-                result = result.substr(4);
-            out = Narrow(result);
-            return !out.empty();
-        }
-        buffer.resize(length + 1);
-    }
-    return false;
+// The path |asked| as the system gives it back, without the \\?\ form the
+// program gave it in.
+bool PathFromSystem(bool asked, std::wstring& wide, std::string& out) {
+    if (!asked) return false;
+    if (wide.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        wide.erase(0, 6)[0] = L'\\';
+    else if (wide.compare(0, 4, L"\\\\?\\") == 0)
+        wide.erase(0, 4);
+    out = Narrow(wide);
+    return !out.empty();
 }
 
 }  // namespace
 
 bool FullPathOf(const std::string& path, std::string& full) {
-    return AskForPath(path, full, [](const wchar_t* wide, wchar_t* buffer, DWORD size) {
-        return GetFullPathNameW(wide, size, buffer, nullptr);
-    });
+    const std::wstring wide = WidePath(path);
+    std::wstring result;
+    const bool asked = AskWide(
+        [](const void* asked, wchar_t* buffer, unsigned long room) -> unsigned long {
+            return GetFullPathNameW(static_cast<const std::wstring*>(asked)->c_str(), room, buffer, nullptr);
+        },
+        &wide, result);
+    return PathFromSystem(asked, result, full);
 }
 
 bool LongPathOf(const std::string& path, std::string& longer) {
-    return AskForPath(path, longer,
-                      [](const wchar_t* wide, wchar_t* buffer, DWORD size) { return GetLongPathNameW(wide, buffer, size); });
+    const std::wstring wide = WidePath(path);
+    std::wstring result;
+    const bool asked = AskWide(
+        [](const void* asked, wchar_t* buffer, unsigned long room) -> unsigned long {
+            return GetLongPathNameW(static_cast<const std::wstring*>(asked)->c_str(), buffer, room);
+        },
+        &wide, result);
+    return PathFromSystem(asked, result, longer);
 }
 
 FindFirst::FindFirst(const std::string& path) : m_handle(FindFirstFileW(WidePath(path).c_str(), &m_data)) {}

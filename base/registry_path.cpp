@@ -133,12 +133,11 @@ bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode
 std::unique_ptr<char[]> ReadRegistryString(const char* path, char sep, HKEY parent) {
     std::unique_ptr<char[]> result;
     WalkRegistryPath(path, sep, parent, RegistryWalk::kRead, nullptr, [&](HKEY key, const char* valueName) {
-        DWORD type = 0, size = MAX_PATH * sizeof(wchar_t);
-        if (RegQueryValueExW(key, Wide(valueName).c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-            size > (IsRegistryStringType(type) ? MAX_PATH * sizeof(wchar_t) : MAX_PATH))
-            return false;
+        DWORD type = 0;
         std::string data;
-        if (QueryRegistryValue(key, valueName, type, data) != ERROR_SUCCESS) return false;
+        if (QueryRegistryValue(key, valueName, type, data) != ERROR_SUCCESS ||
+            (IsRegistryStringType(type) ? Utf8CharCount(data) : data.size()) > MAX_PATH)
+            return false;
         result.reset(new char[data.size() + 1]);
         std::memcpy(result.get(), data.data(), data.size());
         result[data.size()] = '\0';

@@ -77,7 +77,7 @@ bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode
                       const std::function<bool(HKEY key, const char* valueName)>& atValue);
 
 // Reads the value named by |path|: its data as stored (at most 260 bytes; a
-// string in UTF-8, at most 260 characters in the registry), with a zero added after it so the result is always a terminated string even
+// string in UTF-8, of at most 260 characters), with a zero added after it so the result is always a terminated string even
 // when the stored data has none. Null on any failure, data longer than 260
 // bytes included.
 std::unique_ptr<char[]> ReadRegistryString(const char* path, char sep, HKEY parent = nullptr);

@@ -2,57 +2,49 @@
 
 #include "base/wide_text.h"
 
-#include <vector>
-
 namespace {
 
-// A text that a function writes into a buffer of |size| characters and whose
-// length it returns: without the terminator when it fits, the size it needs
-// when it does not, 0 on failure.
-template <typename Ask>
-std::string AskText(Ask ask) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const UINT length = ask(buffer.data(), UINT(buffer.size()));
-        if (length == 0) return std::string();
-        if (length < buffer.size()) return Narrow(buffer.data(), length);
-        buffer.resize(length + 1);
-    }
-    return std::string();
+// The text of a function that fills a buffer as AskWide's asks do, in UTF-8.
+std::string AskText(WideAsk ask, const void* context = nullptr) {
+    std::wstring text;
+    return AskWide(ask, context, text) ? Narrow(text) : std::string();
 }
 
 }  // namespace
 
 std::string ModulePath() {
     // GetModuleFileName fills the buffer and says nothing of the size it
-    // needs: a buffer that is filled is grown and asked again.
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0) return std::string();
-        if (length < path.size()) return Narrow(path.data(), length);
-        if (path.size() >= 32768) return std::string();
-        path.resize(path.size() * 2);
-    }
+    // needs: a buffer that it fills is asked again twice as large.
+    return AskText([](const void*, wchar_t* buffer, unsigned long room) -> unsigned long {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer, room);
+        return length < room ? length : room * 2;
+    });
 }
 
 std::string TemporaryDirectory() {
-    std::string dir = AskText([](wchar_t* buffer, UINT size) { return UINT(GetTempPathW(size, buffer)); });
+    std::string dir =
+        AskText([](const void*, wchar_t* buffer, unsigned long room) -> unsigned long { return GetTempPathW(room, buffer); });
     if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
     return dir;
 }
 
 std::string WindowsDirectory() {
-    return AskText([](wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); });
+    return AskText(
+        [](const void*, wchar_t* buffer, unsigned long room) -> unsigned long { return GetWindowsDirectoryW(buffer, room); });
 }
 
 std::string SystemDirectory() {
-    return AskText([](wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); });
+    return AskText(
+        [](const void*, wchar_t* buffer, unsigned long room) -> unsigned long { return GetSystemDirectoryW(buffer, room); });
 }
 
 std::string EnvironmentVariable(const char* name) {
     const std::wstring wide = Wide(name);
-    return AskText([&wide](wchar_t* buffer, UINT size) { return UINT(GetEnvironmentVariableW(wide.c_str(), buffer, size)); });
+    return AskText(
+        [](const void* name, wchar_t* buffer, unsigned long room) -> unsigned long {
+            return GetEnvironmentVariableW(static_cast<const std::wstring*>(name)->c_str(), buffer, room);
+        },
+        &wide);
 }
 
 std::string FormatSystemError(DWORD code) {

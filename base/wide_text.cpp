@@ -26,15 +26,30 @@ std::wstring WidePath(const std::string& path) {
     std::wstring wide = Wide(path);
     if (wide.size() < kLongPathFrom || wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0)
         return wide;
-    std::wstring full(wide.size() + 1, L'\0');
-    DWORD length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
-    if (length >= full.size()) {
-        full.resize(length);
-        length = GetFullPathNameW(wide.c_str(), DWORD(full.size()), &full[0], nullptr);
-    }
-    if (length == 0 || length >= full.size()) return wide;
-    full.resize(length);
+    std::wstring full;
+    if (!AskWide(
+            [](const void* asked, wchar_t* buffer, unsigned long room) -> unsigned long {
+                return GetFullPathNameW(static_cast<const std::wstring*>(asked)->c_str(), room, buffer, nullptr);
+            },
+            &wide, full))
+        return wide;
     if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC" + full.substr(1);
     if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
     return wide;
+}
+
+bool AskWide(WideAsk ask, const void* context, std::wstring& text) {
+    text.assign(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const unsigned long length = ask(context, &text[0], static_cast<unsigned long>(text.size()));
+        if (length == 0) break;
+        if (length < text.size()) {
+            text.resize(length);
+            return true;
+        }
+        if (length > 32768) break;
+        text.assign(length + 1, L'\0');
+    }
+    text.clear();
+    return false;
 }

@@ -33,3 +33,11 @@ constexpr size_t kLongPathFrom = 248;
 // they are, so that they mean what they always meant. Empty for a path that
 // is not UTF-8.
 std::wstring WidePath(const std::string& path);
+
+// What a Windows function writes into a buffer of the room it asks for:
+// |ask| gets |context|, the buffer and its room in characters, and returns
+// the length written (without the terminator) when it fits, the room it
+// needs when it does not (at least the room given), 0 on failure. False
+// when it fails or keeps asking for more.
+using WideAsk = unsigned long (*)(const void* context, wchar_t* buffer, unsigned long room);
+bool AskWide(WideAsk ask, const void* context, std::wstring& text);
