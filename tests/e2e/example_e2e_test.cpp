@@ -4,6 +4,7 @@
 
 #include "formats/setup_sum.h"
 #include "base/sha256.h"
+#include "base/wide_text.h"
 #include "expand/lzhuf_encode.h"
 #include "res/resource.h"
 #include "formats/overlay.h"
@@ -1171,4 +1172,88 @@ TEST_F(ExampleUninstallE2eTest, WhatStaysIsListedAndTheMessageNamesTheLog) {
     ASSERT_GT(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last);
     EXPECT_EQ(m_target.Read("Example\\docs\\notes.txt\\mine.txt"), "the user's own");
+}
+
+namespace {
+
+bool PathThere(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A string value read through the wide calls, in UTF-8; "(missing)" when it is not there.
+std::string WideRegistryString(HKEY root, const std::string& key, const std::string& value) {
+    wchar_t data[1024] = L"";
+    DWORD size = sizeof data;
+    if (RegGetValueW(root, Wide(key).c_str(), Wide(value).c_str(), RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return "(missing)";
+    return Narrow(data, wcslen(data));
+}
+
+std::string ProgramsFolder() {
+    wchar_t programs[MAX_PATH] = L"";
+    return SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAMS, FALSE) ? Narrow(programs, wcslen(programs))
+                                                                             : std::string();
+}
+
+}  // namespace
+
+// A product of Greek, Japanese and Polish names, from a UTF-8 list: every
+// name is used exactly (files, registry, the Add/Remove entry, the
+// shortcut), with /S and through the windows, and the uninstaller takes
+// everything away again.
+TEST_F(ExampleUninstallE2eTest, NamesInEveryLanguageAreUsedExactly) {
+    const std::string product = "Προϊόν 製品 Łódź", app = "C:\\Προϊόν\\製品 Łódź";
+    const std::string file = app + "\\Διαβάστε με 読んで.txt", key = "Software\\Προϊόν 製品";
+    const std::string uninstallKey = std::string(kUninstallKeys) + product;
+    m_medium.Write("src\\readme.txt", "Γειά σου");
+    m_medium.Write("intl.lst", "X;?PRGFDIR?\\Προϊόν\r\n"
+                               "F;readme.txt;?APPDIR?\\Διαβάστε με 読んで.txt\r\n"
+                               "K;SZ;HKEY_CURRENT_USER;Software;Προϊόν 製品;Ścieżka;?APPDIR?\r\n"
+                               "L;?STARTMENU?\\Προϊόν 製品\\Łódź 読んで.lnk;?APPDIR?\\Διαβάστε με 読んで.txt;Opis\r\n");
+    const std::string dist = m_dist = m_medium.Path("intl");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunMksetup({"build", m_medium.Path("intl.lst"), m_medium.Path("src"), dist}, out, err), 0) << err.str();
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\setup.exe").c_str(), (dist + "\\setup.exe").c_str(), FALSE));
+    const std::string link = ProgramsFolder() + "\\Προϊόν 製品\\Łódź 読んで.lnk";
+
+    auto expectInstalled = [&]() {
+        HANDLE opened = CreateFileW(Wide(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        char bytes[64] = "";
+        DWORD got = 0;
+        EXPECT_NE(opened, INVALID_HANDLE_VALUE) << file;
+        if (opened != INVALID_HANDLE_VALUE) {
+            ::ReadFile(opened, bytes, sizeof bytes, &got, nullptr);
+            CloseHandle(opened);
+        }
+        EXPECT_EQ(std::string(bytes, got), "Γειά σου");
+        EXPECT_EQ(WideRegistryString(HKEY_CURRENT_USER, key, "Ścieżka"), app);
+        EXPECT_EQ(WideRegistryString(HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName"), product);
+        EXPECT_EQ(WideRegistryString(HKEY_LOCAL_MACHINE, uninstallKey, "InstallLocation"), app);
+        EXPECT_TRUE(PathThere(link)) << link;
+    };
+    auto uninstall = [&]() {
+        const std::string quiet = WideRegistryString(HKEY_LOCAL_MACHINE, uninstallKey, "QuietUninstallString");
+        ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), 0u);
+        EXPECT_FALSE(PathThere(app)) << app;
+        EXPECT_FALSE(PathThere("C:\\Προϊόν")) << "the level above, made by the installation";
+        EXPECT_EQ(WideRegistryString(HKEY_CURRENT_USER, key, "Ścieżka"), "(missing)");
+        EXPECT_EQ(WideRegistryString(HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName"), "(missing)");
+        EXPECT_FALSE(PathThere(link)) << link;
+        EXPECT_FALSE(PathThere(ProgramsFolder() + "\\Προϊόν 製品"));
+    };
+
+    ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", "Προϊόν*製品*Łódź /S /D=" + app, dist));
+    ExpectEndWithoutWindow();
+    ASSERT_EQ(m_setup.ExitCode(), 0u);
+    expectInstalled();
+    uninstall();
+
+    // The same typed on the destination page.
+    ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", "Προϊόν*製品*Łódź", dist));
+    ThroughTheWizard(app);
+    m_setup.Click(Expect("the success message"), IDOK);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    expectInstalled();
+    uninstall();
 }
