@@ -1,5 +1,10 @@
 #include "app/program_medium.h"
 
+#include "base/file_system.h"
+#include "base/path_parts.h"
+#include "base/system_info.h"
+#include "base/wide_text.h"
+#include "engine/system_library.h"
 #include "formats/medium.h"
 #include "formats/overlay.h"
 
@@ -48,16 +53,9 @@ bool HashAt(std::FILE* file, uint64_t offset, uint64_t size, Sha256Digest& diges
 using WinVerifyTrustFunction = LONG(WINAPI*)(HWND, GUID*, LPVOID);
 
 WinVerifyTrustFunction LoadWinVerifyTrust() {
-    HMODULE dll = LoadLibraryExA("wintrust.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!dll) {
-        // Windows without the search flags: the full path into the system directory.
-        char system[MAX_PATH];
-        const UINT length = GetSystemDirectoryA(system, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH - 16) return nullptr;
-        dll = LoadLibraryA((std::string(system) + "\\wintrust.dll").c_str());
-    }
-    if (!dll) return nullptr;
-    return reinterpret_cast<WinVerifyTrustFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "WinVerifyTrust")));
+    // Kept for the whole run: the function is asked for once.
+    static const SystemLibrary wintrust("wintrust.dll");
+    return wintrust.Function<WinVerifyTrustFunction>("WinVerifyTrust");
 }
 
 // True when what WinVerifyTrust answered says the signature does not match
@@ -104,48 +102,20 @@ bool VerifySignature(HANDLE file, const wchar_t* path, LONG& status) {
     return true;
 }
 
-// The running program's full path, with its terminating zero; empty when
-// it cannot be had. Wide, so that no folder name is beyond its code page.
-std::vector<wchar_t> ProgramPath() {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return std::vector<wchar_t>();
-        if (length < path.size()) {
-            path.resize(length + 1);
-            return path;
-        }
-        if (path.size() >= 32768) return std::vector<wchar_t>();
-        path.resize(path.size() * 2);
-    }
-}
-
-// The file name part of |path|, in the code page the boxes are shown in.
-std::string NarrowFileName(const std::vector<wchar_t>& path) {
-    const wchar_t* name = path.data();
-    for (const wchar_t* at = path.data(); *at; ++at)
-        if (*at == L'\\' || *at == L'/') name = at + 1;
-    const int size = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return "setup.exe";
-    std::vector<char> narrow(static_cast<size_t>(size));
-    WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), size, nullptr, nullptr);
-    return narrow.data();
-}
-
 }  // namespace
 
 ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) {
     ProgramMedium medium;
     medium.kind = ProgramMedium::kDamaged;
     opened.UseFolder(welcomePath);
-    const std::vector<wchar_t> path = ProgramPath();
-    medium.programName = path.empty() ? std::string("setup.exe") : NarrowFileName(path);
+    const std::string path = ModulePath();
+    const std::string name = SplitPath(path, "\\/").fileName;
+    medium.programName = name.empty() ? std::string("setup.exe") : name;
     if (path.empty()) return medium;
 
     // Shared for reading only: while setup.exe runs, no one can change what
     // it checked and installs from.
-    HANDLE handle = CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = OpenPathHandle(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) return medium;
     LARGE_INTEGER length;
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
@@ -194,7 +164,7 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
     // A signature must be the file's own: a byte changed anywhere, in the
     // image too, breaks it.
     LONG status = 0;
-    if (layout.certificateSize != 0 && VerifySignature(handle, path.data(), status) && SignatureBroken(status))
+    if (layout.certificateSize != 0 && VerifySignature(handle, WidePath(path).c_str(), status) && SignatureBroken(status))
         return medium;
 
     std::vector<StoredFile> files;

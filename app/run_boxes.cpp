@@ -2,6 +2,7 @@
 
 #include "fw/app.h"
 #include "fw/message_box.h"
+#include "fw/window_text.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -27,6 +28,6 @@ bool MessageBoxRunUi::ShowBox(RunBox kind, const std::string& text) {
 }
 
 void MessageBoxRunUi::ShowStatus(const std::string& text, int position) {
-    SetDlgItemTextA(m_hWnd, IDC_STATUS, text.c_str());
-    SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    SetDlgItemTextW(m_hWnd, IDC_STATUS, WindowText(text.c_str()).c_str());
+    SendDlgItemMessageW(m_hWnd, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }

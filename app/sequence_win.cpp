@@ -12,8 +12,6 @@
 #include "engine/setup_objects.h"
 #include "fw/message_box.h"
 
-#include <cstdlib>  // __argc, __argv
-
 namespace {
 
 class DialogUi : public SequenceUi {

@@ -6,6 +6,8 @@
 #include "app/uninstall_mode.h"
 #include "app/wizard_texts.h"
 #include "base/file_io.h"
+#include "base/system_info.h"
+#include "base/wide_text.h"
 #include "engine/file_list_win.h"
 #include "formats/medium_files.h"
 #include "formats/scramble.h"
@@ -14,17 +16,28 @@
 #include "engine/uninstall.h"
 #include "fw/message_box.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
 
-CommandLine ProgramCommandLine() { return ParseCommandLine(__argc, __argv, GetCommandLineA()); }
-
-std::string ModulePath() {
-    char program[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, program, MAX_PATH);
-    return program;
+// The command line as the system holds it, in UTF-16, split into arguments
+// as the C runtime would and taken to UTF-8 exactly: a name outside the
+// system's code page arrives as typed. |arguments| gets them, the program's
+// path as invoked first.
+CommandLine ProgramCommandLine(std::vector<std::string>& arguments) {
+    const wchar_t* raw = GetCommandLineW();
+    int count = 0;
+    if (wchar_t** split = CommandLineToArgvW(raw, &count)) {
+        for (int i = 0; i < count; ++i) arguments.push_back(Narrow(split[i], wcslen(split[i])));
+        LocalFree(split);
+    }
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), Narrow(raw, wcslen(raw)));
 }
 
 }  // namespace
@@ -44,7 +57,8 @@ BOOL CSetupApp::InitInstance() {
 }
 
 int CSetupApp::Install() {
-    const CommandLine line = ProgramCommandLine();
+    std::vector<std::string> arguments;
+    const CommandLine line = ProgramCommandLine(arguments);
     if (!line.error.empty()) {
         if (!line.unattended)
             ShowMessageBox(nullptr, (line.error + "\n\n" + kCommandLineUsage).c_str(), "Error", MB_OK | MB_ICONERROR);
@@ -53,7 +67,7 @@ int CSetupApp::Install() {
     if (line.uninstall) return RunUninstallation(line, m_setup);
 
     // The medium: the program's own overlay, or the folder it lies in.
-    const char* invocationPath = (__argc > 0 && __argv) ? __argv[0] : nullptr;
+    const char* invocationPath = arguments.empty() ? nullptr : arguments[0].c_str();
     const ProgramMedium program = OpenProgramMedium(WelcomeTextPath(invocationPath), m_setup.medium);
     if (program.kind == ProgramMedium::kDamaged) {
         if (!line.unattended)
@@ -63,11 +77,11 @@ int CSetupApp::Install() {
     }
 
     if (program.kind != ProgramMedium::kSingleFile) {
-        if (FILE* list = std::fopen(kFileListName, "rb")) {
+        if (FILE* list = OpenFile(kFileListName, "rb")) {
             std::fclose(list);
         } else {
             std::string plainName = PlainListName();
-            if (FILE* plain = std::fopen(plainName.c_str(), "rt")) {
+            if (FILE* plain = OpenFile(plainName, "rt")) {
                 // Preparing a medium: write the scrambled list and end, silently.
                 const bool written = ScrambleCopy(plainName.c_str(), kFileListName);
                 std::fclose(plain);

@@ -4,7 +4,10 @@
 #include "app/run_boxes.h"
 #include "app/setup_app.h"
 #include "app/unattended.h"
+#include "base/file_system.h"
 #include "base/path_parts.h"
+#include "base/system_info.h"
+#include "base/wide_text.h"
 #include "engine/private_folder.h"
 #include "engine/uninstall.h"
 #include "fw/app.h"
@@ -17,12 +20,6 @@
 
 namespace {
 
-std::string OwnPath() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
 // Where the uninstaller in the application directory goes while it waits
 // for its copy: into the copy's folder, on the drive of the temporary
 // directory. The copy learns it from its environment.
@@ -31,14 +28,14 @@ constexpr char kAsideVariable[] = "SETUP_UNINSTALLER_ASIDE";
 // Deletes |path|, waiting a little for a process that has just ended to let go of it.
 bool DeleteWhenFree(const std::string& path) {
     for (int attempt = 0; attempt < 50; ++attempt) {
-        if (DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+        if (DeletePath(path) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
         Sleep(100);
     }
     return false;
 }
 
 int RunFromTemporaryCopy(const CommandLine& line) {
-    std::string appDir = SplitPath(OwnPath(), "\\").directory;
+    std::string appDir = SplitPath(ModulePath(), "\\").directory;
     if (appDir.size() > 1) appDir.pop_back();
     // The copy runs from a folder of this run's own (private_folder.h): a
     // DLL or a file planted in the temporary directory cannot reach it.
@@ -50,7 +47,7 @@ int RunFromTemporaryCopy(const CommandLine& line) {
         return kExitFailed;
     }
     const std::string copy = folder.Path() + "\\" + kUninstallerName;
-    if (!CopyFileA(OwnPath().c_str(), copy.c_str(), TRUE)) {
+    if (!CopyPath(ModulePath(), copy, true)) {
         if (!line.unattended)
             ShowMessageBox(nullptr, ("Cannot copy the uninstaller to " + copy).c_str(), "Error", MB_OK | MB_ICONERROR);
         return kExitFailed;
@@ -58,16 +55,16 @@ int RunFromTemporaryCopy(const CommandLine& line) {
 
     // Neither process may keep the application directory, nor this one the
     // copy's folder, as its working directory.
-    SetCurrentDirectoryA(TemporaryDirectory().c_str());
+    SetCurrentDirectoryW(Wide(TemporaryDirectory()).c_str());
     const std::string aside = folder.Path() + "\\uninstall.old";
-    SetEnvironmentVariableA(kAsideVariable, aside.c_str());
-    std::string command = "\"" + copy + "\" /uninstall" + (line.unattended ? " /S" : "") + " /D=" + appDir;
-    STARTUPINFOA startup = {};
+    SetEnvironmentVariableW(Wide(kAsideVariable).c_str(), Wide(aside).c_str());
+    std::wstring command = Wide("\"" + copy + "\" /uninstall" + (line.unattended ? " /S" : "") + " /D=" + appDir);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     DWORD code = kExitFailed;
-    if (CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
-                       &startup, &process)) {
+    if (CreateProcessW(WidePath(copy).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       Wide(folder.Path()).c_str(), &startup, &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &code);
         CloseHandle(process.hThread);
@@ -116,8 +113,7 @@ int UninstallHere(const CommandLine& line, SetupObjects& setup) {
         return kExitCancelled;
     }
 
-    char aside[MAX_PATH] = "";
-    GetEnvironmentVariableA(kAsideVariable, aside, MAX_PATH);
+    const std::string aside = EnvironmentVariable(kAsideVariable);
     RunResult undone;
     if (line.unattended) {
         UnattendedUi ui(setup, appDir);

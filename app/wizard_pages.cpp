@@ -6,14 +6,14 @@
 
 CWelcomeDlg::CWelcomeDlg()
     : CDialog(IDD_SETUP_DIALOG),
-      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      m_hIcon(LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
 
 // The icon comes from the program's resources and is shared: nothing to free.
 
 BOOL CWelcomeDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     SetWindowText(m_strTitle.c_str());
     SetDlgItemText(IDC_WELCOME_TEXT, m_strText.c_str());
     return TRUE;  // the focus goes to the first tab stop, Continue
@@ -45,7 +45,7 @@ bool CWelcomeDlg::PaintMinimised() {
     if (!IsIconic(m_hWnd)) return false;
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(m_hWnd, &paint);
-    ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    ::SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     int cxIcon = GetSystemMetrics(SM_CXICON);
     int cyIcon = GetSystemMetrics(SM_CYICON);
     RECT rect;

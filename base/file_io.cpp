@@ -5,8 +5,19 @@
 #include <algorithm>
 
 #ifdef _WIN32
+#include "base/file_system.h"
+#include "base/wide_text.h"
+
 #include <windows.h>
 #endif
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    return _wfopen(WidePath(path).c_str(), Wide(mode).c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
 
 bool ReadRest(std::FILE* file, std::vector<uint8_t>& data) {
     uint8_t block[65536];
@@ -17,7 +28,7 @@ bool ReadRest(std::FILE* file, std::vector<uint8_t>& data) {
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
     data.clear();
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(OpenFile(path, "rb"));
     return file && ReadRest(file.get(), data);
 }
 
@@ -27,8 +38,8 @@ bool CanOpenFile(const char* path, FileAccess access, LaterClose* closer) {
     // file may still be open through the handle that renamed it into place
     // (LaterClose).
     const DWORD wanted = GENERIC_READ | (access == FileAccess::kReadWrite ? GENERIC_WRITE : 0);
-    const HANDLE handle = CreateFileA(path, wanted, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        OpenPathHandle(path, wanted, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) return false;
     if (closer)
         closer->Close([](void* opened) { CloseHandle(opened); }, handle);
@@ -36,7 +47,7 @@ bool CanOpenFile(const char* path, FileAccess access, LaterClose* closer) {
         CloseHandle(handle);
     return true;
 #else
-    std::FILE* file = std::fopen(path, access == FileAccess::kReadWrite ? "r+b" : "rb");
+    std::FILE* file = OpenFile(path, access == FileAccess::kReadWrite ? "r+b" : "rb");
     if (!file) return false;
     if (closer)
         closer->Close(file);

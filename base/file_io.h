@@ -1,5 +1,6 @@
-// Whole-file reading through the C library's streams, shared by the
-// installer's loaders and the packaging tool. Win32-free.
+// Files as the C library's streams, opened by UTF-8 path, and whole-file
+// reading, shared by the installer's loaders and the packaging tool.
+// Win32-free interface.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,12 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens the file |path| (UTF-8) as fopen would with |mode| ("rb", "wb",
+// ...): on Windows through _wfopen, so that no name is taken through a code
+// page, and a path past MAX_PATH in the \\?\ form. Null when it cannot be
+// opened (errno says why).
+std::FILE* OpenFile(const std::string& path, const char* mode);
 
 // Appends the bytes of |file| from its position to its end to |data|. False
 // after a read error.

@@ -21,13 +21,10 @@ int FormatTextV(char* buffer, size_t size, const char* format, va_list args) {
 #endif
 }
 
-std::string FormatText(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
+std::string FormatTextV(const char* format, va_list args) {
     va_list again;
     va_copy(again, args);
     const int length = FormatTextV(nullptr, 0, format, args);
-    va_end(args);
     std::string text;
     if (length > 0) {
         text.resize(static_cast<size_t>(length) + 1);
@@ -35,5 +32,13 @@ std::string FormatText(const char* format, ...) {
         text.resize(static_cast<size_t>(length));
     }
     va_end(again);
+    return text;
+}
+
+std::string FormatText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatTextV(format, args);
+    va_end(args);
     return text;
 }

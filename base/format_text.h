@@ -14,6 +14,9 @@
 // length of the whole text (negative for a format error).
 int FormatTextV(char* buffer, size_t size, const char* format, va_list args);
 
+// The whole text, however long.
+std::string FormatTextV(const char* format, va_list args);
+
 std::string FormatText(const char* format, ...)
 #ifdef __GNUC__
     __attribute__((format(printf, 1, 2)))

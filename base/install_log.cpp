@@ -1,6 +1,8 @@
 #include "base/install_log.h"
 
+#include "base/file_io.h"
 #include "base/format_text.h"
+#include "base/utf8.h"
 
 #include <utility>
 
@@ -10,9 +12,10 @@
 
 namespace {
 
-// One line is composed in a buffer of this size: timestamp, message and the
-// terminating zero. A longer message is cut to fit.
-constexpr size_t kLineBuffer = 512;
+// One line holds this many characters: timestamp and message (the classic's
+// buffer of 512 with its terminating zero). A longer message is cut to fit,
+// between two characters.
+constexpr size_t kLineCharacters = 511;
 
 constexpr char kTimestampFormat[] = "%d %b %Y %H:%M:%S ";
 
@@ -45,7 +48,7 @@ InstallLog::~InstallLog() {
 
 bool InstallLog::OpenLogFile(std::string path) {
     if (m_pFile) return false;
-    return UseLogFile(std::fopen(path.c_str(), "wb"));
+    return UseLogFile(OpenFile(path, "wb"));
 }
 
 bool InstallLog::UseLogFile(std::FILE* file) {
@@ -62,8 +65,6 @@ bool InstallLog::UseLogFile(std::FILE* file) {
 }
 
 void InstallLog::WriteV(const char* format, va_list args) {
-    char line[kLineBuffer];
-
     // Timestamp in local time; the C runtime's default locale gives English
     // month names. A time the runtime cannot convert leaves the stamp out.
     // The stamp of the line before is used again within the same second: an
@@ -77,25 +78,25 @@ void InstallLog::WriteV(const char* format, va_list args) {
         }
         m_stampTime = now;
     }
-    const size_t stamp = m_stamp.size();
-    m_stamp.copy(line, stamp);
 
-    // The message after it, cut at the end of the buffer.
-    int written = FormatTextV(line + stamp, sizeof line - stamp, format, args);
-    if (written < 0) line[stamp] = '\0';
-    line[sizeof line - 1] = '\0';
+    // The message after it (up to a NUL it may hold), cut to the line's
+    // characters; the stamp's are ASCII.
+    std::string line = m_stamp;
+    std::string message = FormatTextV(format, args);
+    message.resize(std::char_traits<char>::length(message.c_str()));
+    const size_t room = kLineCharacters > m_stamp.size() ? kLineCharacters - m_stamp.size() : 0;
+    line.append(message, 0, Utf8PrefixBytes(message, room));
 
-    if (m_filter && m_filter(line)) return;
+    if (m_filter && m_filter(line.c_str())) return;
 
-    const size_t length = std::char_traits<char>::length(line);
     if (m_pFile) {
-        std::fwrite(line, 1, length, m_pFile);
+        std::fwrite(line.data(), 1, line.size(), m_pFile);
         std::fwrite("\r\n", 1, 2, m_pFile);
     } else {
-        m_strPending.append(line, length);
+        m_strPending += line;
         m_strPending += "\r\n";
     }
-    if (m_observer) m_observer(std::string(line, length));
+    if (m_observer) m_observer(line);
 }
 
 void InstallLog::SetLineObserver(Observer observer) { m_observer = std::move(observer); }

@@ -1,7 +1,8 @@
 // The installation log, "SETUP.LOG".
 //
 // Every step of the installation is one line: "%d %b %Y %H:%M:%S " in local
-// time, the message, CR LF. Until OpenLogFile succeeds, lines are gathered in
+// time, the message, CR LF, in UTF-8 without a byte order mark (a log of
+// ASCII names is plain ASCII). Until OpenLogFile succeeds, lines are gathered in
 // memory; they become the top of the file when it opens, and later lines go
 // straight to it. A line for which the filter handed to the log says so (the
 // program hands it the file list's shared-file test, which looks at the whole

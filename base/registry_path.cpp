@@ -1,13 +1,15 @@
 #include "base/registry_path.h"
 
 #include "base/registry_roots.h"
+#include "base/utf8.h"
+#include "base/wide_text.h"
 
 #include <cstring>
 #include <string>
 
 LONG RegKey::Open(HKEY parent, const char* name, REGSAM access) {
     Close();
-    return RegOpenKeyExA(parent, name, 0, access, &m_hKey);
+    return RegOpenKeyExW(parent, Wide(name).c_str(), 0, access, &m_hKey);
 }
 
 LONG RegKey::OpenPath(const std::string& keyPath, REGSAM access) {
@@ -22,13 +24,85 @@ LONG RegKey::OpenPath(const std::string& keyPath, REGSAM access) {
 
 LONG RegKey::Create(HKEY parent, const char* name, const char* keyClass) {
     Close();
-    return RegCreateKeyExA(parent, name, 0, const_cast<char*>(keyClass), REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                           nullptr, &m_hKey, nullptr);
+    std::wstring wideClass = keyClass ? Wide(keyClass) : std::wstring();
+    return RegCreateKeyExW(parent, Wide(name).c_str(), 0, keyClass ? &wideClass[0] : nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr);
 }
 
 void RegKey::Close() {
     if (m_hKey) RegCloseKey(m_hKey);
     m_hKey = nullptr;
+}
+
+bool IsRegistryStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+namespace {
+
+// A name the program holds in UTF-16 (null: null, the default value); false
+// when it is not UTF-8.
+bool WideName(const char* name, std::wstring& wide) {
+    return !name || Utf8ToUtf16(name, wide);
+}
+
+}  // namespace
+
+LONG SetRegistryValue(HKEY key, const char* name, DWORD type, const void* data, DWORD size) {
+    std::wstring wideName;
+    if (!WideName(name, wideName)) return ERROR_NO_UNICODE_TRANSLATION;
+    const wchar_t* valueName = name ? wideName.c_str() : nullptr;
+    if (!IsRegistryStringType(type) || !data)
+        return RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
+    Utf16String wide;
+    if (!Utf8ToUtf16(std::string_view(static_cast<const char*>(data), size), wide)) return ERROR_NO_UNICODE_TRANSLATION;
+    return RegSetValueExW(key, valueName, 0, type, reinterpret_cast<const BYTE*>(wide.data()),
+                          static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
+}
+
+LONG QueryRegistryValue(HKEY key, const char* name, DWORD& type, std::string& data) {
+    std::wstring wideName;
+    if (!WideName(name, wideName)) return ERROR_NO_UNICODE_TRANSLATION;
+    const wchar_t* valueName = name ? wideName.c_str() : nullptr;
+    std::string bytes;
+    LONG result = ERROR_MORE_DATA;
+    // The value may grow between the two calls: asked again with its new size.
+    for (int attempt = 0; attempt < 4 && result == ERROR_MORE_DATA; ++attempt) {
+        DWORD size = 0;
+        result = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+        if (result != ERROR_SUCCESS) return result;
+        bytes.assign(size, '\0');
+        result = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&bytes[0]), &size);
+        bytes.resize(size);
+    }
+    if (result != ERROR_SUCCESS) return result;
+    if (!IsRegistryStringType(type)) {
+        data = bytes;
+        return ERROR_SUCCESS;
+    }
+    // An odd last byte belongs to no UTF-16 unit.
+    if (!Utf16ToUtf8(reinterpret_cast<const Utf16Char*>(bytes.data()), bytes.size() / sizeof(wchar_t), data))
+        return ERROR_NO_UNICODE_TRANSLATION;
+    return ERROR_SUCCESS;
+}
+
+LONG DeleteRegistryValue(HKEY key, const char* name) {
+    std::wstring wideName;
+    if (!WideName(name, wideName)) return ERROR_NO_UNICODE_TRANSLATION;
+    return RegDeleteValueW(key, name ? wideName.c_str() : nullptr);
+}
+
+LONG DeleteRegistryKey(HKEY parent, const char* name) {
+    std::wstring wideName;
+    if (!name || !WideName(name, wideName)) return ERROR_NO_UNICODE_TRANSLATION;
+    return RegDeleteKeyW(parent, wideName.c_str());
+}
+
+LONG EnumRegistryKey(HKEY key, DWORD index, std::string& name) {
+    // A key name has at most 255 characters.
+    wchar_t buffer[256];
+    DWORD length = 256;
+    const LONG result = RegEnumKeyExW(key, index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) return result;
+    return Utf16ToUtf8(buffer, length, name) ? ERROR_SUCCESS : ERROR_NO_UNICODE_TRANSLATION;
 }
 
 HKEY RegistryRootKey(int index) {
@@ -59,12 +133,14 @@ bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode
 std::unique_ptr<char[]> ReadRegistryString(const char* path, char sep, HKEY parent) {
     std::unique_ptr<char[]> result;
     WalkRegistryPath(path, sep, parent, RegistryWalk::kRead, nullptr, [&](HKEY key, const char* valueName) {
-        BYTE data[MAX_PATH];
-        DWORD size = sizeof data;
-        if (RegQueryValueExA(key, valueName, nullptr, nullptr, data, &size) != ERROR_SUCCESS) return false;
-        result.reset(new char[size + 1]);
-        std::memcpy(result.get(), data, size);
-        result[size] = '\0';
+        DWORD type = 0;
+        std::string data;
+        if (QueryRegistryValue(key, valueName, type, data) != ERROR_SUCCESS ||
+            (IsRegistryStringType(type) ? Utf8CharCount(data) : data.size()) > MAX_PATH)
+            return false;
+        result.reset(new char[data.size() + 1]);
+        std::memcpy(result.get(), data.data(), data.size());
+        result[data.size()] = '\0';
         return true;
     });
     return result;

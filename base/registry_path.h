@@ -38,6 +38,22 @@ private:
     HKEY m_hKey = nullptr;
 };
 
+// The registry's calls by UTF-8 name, through the "W" functions: names are
+// UTF-16 in the registry, and so is string data (REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ), which is UTF-8 here, its terminating zeros included as the
+// size counts them; other data is handed on as it is. Each returns
+// ERROR_SUCCESS or the Win32 code; ERROR_NO_UNICODE_TRANSLATION for a name
+// or string data that does not convert exactly.
+bool IsRegistryStringType(DWORD type);
+LONG SetRegistryValue(HKEY key, const char* name, DWORD type, const void* data, DWORD size);
+// |data| gets the value's bytes, string data in UTF-8 (as stored: its
+// terminating zero, when it has one, is kept).
+LONG QueryRegistryValue(HKEY key, const char* name, DWORD& type, std::string& data);
+LONG DeleteRegistryValue(HKEY key, const char* name);
+LONG DeleteRegistryKey(HKEY parent, const char* name);
+// The name of the subkey |index| of |key| (ERROR_NO_MORE_ITEMS past the last).
+LONG EnumRegistryKey(HKEY key, DWORD index, std::string& name);
+
 // The predefined key of root |index| in kRegistryRootNames; null for any
 // other index.
 HKEY RegistryRootKey(int index);
@@ -60,8 +76,8 @@ enum class RegistryWalk {
 bool WalkRegistryPath(const char* path, char sep, HKEY parent, RegistryWalk mode, const char* keyClass,
                       const std::function<bool(HKEY key, const char* valueName)>& atValue);
 
-// Reads the value named by |path|: its data as stored (at most 260 bytes),
-// with a zero added after it so the result is always a terminated string even
+// Reads the value named by |path|: its data as stored (at most 260 bytes; a
+// string in UTF-8, of at most 260 characters), with a zero added after it so the result is always a terminated string even
 // when the stored data has none. Null on any failure, data longer than 260
 // bytes included.
 std::unique_ptr<char[]> ReadRegistryString(const char* path, char sep, HKEY parent = nullptr);

@@ -2,9 +2,13 @@
 
 #include "base/path_parts.h"
 
+#include <algorithm>
 #include <utility>
 
 #ifdef _WIN32
+#include "base/file_system.h"
+#include "base/wide_text.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -56,8 +60,8 @@ std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& pr
     for (unsigned tries = 0; tries < 0x10000; ++tries) {
         const std::string candidate = directory + prefix + HexNumber(NextTemporaryNumber()) + suffix;
         // DELETE: the complete file is renamed through this handle.
-        const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE handle =
+            OpenPathHandle(candidate, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_NEW);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
@@ -71,7 +75,7 @@ std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& pr
                 CloseHandle(handle);
             else
                 _close(fd);
-            DeleteFileA(candidate.c_str());
+            DeletePath(candidate);
             return nullptr;
         }
         path = candidate;
@@ -81,7 +85,7 @@ std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& pr
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return MovePath(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 // SetFileInformationByHandle (Windows Vista and later; null before), looked
@@ -90,7 +94,7 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
 using SetInformation = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
 SetInformation SetInformationFunction() {
     static const SetInformation function = reinterpret_cast<SetInformation>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetFileInformationByHandle")));
     return function;
 }
 
@@ -111,36 +115,33 @@ constexpr int kFileRenameInfo = 3;
 // open it again by its name for that, a round trip more per file under Wine.
 // (Its write-through flag concerns only a move done as a copy, never this
 // rename within one directory.) False when it cannot be done this way
-// (before Windows Vista, a path this does not convert): the caller then
-// closes the file and moves it by name.
+// (before Windows Vista, a device path): the caller then closes the file and
+// moves it by name.
 bool RenameOpenFile(std::FILE* file, const std::string& to) {
     const SetInformation setInformation = SetInformationFunction();
     if (!setInformation) return false;
 
     // The NT name of the full path: \??\C:\dir\name or \??\UNC\server\share\name.
-    char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(to.c_str(), MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH) return false;
-    std::string name(full, length);
-    if (name.compare(0, 2, "\\\\") == 0) {
-        if (name.size() > 2 && (name[2] == '?' || name[2] == '.')) return false;  // a device or \\?\ path
-        name = "\\??\\UNC" + name.substr(1);
+    std::string full;
+    if (!FullPathOf(to, full)) return false;
+    std::wstring name = Wide(full);
+    if (name.compare(0, 2, L"\\\\") == 0) {
+        if (name.size() > 2 && name[2] == L'.') return false;  // a device
+        name = L"\\??\\UNC" + name.substr(1);
     } else {
-        name = "\\??\\" + name;
+        name = L"\\??\\" + name;
     }
-    const int wide = MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), nullptr, 0);
-    if (wide <= 0) return false;
-    std::vector<char> buffer(sizeof(RenameInfo) + size_t(wide) * sizeof(WCHAR));
+    std::vector<char> buffer(sizeof(RenameInfo) + name.size() * sizeof(WCHAR));
     auto* info = reinterpret_cast<RenameInfo*>(buffer.data());
     info->replaceIfExists = TRUE;
     info->rootDirectory = nullptr;
-    info->fileNameLength = DWORD(wide) * sizeof(WCHAR);
-    MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), info->fileName, wide);
+    info->fileNameLength = DWORD(name.size() * sizeof(WCHAR));
+    std::copy(name.begin(), name.end(), info->fileName);
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     return handle != INVALID_HANDLE_VALUE && setInformation(handle, kFileRenameInfo, info, DWORD(buffer.size()));
 }
 
-void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
+void RemoveFile(const std::string& path) { DeletePath(path); }
 #else
 const char kSeparators[] = "/";
 
@@ -229,7 +230,7 @@ bool StagedFile::Commit(LaterClose* closer) {
 }
 
 bool CopyFileStaged(const std::string& from, const std::string& to) {
-    FilePtr in(std::fopen(from.c_str(), "rb"));
+    FilePtr in(OpenFile(from, "rb"));
     if (!in) return false;
     FileRange whole;
     whole.file = in.get();

@@ -1,5 +1,6 @@
 #include "engine/directory.h"
 
+#include "base/file_system.h"
 #include "base/path_parts.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ RunResult EnsureDirectory(const std::string& path, InstallLog& log, InstallRecor
     for (size_t i = from; i < dirPart.size(); ++i) {
         if (dirPart[i] != '\\') continue;
         const std::string level = dirPart.substr(0, i);
-        if (CreateDirectoryA(level.c_str(), nullptr)) {
+        if (MakeDirectory(level)) {
             WriteLog(log, "Created: %s", level.c_str());
             record.Add(EffectKind::kDirectory, level);
             if (pMade) *pMade = i + 1 == dirPart.size();
@@ -40,19 +41,4 @@ RunResult EnsureDirectory(const std::string& path, InstallLog& log, InstallRecor
     WriteLog(log, "Directory %s certified to be ok", path.c_str());
     if (pKnown) *pKnown = dirPart;
     return RunResult();
-}
-
-std::string FormatSystemError(DWORD code) {
-    // Inserts are left as written: there are no arguments for them, and
-    // without FORMAT_MESSAGE_IGNORE_INSERTS a text with "%1" would make the
-    // system read arguments that were never passed.
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result;
-    if (length && text) result.assign(text, length);
-    if (text) LocalFree(text);
-    return result;
 }

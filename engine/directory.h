@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/install_log.h"
+#include "base/system_info.h"
 #include "engine/install_record.h"
 #include "engine/run_result.h"
 
@@ -27,7 +28,3 @@
 // directory the path's file goes into).
 RunResult EnsureDirectory(const std::string& path, InstallLog& log, InstallRecord& record,
                           std::string* pKnown = nullptr, bool* pMade = nullptr);
-
-// The system's message text for a Win32 error code, as the system gives it
-// (its closing line end included); empty when the system has none.
-std::string FormatSystemError(DWORD code);

@@ -1,5 +1,6 @@
 #include "engine/expand_payload.h"
 
+#include "base/file_system.h"
 #include "expand/lzhuf_file.h"
 
 #include <windows.h>
@@ -43,7 +44,7 @@ RunResult ExpandPayload(const char* source, const char* dest, const Medium& medi
     // A read-only destination is not written over. Windows refuses to open
     // it for writing anyway; this makes the refusal the same where the file
     // system would let it pass (an administrator's Wine, say).
-    const DWORD attributes = destAttributes ? *destAttributes : GetFileAttributesA(dest);
+    const DWORD attributes = destAttributes ? *destAttributes : PathAttributes(dest);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         ExpandResult refused;
         refused.status = ExpandStatus::kDestCreateFailed;

@@ -1,6 +1,7 @@
 #include "engine/file_placement.h"
 
 #include "base/path_parts.h"
+#include "base/wide_text.h"
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
 #include "engine/path_names.h"
@@ -22,10 +23,10 @@ bool IsNewer(WORD newMajor, WORD newMinor, WORD oldMajor, WORD oldMinor) {
 // program ends.
 struct VersionFunctions {
     SystemLibrary library{"version.dll"};
-    decltype(&GetFileVersionInfoSizeA) infoSize =
-        library.Function<decltype(&GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA");
-    decltype(&GetFileVersionInfoA) info = library.Function<decltype(&GetFileVersionInfoA)>("GetFileVersionInfoA");
-    decltype(&VerQueryValueA) query = library.Function<decltype(&VerQueryValueA)>("VerQueryValueA");
+    decltype(&GetFileVersionInfoSizeW) infoSize =
+        library.Function<decltype(&GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+    decltype(&GetFileVersionInfoW) info = library.Function<decltype(&GetFileVersionInfoW)>("GetFileVersionInfoW");
+    decltype(&VerQueryValueW) query = library.Function<decltype(&VerQueryValueW)>("VerQueryValueW");
 };
 
 const VersionFunctions& Version() {
@@ -43,14 +44,15 @@ BOOL GetFileVersionNumbers(const std::string& path, WORD& major, WORD& minor) {
     if (!version.infoSize || !version.info || !version.query) return FALSE;
 
     DWORD handle = 0;
-    const DWORD size = version.infoSize(path.c_str(), &handle);
+    const std::wstring wide = WidePath(path);
+    const DWORD size = version.infoSize(wide.c_str(), &handle);
     if (size == 0) return FALSE;
     std::unique_ptr<BYTE[]> info(new (std::nothrow) BYTE[size]);
-    if (!info || !version.info(path.c_str(), 0, size, info.get())) return FALSE;
+    if (!info || !version.info(wide.c_str(), 0, size, info.get())) return FALSE;
 
     void* value = nullptr;
     UINT length = 0;
-    if (!version.query(info.get(), "\\", &value, &length) || !value || length == 0) return FALSE;
+    if (!version.query(info.get(), L"\\", &value, &length) || !value || length == 0) return FALSE;
     // A record shorter than VS_FIXEDFILEINFO would be read past its end.
     if (length < sizeof(VS_FIXEDFILEINFO)) return FALSE;
 
@@ -88,7 +90,7 @@ DllDecision DecideDllReplacement(const std::string& dest, const std::string& sou
     WORD newMajor = 0, newMinor = 0;
     const bool keep = GetFileVersionNumbers(tempCopy, newMajor, newMinor) &&
                       !IsNewer(newMajor, newMinor, oldMajor, oldMinor);
-    DeleteFileA(tempCopy.c_str());
+    DeletePath(tempCopy);
 
     if (!keep) return DllDecision::Replace;
     WriteLog(log, "Will not expand to %s", dest.c_str());
@@ -113,7 +115,7 @@ RunResult PrepareBackupDirectory(const std::string& backupDir, InstallLog& log, 
         WriteLog(log, "%s not found, will have to create it", backupDir.c_str());
     } else {
         WriteLog(log, "There is a FILE named %s!!!!", backupDir.c_str());
-        if (!DeleteFileA(backupDir.c_str())) return RunResult(RunOutcome::kBackupInTheWay, backupDir, GetLastError());
+        if (!DeletePath(backupDir)) return RunResult(RunOutcome::kBackupInTheWay, backupDir, GetLastError());
         WriteLog(log, "File %s successfully deleted", backupDir.c_str());
     }
 
@@ -132,11 +134,11 @@ RunResult MoveIntoBackup(const std::string& path, const std::string& appDir, BOO
     const std::string target = BackupPathOf(path, appDir);
 
     // Read-only, hidden and system would stand in the way of the move.
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    SetPathAttributes(target, FILE_ATTRIBUTE_ARCHIVE);
+    SetPathAttributes(path, FILE_ATTRIBUTE_ARCHIVE);
     // MoveFile never replaces: an earlier backup of the same name is kept
     // and this move fails.
-    if (!MoveFileA(path.c_str(), target.c_str()))
+    if (!MovePath(path, target))
         return RunResult(RunOutcome::kBackupMoveFailed, path, GetLastError()).And(target);
     if (pDllsUpgraded) *pDllsUpgraded = TRUE;
     WriteLog(log, "Moved successfully: %s to %s", path.c_str(), target.c_str());
@@ -151,7 +153,7 @@ std::string BackupPathOf(const std::string& path, const std::string& appDir) {
 
 RunResult RestoreOldDll(const std::string& path, const std::string& appDir, InstallLog& log) {
     const std::string backup = BackupPathOf(path, appDir);
-    if (!MoveFileExA(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (!MovePath(backup, path, MOVEFILE_REPLACE_EXISTING))
         return RunResult(RunOutcome::kRestoreFailed, path, GetLastError()).And(backup);
     WriteLog(log, "Old DLL %s moved back from %s", path.c_str(), backup.c_str());
     return RunResult();

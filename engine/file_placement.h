@@ -2,6 +2,7 @@
 // of an older DLL into "Backup" below the application directory.
 #pragma once
 
+#include "base/file_system.h"
 #include "base/install_log.h"
 #include "formats/file_list.h"
 #include "formats/medium.h"
@@ -11,24 +12,6 @@
 #include <windows.h>
 
 #include <string>
-
-// One find-first search of the file system, closed when it goes.
-class FindFirst {
-public:
-    explicit FindFirst(const std::string& path) : m_handle(FindFirstFileA(path.c_str(), &m_data)) {}
-    ~FindFirst() {
-        if (Found()) FindClose(m_handle);
-    }
-    FindFirst(const FindFirst&) = delete;
-    FindFirst& operator=(const FindFirst&) = delete;
-
-    bool Found() const { return m_handle != INVALID_HANDLE_VALUE; }
-    bool IsDirectory() const { return Found() && (m_data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY); }
-
-private:
-    WIN32_FIND_DATAA m_data = {};
-    HANDLE m_handle;
-};
 
 // TRUE when a find-first search on |path| finds an entry (a file or a
 // directory; wildcards match as patterns).

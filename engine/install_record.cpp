@@ -3,6 +3,7 @@
 #include "base/hex.h"
 #include "base/path_parts.h"
 #include "base/format_text.h"
+#include "base/utf8.h"
 
 #include <algorithm>
 #include <new>
@@ -14,6 +15,34 @@ namespace {
 using Text = std::string_view;
 
 constexpr char kHeader[] = "SETUP UNINSTALL RECORD 1";
+// The first line of a record whose texts hold more than ASCII: UTF-8.
+constexpr char kUtf8Header[] = "SETUP UNINSTALL RECORD 1 UTF-8";
+
+// Registry types whose data is text: REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ.
+bool IsTextType(uint32_t type) { return type == 1 || type == 2 || type == 7; }
+
+// True when every text of |record| is ASCII.
+bool AllAscii(const InstallRecord& record) {
+    if (!IsAscii(record.product)) return false;
+    for (const Effect& effect : record.effects)
+        if (!IsAscii(effect.path) || !IsAscii(effect.other) || (IsTextType(effect.type) && !IsAscii(effect.data)))
+            return false;
+    return true;
+}
+
+// |text| as UTF-8: checked when the record is marked UTF-8 (|codePage| 0),
+// converted from |codePage| otherwise.
+bool InUtf8(std::string& text, unsigned codePage) {
+    if (IsAscii(text)) return true;
+    if (codePage == 0) return IsUtf8(text);
+    const std::string bytes = text;
+    return LegacyToUtf8(codePage, bytes, text);
+}
+
+bool EffectInUtf8(Effect& effect, unsigned codePage) {
+    return InUtf8(effect.path, codePage) && InUtf8(effect.other, codePage) &&
+           (!effect.existed || !IsTextType(effect.type) || InUtf8(effect.data, codePage));
+}
 
 // The fields of a kind's line after the name that name something: the path,
 // and |other| when the kind has it. What stood there before follows them.
@@ -171,7 +200,7 @@ private:
 
 // Reads the next |entries| lines of |lines| as effects, appended to |effects|
 // unless it is null.
-RunResult ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects) {
+RunResult ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effects, unsigned codePage) {
     Effect effect;
     Text line;
     for (uint32_t i = 0; i < entries; ++i) {
@@ -182,6 +211,8 @@ RunResult ReadEntries(Lines& lines, uint32_t entries, std::vector<Effect>* effec
         if (!kind) return Refused(FormatText("line %u: unknown line %s", number, Quote(fields.at[0]).c_str()));
         const RunResult parsed = ParseEffect(*kind, line, fields, number, effect);
         if (parsed.Failed()) return parsed;
+        if (!EffectInUtf8(effect, codePage))
+            return Refused(FormatText("line %u: %s", number, codePage ? "not text in the system's code page" : "not UTF-8"));
         if (effects) effects->push_back(std::move(effect));
     }
     return RunResult();
@@ -213,31 +244,35 @@ RunResult ReadProductLine(Text line, std::string& product) {
 }
 
 // Reads |text|, known to end in a line end, into |parsed|.
-RunResult ParseLines(Text text, InstallRecord& parsed) {
+RunResult ParseLines(Text text, InstallRecord& parsed, unsigned legacyCodePage) {
     // The first and the last line before anything is copied: a text that is
     // no record, or one whose last line does not count its lines, costs nothing.
     Lines lines(text);
     Text line;
-    if (!lines.Next(line) || line != kHeader) return Refused("not an uninstall record of version 1");
+    if (!lines.Next(line) || (line != kHeader && line != kUtf8Header))
+        return Refused("not an uninstall record of version 1");
+    // 0: the texts are UTF-8 already.
+    const unsigned codePage = line == kUtf8Header ? 0 : legacyCodePage;
     uint32_t entries = 0;
     RunResult result = ReadEntryCount(text, entries);
     if (result.Failed()) return result;
     lines.Next(line);
     result = ReadProductLine(line, parsed.product);
     if (result.Failed()) return result;
+    if (!InUtf8(parsed.product, codePage)) return Refused("the product name is not text in its encoding");
     // Each entry line is checked before any is kept, so that a damaged text
     // costs no more than its longest line, and a whole one its effects.
     Lines first = lines;
-    result = ReadEntries(first, entries, nullptr);
+    result = ReadEntries(first, entries, nullptr, codePage);
     if (result.Failed()) return result;
     parsed.effects.reserve(entries);
-    return ReadEntries(lines, entries, &parsed.effects);
+    return ReadEntries(lines, entries, &parsed.effects, codePage);
 }
 
 }  // namespace
 
 std::string FormatInstallRecord(const InstallRecord& record) {
-    std::string text = std::string(kHeader) + "\n";
+    std::string text = std::string(AllAscii(record) ? kHeader : kUtf8Header) + "\n";
     text += "product\t" + Escape(record.product) + "\n";
     for (const Effect& effect : record.effects) {
         const EffectKindInfo& kind = KindInfo(effect.kind);
@@ -252,7 +287,7 @@ std::string FormatInstallRecord(const InstallRecord& record) {
     return text;
 }
 
-RunResult ParseInstallRecord(std::string_view text, InstallRecord& record) {
+RunResult ParseInstallRecord(std::string_view text, InstallRecord& record, unsigned legacyCodePage) {
     record = InstallRecord();
     if (text.size() > kMaxInstallRecordSize)
         return Refused(FormatText("the record is larger than %u MB", unsigned(kMaxInstallRecordSize >> 20)));
@@ -261,7 +296,7 @@ RunResult ParseInstallRecord(std::string_view text, InstallRecord& record) {
     // memory does: refused like any record that cannot be taken whole.
     try {
         InstallRecord parsed;
-        const RunResult result = ParseLines(text, parsed);
+        const RunResult result = ParseLines(text, parsed, legacyCodePage);
         if (!result.Failed()) record = std::move(parsed);
         return result;
     } catch (const std::bad_alloc&) {

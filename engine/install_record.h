@@ -5,6 +5,8 @@
 // formatting and parsing are Win32-free so they are tested natively.
 #pragma once
 
+#include "base/legacy_text.h"
+
 #include "engine/effects.h"
 #include "engine/run_result.h"
 
@@ -36,7 +38,10 @@ struct InstallRecord {
     void Add(Effect effect) { effects.push_back(std::move(effect)); }
 };
 
-// The whole record as the text of "uninstall.dat".
+// The whole record as the text of "uninstall.dat": its texts in UTF-8, the
+// first line saying so when any of them holds more than ASCII (an earlier
+// uninstaller refuses such a record rather than misread it; a record of
+// ASCII text reads the same either way and is written as it always was).
 std::string FormatInstallRecord(const InstallRecord& record);
 
 // The largest record the reader takes, far beyond what any installation
@@ -53,5 +58,9 @@ constexpr size_t kMaxInstallRecordSize = 64u << 20;
 // a NUL in the product name, a text over kMaxInstallRecordSize, effects that
 // do not fit in memory. The header and the last line are checked before
 // anything is copied; the memory taken beyond the text is the effects' own.
-// The detail quotes at most a few dozen bytes of the text.
-RunResult ParseInstallRecord(std::string_view text, InstallRecord& record);
+// The detail quotes at most a few dozen bytes of the text. A record not
+// marked UTF-8 was written in a code page: its texts (and the string data of
+// values it would restore) are converted from |legacyCodePage|; one that is
+// not text there, or a record marked UTF-8 holding text that is not, is refused.
+RunResult ParseInstallRecord(std::string_view text, InstallRecord& record,
+                             unsigned legacyCodePage = SystemAnsiCodePage());

@@ -239,7 +239,7 @@ RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     // search would, without opening the directory: under Wine that is a
     // round trip to the server per file.)
     const auto readAttributes = [&](bool knownAbsent) {
-        attributes = knownAbsent ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(m_strDest.c_str());
+        attributes = knownAbsent ? INVALID_FILE_ATTRIBUTES : PathAttributes(m_strDest);
         placed.kind = attributes != INVALID_FILE_ATTRIBUTES ? EffectKind::kFileOver : EffectKind::kFileNew;
         // A file there may be one the run placed a moment ago and has not
         // closed yet: it is replaced or moved only once closed.
@@ -265,7 +265,7 @@ RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         // A new DLL in a directory that is not there yet gets it, as any
         // other file does.
         const std::string directory = SplitPath(m_strDest, "\\").directory;
-        if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (PathAttributes(directory) == INVALID_FILE_ATTRIBUTES)
             Report(EnsureDirectory(m_strDest, m_log, m_record, &m_strEnsuredDir));
         return RunResult();
     }
@@ -323,13 +323,13 @@ void InstallRun::WriteRegistryEntries() {
     for (const RegistryEntry& entry : m_list.m_regEntries) {
         const char* type = entry.m_pszType;
         bool unknownType = false;
-        if (type && lstrcmpiA(type, "SZ") == 0) {
+        if (type && UpperAscii(type) == "SZ") {
             if (WriteRegistryString(entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty(), entry.m_chSep, m_record)) {
                 WriteLog(m_log, "Key added successfully: %s=%s", entry.m_pszPath.OrEmpty(), entry.m_pszValue.OrEmpty());
                 bWritten = TRUE;
                 continue;
             }
-        } else if (type && lstrcmpiA(type, "DWORD") == 0) {
+        } else if (type && UpperAscii(type) == "DWORD") {
             if (WriteRegistryDword(entry.m_pszPath.OrEmpty(), entry.m_dwValue, entry.m_chSep, m_record)) {
                 WriteLog(m_log, "Key added successfully: %s=%0x", entry.m_pszPath.OrEmpty(),
                          static_cast<unsigned>(entry.m_dwValue));
@@ -364,7 +364,7 @@ RunResult InstallRun::MakeRemovable(bool completed) {
     // later, and the new record replaces it.
     InstallRecord record;
     const std::string path = m_strDestDir + "\\" + kInstallRecordName;
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (PathAttributes(path) != INVALID_FILE_ATTRIBUTES) {
         const RunResult earlier = LoadInstallRecord(m_strDestDir, record);
         if (earlier.Failed())
             WriteLog(m_log, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),

@@ -2,6 +2,8 @@
 
 #include "formats/path_macros.h"
 #include "base/registry_path.h"
+#include "base/system_info.h"
+#include "base/wide_text.h"
 
 #include <shlobj.h>
 
@@ -11,25 +13,18 @@ class SystemMacroValues : public MacroValues {
 public:
     explicit SystemMacroValues(HWND owner) : m_hOwner(owner) {}
 
-    std::string WindowsDirectory() override {
-        char path[MAX_PATH] = "";
-        GetWindowsDirectoryA(path, MAX_PATH);
-        return path;
-    }
-    std::string SystemDirectory() override {
-        char path[MAX_PATH] = "";
-        GetSystemDirectoryA(path, MAX_PATH);
-        return path;
-    }
+    std::string WindowsDirectory() override { return ::WindowsDirectory(); }
+    std::string SystemDirectory() override { return ::SystemDirectory(); }
     bool ProgramsFolder(std::string& folder) override {
         LPITEMIDLIST items = nullptr;
         if (FAILED(SHGetSpecialFolderLocation(m_hOwner, CSIDL_PROGRAMS, &items)) || !items) return false;
-        char path[MAX_PATH] = "";
-        BOOL ok = SHGetPathFromIDListA(items, path);
+        // The shell's folders are no longer than MAX_PATH (its buffer size).
+        wchar_t path[MAX_PATH] = L"";
+        const BOOL ok = SHGetPathFromIDListW(items, path);
         CoTaskMemFree(items);
         if (!ok) return false;
-        folder = path;
-        return true;
+        folder = Narrow(path, wcslen(path));
+        return !folder.empty();
     }
     bool ProgramFilesDirectory(std::string& folder) override {
         std::unique_ptr<char[]> value = ReadRegistryString(kProgramFilesDirPath, '\\');

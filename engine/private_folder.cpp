@@ -1,6 +1,8 @@
 #include "engine/private_folder.h"
 
+#include "base/file_system.h"
 #include "base/hex.h"
+#include "base/wide_text.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -16,37 +18,26 @@ constexpr int kAttempts = 16;
 // Deletes |dir| and everything in it; what cannot be deleted is left to the
 // next restart. A link inside is removed itself, never followed.
 void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
+    for (FindFirst found(dir + "\\*"); found.Found();) {
+        const std::string name = found.Name();
+        const DWORD attributes = found.Attributes();
+        const bool more = found.Next();
+        if (name != "." && name != ".." && !name.empty()) {
             const std::string path = dir + "\\" + name;
-            const DWORD attributes = found.dwFileAttributes;
             if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
                 RemoveTree(path);
-                continue;
+            } else {
+                if (attributes & FILE_ATTRIBUTE_READONLY) SetPathAttributes(path, FILE_ATTRIBUTE_NORMAL);
+                const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryPath(path) : DeletePath(path);
+                if (!removed) DeleteAtRestart(path);
             }
-            if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(path.c_str())
-                                                                        : DeleteFileA(path.c_str());
-            if (!removed) MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        }
+        if (!more) break;
     }
-    if (!RemoveDirectoryA(dir.c_str())) MoveFileExA(dir.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!RemoveDirectoryPath(dir)) DeleteAtRestart(dir);
 }
 
 }  // namespace
-
-std::string TemporaryDirectory() {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    std::string dir = temp;
-    if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
-    return dir;
-}
 
 std::string RandomHex(size_t count) {
     unsigned char bytes[32];
@@ -62,14 +53,14 @@ std::string PrivateFolderSddl() {
         BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } info;
     DWORD size = 0;
-    char* sid = nullptr;
+    wchar_t* sid = nullptr;
     const bool read = GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
-                      ConvertSidToStringSidA(info.user.User.Sid, &sid);
+                      ConvertSidToStringSidW(info.user.User.Sid, &sid);
     CloseHandle(token);
     if (!read) return std::string();
     // D:P a protected access list; (A;OICI;FA;;;X) full access for X,
     // inherited by files (OI) and folders (CI) inside.
-    std::string sddl = std::string("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") + sid + ")";
+    std::string sddl = std::string("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") + Narrow(sid, wcslen(sid)) + ")";
     LocalFree(sid);
     return sddl;
 }
@@ -79,8 +70,12 @@ RunResult PrivateFolder::Create(const std::string& parent) {
     DWORD code = ERROR_ACCESS_DENIED;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     const std::string sddl = PrivateFolderSddl();
-    if (sddl.empty() ||
-        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    if (parent.empty()) {
+        // No temporary directory: a folder "\\setup-..." would be made at the
+        // root of whatever drive is current.
+        code = ERROR_PATH_NOT_FOUND;
+    } else if (sddl.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(Wide(sddl).c_str(), SDDL_REVISION_1,
+                                                                                      &descriptor, nullptr)) {
         code = GetLastError();
     } else {
         SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
@@ -88,7 +83,7 @@ RunResult PrivateFolder::Create(const std::string& parent) {
             const std::string random = RandomHex(8);
             if (random.empty()) break;  // no name without the system's random bytes
             const std::string path = parent + "\\setup-" + random;
-            if (CreateDirectoryA(path.c_str(), &attributes)) {
+            if (MakeDirectory(path, &attributes)) {
                 m_path = path;
                 break;
             }
@@ -115,8 +110,7 @@ std::FILE* CreateFreshFile(const std::string& dir, const std::string& prefix, co
         path = dir + "\\" + prefix + random + suffix;
         // CREATE_NEW fails on any existing name, a link included: the file
         // is new and ours.
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = OpenPathHandle(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
             if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return nullptr;

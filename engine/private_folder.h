@@ -12,6 +12,7 @@
 // runs with administrator rights.
 #pragma once
 
+#include "base/system_info.h"
 #include "engine/run_result.h"
 
 #include <windows.h>
@@ -45,9 +46,6 @@ public:
 private:
     std::string m_path;
 };
-
-// The temporary directory (GetTempPath), without its trailing backslash.
-std::string TemporaryDirectory();
 
 // |count| random bytes from the system as hexadecimal digits; empty when
 // the system gives none.

@@ -16,7 +16,7 @@ namespace {
 const char kSharedDllsKey[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\";
 
 bool SetValue(HKEY key, const char* valueName, DWORD type, const void* data, DWORD size) {
-    return RegSetValueExA(key, valueName, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    return SetRegistryValue(key, valueName, type, data, size) == ERROR_SUCCESS;
 }
 
 // The keys on the way to a value that do not exist yet, and the value as it
@@ -47,17 +47,12 @@ ValueBefore ReadValueBefore(const char* path, char sep) {
         if (!current) before.missingKeys.push_back(keyPath);
     }
     before.value.path = keyPath;
-    DWORD type = 0, size = 0;
-    const char* name = before.value.other.c_str();
-    if (current && RegQueryValueExA(current, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        std::string data(size, '\0');
-        if (RegQueryValueExA(current, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
-            ERROR_SUCCESS) {
-            data.resize(size);
-            before.value.existed = true;
-            before.value.type = type;
-            before.value.data = data;
-        }
+    DWORD type = 0;
+    std::string data;
+    if (current && QueryRegistryValue(current, before.value.other.c_str(), type, data) == ERROR_SUCCESS) {
+        before.value.existed = true;
+        before.value.type = type;
+        before.value.data = data;
     }
     return before;
 }
@@ -99,12 +94,11 @@ DWORD ReadSharedDllCount(const char* dllPath) {
     WalkRegistryPath(kSharedDllsKey, '\\', nullptr, RegistryWalk::kRead, nullptr, [&](HKEY key, const char*) {
         // Only a value of exactly 4 bytes is a count: a longer one leaves the
         // buffer undefined, a shorter one would fill it only in part.
-        DWORD stored = 0;
-        DWORD size = sizeof stored;
-        if (RegQueryValueExA(key, dllPath, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size) ==
-                ERROR_SUCCESS &&
-            size == sizeof stored)
-            count = stored;
+        DWORD type = 0;
+        std::string stored;
+        if (QueryRegistryValue(key, dllPath, type, stored) == ERROR_SUCCESS && !IsRegistryStringType(type) &&
+            stored.size() == sizeof count)
+            std::memcpy(&count, stored.data(), sizeof count);
         return true;
     });
     return count;
@@ -126,7 +120,7 @@ BOOL RemoveSharedDllCount(const char* dllPath) {
     const LONG opened = key.Open(HKEY_LOCAL_MACHINE, keys.c_str(), KEY_SET_VALUE);
     if (opened == ERROR_FILE_NOT_FOUND) return TRUE;
     if (opened != ERROR_SUCCESS) return FALSE;
-    const LONG deleted = RegDeleteValueA(key.Get(), dllPath);
+    const LONG deleted = DeleteRegistryValue(key.Get(), dllPath);
     return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND ? TRUE : FALSE;
 }
 

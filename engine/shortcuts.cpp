@@ -1,5 +1,6 @@
 #include "engine/shortcuts.h"
 
+#include "base/wide_text.h"
 #include "engine/directory.h"
 #include "engine/file_placement.h"
 
@@ -12,32 +13,33 @@
 
 namespace {
 
-// Saves the link through its IPersistFile under |linkPath|, converted to
-// UTF-16. The HRESULT of the save, or of the conversion when the name does
-// not fit: a cut name would put the link somewhere nobody asked for.
-HRESULT SaveLink(IPersistFile* file, const char* linkPath) {
-    WCHAR wideName[MAX_PATH];
-    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wideName, MAX_PATH) == 0) {
-        DWORD error = GetLastError();
-        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-    }
-    return file->Save(wideName, TRUE);
+// Saves the link through its IPersistFile under |linkPath| (UTF-16). The
+// HRESULT of the save, or ERROR_INSUFFICIENT_BUFFER when the name does not
+// fit in MAX_PATH characters with its terminator, as the shell's links
+// need: a cut name would put the link somewhere nobody asked for.
+HRESULT SaveLink(IPersistFile* file, const std::wstring& linkPath) {
+    if (linkPath.size() >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    return file->Save(linkPath.c_str(), TRUE);
 }
 
 }  // namespace
 
 HRESULT CreateShortcut(const char* target, const char* linkPath, const char* description, const CLSID& linkClass) {
+    // Every text the program holds was checked as UTF-8 when it came in; one
+    // that is not names no link.
+    const std::wstring wideLink = Wide(linkPath);
+    if (wideLink.empty() && *linkPath) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
     CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    HRESULT hr = CoCreateInstance(linkClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* link = nullptr;
+    HRESULT hr = CoCreateInstance(linkClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&link));
     if (SUCCEEDED(hr)) {
-        link->SetPath(target);
-        link->SetDescription(description);
+        link->SetPath(Wide(target).c_str());
+        link->SetDescription(Wide(description).c_str());
         IPersistFile* file = nullptr;
         hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
         if (SUCCEEDED(hr)) {
-            hr = SaveLink(file, linkPath);
+            hr = SaveLink(file, wideLink);
             file->Release();
         }
         link->Release();

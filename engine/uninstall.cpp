@@ -1,7 +1,9 @@
 #include "engine/uninstall.h"
 
 #include "base/file_io.h"
+#include "base/file_system.h"
 #include "base/registry_path.h"
+#include "base/wide_text.h"
 #include "formats/setup_sum.h"
 #include "base/sha256.h"
 #include "base/staged_file.h"
@@ -76,9 +78,8 @@ RunResult CopyUninstaller(const UninstallerSource& source, const std::string& ap
 uint32_t EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& uninstaller) {
     unsigned long long bytes = 0;
     auto add = [&bytes](const std::string& path) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-            bytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        unsigned long long size = 0;
+        if (FileSizeOf(path, size)) bytes += size;
     };
     for (const Effect& effect : effects)
         if (IsPlacement(effect.kind)) add(effect.path);
@@ -116,8 +117,7 @@ RunResult RegisterRecordDigest(const std::string& key, const std::string& text, 
     RegKey opened;
     LONG result = opened.OpenPath(key, KEY_SET_VALUE);
     if (result == ERROR_SUCCESS)
-        result = RegSetValueExA(opened.Get(), kRecordDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(hex.c_str()),
-                                static_cast<DWORD>(hex.size() + 1));
+        result = SetRegistryValue(opened.Get(), kRecordDigestValue, REG_SZ, hex.c_str(), static_cast<DWORD>(hex.size() + 1));
     if (result != ERROR_SUCCESS) return RunResult(failed.what, path, static_cast<uint32_t>(result), failed.detail);
     if (log) WriteLog(*log, "Key added successfully: %s\\%s=%s", key.c_str(), kRecordDigestValue, hex.c_str());
     return RunResult();
@@ -128,24 +128,19 @@ namespace {
 // A directory as an InstallLocation is compared with it: full, with long
 // names, without a closing backslash.
 std::string ComparableDirectory(const std::string& dir) {
-    char full[MAX_PATH], longer[MAX_PATH];
-    std::string result = dir;
-    DWORD size = GetFullPathNameA(dir.c_str(), MAX_PATH, full, nullptr);
-    if (size && size < MAX_PATH) result = full;
-    size = GetLongPathNameA(result.c_str(), longer, MAX_PATH);
-    if (size && size < MAX_PATH) result = longer;
+    std::string result = dir, changed;
+    if (FullPathOf(result, changed)) result = changed;
+    if (LongPathOf(result, changed)) result = changed;
     while (result.size() > 3 && result.back() == '\\') result.pop_back();
     return result;
 }
 
 // A string value of |key|; empty when it is missing, not a string or longer than a path.
 std::string StringValue(HKEY key, const char* name) {
-    char data[MAX_PATH + 1];
-    DWORD type = 0, size = MAX_PATH;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string();
-    data[size] = '\0';
+    DWORD type = 0;
+    std::string data;
+    if (QueryRegistryValue(key, name, type, data) != ERROR_SUCCESS || type != REG_SZ) return std::string();
+    data.resize(std::char_traits<char>::length(data.c_str()));
     return data;
 }
 
@@ -166,19 +161,18 @@ Vouching DigestRegistered(const char* rootName, const std::string& dir, const st
     if (uninstall.Open(RegistryRootFromName(rootName), keys.c_str(), KEY_READ) != ERROR_SUCCESS)
         return Vouching::kNoKey;
     Vouching found = Vouching::kNoKey;
-    char name[256];
+    std::string name;
     for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        const LONG result = RegEnumKeyExA(uninstall.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_MORE_DATA) continue;
+        const LONG result = EnumRegistryKey(uninstall.Get(), index, name);
+        if (result == ERROR_MORE_DATA || result == ERROR_NO_UNICODE_TRANSLATION) continue;
         if (result != ERROR_SUCCESS) return found;
         RegKey product;
-        if (product.Open(uninstall.Get(), name, KEY_READ) != ERROR_SUCCESS ||
-            lstrcmpiA(ComparableDirectory(StringValue(product.Get(), "InstallLocation")).c_str(), dir.c_str()) != 0)
+        if (product.Open(uninstall.Get(), name.c_str(), KEY_READ) != ERROR_SUCCESS ||
+            !EqualIgnoringCase(ComparableDirectory(StringValue(product.Get(), "InstallLocation")), dir))
             continue;
-        if (lstrcmpiA(StringValue(product.Get(), kRecordDigestValue).c_str(), hex.c_str()) == 0)
+        if (EqualIgnoringCase(StringValue(product.Get(), kRecordDigestValue), hex))
             return Vouching::kVouched;
-        if (found == Vouching::kNoKey) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name);
+        if (found == Vouching::kNoKey) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name.c_str());
         found = Vouching::kOtherDigest;
     }
 }
@@ -188,7 +182,7 @@ Vouching DigestRegistered(const char* rootName, const std::string& dir, const st
 // it (|bytes| is null then).
 bool ReadRecordFile(const std::string& path, size_t size, std::unique_ptr<uint8_t[]>& bytes) {
     bytes.reset(new (std::nothrow) uint8_t[size ? size : 1]);
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(OpenFile(path, "rb"));
     return bytes && file && std::fread(bytes.get(), 1, size, file.get()) == size && std::fgetc(file.get()) == EOF;
 }
 
@@ -200,19 +194,19 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
     RunResult refused{RunOutcome::kRecordRefused, path};
     std::string& error = refused.detail;
     // Its size before it is read: no record is that large.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    unsigned long long fileSize = 0;
+    if (!FileSizeOf(path, fileSize)) {
         refused.error = GetLastError();
         error = "cannot read " + path;
         return refused;
     }
-    if (data.nFileSizeHigh || data.nFileSizeLow > kMaxInstallRecordSize) {
+    if (fileSize > kMaxInstallRecordSize) {
         error = FormatText("%s is larger than %u MB", path.c_str(), unsigned(kMaxInstallRecordSize >> 20));
         return refused;
     }
     // The digest before anything of the text is read: a record that the
     // registry does not vouch for may have been written by anyone.
-    const size_t size = data.nFileSizeLow;
+    const size_t size = static_cast<size_t>(fileSize);
     std::unique_ptr<uint8_t[]> bytes;
     Sha256Digest digest;
     if (!ReadRecordFile(path, size, bytes) || !HashBytes(bytes.get(), size, digest)) {
@@ -257,10 +251,10 @@ public:
         RemoveFile(InDir(m_appDir, "SETUP.LOG"));
         RemoveUninstaller();
         if (!std::any_of(m_laterDirs.begin(), m_laterDirs.end(),
-                         [this](const std::string& dir) { return lstrcmpiA(dir.c_str(), m_appDir.c_str()) == 0; }))
+                         [this](const std::string& dir) { return EqualIgnoringCase(dir, m_appDir); }))
             m_laterDirs.push_back(m_appDir);
         for (const std::string& dir : m_laterDirs) {
-            if (RemoveDirectoryA(dir.c_str()))
+            if (RemoveDirectoryPath(dir))
                 WriteLog(m_log, "Removed directory: %s", dir.c_str());
             else if (!Missing(GetLastError()))
                 WriteLog(m_log, "Directory %s is not empty, kept", dir.c_str());
@@ -284,8 +278,8 @@ private:
     // Deletes a file: kGoingOn when it is gone (or was not there), else
     // kStayed with the error.
     RunResult TryRemove(const std::string& path) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileA(path.c_str())) {
+        SetPathAttributes(path, FILE_ATTRIBUTE_NORMAL);
+        if (DeletePath(path)) {
             WriteLog(m_log, "Removed: %s", path.c_str());
             return RunResult();
         }
@@ -299,7 +293,7 @@ private:
     }
 
     void RemoveEmptyDirectory(const std::string& path) override {
-        if (RemoveDirectoryA(path.c_str())) {
+        if (RemoveDirectoryPath(path)) {
             WriteLog(m_log, "Removed directory: %s", path.c_str());
         } else if (!Missing(GetLastError())) {
             // Not empty yet: the record, the log or the uninstaller may
@@ -309,7 +303,7 @@ private:
     }
 
     void MoveBack(const std::string& from, const std::string& to) override {
-        if (MoveFileA(from.c_str(), to.c_str()))
+        if (MovePath(from, to))
             WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
         else
             Stayed(from, GetLastError());
@@ -321,7 +315,7 @@ private:
         if (!removed.Failed()) return;
         // A running program cannot be deleted, but it can be moved away.
         if (!m_uninstallerAside.empty() &&
-            MoveFileExA(path.c_str(), m_uninstallerAside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            MovePath(path, m_uninstallerAside, MOVEFILE_REPLACE_EXISTING)) {
             WriteLog(m_log, "Removed: %s (moved to %s while it runs)", path.c_str(), m_uninstallerAside.c_str());
             return;
         }
@@ -331,20 +325,20 @@ private:
 
     bool InAppDir(const std::string& path) const {
         const std::string prefix = m_appDir + "\\";
-        return path.size() > prefix.size() && lstrcmpiA(path.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0;
+        return path.size() > prefix.size() && EqualIgnoringCase(path.substr(0, prefix.size()), prefix);
     }
 
     // Whether the record raised the shared count of |path|: asked for every
     // file, so only the few counted paths are looked through, not the record.
     bool Counted(const std::string& path) const override {
         for (const std::string* counted : m_counted)
-            if (lstrcmpiA(counted->c_str(), path.c_str()) == 0) return true;
+            if (EqualIgnoringCase(*counted, path)) return true;
         return false;
     }
 
     bool Has(EffectKind kind, const std::string& path) const {
         for (const Effect& effect : m_record.effects)
-            if (effect.kind == kind && lstrcmpiA(effect.path.c_str(), path.c_str()) == 0) return true;
+            if (effect.kind == kind && EqualIgnoringCase(effect.path, path)) return true;
         return false;
     }
 
@@ -382,7 +376,7 @@ private:
             LONG result = key.OpenPath(keyPath, KEY_READ);
             if (Missing(result)) return;
             if (result == ERROR_SUCCESS)
-                result = RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                result = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                                           nullptr, nullptr, nullptr, nullptr);
             if (result != ERROR_SUCCESS) return Stayed(keyPath, result);
         }
@@ -393,7 +387,7 @@ private:
         const size_t slash = keyPath.rfind('\\');
         RegKey parent;
         LONG result = parent.OpenPath(keyPath.substr(0, slash), KEY_ALL_ACCESS);
-        if (result == ERROR_SUCCESS) result = RegDeleteKeyA(parent.Get(), keyPath.substr(slash + 1).c_str());
+        if (result == ERROR_SUCCESS) result = DeleteRegistryKey(parent.Get(), keyPath.substr(slash + 1).c_str());
         if (result == ERROR_SUCCESS)
             WriteLog(m_log, "Removed registry key: %s", keyPath.c_str());
         else if (!Missing(result))
@@ -406,13 +400,12 @@ private:
         LONG result = key.OpenPath(value.path, KEY_SET_VALUE);
         if (value.existed) {
             if (result == ERROR_SUCCESS)
-                result = RegSetValueExA(key.Get(), value.other.c_str(), 0, value.type,
-                                        reinterpret_cast<const BYTE*>(value.data.data()),
-                                        static_cast<DWORD>(value.data.size()));
+                result = SetRegistryValue(key.Get(), value.other.c_str(), value.type, value.data.data(),
+                                          static_cast<DWORD>(value.data.size()));
             if (result == ERROR_SUCCESS) return WriteLog(m_log, "Restored registry value: %s", name.c_str());
         } else {
             if (Missing(result)) return;
-            if (result == ERROR_SUCCESS) result = RegDeleteValueA(key.Get(), value.other.c_str());
+            if (result == ERROR_SUCCESS) result = DeleteRegistryValue(key.Get(), value.other.c_str());
             if (result == ERROR_SUCCESS) return WriteLog(m_log, "Removed registry value: %s", name.c_str());
             if (Missing(result)) return;
         }

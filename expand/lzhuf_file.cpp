@@ -190,7 +190,7 @@ bool WriteBytes(const std::vector<uint8_t>& bytes, std::FILE* file) {
 }  // namespace
 
 ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end, const SumEntry* expected) {
-    FilePtr in(std::fopen(source, "rb"));
+    FilePtr in(OpenFile(source, "rb"));
     if (!in)
         return Failure(ExpandStatus::kSourceOpenFailed, source);
     FileRange whole;

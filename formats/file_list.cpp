@@ -1,6 +1,7 @@
 #include "formats/file_list.h"
 
 #include "base/ascii.h"
+#include "base/utf8.h"
 #include "formats/list_format.h"
 #include "formats/scramble.h"
 
@@ -61,6 +62,7 @@ const RecordKind kRecordKinds[] = {
     {'L', RecordFields::kAtFirstAndLast, {"link", "target", "description"}, StoreShortcut},
     {'H', RecordFields::kWhole, {"name fragment"}, StoreSharedFile},
     {'X', RecordFields::kWhole, {"default destination directory"}, StoreDefaultDestDir},
+    {'U', RecordFields::kWhole, {"text encoding"}, nullptr},
     {';', RecordFields::kNone, {}, nullptr},
 };
 const size_t kRecordKindCount = std::size(kRecordKinds);
@@ -93,20 +95,42 @@ RecordTexts SplitRecordText(RecordFields fields, const std::string& text, char s
     return split;
 }
 
+const char kUtf8ListMarker[] = "UTF-8";
+
+bool ListMarksUtf8(const std::vector<ListLine>& lines, bool* known) {
+    bool utf8 = false;
+    if (known) *known = true;
+    for (const ListLine& line : lines) {
+        if (line.text.size() < 3 || UpperAscii(line.text[0]) != 'U') continue;
+        if (UpperAscii(line.text.substr(2)) == kUtf8ListMarker)
+            utf8 = true;
+        else if (known)
+            *known = false;
+    }
+    return utf8;
+}
+
 bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& expand, FileList& list,
-                   std::string& defaultDestDir) {
+                   std::string& defaultDestDir, unsigned legacyCodePage) {
     list.Clear();
     std::vector<uint8_t> plain(scrambled, scrambled + size);
     ScrambleBuffer(plain.data(), plain.size());
-    const std::vector<ListLine> lines = SplitListLines(plain.data(), plain.size());
+    std::vector<ListLine> lines = SplitListLines(plain.data(), plain.size());
     for (const ListLine& line : lines)
         if (line.tooLong) return false;
-    for (const ListLine& line : lines) {
+    bool known = true;
+    const bool utf8 = ListMarksUtf8(lines, &known);
+    for (ListLine& line : lines) {
         if (line.text.size() < 3) continue;  // no record
         // An unknown letter: the installer cannot know what the line asks for.
         const RecordKind* kind = RecordKindOf(line.text[0]);
         if (!kind) return false;
+        if (kind->letter == 'U' && !known) return false;  // an encoding this program does not know
         if (!kind->store) continue;
+        // Every text the program holds is UTF-8: a name is used exactly, or
+        // the list is refused.
+        const std::string bytes = line.text;
+        if (utf8 ? !IsUtf8(bytes) : !IsAscii(bytes) && !LegacyToUtf8(legacyCodePage, bytes, line.text)) return false;
         std::string text = line.text.substr(2);
         expand(text);
         kind->store(SplitRecordText(kind->fields, text, line.text[1]), line.text[1], list, defaultDestDir);

@@ -7,6 +7,7 @@
 // the letters from there (a new letter: docs/how-to-add-an-effect.md).
 #pragma once
 
+#include "base/legacy_text.h"
 #include "formats/owned_string.h"
 
 #include <cstddef>
@@ -75,7 +76,7 @@ struct RecordKind {
     void (*store)(const RecordTexts& fields, char sep, FileList& list, std::string& defaultDestDir);
 };
 
-// Every kind of line there is: F, K, L, H, X and ';'. A line of another
+// Every kind of line there is: F, K, L, H, X, U and ';'. A line of another
 // letter stops the loader.
 extern const RecordKind kRecordKinds[];
 extern const size_t kRecordKindCount;
@@ -92,14 +93,31 @@ RecordTexts SplitRecordText(RecordFields fields, const std::string& text, char s
 // Expands the path macros of one record text in place.
 using MacroExpander = std::function<void(std::string& text)>;
 
+// The text of the U line ("U;UTF-8") that marks a list, and the medium's
+// setup.sum, as UTF-8. A list without it was written in a Windows code page
+// (by earlier versions, which knew no other): it is read in the system's
+// ANSI code page. An installer that knows no U line stops at it, so a list
+// that holds more than ASCII is refused by earlier versions rather than
+// misread; a list of ASCII text needs no marker and reads the same either way.
+extern const char kUtf8ListMarker[];
+
+// The text encoding the plain list lines |lines| declare: true when one of
+// them is a U line ("UTF-8", in any case, is the only value); |known| is
+// false when a U line names another.
+struct ListLine;
+bool ListMarksUtf8(const std::vector<ListLine>& lines, bool* known = nullptr);
+
 // Loads a file list from its scrambled bytes into |list| (whose previous
 // records are released first) and |defaultDestDir| (set by each X line, kept
 // otherwise). True when every line was consumed; false when a line with an
 // unknown record letter stopped the load (the records before it are filled)
 // or a line is longer than kMaxLineContent characters (nothing is loaded: a
-// cut path would install somewhere unintended).
+// cut path would install somewhere unintended). A list marked UTF-8 must be
+// UTF-8 throughout; any other is converted, line by line before anything of
+// it is split, from |legacyCodePage| (a line that is not text there stops
+// the load, as does a U line that names another encoding).
 bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& expand, FileList& list,
-                   std::string& defaultDestDir);
+                   std::string& defaultDestDir, unsigned legacyCodePage = SystemAnsiCodePage());
 
 // True when |text| contains one of the shared-file fragments of |list|,
 // ignoring the case of ASCII letters. An empty fragment occurs in every text.

@@ -1,6 +1,10 @@
 #include "formats/medium.h"
 
+#include "base/utf8.h"
+#include "formats/file_list.h"
+#include "formats/list_format.h"
 #include "formats/medium_files.h"
+#include "formats/scramble.h"
 #include "formats/setup_sum.h"
 
 #include <cerrno>
@@ -35,7 +39,7 @@ void Medium::UseStored(FilePtr file, std::vector<StoredFile> files, const std::s
 bool Medium::Open(const std::string& name, FilePtr& owned, FileRange& range) const {
     range = FileRange();
     if (!m_file) {
-        owned.reset(std::fopen(name.c_str(), "rb"));
+        owned.reset(OpenFile(name, "rb"));
         range.file = owned.get();
         return range.file != nullptr;
     }
@@ -60,7 +64,7 @@ MediumText ReadFolderText(const std::string& path) {
     MediumText text;
     text.path = path;
     errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(OpenFile(path, "rb"));
     if (!file) {
         text.openError = errno;
         return text;
@@ -98,9 +102,31 @@ bool AsSummed(const MediumText& text, const char* name, const DistributionSum& s
            expected->Matches(text.bytes.size(), digest);
 }
 
+// True when the scrambled list |list| is marked UTF-8.
+bool MarkedUtf8(const MediumText& list) {
+    std::vector<uint8_t> plain = list.bytes;
+    ScrambleBuffer(plain.data(), plain.size());
+    return ListMarksUtf8(SplitListLines(plain.data(), plain.size()));
+}
+
+std::string_view AsText(const std::vector<uint8_t>& bytes) {
+    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// A text of the medium in UTF-8: without its byte order mark, or converted
+// from |codePage|.
+void MakeUtf8(MediumText& text, unsigned codePage) {
+    const std::string_view bytes = AsText(text.bytes);
+    std::string utf8;
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom)
+        text.bytes.erase(text.bytes.begin(), text.bytes.begin() + kUtf8Bom.size());
+    else if (!IsAscii(bytes) && LegacyToUtf8(codePage, bytes, utf8))
+        text.bytes.assign(utf8.begin(), utf8.end());
+}
+
 }  // namespace
 
-bool Medium::Load(std::string& damaged, const Sha256Digest* requiredSum) {
+bool Medium::Load(std::string& damaged, const Sha256Digest* requiredSum, unsigned legacyCodePage) {
     m_sum = DistributionSum();
     m_list = m_welcome = m_terms = MediumText();
 
@@ -132,6 +158,19 @@ bool Medium::Load(std::string& damaged, const Sha256Digest* requiredSum) {
             return false;
         }
     }
+    // The names of an earlier medium's setup.sum, in the code page its list
+    // was written in, as the list's loader will read them.
+    std::string names;
+    if (m_sum.present && !IsAscii(AsText(sum.bytes)) && !(m_list.present && MarkedUtf8(m_list))) {
+        if (!LegacyToUtf8(legacyCodePage, AsText(sum.bytes), names) ||
+            !m_sum.sum.Parse(reinterpret_cast<const uint8_t*>(names.data()), names.size())) {
+            damaged = kSumFileName;
+            m_sum = DistributionSum();
+            return false;
+        }
+    }
+    MakeUtf8(m_welcome, legacyCodePage);
+    MakeUtf8(m_terms, legacyCodePage);
     damaged.clear();
     return true;
 }

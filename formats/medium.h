@@ -9,6 +9,7 @@
 #pragma once
 
 #include "base/file_io.h"
+#include "base/legacy_text.h"
 #include "formats/setup_sum.h"
 #include "base/sha256.h"
 
@@ -51,7 +52,14 @@ public:
     // there must be listed in it and match. False, with |damaged| naming the
     // first file at fault, when anything is not so; a missing setup.drc is
     // left to the list's loader (List().present is false).
-    bool Load(std::string& damaged, const Sha256Digest* requiredSum = nullptr);
+    //
+    // The texts are made UTF-8 here, once checked: a welcome text or terms
+    // that start with a UTF-8 byte order mark are UTF-8 (the mark is not
+    // shown); others, and the names of setup.sum when the list is not marked
+    // UTF-8 (file_list.h), were written in a code page and are converted from
+    // |legacyCodePage| (a text that is not text there stays as it is).
+    bool Load(std::string& damaged, const Sha256Digest* requiredSum = nullptr,
+              unsigned legacyCodePage = SystemAnsiCodePage());
 
     // The stretch where the compressed file |name| lies. A folder's file is
     // opened into |owned|. False when the medium has no such file. Any

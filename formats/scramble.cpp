@@ -10,7 +10,7 @@ void ScrambleBuffer(uint8_t* data, size_t size, uint64_t offset) {
 }
 
 bool ScrambleCopy(const char* source, const char* dest) {
-    FILE* in = std::fopen(source, "rb");
+    FILE* in = OpenFile(source, "rb");
     if (!in) return false;
     // A list cut short by a failure would load as a good, shorter one: it
     // takes dest's place only when complete.

@@ -1,5 +1,7 @@
 #include "fw/app.h"
 
+#include "base/system_info.h"
+
 namespace {
 CWinApp* g_pApp = nullptr;
 }
@@ -15,9 +17,7 @@ CWinApp* AfxGetApp() { return g_pApp; }
 const char* AfxGetAppName() {
     static std::string name;
     if (name.empty()) {
-        char path[MAX_PATH] = "";
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        name = path;
+        name = ModulePath();
         size_t slash = name.find_last_of("\\/:");
         if (slash != std::string::npos) name.erase(0, slash + 1);
         size_t dot = name.rfind('.');
@@ -28,5 +28,5 @@ const char* AfxGetAppName() {
 
 HINSTANCE AfxGetResourceHandle() {
     if (g_pApp && g_pApp->m_hInstance) return g_pApp->m_hInstance;
-    return GetModuleHandleA(nullptr);
+    return GetModuleHandleW(nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include "fw/app.h"
 #include "fw/message_box.h"
+#include "fw/window_text.h"
 
 BOOL CWnd::DestroyWindow() {
     if (!m_hWnd) return FALSE;
@@ -14,21 +15,21 @@ int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
     return ShowMessageBox(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
 }
 
-void CWnd::SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+void CWnd::SetWindowText(const char* text) { ::SetWindowTextW(m_hWnd, WindowText(text).c_str()); }
 
-void CWnd::SetDlgItemText(int id, const char* text) { ::SetDlgItemTextA(m_hWnd, id, text); }
+void CWnd::SetDlgItemText(int id, const char* text) { ::SetDlgItemTextW(m_hWnd, id, WindowText(text).c_str()); }
 
 std::string CWnd::GetDlgItemText(int id) const {
     HWND item = GetDlgItem(m_hWnd, id);
-    int length = GetWindowTextLengthA(item);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    int got = GetWindowTextA(item, &text[0], length + 1);
+    int length = GetWindowTextLengthW(item);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int got = GetWindowTextW(item, &text[0], length + 1);
     text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return text;
+    return Narrow(text);
 }
 
 LRESULT CWnd::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
-    return ::SendDlgItemMessageA(m_hWnd, id, message, wParam, lParam);
+    return ::SendDlgItemMessageW(m_hWnd, id, message, wParam, lParam);
 }
 
 LRESULT CWnd::Default() {
@@ -42,7 +43,7 @@ namespace {
 void CenterOnScreen(HWND hWnd) {
     RECT window, work;
     GetWindowRect(hWnd, &window);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     int x = work.left + ((work.right - work.left) - (window.right - window.left)) / 2;
     int y = work.top + ((work.bottom - work.top) - (window.bottom - window.top)) / 2;
     SetWindowPos(hWnd, nullptr, x > work.left ? x : work.left, y > work.top ? y : work.top, 0, 0,
@@ -57,21 +58,21 @@ INT_PTR CDialog::DoModal() {
     m_bEndModal = false;
     m_nModalResult = -1;
     if (parent) EnableWindow(parent, FALSE);
-    HWND hWnd = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent, DialogProc,
+    HWND hWnd = CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), parent, DialogProc,
                                    reinterpret_cast<LPARAM>(this));
     if (hWnd) {
-        if (!m_bEndModal && !(GetWindowLongA(hWnd, GWL_STYLE) & WS_VISIBLE)) ShowWindow(hWnd, SW_SHOW);
+        if (!m_bEndModal && !(GetWindowLongW(hWnd, GWL_STYLE) & WS_VISIBLE)) ShowWindow(hWnd, SW_SHOW);
         MSG msg;
         while (!m_bEndModal) {
-            BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+            BOOL got = GetMessageW(&msg, nullptr, 0, 0);
             if (got == 0) {  // WM_QUIT: end the loop and leave the message for the next one
                 PostQuitMessage(static_cast<int>(msg.wParam));
                 break;
             }
             if (got == -1) break;
-            if (!IsDialogMessageA(hWnd, &msg)) {
+            if (!IsDialogMessageW(hWnd, &msg)) {
                 TranslateMessage(&msg);
-                DispatchMessageA(&msg);
+                DispatchMessageW(&msg);
             }
         }
     }
@@ -95,15 +96,15 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     CDialog* self;
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lParam);
-        SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+        SetWindowLongPtrW(hWnd, DWLP_USER, lParam);
         self->m_hWnd = hWnd;
         CenterOnScreen(hWnd);
         return self->OnInitDialog();
     }
-    self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hWnd, DWLP_USER));
+    self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hWnd, DWLP_USER));
     if (!self) return FALSE;
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         return FALSE;
     }
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
@@ -126,6 +127,6 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     if (message == WM_QUERYDRAGICON || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT ||
         message == WM_CTLCOLORDLG || message == WM_CTLCOLORBTN)
         return static_cast<INT_PTR>(result);
-    SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+    SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, result);
     return TRUE;
 }

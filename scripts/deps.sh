@@ -6,20 +6,39 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64
           wine wine64 wine32:i386 fonts-wine xvfb x11-utils imagemagick clang libclang-rt-14-dev
-          osslsigncode openssl libssl-dev)
+          osslsigncode openssl libssl-dev locales)
+
+# The locales the text tests start Wine under (LANG sets the ANSI code page
+# of a Windows program: en_US 1252, ja_JP 932, el_GR 1253).
+locales=(en_US.UTF-8 ja_JP.UTF-8 el_GR.UTF-8)
 
 packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
-echo "deps: installing ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "deps: installing ${missing[*]}"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $SUDO dpkg --add-architecture i386
+    fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+# `locale -a` names them in lower case without the hyphen (en_US.utf8).
+ungenerated=()
+for l in "${locales[@]}"; do
+    locale -a | grep -qix "${l%%.*}.utf-\?8" || ungenerated+=("$l")
+done
+if [ ${#ungenerated[@]} -gt 0 ]; then
+    echo "deps: generating the locales ${ungenerated[*]}"
+    for l in "${ungenerated[@]}"; do
+        $SUDO sed -i "s/^# *\($l UTF-8\)/\1/" /etc/locale.gen
+        grep -qx "$l UTF-8" /etc/locale.gen || echo "$l UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    done
+    $SUDO locale-gen >/dev/null
+fi

@@ -4,6 +4,7 @@
 
 #include "formats/setup_sum.h"
 #include "base/sha256.h"
+#include "base/wide_text.h"
 #include "expand/lzhuf_encode.h"
 #include "res/resource.h"
 #include "formats/overlay.h"
@@ -1171,4 +1172,158 @@ TEST_F(ExampleUninstallE2eTest, WhatStaysIsListedAndTheMessageNamesTheLog) {
     ASSERT_GT(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last);
     EXPECT_EQ(m_target.Read("Example\\docs\\notes.txt\\mine.txt"), "the user's own");
+}
+
+namespace {
+
+bool PathThere(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A string value read through the wide calls, in UTF-8; "(missing)" when it is not there.
+std::string WideRegistryString(HKEY root, const std::string& key, const std::string& value) {
+    wchar_t data[1024] = L"";
+    DWORD size = sizeof data;
+    if (RegGetValueW(root, Wide(key).c_str(), Wide(value).c_str(), RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return "(missing)";
+    return Narrow(data, wcslen(data));
+}
+
+std::string ProgramsFolder() {
+    wchar_t programs[MAX_PATH] = L"";
+    return SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAMS, FALSE) ? Narrow(programs, wcslen(programs))
+                                                                             : std::string();
+}
+
+}  // namespace
+
+// A product named beyond ASCII, packed from |list| with |options|, installed
+// to |app| with /S and then through the windows, and uninstalled: every
+// name exact (the file, a registry value holding |app|, the Add/Remove
+// entry, the shortcut), no stray folder beside the program group, nothing
+// left. Run under the locale its test names (tests/e2e/CMakeLists.txt).
+struct NamedProduct {
+    std::string list;
+    std::vector<std::string> options;
+    std::string product, app, top;  // top: the level above |app| that the installation makes
+    std::string file, key, value;   // a file of |app|; a key below HKCU and its value holding |app|
+    std::string group, link;        // the program group and the shortcut in it
+};
+
+class LocaleE2eTest : public ExampleUninstallE2eTest {
+protected:
+    void SetUp() override {
+        ExampleUninstallE2eTest::SetUp();
+        if (!std::getenv("SETUP_E2E_LOCALE")) GTEST_SKIP() << "runs under the locales that tests/e2e/CMakeLists.txt sets";
+    }
+
+    void InstallAndUninstall(const NamedProduct& named) {
+        m_medium.Write("src\\readme.txt", "Γειά σου");
+        m_medium.Write("named.lst", named.list);
+        const std::string dist = m_dist = m_medium.Path("named");
+        std::vector<std::string> build = {"build", m_medium.Path("named.lst"), m_medium.Path("src"), dist};
+        build.insert(build.end(), named.options.begin(), named.options.end());
+        std::ostringstream out, err;
+        ASSERT_EQ(RunMksetup(build, out, err), 0) << err.str();
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\setup.exe").c_str(), (dist + "\\setup.exe").c_str(), FALSE));
+        const std::string programs = ProgramsFolder(), link = programs + "\\" + named.group + "\\" + named.link;
+        const std::string uninstallKey = std::string(kUninstallKeys) + named.product;
+        std::string asterisks = named.product;
+        std::replace(asterisks.begin(), asterisks.end(), ' ', '*');
+        const std::set<std::string> programsBefore = WideEntries(programs);
+
+        auto expectInstalled = [&]() {
+            HANDLE opened =
+                CreateFileW(Wide(named.file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            char bytes[64] = "";
+            DWORD got = 0;
+            EXPECT_NE(opened, INVALID_HANDLE_VALUE) << named.file;
+            if (opened != INVALID_HANDLE_VALUE) {
+                ::ReadFile(opened, bytes, sizeof bytes, &got, nullptr);
+                CloseHandle(opened);
+            }
+            EXPECT_EQ(std::string(bytes, got), "Γειά σου");
+            EXPECT_EQ(WideRegistryString(HKEY_CURRENT_USER, named.key, named.value), named.app);
+            EXPECT_EQ(WideRegistryString(HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName"), named.product);
+            EXPECT_EQ(WideRegistryString(HKEY_LOCAL_MACHINE, uninstallKey, "InstallLocation"), named.app);
+            EXPECT_TRUE(PathThere(link)) << link;
+            EXPECT_EQ(AddedEntries(programs, programsBefore), std::set<std::string>{named.group});
+        };
+        auto uninstall = [&]() {
+            const std::string quiet = WideRegistryString(HKEY_LOCAL_MACHINE, uninstallKey, "QuietUninstallString");
+            ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
+            ExpectEndWithoutWindow();
+            EXPECT_EQ(m_setup.ExitCode(), 0u);
+            EXPECT_FALSE(PathThere(named.top)) << named.top;
+            EXPECT_EQ(WideRegistryString(HKEY_CURRENT_USER, named.key, named.value), "(missing)");
+            EXPECT_EQ(WideRegistryString(HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName"), "(missing)");
+            EXPECT_EQ(AddedEntries(programs, programsBefore), std::set<std::string>{});
+        };
+
+        ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", asterisks + " /S /D=" + named.app, dist));
+        ExpectEndWithoutWindow();
+        ASSERT_EQ(m_setup.ExitCode(), 0u);
+        expectInstalled();
+        ASSERT_NO_FATAL_FAILURE(uninstall());
+
+        // The same typed on the destination page.
+        ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", asterisks, dist));
+        ThroughTheWizard(named.app);
+        m_setup.Click(Expect("the success message"), IDOK);
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), 0u);
+        expectInstalled();
+        uninstall();
+    }
+
+    // What |folder| holds beyond |before| (entries that went meanwhile do
+    // not count: an earlier scenario's cleanup may still be at work).
+    static std::set<std::string> AddedEntries(const std::string& folder, const std::set<std::string>& before) {
+        std::set<std::string> added = WideEntries(folder);
+        for (const std::string& name : before) added.erase(name);
+        return added;
+    }
+
+    // The names in |folder|, through the wide calls.
+    static std::set<std::string> WideEntries(const std::string& folder) {
+        std::set<std::string> names;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(Wide(folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do names.insert(Narrow(found.cFileName, wcslen(found.cFileName)));
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+        return names;
+    }
+};
+
+TEST_F(LocaleE2eTest, GreekJapaneseAndPolishNamesFromAUtf8List) {
+    InstallAndUninstall({"X;?PRGFDIR?\\Προϊόν\r\n"
+                         "F;readme.txt;?APPDIR?\\Διαβάστε με 読んで.txt\r\n"
+                         "K;SZ;HKEY_CURRENT_USER;Software;Προϊόν 製品;Ścieżka;?APPDIR?\r\n"
+                         "L;?STARTMENU?\\Προϊόν 製品\\Łódź 読んで.lnk;?APPDIR?\\Διαβάστε με 読んで.txt;Opis\r\n",
+                         {},
+                         "Προϊόν 製品 Łódź",
+                         "C:\\Προϊόν\\製品 Łódź",
+                         "C:\\Προϊόν",
+                         "C:\\Προϊόν\\製品 Łódź\\Διαβάστε με 読んで.txt",
+                         "Software\\Προϊόν 製品",
+                         "Ścieżka",
+                         "Προϊόν 製品",
+                         "Łódź 読んで.lnk"});
+}
+
+// ソ and 表 end in 0x5C, a backslash, in Shift-JIS.
+TEST_F(LocaleE2eTest, JapaneseNamesFromAShiftJisList) {
+    InstallAndUninstall({"X;?PRGFDIR?\\\x83\x5C\x83\x74\x83\x67\r\n"
+                         "F;readme.txt;?APPDIR?\\\x95\x5C.txt\r\n"
+                         "K;SZ;HKEY_CURRENT_USER;Software;\x83\x5C\x83\x74\x83\x67;\x95\x5C;?APPDIR?\r\n"
+                         "L;?STARTMENU?\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C.lnk;?APPDIR?\\\x95\x5C.txt;\x95\x5C\r\n",
+                         {"--list-codepage", "932"},
+                         "ハロー ソフト",
+                         "C:\\ソフト\\表",
+                         "C:\\ソフト",
+                         "C:\\ソフト\\表\\表.txt",
+                         "Software\\ソフト",
+                         "表",
+                         "ソフト",
+                         "表.lnk"});
 }

@@ -2,6 +2,9 @@
 
 #include "tests/e2e/png_file.h"
 
+#include "base/utf8.h"
+#include "base/wide_text.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -169,13 +172,26 @@ SetupProcess::~SetupProcess() {
     }
 }
 
+namespace {
+
+// A text of a scenario for the wide calls: UTF-8 (names beyond the code
+// page), else the code page's bytes as before.
+std::wstring ScenarioText(const std::string& text) {
+    if (IsUtf8(text)) return Wide(text);
+    std::wstring wide(text.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], int(wide.size()));
+    wide.resize(length > 0 ? size_t(length) - 1 : 0);
+    return wide;
+}
+
+}  // namespace
+
 bool SetupProcess::Start(const std::string& exePath, const std::string& arguments, const std::string& workDir) {
     std::string commandLine = "\"" + exePath + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
-    std::vector<char> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back('\0');
+    std::wstring buffer = ScenarioText(commandLine);
     Note("start: " + commandLine + " in " + workDir);
     if (m_process.hProcess) {  // a scenario's next process: the one before has ended
         CloseHandle(m_process.hProcess);
@@ -186,8 +202,8 @@ bool SetupProcess::Start(const std::string& exePath, const std::string& argument
     // run any of the program (CreateProcess fails with ERROR_INTERNAL_ERROR);
     // that start is made again. Any other failure is the test's.
     for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(exePath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &si,
-                           &m_process))
+        if (CreateProcessW(ScenarioText(exePath).c_str(), &buffer[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           ScenarioText(workDir).c_str(), &si, &m_process))
             break;
         DWORD error = GetLastError();
         Note("CreateProcess failed: " + std::to_string(error));
@@ -312,7 +328,7 @@ void SetupProcess::Click(const SeenWindow& window, int id) {
 
 void SetupProcess::SetText(const SeenWindow& window, int id, const std::string& text) {
     Note("set text of " + std::to_string(id) + " to \"" + text + "\"");
-    SendDlgItemMessageA(window.hWnd, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendDlgItemMessageW(window.hWnd, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ScenarioText(text).c_str()));
 }
 
 void SetupProcess::PressKey(const SeenWindow& window, WORD key) {

@@ -190,3 +190,33 @@ TEST(InstallRecordTest, AHugeRecordIsRefusedWithoutAHugeAllocationOrErrorText) {
 }
 
 }  // namespace
+
+// Texts beyond ASCII: written in UTF-8 under a first line that says so (an
+// earlier uninstaller refuses it); a record without it, from an earlier
+// version, is read in the system's code page, string data included.
+TEST(InstallRecordTest, TextsBeyondAsciiAreUtf8AndEarlierRecordsAreConverted) {
+    InstallRecord record;
+    record.product = "Προϊόν";
+    Effect made;
+    made.kind = EffectKind::kDirectory;
+    made.path = "C:\\Προϊόν";
+    record.Add(made);
+    const std::string text = FormatInstallRecord(record);
+    EXPECT_EQ(text, "SETUP UNINSTALL RECORD 1 UTF-8\nproduct\tΠροϊόν\ndir\tC:\\Προϊόν\nend\t1\n");
+    InstallRecord read;
+    ASSERT_FALSE(ParseInstallRecord(text, read, 1253).Failed());
+    EXPECT_EQ(read.product, record.product);
+    EXPECT_EQ(read.effects, record.effects);
+
+    // Προϊόν in Windows-1253, and a string value to restore ("Ω\0").
+    const std::string earlier = "SETUP UNINSTALL RECORD 1\nproduct\t\xD0\xF1\xEF\xFA\xFC\xED\ndir\tC:\\\xD0\xF1\xEF\xFA\xFC\xED\n"
+                                "value\tHKEY_CURRENT_USER\\Software\tName\t+\t1\tD900\nend\t2\n";
+    ASSERT_FALSE(ParseInstallRecord(earlier, read, 1253).Failed());
+    EXPECT_EQ(read.product, "Προϊόν");
+    EXPECT_EQ(read.effects[0].path, "C:\\Προϊόν");
+    EXPECT_EQ(read.effects[1].data, std::string("Ω\0", 3));
+
+    // Not text in its encoding: refused.
+    EXPECT_TRUE(ParseInstallRecord("SETUP UNINSTALL RECORD 1 UTF-8\nproduct\t\xD0\nend\t0\n", read, 1253).Failed());
+    EXPECT_TRUE(ParseInstallRecord("SETUP UNINSTALL RECORD 1\nproduct\tX\ndir\tC:\\\x83\nend\t1\n", read, 932).Failed());
+}

@@ -234,3 +234,34 @@ TEST(ListFormat, LinesRecordCrLfAndLength) {
     EXPECT_TRUE(lines[3].tooLong);
     EXPECT_EQ(lines[3].number, 4);
 }
+
+// Text beyond ASCII: UTF-8 in a list marked so, anywhere in it; a list
+// without the mark in a Windows code page, converted before any line is
+// split, so that a trail byte 0x5C of Shift-JIS is no backslash.
+TEST(FileListLoad, MarkedListsAreUtf8AndOthersAreReadInTheirCodePage) {
+    const auto load = [](const std::string& plain, unsigned codePage, FileList& list) {
+        std::vector<uint8_t> bytes(plain.begin(), plain.end());
+        ScrambleBuffer(bytes.data(), bytes.size());
+        std::string destDir;
+        return ParseFileList(bytes.data(), bytes.size(), [](std::string&) {}, list, destDir, codePage);
+    };
+    FileList list;
+    const std::string greek = "F;a.txt;C:\\Προϊόν\\Łódź.txt\r\n";
+    ASSERT_TRUE(load(greek + "u;utf-8\r\n", 1252, list));
+    EXPECT_STREQ(list.m_files[0].m_pszDest.OrEmpty(), "C:\\Προϊόν\\Łódź.txt");
+
+    // ソフト表 in Shift-JIS: ソ and 表 end in 0x5C.
+    const std::string sjis = "F;a.txt;C:\\\x83\x5C\x83\x74\x83\x67\x95\x5C\\a.txt\r\nL;C:\\\x95\x5C.lnk;C:\\a.txt;\x83\x5C\r\n";
+    ASSERT_TRUE(load(sjis, 932, list));
+    EXPECT_STREQ(list.m_files[0].m_pszDest.OrEmpty(), "C:\\ソフト表\\a.txt");
+    EXPECT_STREQ(list.m_shortcuts[0].m_pszLink.OrEmpty(), "C:\\表.lnk");
+    EXPECT_STREQ(list.m_shortcuts[0].m_pszDescription.OrEmpty(), "ソ");
+
+    // Refused, never guessed: a marked line that is not UTF-8, a line that is
+    // no text in the code page, a mark of another encoding.
+    EXPECT_FALSE(load(sjis + "U;UTF-8\r\n", 932, list));
+    EXPECT_FALSE(load("F;a.txt;C:\\a\x83\r\n", 932, list));
+    EXPECT_FALSE(load("U;UTF-16\r\nF;a.txt;C:\\a.txt\r\n", 1252, list));
+    // A comment is not read.
+    EXPECT_TRUE(load("; \x83\r\nF;a.txt;C:\\a.txt\r\n", 932, list));
+}

@@ -597,3 +597,48 @@ TEST_F(MksetupTest, SignRunsTheCommandOnSetupExeAndChecksWhatItLeaves) {
     EXPECT_EQ(Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), dist, "--sign", "true"}).status, kExitUsage);
     EXPECT_EQ(Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), dist, "--sign"}).status, kExitUsage);
 }
+
+// A list and texts in UTF-8 (a byte order mark allowed) or in the code page
+// --list-codepage names: the medium holds them in UTF-8, the list marked so
+// on top, and names a file of the source folder exactly; what is not text in
+// its encoding is refused with its line. (A source named beyond ASCII is
+// found natively; mksetup.exe on Windows takes paths through the code page.)
+TEST_F(MksetupTest, ListsAndTextsBeyondAsciiAreWrittenInUtf8AndMarked) {
+    m_dir.Write("src/so.txt", "so");
+    // ソ and 表 end in 0x5C in Shift-JIS.
+    const std::string sjis = "X;?PRGFDIR?\\\x83\x5C\x95\x5C\r\nF;so.txt;?APPDIR?\\\x83\x5C\\\x95\x5C.txt\r\n";
+    m_dir.Write("sjis.lst", sjis);
+    m_dir.Write("Setup2.txt", "\x83\x5C\r\n");
+    const std::vector<std::string> build = {"build", m_dir.Path("sjis.lst"), m_dir.Path("src"), m_dir.Path("dist")};
+    Outcome r = Mksetup(build);
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find(m_dir.Path("sjis.lst") + ":1: not UTF-8"), std::string::npos) << r.err;
+
+    std::vector<std::string> withCodePage = build;
+    withCodePage.insert(withCodePage.end(), {"--list-codepage", "932"});
+    r = Mksetup(withCodePage);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    const std::string utf8 = "X;?PRGFDIR?\\ソ表\r\nF;so.txt;?APPDIR?\\ソ\\表.txt\r\n";
+    std::string drc = m_dir.Read("dist/setup.drc");
+    ScrambleBuffer(reinterpret_cast<uint8_t*>(&drc[0]), drc.size());
+    EXPECT_EQ(drc, "U;UTF-8\r\n" + utf8);
+    EXPECT_EQ(Expanded("dist/so.txt"), "so");
+    EXPECT_EQ(m_dir.Read("dist/Setup2.txt"), "\xEF\xBB\xBFソ\r\n");
+
+    // The same in UTF-8, the list with a byte order mark, gives the same medium.
+    m_dir.Write("utf8.lst", "\xEF\xBB\xBF" + utf8);
+    m_dir.Write("Setup2.txt", "ソ\r\n");
+    r = Mksetup({"build", m_dir.Path("utf8.lst"), m_dir.Path("src"), m_dir.Path("dist2")});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(m_dir.Read("dist2/setup.drc"), m_dir.Read("dist/setup.drc"));
+    EXPECT_EQ(m_dir.Read("dist2/Setup2.txt"), m_dir.Read("dist/Setup2.txt"));
+
+    m_dir.Write("Setup2.txt", "\x83\x5C\r\n");
+    m_dir.Write("sjis.lst", sjis + "F;\x83\r\n");  // a lead byte without its trail byte
+    r = Mksetup(withCodePage);
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find(m_dir.Path("sjis.lst") + ":3: not text in code page 932"), std::string::npos) << r.err;
+    EXPECT_EQ(Mksetup({"build", m_dir.Path("utf8.lst"), m_dir.Path("src"), m_dir.Path("d"), "--list-codepage", "437"})
+                  .status,
+              kExitUsage);
+}

@@ -2,6 +2,7 @@
 #include "tools/mksetup/command.h"
 
 #include "base/file_io.h"
+#include "base/utf8.h"
 #include "formats/medium_files.h"
 #include "formats/overlay.h"
 #include "formats/scramble.h"
@@ -55,6 +56,7 @@ struct BuildPlan {
     std::string setupExe, signCommand, productName;
     bool singleFile = false;
     PayloadCodec codec = PayloadCodec::kLzhuf;
+    unsigned listCodePage = 0;  // the list and the texts are written in it; 0: UTF-8
 };
 
 // Where the packed files go: into the distribution folder, or into the
@@ -120,10 +122,9 @@ bool AddTexts(const BuildPlan& plan, const PackedSink& sink, SetupSum& sum, std:
         if (!fs::exists(beside, ec))
             continue;
         std::vector<uint8_t> text;
-        if (!ReadWholeFile(beside.string(), text)) {
-            PrintError(err, "cannot read " + beside.string());
+        if (!ReadPlainText(beside.string(), plan.listCodePage, text, err))
             return false;
-        }
+        MarkUtf8Text(text);
         if (!AddAsIs(name, text, sink, sum, err))
             return false;
     }
@@ -253,7 +254,7 @@ bool CloseWritten(FilePtr& file) {
 bool SignUninstaller(const BuildPlan& plan, std::vector<uint8_t>& uninstaller, std::ostream& out, std::ostream& err) {
     // Signing tools may choose by the name's extension: the temporary files end in .exe.
     const TemporaryFile copy((plan.outDir / "uninstall.mksetup-tmp.exe").string());
-    FilePtr written(std::fopen(copy.Path().c_str(), "wb"));
+    FilePtr written(OpenFile(copy.Path(), "wb"));
     out.flush();
     const bool signedCopy = written &&
                             std::fwrite(uninstaller.data(), 1, uninstaller.size(), written.get()) == uninstaller.size() &&
@@ -358,12 +359,17 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
         } else if (args[i] == "--codec") {
             if (++i == args.size() || !ParseCodec(args[i], plan.codec))
                 return wrong("--codec needs lzhuf or lzma");
+        } else if (args[i] == "--list-codepage") {
+            if (++i == args.size() || !ParseListCodePage(args[i], plan.listCodePage))
+                return wrong("--list-codepage needs one of 932, 936, 949, 950 and 1250 to 1258");
         } else if (args[i] == "--single-file") {
             plan.singleFile = true;
         } else if (args[i] == "--product-name") {
             if (++i == args.size() || args[i].empty())
                 return wrong("--product-name needs a NAME");
             plan.productName = args[i];
+            if (!IsUtf8(plan.productName))
+                return wrong("--product-name needs a NAME in UTF-8");
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             return wrong("unknown option " + args[i]);
         } else {
@@ -387,17 +393,30 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
 // Reads the plan's list and checks it against the source folder; prints
 // its issues, and is false when it cannot be built from.
 bool ReadCheckedList(const BuildPlan& plan, std::vector<uint8_t>& list, std::ostream& err) {
-    if (!ReadWholeFile(plan.listName, list)) {
-        PrintError(err, "cannot read " + plan.listName);
+    if (!ReadPlainText(plan.listName, plan.listCodePage, list, err))
         return false;
-    }
     if (!IsFolder(plan.sourceDir, err))
         return false;
-    const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), [&](const std::string& source) {
-        return !FindFileIn(plan.sourceDir, source).empty();
-    });
-    if (ReportIssues(plan.listName, issues, err))
+    // The texts beside the list, and the product name, are of the medium too.
+    bool medium = !IsAscii(plan.productName);
+    const fs::path listFolder = fs::path(plan.listName).parent_path();
+    for (const char* name : kBesideList) {
+        std::error_code ec;
+        std::vector<uint8_t> text;
+        if (fs::exists(listFolder / name, ec) && ReadPlainText((listFolder / name).string(), plan.listCodePage, text, err))
+            medium = medium || !IsAscii(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    }
+    const bool marked = NeedsUtf8Marker(list, medium);
+    // Checked before the U line goes on top, so that each issue names its
+    // line as the publisher wrote it.
+    const std::vector<ListIssue> issues = CheckList(
+        list.data(), list.size(), [&](const std::string& source) { return !FindFileIn(plan.sourceDir, source).empty(); },
+        marked);
+    if (ReportIssues(plan.listName, issues, err)) {
+        if (marked)
+            AddUtf8Marker(list);
         return true;
+    }
     PrintError(err, plan.listName + " has errors; nothing was built");
     return false;
 }

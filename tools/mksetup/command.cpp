@@ -1,5 +1,12 @@
 #include "tools/mksetup/command.h"
 
+#include "base/file_io.h"
+#include "base/legacy_text.h"
+#include "base/utf8.h"
+#include "formats/file_list.h"
+#include "formats/list_format.h"
+
+#include <algorithm>
 #include <filesystem>
 #include <iomanip>
 #include <sstream>
@@ -45,4 +52,54 @@ bool FolderInTheWay(const std::string& path, std::ostream& err) {
         return false;
     PrintError(err, path + " is a folder; it is not replaced by a file");
     return true;
+}
+
+bool ParseListCodePage(const std::string& text, unsigned& codePage) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    codePage = static_cast<unsigned>(std::stoul(text));
+    return IsListCodePage(codePage);
+}
+
+bool ReadPlainText(const std::string& path, unsigned codePage, std::vector<uint8_t>& text, std::ostream& err) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        PrintError(err, "cannot read " + path);
+        return false;
+    }
+    std::string_view rest(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (codePage == 0 && rest.substr(0, kUtf8Bom.size()) == kUtf8Bom) rest.remove_prefix(kUtf8Bom.size());
+    text.clear();
+    // Line by line, so that an error names its line: LF is no byte of a
+    // multi-byte character in any of the code pages.
+    for (int line = 1; !rest.empty(); ++line) {
+        const size_t end = std::min(rest.find('\n'), rest.size() - 1) + 1;
+        const std::string_view bytesOfLine = rest.substr(0, end);
+        std::string utf8;
+        if (codePage == 0 ? !IsUtf8(bytesOfLine) : !LegacyToUtf8(codePage, bytesOfLine, utf8)) {
+            PrintError(err, path + ":" + std::to_string(line) + ": " +
+                                (codePage == 0 ? std::string("not UTF-8; name the code page it is written in with "
+                                                             "--list-codepage")
+                                               : "not text in code page " + std::to_string(codePage)));
+            return false;
+        }
+        if (codePage == 0) utf8.assign(bytesOfLine);
+        text.insert(text.end(), utf8.begin(), utf8.end());
+        rest.remove_prefix(end);
+    }
+    return true;
+}
+
+bool NeedsUtf8Marker(const std::vector<uint8_t>& list, bool medium) {
+    const std::string_view text(reinterpret_cast<const char*>(list.data()), list.size());
+    return (medium || !IsAscii(text)) && !ListMarksUtf8(SplitListLines(list.data(), list.size()));
+}
+
+void AddUtf8Marker(std::vector<uint8_t>& list) {
+    const std::string marker = std::string("U;") + kUtf8ListMarker + "\r\n";
+    list.insert(list.begin(), marker.begin(), marker.end());
+}
+
+void MarkUtf8Text(std::vector<uint8_t>& text) {
+    if (IsAscii(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()))) return;
+    text.insert(text.begin(), kUtf8Bom.begin(), kUtf8Bom.end());
 }

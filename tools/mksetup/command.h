@@ -28,6 +28,31 @@ std::string Percent(uint64_t part, uint64_t whole);
 // Prints the issues of a list; true when none of them is an error.
 bool ReportIssues(const std::string& listName, const std::vector<ListIssue>& issues, std::ostream& out);
 
+// Reads the plain text file |path| (a list, or a text beside it) into
+// |text| in UTF-8: from the Windows code page |codePage|, or, with 0, as
+// UTF-8 (a byte order mark at its start is dropped). False, with the error
+// printed as path:line, when it cannot be read or a line is not text in that
+// encoding: nothing is guessed.
+bool ReadPlainText(const std::string& path, unsigned codePage, std::vector<uint8_t>& text, std::ostream& err);
+
+// The code page |text| names for --list-codepage; false when it is none of
+// those a list may be written in.
+bool ParseListCodePage(const std::string& text, unsigned& codePage);
+
+// True when the UTF-8 |list| needs the U line that marks it as UTF-8: when
+// it holds more than ASCII, or |medium| says the medium's other texts do,
+// and has no U line. The installer reads a list without it in the system's
+// code page, and an earlier installer refuses a list with it; a list of
+// ASCII text stays as it is, byte for byte.
+bool NeedsUtf8Marker(const std::vector<uint8_t>& list, bool medium);
+// Puts the U line at the top of |list|.
+void AddUtf8Marker(std::vector<uint8_t>& list);
+
+// The text |text| as a medium holds it: UTF-8 with a byte order mark when it
+// holds more than ASCII (the installer reads a text without one in the
+// system's code page), as it is otherwise.
+void MarkUtf8Text(std::vector<uint8_t>& text);
+
 // A source name of the list as a path below the output folder; empty when it
 // would lead outside it.
 std::string RelativeOutputPath(const std::string& source);

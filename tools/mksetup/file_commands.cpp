@@ -9,23 +9,33 @@
 #include "tools/mksetup/mksetup_files.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
 
-int CheckCommand(const CommandArgs& args, std::ostream& out, std::ostream& err, bool) {
+int CheckCommand(const CommandArgs& given, std::ostream& out, std::ostream& err, bool) {
+    CommandArgs args = given;
+    unsigned codePage = 0;
+    const auto option = std::find(args.begin(), args.end(), "--list-codepage");
+    if (option != args.end()) {
+        if (option + 1 == args.end() || !ParseListCodePage(option[1], codePage))
+            return Usage(err, "--list-codepage needs one of 932, 936, 949, 950 and 1250 to 1258");
+        args.erase(option, option + 2);
+    }
     if (args.size() < 2 || args.size() > 3)
         return Usage(err, "check takes LIST and optionally SOURCE_DIR");
     std::vector<uint8_t> list;
-    if (!ReadWholeFile(args[1], list))
-        return Fail(err, "cannot read " + args[1]);
+    if (!ReadPlainText(args[1], codePage, list, err))
+        return kExitFailed;
     SourceFinder finder;
     if (args.size() == 3) {
         if (!IsFolder(args[2], err))
             return kExitFailed;
         finder = [&](const std::string& source) { return !FindFileIn(args[2], source).empty(); };
     }
-    const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), finder);
+    // Checked as a build would write it.
+    const std::vector<ListIssue> issues = CheckList(list.data(), list.size(), finder, NeedsUtf8Marker(list, false));
     const bool clean = ReportIssues(args[1], issues, out);
     return clean ? kExitOk : kExitFailed;
 }
@@ -58,7 +68,7 @@ namespace {
 // The size that the LZHUF header of the compressed file |path| states; false
 // when it has no header or is a payload of another codec.
 bool ReadStatedLzhufSize(const std::string& path, int32_t& size) {
-    FilePtr in(std::fopen(path.c_str(), "rb"));
+    FilePtr in(OpenFile(path, "rb"));
     uint8_t header[kHeaderSize];
     if (!in || std::fread(header, 1, kHeaderSize, in.get()) != kHeaderSize ||
         PayloadCodecOf(header, kHeaderSize) != PayloadCodec::kLzhuf)

@@ -1,6 +1,7 @@
 #include "tools/mksetup/list_check.h"
 
 #include "base/ascii.h"
+#include "base/utf8.h"
 #include "formats/file_list.h"
 #include "formats/list_format.h"
 #include "formats/path_macros.h"
@@ -34,7 +35,7 @@ bool HoldsMacroNaming(const std::string& text, char c) {
 
 class Checker {
 public:
-    explicit Checker(const SourceFinder& findSource) : m_findSource(findSource) {}
+    Checker(const SourceFinder& findSource, bool utf8) : m_findSource(findSource), m_utf8(utf8) {}
 
     // dropped: the byte the loader drops before the line's LF (0: none).
     void Line(const ListLine& line, char dropped);
@@ -54,6 +55,7 @@ private:
     void RegistryRecord(int line, char sep, const std::string& body);
 
     const SourceFinder& m_findSource;
+    const bool m_utf8;  // the list has its U line
     std::vector<ListIssue> m_issues;
     std::map<std::string, int> m_destinations;   // upper-case destination -> first line
 };
@@ -81,6 +83,19 @@ void Checker::Line(const ListLine& line, char dropped) {
     }
     if (kind->fields == RecordFields::kNone)
         return;
+    if (kind->letter == 'U' && UpperAscii(body) != kUtf8ListMarker) {
+        Error(n, "unknown text encoding " + Quoted(body) + "; the installer knows only " + kUtf8ListMarker);
+        return;
+    }
+    if (m_utf8 && !IsUtf8(line.text)) {
+        Error(n, "the line is not UTF-8; the installer refuses the whole list");
+        return;
+    }
+    if (!m_utf8 && !IsAscii(line.text)) {
+        Error(n, std::string("the line holds more than ASCII and the list has no U line; the installer would read it "
+                             "in the system's code page"));
+        return;
+    }
     const bool splits = RecordFieldCount(kind->fields) > 1;
     if (splits && sep == '\0') {
         Error(n, "the separator is a NUL byte; the installer cannot split a text at it");
@@ -210,9 +225,9 @@ void Checker::RegistryRecord(int line, char sep, const std::string& body) {
 
 }  // namespace
 
-std::vector<ListIssue> CheckList(const uint8_t* data, size_t size, const SourceFinder& findSource) {
-    Checker checker(findSource);
+std::vector<ListIssue> CheckList(const uint8_t* data, size_t size, const SourceFinder& findSource, bool markedUtf8) {
     const std::vector<ListLine> lines = SplitListLines(data, size);
+    Checker checker(findSource, markedUtf8 || ListMarksUtf8(lines));
     size_t start = 0, next = 0;
     for (const ListLine& line : lines) {
         while (data[next] != '\n')

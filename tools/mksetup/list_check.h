@@ -19,8 +19,10 @@ struct ListIssue {
 using SourceFinder = std::function<bool(const std::string& source)>;
 
 // The issues of the list, in line order.  With an empty findSource the
-// sources are not looked for.
-std::vector<ListIssue> CheckList(const uint8_t* data, size_t size, const SourceFinder& findSource = nullptr);
+// sources are not looked for. With |markedUtf8| the list is checked as if it
+// had its U line (which mksetup puts on top of a list of more than ASCII).
+std::vector<ListIssue> CheckList(const uint8_t* data, size_t size, const SourceFinder& findSource = nullptr,
+                                 bool markedUtf8 = false);
 
 // The files mksetup itself writes into the distribution folder, whose names no
 // packed source may take (compared without regard to case, as Windows does).
