@@ -357,7 +357,7 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
             plan.signCommand = args[i];
         } else if (args[i] == "--codec") {
             if (++i == args.size() || !ParseCodec(args[i], plan.codec))
-                return wrong("--codec needs lzhuf or lzma");
+                return wrong("--codec needs lzhuf, lzma or lz4");
         } else if (args[i] == "--single-file") {
             plan.singleFile = true;
         } else if (args[i] == "--product-name") {
