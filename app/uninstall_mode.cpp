@@ -83,7 +83,8 @@ int RunFromTemporaryCopy(const CommandLine& line) {
     return static_cast<int>(code);
 }
 
-// One message box of the uninstaller, or its text in the log with /S.
+// One message box of the uninstaller; nothing with /S, where the log line
+// the caller writes beside it says the same.
 void Tell(const CommandLine& line, const std::string& text, UINT style) {
     if (line.unattended) return;
     ShowMessageBox(nullptr, text.c_str(), AfxGetAppName(), style);

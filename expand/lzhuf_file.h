@@ -1,5 +1,7 @@
 // Expansion of one payload file into its destination file, through the C
-// library's streams.  Pure code: the caller decides how a failure reaches the
+// library's streams, for either codec: the functions are named for LZHUF, the
+// first one, and take an LZMA payload the same way, told by its header
+// (payload_codec.h).  Pure code: the caller decides how a failure reaches the
 // user (a message box in the installer, a line on stderr in the tools).
 #pragma once
 
@@ -44,9 +46,6 @@ struct ExpandResult {
 ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end = LzhufEnd::ZeroBits,
                              const SumEntry* expected = nullptr);
 
-// The same for a payload that lies in |range| of an open file (|source| is
-// its name for the result); the range is read from its start, whatever the
-// stream's position was. A file of its own is the range from 0 to its end.
 // What the caller knows and offers for putting an expansion in place.
 struct Placement {
     bool destAbsent = false;        // it has just found no file named dest: not looked up again
@@ -56,6 +55,9 @@ struct Placement {
     size_t overlapFrom = SIZE_MAX;
 };
 
+// The same for a payload that lies in |range| of an open file (|source| is
+// its name for the result); the range is read from its start, whatever the
+// stream's position was. A file of its own is the range from 0 to its end.
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest,
                               LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr,
                               const Placement& placement = Placement());
