@@ -109,7 +109,7 @@ ExpandResult Failure(ExpandStatus status, const char* path) {
 // thread while it is decoded.
 ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const SumEntry* expected,
                           LzhufDecodeResult& decode, size_t overlapFrom = SIZE_MAX) {
-    uint8_t header[kLzmaHeaderSize];
+    uint8_t header[kLzmaHeaderSize] = {};  // (zeros where a short read leaves bytes unread)
     if (in.Read(header, kHeaderSize) != kHeaderSize)
         // Against a sum, a file cut short even of its header is damage too.
         return expected && !in.Failed() ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed;
