@@ -1,6 +1,8 @@
 #include "base/sha256.h"
 
 #ifdef _WIN32
+#include "base/sha256_extensions.h"
+
 #include <windows.h>
 #include <wincrypt.h>
 // The headers show it only to builds for Windows XP SP3 and later; the
@@ -49,12 +51,21 @@ private:
 
 }  // namespace
 
-// A hash object of its own over the process's one provider.
+// A hash object of its own over the process's one provider; on a processor
+// with the SHA extensions, the hash is computed here instead
+// (sha256_extensions.h): CryptoAPI is a plain C hash under Wine, and every
+// byte a run places is hashed.
 struct Sha256::State {
     HCRYPTHASH hash = 0;
     bool good = false;
+    std::unique_ptr<ShaExtensionsHash> fast;
 
     State() {
+        if (CpuHasShaExtensions()) {
+            fast.reset(new ShaExtensionsHash);
+            good = true;
+            return;
+        }
         const HCRYPTPROV provider = HashProvider::Get();
         good = provider && CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
     }
@@ -62,6 +73,10 @@ struct Sha256::State {
         if (hash) CryptDestroyHash(hash);
     }
     void Update(const void* data, size_t size) {
+        if (fast) {
+            fast->Update(data, size);
+            return;
+        }
         const BYTE* bytes = static_cast<const BYTE*>(data);
         while (good && size > 0) {
             const DWORD part = size > 0x40000000u ? 0x40000000u : DWORD(size);
@@ -71,6 +86,10 @@ struct Sha256::State {
         }
     }
     bool Finish(Sha256Digest& digest) {
+        if (fast) {
+            fast->Finish(digest.data());
+            return true;
+        }
         DWORD length = DWORD(digest.size());
         return good && CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0) && length == digest.size();
     }

@@ -1,5 +1,7 @@
 // SHA-256 through the platform's own implementation: CryptoAPI on Windows,
-// OpenSSL's libcrypto elsewhere. Nothing of the hash is written here.
+// OpenSSL's libcrypto elsewhere; on Windows with a processor that has the
+// SHA extensions, sha256_extensions.h's (under Wine, CryptoAPI is a plain C
+// hash, which took a fifth of the CPU of an installation of LZ4 payloads).
 //
 // Threads: one Sha256 belongs to the thread that uses it; hashes on
 // different threads go on side by side (the decoding threads of the

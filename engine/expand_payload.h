@@ -16,7 +16,7 @@
 // expander's own box: "Erro de abertura no arquivo " + the path (source or
 // dest cannot be opened, dest is read-only), "Erro de leitura" (header
 // shorter than 4 bytes, a read error, or an LZMA payload whose dictionary
-// does not fit in memory; no dest is left behind) or "Erro de
+// (an LZ4 one whose block) does not fit in memory; no dest is left behind) or "Erro de
 // acesso ao arquivo " + dest (a write failed or dest cannot be opened again).
 // kDamaged (path: source) when a setup.sum was loaded (medium.Sum()) that
 // does not list |source| or whose expansion it does not match; dest is left

@@ -1,5 +1,6 @@
 #include "expand/lzhuf_file.h"
 
+#include "expand/lz4_payload.h"
 #include "expand/lzhuf_scheme.h"
 #include "expand/lzma_payload.h"
 #include "expand/payload_codec.h"
@@ -108,18 +109,27 @@ ExpandResult Failure(ExpandStatus status, const char* path) {
 // thread while it is decoded.
 ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const SumEntry* expected,
                           LzhufDecodeResult& decode, size_t overlapFrom = SIZE_MAX) {
-    uint8_t header[kLzmaHeaderSize];
+    uint8_t header[kLzmaHeaderSize] = {};  // (zeros where a short read leaves bytes unread)
     if (in.Read(header, kHeaderSize) != kHeaderSize)
         // Against a sum, a file cut short even of its header is damage too.
         return expected && !in.Failed() ? ExpandStatus::kDamaged : ExpandStatus::kReadFailed;
-    // An LZMA payload's header goes on after the four bytes an LZHUF one has.
-    const bool lzma = PayloadCodecOf(header, kHeaderSize) == PayloadCodec::kLzma;
-    if (lzma && in.Read(header + kHeaderSize, kLzmaHeaderSize - kHeaderSize) != kLzmaHeaderSize - kHeaderSize)
-        return in.Failed() ? ExpandStatus::kReadFailed : ExpandStatus::kDamaged;
-    const uint64_t size = StatedPayloadSize(header, lzma ? kLzmaHeaderSize : kHeaderSize);
-    // An LZMA payload states its size exactly: one that setup.sum contradicts
-    // is not decoded at all.
-    if (lzma && expected && size != expected->size) return ExpandStatus::kDamaged;
+    // Another codec's header goes on after the four bytes an LZHUF one has:
+    // to the codec header's end, and for LZMA over its properties.
+    PayloadCodec codec = PayloadCodecOf(header, kHeaderSize);
+    size_t headerSize = kHeaderSize;
+    if (codec != PayloadCodec::kLzhuf) {
+        const size_t rest = kCodecHeaderSize - kHeaderSize;
+        bool whole = in.Read(header + kHeaderSize, rest) == rest;
+        codec = PayloadCodecOf(header, kCodecHeaderSize);
+        headerSize = codec == PayloadCodec::kLzma ? kLzmaHeaderSize : kLz4HeaderSize;
+        const size_t more = headerSize - kCodecHeaderSize;
+        whole = whole && (more == 0 || in.Read(header + kCodecHeaderSize, more) == more);
+        if (!whole) return in.Failed() ? ExpandStatus::kReadFailed : ExpandStatus::kDamaged;
+    }
+    const uint64_t size = StatedPayloadSize(header, headerSize);
+    // LZMA and LZ4 payloads state their size exactly: one that setup.sum
+    // contradicts is not decoded at all.
+    if (codec != PayloadCodec::kLzhuf && expected && size != expected->size) return ExpandStatus::kDamaged;
     std::unique_ptr<CheckedSink> checked(expected ? new CheckedSink(sink) : nullptr);
     LzhufSink& next = checked ? *checked : sink;
     std::unique_ptr<OverlappedSink> overlapped;
@@ -129,8 +139,9 @@ ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const
     }
     LzhufSink& out = overlapped ? *overlapped : next;
     bool refused = false, noMemory = false;
-    if (lzma) {
-        const LzmaDecodeResult r = DecodeLzmaStream(header, in, out);
+    if (codec != PayloadCodec::kLzhuf) {
+        const CodecDecodeResult r = codec == PayloadCodec::kLzma ? DecodeLzmaStream(header, in, out)
+                                                                 : DecodeLz4Stream(header, in, out);
         refused = r.refused;
         noMemory = r.noMemory;
         decode.written = r.written;
@@ -168,12 +179,14 @@ ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const ch
     return result;
 }
 
-// DecodeLzhufBytes for an LZMA payload: decoded straight into the payload's
-// bytes (they are the decoder's dictionary), then checked.
-void DecodeLzmaBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload, const SumEntry* expected) {
+// DecodeLzhufBytes for an LZMA or LZ4 payload: decoded straight into the
+// payload's bytes (for LZMA they are the decoder's dictionary), then checked.
+void DecodeCodecBytes(PayloadCodec codec, const std::vector<uint8_t>& compressed, DecodedPayload& payload,
+                      const SumEntry* expected) {
     const uint64_t stated = StatedPayloadSize(compressed.data(), compressed.size());
     bool good = !expected || stated == expected->size;
-    good = good && DecodeLzmaBuffer(compressed.data(), compressed.size(), payload.bytes);
+    good = good && (codec == PayloadCodec::kLzma ? DecodeLzmaBuffer(compressed.data(), compressed.size(), payload.bytes)
+                                                 : DecodeLz4Buffer(compressed.data(), compressed.size(), payload.bytes));
     if (good && expected) {
         Sha256Digest digest;
         good = HashBytes(payload.bytes.data(), payload.bytes.size(), digest) &&
@@ -226,8 +239,9 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
                       const SumEntry* expected) {
     payload.bytes.clear();
     payload.sourceRead = true;
-    if (PayloadCodecOf(compressed.data(), compressed.size()) == PayloadCodec::kLzma) {
-        DecodeLzmaBytes(compressed, payload, expected);
+    const PayloadCodec codec = PayloadCodecOf(compressed.data(), compressed.size());
+    if (codec != PayloadCodec::kLzhuf) {
+        DecodeCodecBytes(codec, compressed, payload, expected);
         return;
     }
     // Room for the size the header states, up to a bound (it may be damaged).

@@ -1,6 +1,6 @@
 // Expansion of one payload file into its destination file, through the C
-// library's streams, for either codec: the functions are named for LZHUF, the
-// first one, and take an LZMA payload the same way, told by its header
+// library's streams, for every codec: the functions are named for LZHUF, the
+// first one, and take LZMA and LZ4 payloads the same way, told by the header
 // (payload_codec.h).  Pure code: the caller decides how a failure reaches the
 // user (a message box in the installer, a line on stderr in the tools).
 #pragma once
@@ -23,7 +23,7 @@ enum class ExpandStatus {
     kDestCreateFailed,   // the destination cannot be created, or it exists and cannot be
                          // written; the source is closed again
     kReadFailed,         // the header is shorter than 4 bytes (without a sum), reading the source failed, or
-                         // an LZMA payload's dictionary does not fit in memory
+                         // an LZMA payload's dictionary (an LZ4 one's block) does not fit in memory
     kDestAccessFailed,   // writing the destination failed, or it cannot be opened again
     kDamaged,            // the expansion is not what the distribution's setup.sum says: its
                          // stream (or its header) ends early, or its size or digest differ;

@@ -21,13 +21,6 @@ void* Allocate(void*, size_t size) { return std::malloc(size); }
 void Release(void*, void* address) { std::free(address); }
 ISzAlloc g_alloc = {Allocate, Release};
 
-uint64_t LoadLittleEndian64(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
 // The SDK's decoder state, with its probability tables, for one payload; the
 // dictionary is the caller's (dic and dicBufSize are set by it).
 class LzmaState {
@@ -66,16 +59,12 @@ bool FinishedWell(ELzmaStatus status) {
 
 }  // namespace
 
-bool HasCodecMagic(const uint8_t* bytes) { return std::memcmp(bytes, kCodecMagic, sizeof kCodecMagic) == 0; }
-
 bool ReadLzmaHeader(const uint8_t* header, uint64_t& size) {
-    if (!HasCodecMagic(header) || header[4] != kLzmaCodecId || header[5] != 0) return false;
-    size = LoadLittleEndian64(header + 6);
-    return true;
+    return ReadCodecHeader(header, kLzmaCodecId, size);
 }
 
-LzmaDecodeResult DecodeLzmaStream(const uint8_t* header, LzhufSource& source, LzhufSink& sink) {
-    LzmaDecodeResult result;
+CodecDecodeResult DecodeLzmaStream(const uint8_t* header, LzhufSource& source, LzhufSink& sink) {
+    CodecDecodeResult result;
     uint64_t size = 0;
     LzmaState state;
     std::unique_ptr<uint8_t[]> dictionary, input;
@@ -177,11 +166,7 @@ bool EncodeLzma(const uint8_t* data, size_t size, std::vector<uint8_t>& file, ui
     props.numThreads = 1;
     // Room for an incompressible payload, which LZMA stores a little larger.
     file.assign(kLzmaHeaderSize + size + size / 16 + 4096, 0);
-    std::memcpy(file.data(), kCodecMagic, sizeof kCodecMagic);
-    file[4] = kLzmaCodecId;
-    file[5] = 0;
-    for (int i = 0; i < 8; ++i)
-        file[6 + i] = uint8_t(uint64_t(size) >> (8 * i));
+    WriteCodecHeader(kLzmaCodecId, size, file.data());
     SizeT written = file.size() - kLzmaHeaderSize;
     SizeT propsSize = LZMA_PROPS_SIZE;
     const SRes res = LzmaEncode(file.data() + kLzmaHeaderSize, &written, data, size, &props, file.data() + kPropsOffset,

@@ -1,15 +1,10 @@
 // Payloads compressed with LZMA (the LZMA SDK's stream, third_party/lzma-sdk),
 // the codec a publisher may choose instead of LZHUF. Win32-free.
 //
-// Such a payload starts with a header of its own (docs/payload-codecs.md):
+// Such a payload starts with the codec header (payload_codec.h,
+// docs/payload-codecs.md) with codec number 1, then:
 //
 //   offset  size  content
-//   0       4     FF 4C 5A FF: read as LZHUF's size, a negative number, which
-//                 an LZHUF reader expands to an empty file (refused against
-//                 setup.sum); LZHUF payloads never start with it
-//   4       1     codec: 1 (LZMA)
-//   5       1     0 (no other form yet)
-//   6       8     expanded size, unsigned, little-endian
 //   14      5     the LZMA properties (lc, lp, pb; dictionary size)
 //   19      ...   the LZMA stream, without end marker, to the end of the file
 //
@@ -20,36 +15,25 @@
 #pragma once
 
 #include "expand/lzhuf_decode.h"
+#include "expand/payload_codec.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-constexpr uint8_t kCodecMagic[4] = {0xFF, 0x4C, 0x5A, 0xFF};
 constexpr uint8_t kLzmaCodecId = 1;
 constexpr size_t kLzmaHeaderSize = 19;
 // The largest dictionary mksetup writes, and the most a payload may ask for.
 constexpr uint32_t kLzmaMaxDictionary = uint32_t(1) << 26;
 
-// True when |bytes| (at least 4 of them) start with the codec header's magic
-// rather than an LZHUF size.
-bool HasCodecMagic(const uint8_t* bytes);
-
 // The expanded size an LZMA header states; false when |header|
 // (kLzmaHeaderSize bytes) is not an LZMA header this decoder reads.
 bool ReadLzmaHeader(const uint8_t* header, uint64_t& size);
 
-struct LzmaDecodeResult {
-    bool refused = false;      // the header or the stream is not as it must be
-    bool noMemory = false;     // the dictionary or the decoder's tables could not be had
-    bool sinkFailed = false;   // the sink refused a block; decoding stopped there
-    uint64_t written = 0;      // bytes given to the sink
-};
-
 // Decodes the payload whose first kLzmaHeaderSize bytes are |header|; the
 // stream's bytes come from |source|, to its end. The expansion goes to
 // |sink| in blocks, through a dictionary of the stream's size at most.
-LzmaDecodeResult DecodeLzmaStream(const uint8_t* header, LzhufSource& source, LzhufSink& sink);
+CodecDecodeResult DecodeLzmaStream(const uint8_t* header, LzhufSource& source, LzhufSink& sink);
 
 // Decodes a whole LZMA payload held in memory (header included) into
 // |output|, which becomes the expansion (the dictionary is |output| itself).

@@ -17,7 +17,7 @@
 #                                     all (97M: 97 MB in 50 folders)
 #   scripts/bench-install.sh 1G       one file of 1 GB
 #
-# RUNS (5) sets the number of installations of each; CODECS ("lzhuf lzma")
+# RUNS (5) sets the number of installations of each; CODECS ("lzhuf lzma lz4")
 # the codecs of ours; BENCH_SETUP_EXE another x86_64 setup.exe to measure (an
 # older build, say). Everything lives under out/bench (the product, the media,
 # the prefix). NSIS is a dependency of this benchmark only: it is installed
@@ -26,7 +26,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 arg=${1:-2000}
 runs=${RUNS:-5}
-codecs=(${CODECS:-lzhuf lzma})
+codecs=(${CODECS:-lzhuf lzma lz4})
 source scripts/env.sh
 
 if ! command -v makensis >/dev/null; then

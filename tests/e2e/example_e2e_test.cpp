@@ -1083,7 +1083,7 @@ TEST_F(ExampleE2eTest, EachCodecInstallsWhatItPackedAndRefusesItsDamage) {
     for (const auto& [name, bytes] : files) m_medium.Write("src\\" + name, bytes);
     m_medium.Write("codec.lst", "F;noise.bin;?APPDIR?\\noise.bin\r\nF;big.dat;?APPDIR?\\big.dat\r\n"
                                 "F;empty.dat;?APPDIR?\\empty.dat\r\nF;one.dat;?APPDIR?\\one.dat\r\n");
-    for (const std::string codec : {"lzhuf", "lzma"}) {
+    for (const std::string codec : {"lzhuf", "lzma", "lz4"}) {
         SCOPED_TRACE(codec);
         const std::string dist = m_medium.Path("dist-" + codec);
         std::ostringstream out, err;

@@ -195,31 +195,38 @@ TEST_F(MksetupTest, VerifyChecksTheBuiltDistributionAgainstItsSum) {
     EXPECT_NE(r.err.find("setup.sum: line 2: too short"), std::string::npos) << r.err;
 }
 
-TEST_F(MksetupTest, AnLzmaDistributionVerifiesAndItsDamageIsFound) {
-    const Outcome built = Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path("dist"), "--codec",
-                                   "lzma"});
-    ASSERT_EQ(built.status, kExitOk) << built.err;
-    EXPECT_EQ(Expanded("dist/docs/manual.txt"), m_files["docs/manual.txt"]);
-    EXPECT_EQ(Expanded("dist/empty.dat"), "");
-    Outcome r = Mksetup({"verify", m_dir.Path("dist")});
-    EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
-    EXPECT_NE(r.out.find(": 7 files ok\n"), std::string::npos) << r.out;
+TEST_F(MksetupTest, LzmaAndLz4DistributionsVerifyAndTheirDamageIsFound) {
+    for (const std::string codec : {"lzma", "lz4"}) {
+        SCOPED_TRACE(codec);
+        const std::string dist = "dist-" + codec;
+        const Outcome built = Mksetup({"build", m_dir.Path("setup.lst"), m_dir.Path("src"), m_dir.Path(dist),
+                                       "--codec", codec});
+        ASSERT_EQ(built.status, kExitOk) << built.err;
+        EXPECT_EQ(Expanded(dist + "/docs/manual.txt"), m_files["docs/manual.txt"]);
+        EXPECT_EQ(Expanded(dist + "/empty.dat"), "");
+        Outcome r = Mksetup({"verify", m_dir.Path(dist)});
+        EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+        EXPECT_NE(r.out.find(": 7 files ok\n"), std::string::npos) << r.out;
 
-    // A byte changed in the stream, a payload cut short, one whose header
-    // states another size.
-    std::string packed = m_dir.Read("dist/TOOL.DLL");
-    packed[packed.size() / 2] ^= 1;
-    m_dir.Write("dist/TOOL.DLL", packed);
-    const std::string manual = m_dir.Read("dist/docs/manual.txt");
-    m_dir.Write("dist/docs/manual.txt", manual.substr(0, manual.size() - 1));
-    std::string readme = m_dir.Read("dist/readme.txt");
-    readme[6] ^= 1;
-    m_dir.Write("dist/readme.txt", readme);
-    r = Mksetup({"verify", m_dir.Path("dist")});
-    EXPECT_EQ(r.status, kExitFailed);
-    for (const char* line : {"TOOL.DLL: DAMAGED, ", "docs\\manual.txt: DAMAGED, its LZMA stream is refused",
-                             "readme.txt: DAMAGED, states 32 bytes where setup.sum says 33\n", "empty.dat: ok\n"})
-        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+        // A byte changed in the stream, a payload cut short, one whose header
+        // states another size.
+        std::string packed = m_dir.Read(dist + "/TOOL.DLL");
+        packed[packed.size() / 2] ^= 1;
+        m_dir.Write(dist + "/TOOL.DLL", packed);
+        const std::string manual = m_dir.Read(dist + "/docs/manual.txt");
+        m_dir.Write(dist + "/docs/manual.txt", manual.substr(0, manual.size() - 1));
+        std::string readme = m_dir.Read(dist + "/readme.txt");
+        readme[6] ^= 1;
+        m_dir.Write(dist + "/readme.txt", readme);
+        r = Mksetup({"verify", m_dir.Path(dist)});
+        EXPECT_EQ(r.status, kExitFailed);
+        const std::string refused = "docs\\manual.txt: DAMAGED, its " + std::string(codec == "lzma" ? "LZMA" : "LZ4") +
+                                    " stream is refused";
+        for (const std::string& line : {std::string("TOOL.DLL: DAMAGED, "), refused,
+                                       std::string("readme.txt: DAMAGED, states 32 bytes where setup.sum says 33\n"),
+                                       std::string("empty.dat: ok\n")})
+            EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    }
 }
 
 TEST_F(MksetupTest, SingleFileHoldsTheWholeDistributionAndVerifyAndUnpackReadIt) {

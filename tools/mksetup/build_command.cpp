@@ -358,7 +358,7 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
             plan.signCommand = args[i];
         } else if (args[i] == "--codec") {
             if (++i == args.size() || !ParseCodec(args[i], plan.codec))
-                return wrong("--codec needs lzhuf or lzma");
+                return wrong("--codec needs lzhuf, lzma or lz4");
         } else if (args[i] == "--list-codepage") {
             if (++i == args.size() || !ParseListCodePage(args[i], plan.listCodePage))
                 return wrong("--list-codepage needs one of 932, 936, 949, 950 and 1250 to 1258");

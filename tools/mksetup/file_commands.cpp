@@ -44,7 +44,7 @@ int CompressCommand(const CommandArgs& args, std::ostream& out, std::ostream& er
     PayloadCodec codec = PayloadCodec::kLzhuf;
     if (args.size() == 5 && args[3] == "--codec") {
         if (!ParseCodec(args[4], codec))
-            return Usage(err, "--codec needs lzhuf or lzma");
+            return Usage(err, "--codec needs lzhuf, lzma or lz4");
     } else if (args.size() != 3) {
         return Usage(err, "compress takes IN and OUT, and optionally --codec NAME");
     }

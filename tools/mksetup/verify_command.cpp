@@ -23,9 +23,9 @@ namespace {
 std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size) {
     std::vector<uint8_t> expanded;
     if (!IsSummedAsStored(entry.name)) {
-        // (An LZMA payload states its size exactly, and is held whole.)
+        // (An LZMA or LZ4 payload states its size exactly, and is held whole.)
         const uint64_t stated = StatedPayloadSize(data, size);
-        if (PayloadCodecOf(data, size) == PayloadCodec::kLzma && stated != entry.size)
+        if (PayloadCodecOf(data, size) != PayloadCodec::kLzhuf && stated != entry.size)
             return "states " + std::to_string(stated) + " bytes where setup.sum says " + std::to_string(entry.size);
         std::string why;
         if (!DecodePayloadStrictly(data, size, expanded, why))

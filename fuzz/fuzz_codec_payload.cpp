@@ -1,13 +1,15 @@
-// libFuzzer target: arbitrary bytes as an LZMA payload, through the ways the
-// installer decodes one.
+// libFuzzer target: arbitrary bytes as an LZMA or an LZ4 payload (by the
+// codec number its header gives; any other is LZMA's to refuse), through the
+// ways the installer decodes one.
 //
 // Decoded whole in memory (a payload decoded ahead of the run) and streamed
-// through the ring (one the run decodes into its file), the same bytes are
-// accepted or refused alike, and an accepted one gives exactly its stated
-// size. The file layer's entry point gives kOk for those and kDamaged for
-// the rest, with or without a sum to check. And the bytes taken as data come
-// back unchanged through encoder and decoder.
+// (one the run decodes into its file), the same bytes are accepted or
+// refused alike, and an accepted one gives exactly its stated size. The file
+// layer's entry point gives kOk for those and kDamaged for the rest, with or
+// without a sum to check. And the bytes taken as data come back unchanged
+// through encoder and decoder.
 #include "expand/lzhuf_file.h"
+#include "expand/lz4_payload.h"
 #include "expand/lzma_payload.h"
 #include "fuzz/fuzz_support.h"
 
@@ -50,20 +52,26 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> file(data, data + size);
+    const bool lz4 = PayloadCodecOf(file.data(), file.size()) == PayloadCodec::kLz4;
+    const size_t headerSize = lz4 ? kLz4HeaderSize : kLzmaHeaderSize;
     uint64_t stated = 0;
-    if (file.size() >= kLzmaHeaderSize && ReadLzmaHeader(file.data(), stated) && stated > kMaxSize) {
+    if (file.size() >= headerSize && StatedPayloadSize(file.data(), file.size()) > kMaxSize) {
+        ReadCodecHeader(file.data(), file[4], stated);
         stated %= kMaxSize + 1;
-        for (int i = 0; i < 8; ++i) file[6 + size_t(i)] = uint8_t(stated >> (8 * i));
+        WriteCodecHeader(file[4], stated, file.data());
     }
+    stated = StatedPayloadSize(file.data(), file.size());
 
     std::vector<uint8_t> whole;
-    const bool accepted = DecodeLzmaBuffer(file.data(), file.size(), whole);
+    const bool accepted = lz4 ? DecodeLz4Buffer(file.data(), file.size(), whole)
+                              : DecodeLzmaBuffer(file.data(), file.size(), whole);
     Check(accepted || whole.empty(), "a refused payload left bytes");
     Check(!accepted || whole.size() == stated, "an accepted payload is not its stated size");
-    if (file.size() >= kLzmaHeaderSize) {
-        MemorySource source(file.data() + kLzmaHeaderSize, file.size() - kLzmaHeaderSize);
+    if (file.size() >= headerSize) {
+        MemorySource source(file.data() + headerSize, file.size() - headerSize);
         CollectSink sink;
-        const LzmaDecodeResult streamed = DecodeLzmaStream(file.data(), source, sink);
+        const CodecDecodeResult streamed =
+            lz4 ? DecodeLz4Stream(file.data(), source, sink) : DecodeLzmaStream(file.data(), source, sink);
         Check(streamed.refused == !accepted, "the stream and the whole payload disagree");
         Check(!accepted || sink.bytes == whole, "the stream gave other bytes");
         Check(streamed.written == sink.bytes.size(), "the count of bytes written is wrong");
@@ -83,15 +91,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    // Round trip, with a small dictionary that the decoder's ring goes round;
-    // for one input in eight (by its first byte): setting the encoder up
-    // takes far longer than decoding.
+    // Round trips, LZMA's with a small dictionary that the decoder's ring
+    // goes round; for one input in eight (by its first byte): setting the
+    // encoders up takes far longer than decoding.
     if (size > 0 && size <= 4096 && data[0] % 8 == 0) {
         std::vector<uint8_t> packed, unpacked;
         Check(EncodeLzma(data, size, packed, 1024), "encoding failed");
         Check(DecodeLzmaBuffer(packed.data(), packed.size(), unpacked) &&
                   unpacked == std::vector<uint8_t>(data, data + size),
               "the round trip changed the bytes");
+        Check(EncodeLz4(data, size, packed), "encoding failed");
+        Check(DecodeLz4Buffer(packed.data(), packed.size(), unpacked) &&
+                  unpacked == std::vector<uint8_t>(data, data + size),
+              "the LZ4 round trip changed the bytes");
     }
     return 0;
 }
