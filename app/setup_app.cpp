@@ -27,6 +27,14 @@ std::string ModulePath() {
     return program;
 }
 
+// Ends the program over a wrong command line: the box (unless /S) names
+// |error| and what the line accepts.
+int RefuseCommandLine(const CommandLine& line, const std::string& error) {
+    if (!line.unattended)
+        ShowMessageBox(nullptr, (error + "\n\n" + kCommandLineUsage).c_str(), "Error", MB_OK | MB_ICONERROR);
+    return kExitCommandLine;
+}
+
 }  // namespace
 
 std::string PlainListName() {
@@ -45,11 +53,7 @@ BOOL CSetupApp::InitInstance() {
 
 int CSetupApp::Install() {
     const CommandLine line = ProgramCommandLine();
-    if (!line.error.empty()) {
-        if (!line.unattended)
-            ShowMessageBox(nullptr, (line.error + "\n\n" + kCommandLineUsage).c_str(), "Error", MB_OK | MB_ICONERROR);
-        return kExitCommandLine;
-    }
+    if (!line.error.empty()) return RefuseCommandLine(line, line.error);
     if (line.uninstall) return RunUninstallation(line, m_setup);
 
     // The medium: the program's own overlay, or the folder it lies in.
@@ -93,8 +97,12 @@ int CSetupApp::Install() {
         return kExitIncomplete;
     }
     // The destination page opens with it, and an installation without
-    // windows installs there.
-    if (line.hasDestDir) m_setup.DefaultDestDir = line.destDir;
+    // windows installs there, unless it would add fields to the list's lines.
+    if (line.hasDestDir) {
+        const std::string refusal = DestDirRefusal(line.destDir, m_setup.list.m_appDirSeparators);
+        if (!refusal.empty()) return RefuseCommandLine(line, refusal);
+        m_setup.DefaultDestDir = line.destDir;
+    }
 
     // A single file started by a double click names its product itself;
     // a name on the command line still wins.

@@ -2,6 +2,7 @@
 
 #include "base/ascii.h"
 #include "formats/list_format.h"
+#include "formats/path_macros.h"
 #include "formats/scramble.h"
 
 #include <iterator>
@@ -108,6 +109,10 @@ bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& e
         if (!kind) return false;
         if (!kind->store) continue;
         std::string text = line.text.substr(2);
+        const char sep = line.text[1];
+        if (RecordFieldCount(kind->fields) > 1 && text.find(kPathMacroNames[kMacroAppDir]) != std::string::npos &&
+            list.m_appDirSeparators.find(sep) == std::string::npos)
+            list.m_appDirSeparators += sep;
         expand(text);
         kind->store(SplitRecordText(kind->fields, text, line.text[1]), line.text[1], list, defaultDestDir);
     }
