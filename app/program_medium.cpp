@@ -60,19 +60,28 @@ WinVerifyTrustFunction LoadWinVerifyTrust() {
     return reinterpret_cast<WinVerifyTrustFunction>(reinterpret_cast<void*>(GetProcAddress(dll, "WinVerifyTrust")));
 }
 
-// True when what WinVerifyTrust answered says the signature does not match
-// the file's bytes, or is no signature at all. Whether its publisher is
-// trusted (an unknown root, an expired or distrusted certificate) is for
-// Windows to show when the program is started, not a damage of the medium.
-bool SignatureBroken(LONG status) {
+// True when what WinVerifyTrust answered for a file with a certificate table
+// says the signature holds: it matches the file's bytes. Whether its
+// publisher is trusted (an unknown or untrusted root, a chain that ends
+// nowhere, an expired, revoked or distrusted certificate) is for Windows to
+// show when the program is started, not a damage of the medium. Every other
+// answer (a hash that differs, no signature in the table, a signature that
+// cannot be read, an error) is one.
+bool SignatureHolds(LONG status) {
     switch (static_cast<HRESULT>(status)) {
-    case TRUST_E_BAD_DIGEST:          // the file's hash is not the signed one
-    case TRUST_E_NOSIGNATURE:         // the certificate table holds no signature
-    case TRUST_E_SUBJECT_FORM_UNKNOWN:
-    case CRYPT_E_HASH_VALUE:
-    case CRYPT_E_BAD_MSG:
-    case CRYPT_E_FILE_ERROR:
-    case TRUST_E_NO_SIGNER_CERT:
+    case ERROR_SUCCESS:
+    case CERT_E_UNTRUSTEDROOT:
+    case CERT_E_UNTRUSTEDTESTROOT:
+    case CERT_E_UNTRUSTEDCA:
+    case CERT_E_CHAINING:
+    case CERT_E_EXPIRED:
+    case CERT_E_VALIDITYPERIODNESTING:
+    case CERT_E_REVOKED:
+    case CERT_E_WRONG_USAGE:
+    case CERT_E_PURPOSE:
+    case TRUST_E_EXPLICIT_DISTRUST:
+    case TRUST_E_SUBJECT_NOT_TRUSTED:
+    case TRUST_E_BASIC_CONSTRAINTS:
         return true;
     default:
         return false;
@@ -192,10 +201,17 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
         return medium;
 
     // A signature must be the file's own: a byte changed anywhere, in the
-    // image too, breaks it.
-    LONG status = 0;
-    if (layout.certificateSize != 0 && VerifySignature(handle, path.data(), status) && SignatureBroken(status))
-        return medium;
+    // image too, breaks it. A signed file that cannot be checked (no
+    // wintrust.dll) is not taken on trust, nor is a certificate table that
+    // holds anything but its one signature.
+    if (layout.certificateSize != 0) {
+        LONG status = 0;
+        if (layout.certificateSize > kMaxCertificateTableSize ||
+            !ReadAt(file.get(), layout.certificateOffset, layout.certificateSize, bytes) ||
+            !CheckCertificateTable(bytes.data(), bytes.size()) || !VerifySignature(handle, path.data(), status) ||
+            !SignatureHolds(status))
+            return medium;
+    }
 
     std::vector<StoredFile> files;
     for (const OverlayItem& item : items) {

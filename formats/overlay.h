@@ -105,6 +105,17 @@ bool CheckOverlayTail(const PeLayout& layout, uint64_t overlayEnd, uint64_t file
 // True when all |size| bytes at |data| are zero.
 bool IsZeroPadding(const uint8_t* data, size_t size);
 
+// Tables larger than this are refused before they are read; a signature
+// with its chain of certificates takes a few kilobytes.
+constexpr uint64_t kMaxCertificateTableSize = 1u << 20;
+
+// Checks the |size| bytes of a certificate table: one entry, a PKCS#7
+// signature (revision 2.0, type 2) whose DER length accounts for every byte
+// of it, and nothing after it but the zero padding to the next multiple of
+// 8. Bytes added beside the signature are not covered by it: such a table is
+// refused, as is any other kind of entry. False, with |problem| set, then.
+bool CheckCertificateTable(const uint8_t* table, size_t size, std::string* problem = nullptr);
+
 // The first item of |kind| (for files: named |name| as setup.sum compares
 // names), or null.
 const OverlayItem* FindOverlayItem(const std::vector<OverlayItem>& items, OverlayKind kind,

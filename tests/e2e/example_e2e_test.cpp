@@ -877,6 +877,19 @@ TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserF
 // started without arguments but /S and /D=: installed as from its folder,
 // under the product name it carries; its uninstaller, the bare program,
 // removes it.
+namespace {
+
+// Where the PE headers of |file| name the certificate table (the security
+// data directory).
+size_t CertificateEntryOf(const std::string& file) {
+    const size_t pe = *reinterpret_cast<const uint32_t*>(file.data() + 0x3C);
+    const size_t optional = pe + 24;
+    const bool pe32plus = *reinterpret_cast<const uint16_t*>(file.data() + optional) == 0x20B;
+    return optional + (pe32plus ? 144 : 128);
+}
+
+}  // namespace
+
 TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstallerRemovesIt) {
     ASSERT_NO_FATAL_FAILURE(PackExample());
     const std::string single = SingleFileOfTheExample();
@@ -930,25 +943,23 @@ TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstalle
     const size_t stub = changed.find("This program");
     ASSERT_NE(stub, std::string::npos);
     changed[stub] ^= 0x20;
-    ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, changed));
-    ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
-    ExpectEndWithoutWindow();
-    EXPECT_EQ(m_setup.ExitCode(), 3u);
-    EXPECT_FALSE(PathFileExistsA(app.c_str()));
+    // The signature's own bytes replaced by others (its DER header kept),
+    // and bytes added to the certificate table beside the signature (the
+    // table's size and its entry's length raised to take them in).
+    const size_t table = size_t(layout.layout.certificateOffset);
+    std::string garbage = single;
+    for (size_t at = table + 8 + 4; at < garbage.size(); ++at) garbage[at] = char(at * 151 + 7);
+    std::string added = single + std::string(4096, '\0');
+    *reinterpret_cast<uint32_t*>(&added[CertificateEntryOf(added) + 4]) += 4096;
+    *reinterpret_cast<uint32_t*>(&added[table]) += 4096;
+    for (const std::string* bytes : {&changed, &garbage, &added}) {
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, *bytes));
+        ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), 3u);
+        EXPECT_FALSE(PathFileExistsA(app.c_str()));
+    }
 }
-
-namespace {
-
-// Where the PE headers of |file| name the certificate table (the security
-// data directory).
-size_t CertificateEntryOf(const std::string& file) {
-    const size_t pe = *reinterpret_cast<const uint32_t*>(file.data() + 0x3C);
-    const size_t optional = pe + 24;
-    const bool pe32plus = *reinterpret_cast<const uint16_t*>(file.data() + optional) == 0x20B;
-    return optional + (pe32plus ? 144 : 128);
-}
-
-}  // namespace
 
 // A single file damaged anywhere is refused before any page, with the box
 // (or, with /S, silently) and exit code 3; nothing is placed.
