@@ -175,10 +175,25 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
     if (!ReadAt(file.get(), 0, fileSize < kPeHeadSize ? fileSize : kPeHeadSize, head) ||
         !ReadPeLayout(head.data(), head.size(), layout) || layout.imageEnd > fileSize)
         return medium;
-    if (WhatFollowsImage(layout, fileSize) != AfterImage::kOverlay) {
-        // A bare setup.exe, signed or not: a folder medium as ever.
+    // Whatever the medium, the uninstaller is copied from this file as it
+    // was opened, and the file stays open meanwhile.
+    const auto keepProgram = [&] {
+        medium.uninstaller.file = file.get();
+        medium.uninstaller.offset = 0;
+        medium.uninstaller.size = fileSize;
+        medium.program = std::move(file);
+    };
+    switch (WhatFollowsImage(layout, fileSize)) {
+    case AfterImage::kNothing:
+        // A bare setup.exe: a folder medium as ever. It vouches for nothing.
         medium.kind = ProgramMedium::kFolder;
+        keepProgram();
         return medium;
+    case AfterImage::kCertificate:
+        medium.kind = ProgramMedium::kSignedBare;
+        return medium;
+    case AfterImage::kOverlay:
+        break;
     }
 
     // The overlay: header, table, what follows it, and the digest of every
@@ -226,18 +241,21 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
             medium.uninstaller.offset = at;
             medium.uninstaller.size = item.size;
             break;
+        case OverlayKind::kUninstallerOnly: break;
         case OverlayKind::kSumDigest:
             if (ReadAt(file.get(), at, item.size, bytes) && bytes.size() == medium.sumDigest.size())
                 std::copy(bytes.begin(), bytes.end(), medium.sumDigest.begin());
             break;
         }
     }
-    if (!files.empty()) {
+    if (IsUninstallerOnly(items)) {
+        medium.kind = ProgramMedium::kUninstallerOnly;
+    } else if (!files.empty()) {
         medium.kind = ProgramMedium::kSingleFile;
         opened.UseStored(std::move(file), std::move(files), welcomePath);
     } else if (FindOverlayItem(items, OverlayKind::kSumDigest)) {
         medium.kind = ProgramMedium::kSealedFolder;
-        medium.uninstaller = FileRange();
+        keepProgram();
     }
     // An overlay with neither is nothing mksetup writes: damaged.
     return medium;

@@ -35,6 +35,17 @@ int RefuseCommandLine(const CommandLine& line, const std::string& error) {
     return kExitCommandLine;
 }
 
+// What the box says when the program installs nothing.
+std::string InstallsNothingText(const ProgramMedium& program) {
+    if (program.kind == ProgramMedium::kUninstallerOnly)
+        return program.programName +
+               " removes an installed product and installs nothing.\nTo install the product, run the Setup program "
+               "of its installation files.";
+    return program.programName +
+           " is signed but carries no installation files of its own, so it installs nothing.\nPlease get the "
+           "product's complete installation files.";
+}
+
 }  // namespace
 
 std::string PlainListName() {
@@ -64,6 +75,11 @@ int CSetupApp::Install() {
             ShowMessageBox(nullptr, DamagedDistributionText(program.programName).c_str(), "Error",
                            MB_OK | MB_ICONERROR);
         return kExitIncomplete;
+    }
+    if (program.kind == ProgramMedium::kUninstallerOnly || program.kind == ProgramMedium::kSignedBare) {
+        if (!line.unattended)
+            ShowMessageBox(nullptr, InstallsNothingText(program).c_str(), "Error", MB_OK | MB_ICONERROR);
+        return kExitCommandLine;
     }
 
     if (program.kind != ProgramMedium::kSingleFile) {

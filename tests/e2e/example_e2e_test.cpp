@@ -337,6 +337,12 @@ TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
     const std::string drc = dist + "\\setup.drc", goodDrc = ReadFile(drc);
     m_medium.Write("swapped.drc", ScrambledList("K;SZ;HKEY_CURRENT_USER;Software;Example;Swapped;yes\r\n"));
     ASSERT_TRUE(CopyFileA(m_medium.Path("swapped.drc").c_str(), drc.c_str(), FALSE));
+    // Nor can setup.exe itself be renamed and replaced while it runs: the
+    // uninstaller is copied from it at the end.
+    const std::string program = dist + "\\setup.exe", moved = dist + "\\moved.exe";
+    const bool renamed = MoveFileA(program.c_str(), moved.c_str()) != 0;
+    EXPECT_FALSE(renamed);
+    if (renamed) MoveFileA(moved.c_str(), program.c_str());
     EXPECT_EQ(welcome.caption, "Example Product Setup");
     EXPECT_EQ(welcome.buttons, (std::vector<std::string>{"Continue", "Cancel"}));
     EXPECT_EQ(welcome.GetControl(IDC_WELCOME_TEXT)->text, ReadFile(SourcePath("examples/Setup2.txt")));
@@ -930,6 +936,25 @@ TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstalle
     ASSERT_NE(bare, nullptr);
     EXPECT_EQ(ReadFile(app + "\\uninstall.exe"),
               single.substr(size_t(layout.layout.imageEnd + bare->offset), size_t(bare->size)));
+    // The uninstaller installs nothing, whatever folder it is put beside (a
+    // bare setup.exe would make setup.drc of this list): with windows a box
+    // says so, and the exit code is 2.
+    TempDir planted;
+    planted.Write("setup.lst", "X;C:\\Planted\r\nK;SZ;HKEY_CURRENT_USER;Software;Planted;Run;yes\r\n");
+    ASSERT_TRUE(CopyFileA((app + "\\uninstall.exe").c_str(), planted.Path("setup.exe").c_str(), FALSE));
+    ASSERT_TRUE(m_setup.Start(planted.Path("setup.exe"), "/S", planted.Path()));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 2u);
+    ASSERT_TRUE(m_setup.Start(planted.Path("setup.exe"), "", planted.Path()));
+    SeenWindow refusal = Expect("the box of a program that installs nothing");
+    ExpectBox(refusal,
+              "setup.exe removes an installed product and installs nothing.\nTo install the product, run the Setup "
+              "program of its installation files.",
+              "Error", false, true);
+    m_setup.Click(refusal, IDOK);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 2u);
+    EXPECT_FALSE(planted.Exists("setup.drc"));
 
     ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString")));
     ExpectEndWithoutWindow();

@@ -195,6 +195,17 @@ TEST(Overlay, DamageAnywhereIsRefusedWithAReason) {
     ASSERT_NE(good.size() % 8, 0u);
     EXPECT_EQ(Problem(padded), "bytes other than zero before the certificate table");
 
+    // The uninstaller's mark holds no bytes, and marks only a program whose
+    // overlay holds it alone.
+    const std::string mark = FormatOverlay(Items({{OverlayKind::kUninstallerOnly, ""}}), {""});
+    OverlayFile marked;
+    ASSERT_TRUE(Read(image + mark, marked));
+    EXPECT_TRUE(IsUninstallerOnly(marked.items));
+    ASSERT_TRUE(Read(good, marked));
+    EXPECT_FALSE(IsUninstallerOnly(marked.items));
+    const std::string filled = FormatOverlay(Items({{OverlayKind::kUninstallerOnly, ""}}), {"x"});
+    EXPECT_EQ(filled, "");
+
     // A certificate table holds its one signature and nothing beside it.
     const size_t table = signedGood.size() - 24;
     auto withTable = [&](std::string bytes) {
@@ -243,7 +254,8 @@ TEST(Overlay, DamageAnywhereIsRefusedWithAReason) {
         {{{1, "name", 64, 5}}, "entry 1: a name where none belongs"},
         {{{0, "", 64, 5}}, "entry 1: the name is empty or holds a control character"},
         {{{0, "a\nb", 64, 5}}, "entry 1: the name is empty or holds a control character"},
-        {{{4, "", 64, 5}}, "entry 1: of unknown kind"},
+        {{{5, "", 64, 5}}, "entry 1: of unknown kind"},
+        {{{4, "", 64, 5}}, "entry 1: bytes in the uninstaller's mark"},
     };
     for (const auto& t : tables) EXPECT_EQ(Problem(image + RawOverlay(body, t.entries)), t.problem);
     // Items that touch, and empty ones, are no overlap.
