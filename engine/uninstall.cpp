@@ -183,6 +183,31 @@ Vouching DigestRegistered(const char* rootName, const std::string& dir, const st
     }
 }
 
+// True when this process has an administrator's rights: its token is
+// elevated, or, where the system has no elevation (before Windows Vista),
+// its token holds the Administrators group.
+bool RunsElevated() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+    struct {
+        DWORD TokenIsElevated;
+    } elevation = {};
+    DWORD size = 0;
+    const bool known = GetTokenInformation(token, TOKEN_INFORMATION_CLASS(20) /* TokenElevation */, &elevation,
+                                           sizeof elevation, &size) != 0;
+    CloseHandle(token);
+    if (known) return elevation.TokenIsElevated != 0;
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return true;
+    BOOL member = TRUE;
+    if (!CheckTokenMembership(nullptr, administrators, &member)) member = TRUE;
+    FreeSid(administrators);
+    return member != FALSE;
+}
+
 // Reads the whole file |path|, of |size| bytes, into |bytes|; false when it
 // cannot be read, holds another number of bytes, or there is no memory for
 // it (|bytes| is null then).
@@ -222,8 +247,11 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
     }
     const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
     std::string key;
+    // HKCU is the user's own: it vouches for a per-user installation to an
+    // uninstaller without an administrator's rights, never to one with them.
     Vouching vouching = DigestRegistered("HKEY_LOCAL_MACHINE", dir, hex, key);
-    if (vouching == Vouching::kNoKey) vouching = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
+    if (vouching == Vouching::kNoKey && !RunsElevated())
+        vouching = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
     if (vouching != Vouching::kVouched) {
         error = vouching == Vouching::kOtherDigest
                     ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())

@@ -147,7 +147,7 @@ protected:
             RegDeleteValueA(key, m_systemDll.c_str());
             RegCloseKey(key);
         }
-        for (const char* product : {"Example Product", "Broken"}) {
+        for (const char* product : {"Example Product", "Broken", "Planted"}) {
             const std::string uninstallKey = std::string(kUninstallKeys) + product;
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
             SHDeleteKeyA(HKEY_CURRENT_USER, uninstallKey.c_str());
@@ -766,6 +766,28 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     EXPECT_EQ(m_setup.ExitCode(), 3u);
     expectUntouched();
     EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
+
+    // A record in a folder of the user's, vouched for by an Uninstall key in
+    // HKCU alone, which the user may write: the uninstaller, which runs with
+    // an administrator's rights, does not obey it.
+    const std::string planted = m_target.Path("Planted");
+    ASSERT_TRUE(CreateDirectoryA(planted.c_str(), nullptr));
+    m_target.Write("Planted\\uninstall.dat", added);
+    ASSERT_TRUE(HashBytes(added.data(), added.size(), digest));
+    HKEY plantedKey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kUninstallKeys) + "Planted").c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &plantedKey, nullptr),
+              ERROR_SUCCESS);
+    const std::string plantedDigest = DigestHex(digest);
+    RegSetValueExA(plantedKey, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(planted.c_str()),
+                   DWORD(planted.size() + 1));
+    RegSetValueExA(plantedKey, "UninstallRecordSHA256", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(plantedDigest.c_str()), DWORD(plantedDigest.size() + 1));
+    RegCloseKey(plantedKey);
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(uninstaller + " /S /D=" + planted));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    expectUntouched();
 
     m_target.Write("Example\\uninstall.dat", record);
     // The folders the uninstaller's copy once ran from (uninstall-<its
