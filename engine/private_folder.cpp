@@ -54,7 +54,29 @@ std::string RandomHex(size_t count) {
     return HexText(bytes, count, HexLetters::kLower);
 }
 
-std::string PrivateFolderSddl() {
+bool RunsElevated() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+    struct {
+        DWORD TokenIsElevated;
+    } elevation = {};
+    DWORD size = 0;
+    const bool known = GetTokenInformation(token, TOKEN_INFORMATION_CLASS(20) /* TokenElevation */, &elevation,
+                                           sizeof elevation, &size) != 0;
+    CloseHandle(token);
+    if (known) return elevation.TokenIsElevated != 0;
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return true;
+    BOOL member = TRUE;
+    if (!CheckTokenMembership(nullptr, administrators, &member)) member = TRUE;
+    FreeSid(administrators);
+    return member != FALSE;
+}
+
+std::string PrivateFolderSddl(bool withLabel) {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
     union {
@@ -68,8 +90,15 @@ std::string PrivateFolderSddl() {
     CloseHandle(token);
     if (!read) return std::string();
     // D:P a protected access list; (A;OICI;FA;;;X) full access for X,
-    // inherited by files (OI) and folders (CI) inside.
-    std::string sddl = std::string("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") + sid + ")";
+    // inherited by files (OI) and folders (CI) inside. A program with an
+    // administrator's rights leaves its own user out: the same user's
+    // programs without those rights must not reach in. S: the high
+    // integrity label, which keeps lower programs from writing (no write up).
+    std::string sddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+    if (RunsElevated())
+        sddl += withLabel ? "S:(ML;OICI;NW;;;HI)" : "";
+    else
+        sddl += std::string("(A;OICI;FA;;;") + sid + ")";
     LocalFree(sid);
     return sddl;
 }
@@ -78,9 +107,16 @@ RunResult PrivateFolder::Create(const std::string& parent) {
     Remove();
     DWORD code = ERROR_ACCESS_DENIED;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const std::string sddl = PrivateFolderSddl();
-    if (sddl.empty() ||
-        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    // Systems without integrity levels (before Windows Vista) do not read
+    // the label: the access list alone there.
+    bool made = false;
+    for (bool withLabel : {true, false}) {
+        const std::string sddl = PrivateFolderSddl(withLabel);
+        made = !sddl.empty() && ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                                                     &descriptor, nullptr);
+        if (made || sddl.empty()) break;
+    }
+    if (!made) {
         code = GetLastError();
     } else {
         SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
@@ -98,10 +134,16 @@ RunResult PrivateFolder::Create(const std::string& parent) {
         LocalFree(descriptor);
     }
     if (m_path.empty()) return RunResult(RunOutcome::kTempFolderFailed, parent, code);
+    // Held open, without sharing its deletion, while it is used: no one can
+    // rename it and put a link or another folder under its name.
+    m_held = CreateFileA(m_path.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     return RunResult();
 }
 
 void PrivateFolder::Remove() {
+    if (m_held != INVALID_HANDLE_VALUE) CloseHandle(m_held);
+    m_held = INVALID_HANDLE_VALUE;
     if (m_path.empty()) return;
     RemoveTree(m_path);
     m_path.clear();

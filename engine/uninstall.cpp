@@ -8,6 +8,7 @@
 #include "engine/directory.h"
 #include "base/format_text.h"
 #include "engine/path_names.h"
+#include "engine/private_folder.h"
 #include "engine/registry_values.h"
 
 #include <windows.h>
@@ -181,31 +182,6 @@ Vouching DigestRegistered(const char* rootName, const std::string& dir, const st
         if (found == Vouching::kNoKey) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name);
         found = Vouching::kOtherDigest;
     }
-}
-
-// True when this process has an administrator's rights: its token is
-// elevated, or, where the system has no elevation (before Windows Vista),
-// its token holds the Administrators group.
-bool RunsElevated() {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
-    struct {
-        DWORD TokenIsElevated;
-    } elevation = {};
-    DWORD size = 0;
-    const bool known = GetTokenInformation(token, TOKEN_INFORMATION_CLASS(20) /* TokenElevation */, &elevation,
-                                           sizeof elevation, &size) != 0;
-    CloseHandle(token);
-    if (known) return elevation.TokenIsElevated != 0;
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &administrators))
-        return true;
-    BOOL member = TRUE;
-    if (!CheckTokenMembership(nullptr, administrators, &member)) member = TRUE;
-    FreeSid(administrators);
-    return member != FALSE;
 }
 
 // Reads the whole file |path|, of |size| bytes, into |bytes|; false when it
