@@ -276,8 +276,9 @@ private:
     void Stayed(const std::string& what, DWORD error) { Stayed(RunResult(RunOutcome::kStayed, what, error)); }
     // Logs what stayed and adds it to the undo's result: the first thing
     // that stayed and its error, and every thing in the detail.
-    void Stayed(const RunResult& stayed) {
-        WriteLog(m_log, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
+    void Stayed(const RunResult& stayed, const std::string& why = std::string()) {
+        WriteLog(m_log, "Could not remove %s: %s", stayed.path.c_str(),
+                 why.empty() ? FormatSystemError(stayed.error).c_str() : why.c_str());
         if (!m_stayed.Failed())
             m_stayed = stayed;
         else
@@ -285,8 +286,26 @@ private:
         m_stayed.detail += stayed.path;
     }
 
+    // True, with the path logged and listed as staying, when a directory on
+    // the way to |path| (from its drive down) is a link or a junction: the
+    // folders of a destination that users may change could have been
+    // replaced by one that leads elsewhere, where the uninstaller, with an
+    // administrator's rights, must not delete or restore anything.
+    bool ThroughLink(const std::string& path) {
+        for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+            const std::string dir = path.substr(0, at);
+            const DWORD attributes = GetFileAttributesA(dir.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                Stayed(RunResult(RunOutcome::kStayed, path, ERROR_CANT_ACCESS_FILE),
+                       dir + " is a link or a junction, which is not followed");
+                return true;
+            }
+        }
+        return false;
+    }
+
     // Deletes a file: kGoingOn when it is gone (or was not there), else
-    // kStayed with the error.
+    // kStayed with the error. (A link is deleted itself, never followed.)
     RunResult TryRemove(const std::string& path) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileA(path.c_str())) {
@@ -298,11 +317,13 @@ private:
     }
 
     void RemoveFile(const std::string& path) override {
+        if (ThroughLink(path)) return;
         const RunResult removed = TryRemove(path);
         if (removed.Failed()) Stayed(removed);
     }
 
     void RemoveEmptyDirectory(const std::string& path) override {
+        if (ThroughLink(path)) return;
         if (RemoveDirectoryA(path.c_str())) {
             WriteLog(m_log, "Removed directory: %s", path.c_str());
         } else if (!Missing(GetLastError())) {
@@ -313,6 +334,7 @@ private:
     }
 
     void MoveBack(const std::string& from, const std::string& to) override {
+        if (ThroughLink(from) || ThroughLink(to)) return;
         if (MoveFileA(from.c_str(), to.c_str()))
             WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
         else
