@@ -228,6 +228,22 @@ bool StagedFile::Commit(LaterClose* closer) {
     return false;
 }
 
+std::FILE* StagedFile::PlaceOpen() {
+    if (!m_file) return nullptr;
+    if (RenameOpenFile(m_file.get(), m_dest)) {
+        m_temporary.clear();
+        return m_file.release();
+    }
+    // Where an open file cannot be renamed through its handle: closed,
+    // renamed by name, opened again.
+    if (std::fclose(m_file.release()) != 0 || !RenameReplacing(m_temporary, m_dest)) {
+        Discard();
+        return nullptr;
+    }
+    m_temporary.clear();
+    return std::fopen(m_dest.c_str(), "ab");
+}
+
 bool CopyFileStaged(const std::string& from, const std::string& to) {
     FilePtr in(std::fopen(from.c_str(), "rb"));
     if (!in) return false;

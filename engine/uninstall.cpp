@@ -286,13 +286,14 @@ private:
         m_stayed.detail += stayed.path;
     }
 
-    // True, with the path logged and listed as staying, when a directory on
-    // the way to |path| (from its drive down) is a link or a junction: the
-    // folders of a destination that users may change could have been
-    // replaced by one that leads elsewhere, where the uninstaller, with an
-    // administrator's rights, must not delete or restore anything.
+    // True, with the path logged and listed as staying, when |path| or a
+    // directory on the way to it (from its drive down) is a link or a
+    // junction: the files and folders of a destination that users may
+    // change could have been replaced by one that leads elsewhere, where the
+    // uninstaller, with an administrator's rights, must not delete or
+    // restore anything (nor move a link into the system directory).
     bool ThroughLink(const std::string& path) {
-        for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+        for (size_t at = path.find('\\', 3);; at = path.find('\\', at + 1)) {
             const std::string dir = path.substr(0, at);
             const DWORD attributes = GetFileAttributesA(dir.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -300,12 +301,12 @@ private:
                        dir + " is a link or a junction, which is not followed");
                 return true;
             }
+            if (at == std::string::npos) return false;
         }
-        return false;
     }
 
     // Deletes a file: kGoingOn when it is gone (or was not there), else
-    // kStayed with the error. (A link is deleted itself, never followed.)
+    // kStayed with the error.
     RunResult TryRemove(const std::string& path) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteFileA(path.c_str())) {

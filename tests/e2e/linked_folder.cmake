@@ -1,5 +1,6 @@
-# A folder of an installation replaced by a link to another folder (as a user
-# may do below a destination that users can change) before the uninstaller
+# Links planted in a destination that users can change: SETUP.LOG linked to
+# another file before the installation writes its log, and a folder of the
+# installation replaced by a link to another folder before the uninstaller
 # runs with an administrator's rights: nothing of the other folder is
 # deleted, the uninstaller says what stayed and why, and ends with exit code 1.
 # Links are made on the Linux side: Wine shows a symbolic link to a folder as
@@ -27,13 +28,20 @@ endfunction()
 file(MAKE_DIRECTORY "${WORK}/medium")
 run("mksetup build" 0 "${MKSETUP}" build "${SOURCE}/examples/setup.lst" "${BIN}/example-files" "${WORK}/medium"
     --setup-exe "${BIN}/bin/setup.exe")
+# A link planted where the installation writes its log: the log is a new
+# file, and the file the link led to is as it was.
+file(MAKE_DIRECTORY "${victim}" "${app}")
+file(WRITE "${victim}/notes.txt" "another folder's file")
+file(CREATE_LINK "../victim/notes.txt" "${app}/SETUP.LOG" SYMBOLIC)
 run("installing" 0 "${RUN}" "${WORK}/medium/setup.exe" /S "/D=C:\\linked-folder\\Example")
 if(NOT EXISTS "${app}/docs/notes.txt")
     message(FATAL_ERROR "the installation placed no docs\\notes.txt")
 endif()
+file(READ "${victim}/notes.txt" kept)
+if(IS_SYMLINK "${app}/SETUP.LOG" OR NOT kept STREQUAL "another folder's file")
+    message(FATAL_ERROR "the installation wrote its log through the link planted as SETUP.LOG")
+endif()
 
-file(MAKE_DIRECTORY "${victim}")
-file(WRITE "${victim}/notes.txt" "another folder's file")
 file(REMOVE_RECURSE "${app}/docs")
 file(CREATE_LINK "../victim" "${app}/docs" SYMBOLIC)
 
