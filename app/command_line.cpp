@@ -45,13 +45,21 @@ std::string DestDirFromRawLine(const std::string& rawLine) {
 
 }  // namespace
 
-std::string DestDirRefusal(const std::string& dir) {
+std::string DestDirRefusal(const std::string& dir, const std::string& fieldSeparators) {
     // Blanks around the text are a typing matter, not a different directory.
     const size_t first = dir.find_first_not_of(" \t");
-    if (first != std::string::npos && IsFullPath(dir.substr(first))) return std::string();
-    return "The destination directory must be a full path: " + dir +
-           "\nA drive and a directory, such as C:\\Apps\\Example, or a network share, such as "
-           "\\\\server\\share\\Example.";
+    if (first == std::string::npos || !IsFullPath(dir.substr(first)))
+        return "The destination directory must be a full path: " + dir +
+               "\nA drive and a directory, such as C:\\Apps\\Example, or a network share, such as "
+               "\\\\server\\share\\Example.";
+    // The list's lines are split at their separator after the directory is
+    // put into them: one in the directory would make it another path, key or
+    // value.
+    const size_t separator = dir.find_first_of(fieldSeparators);
+    if (separator != std::string::npos)
+        return "The destination directory must not hold \"" + dir.substr(separator, 1) +
+               "\", which this product's file list uses between fields: " + dir;
+    return std::string();
 }
 
 CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& rawLine) {

@@ -30,9 +30,12 @@ struct CommandLine {
 CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& rawLine);
 
 // Empty when |dir| may be the destination directory: a full path, on a drive
-// or a network share (blanks before it do not count). Otherwise what is expected, naming |dir|; the /D=
-// switch and the destination page refuse such a directory with this text.
-std::string DestDirRefusal(const std::string& dir);
+// or a network share (blanks before it do not count), that holds none of
+// |fieldSeparators| (the list's separators of lines split after the
+// directory is put in: FileList::m_appDirSeparators). Otherwise what is
+// expected, naming |dir|; the /D= switch and the destination page refuse such
+// a directory with this text.
+std::string DestDirRefusal(const std::string& dir, const std::string& fieldSeparators = std::string());
 
 // What the command line accepts, for the box that reports a wrong one.
 extern const char kCommandLineUsage[];

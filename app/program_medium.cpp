@@ -58,19 +58,28 @@ WinVerifyTrustFunction LoadWinVerifyTrust() {
     return wintrust.Function<WinVerifyTrustFunction>("WinVerifyTrust");
 }
 
-// True when what WinVerifyTrust answered says the signature does not match
-// the file's bytes, or is no signature at all. Whether its publisher is
-// trusted (an unknown root, an expired or distrusted certificate) is for
-// Windows to show when the program is started, not a damage of the medium.
-bool SignatureBroken(LONG status) {
+// True when what WinVerifyTrust answered for a file with a certificate table
+// says the signature holds: it matches the file's bytes. Whether its
+// publisher is trusted (an unknown or untrusted root, a chain that ends
+// nowhere, an expired, revoked or distrusted certificate) is for Windows to
+// show when the program is started, not a damage of the medium. Every other
+// answer (a hash that differs, no signature in the table, a signature that
+// cannot be read, an error) is one.
+bool SignatureHolds(LONG status) {
     switch (static_cast<HRESULT>(status)) {
-    case TRUST_E_BAD_DIGEST:          // the file's hash is not the signed one
-    case TRUST_E_NOSIGNATURE:         // the certificate table holds no signature
-    case TRUST_E_SUBJECT_FORM_UNKNOWN:
-    case CRYPT_E_HASH_VALUE:
-    case CRYPT_E_BAD_MSG:
-    case CRYPT_E_FILE_ERROR:
-    case TRUST_E_NO_SIGNER_CERT:
+    case ERROR_SUCCESS:
+    case CERT_E_UNTRUSTEDROOT:
+    case CERT_E_UNTRUSTEDTESTROOT:
+    case CERT_E_UNTRUSTEDCA:
+    case CERT_E_CHAINING:
+    case CERT_E_EXPIRED:
+    case CERT_E_VALIDITYPERIODNESTING:
+    case CERT_E_REVOKED:
+    case CERT_E_WRONG_USAGE:
+    case CERT_E_PURPOSE:
+    case TRUST_E_EXPLICIT_DISTRUST:
+    case TRUST_E_SUBJECT_NOT_TRUSTED:
+    case TRUST_E_BASIC_CONSTRAINTS:
         return true;
     default:
         return false;
@@ -136,10 +145,25 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
     if (!ReadAt(file.get(), 0, fileSize < kPeHeadSize ? fileSize : kPeHeadSize, head) ||
         !ReadPeLayout(head.data(), head.size(), layout) || layout.imageEnd > fileSize)
         return medium;
-    if (WhatFollowsImage(layout, fileSize) != AfterImage::kOverlay) {
-        // A bare setup.exe, signed or not: a folder medium as ever.
+    // Whatever the medium, the uninstaller is copied from this file as it
+    // was opened, and the file stays open meanwhile.
+    const auto keepProgram = [&] {
+        medium.uninstaller.file = file.get();
+        medium.uninstaller.offset = 0;
+        medium.uninstaller.size = fileSize;
+        medium.program = std::move(file);
+    };
+    switch (WhatFollowsImage(layout, fileSize)) {
+    case AfterImage::kNothing:
+        // A bare setup.exe: a folder medium as ever. It vouches for nothing.
         medium.kind = ProgramMedium::kFolder;
+        keepProgram();
         return medium;
+    case AfterImage::kCertificate:
+        medium.kind = ProgramMedium::kSignedBare;
+        return medium;
+    case AfterImage::kOverlay:
+        break;
     }
 
     // The overlay: header, table, what follows it, and the digest of every
@@ -162,10 +186,17 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
         return medium;
 
     // A signature must be the file's own: a byte changed anywhere, in the
-    // image too, breaks it.
-    LONG status = 0;
-    if (layout.certificateSize != 0 && VerifySignature(handle, WidePath(path).c_str(), status) && SignatureBroken(status))
-        return medium;
+    // image too, breaks it. A signed file that cannot be checked (no
+    // wintrust.dll) is not taken on trust, nor is a certificate table that
+    // holds anything but its one signature.
+    if (layout.certificateSize != 0) {
+        LONG status = 0;
+        if (layout.certificateSize > kMaxCertificateTableSize ||
+            !ReadAt(file.get(), layout.certificateOffset, layout.certificateSize, bytes) ||
+            !CheckCertificateTable(bytes.data(), bytes.size()) || !VerifySignature(handle, WidePath(path).c_str(), status) ||
+            !SignatureHolds(status))
+            return medium;
+    }
 
     std::vector<StoredFile> files;
     for (const OverlayItem& item : items) {
@@ -180,18 +211,21 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
             medium.uninstaller.offset = at;
             medium.uninstaller.size = item.size;
             break;
+        case OverlayKind::kUninstallerOnly: break;
         case OverlayKind::kSumDigest:
             if (ReadAt(file.get(), at, item.size, bytes) && bytes.size() == medium.sumDigest.size())
                 std::copy(bytes.begin(), bytes.end(), medium.sumDigest.begin());
             break;
         }
     }
-    if (!files.empty()) {
+    if (IsUninstallerOnly(items)) {
+        medium.kind = ProgramMedium::kUninstallerOnly;
+    } else if (!files.empty()) {
         medium.kind = ProgramMedium::kSingleFile;
         opened.UseStored(std::move(file), std::move(files), welcomePath);
     } else if (FindOverlayItem(items, OverlayKind::kSumDigest)) {
         medium.kind = ProgramMedium::kSealedFolder;
-        medium.uninstaller = FileRange();
+        keepProgram();
     }
     // An overlay with neither is nothing mksetup writes: damaged.
     return medium;

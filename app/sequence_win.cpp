@@ -35,6 +35,7 @@ public:
         CDestDirDlg page;
         page.m_strTitle = title;
         page.m_strDefaultDestDir = m_setup.DefaultDestDir;
+        page.m_strFieldSeparators = m_setup.list.m_appDirSeparators;
         if (page.DoModal() != IDOK) return false;
         destDir = page.m_strDestDir;
         return true;

@@ -40,6 +40,25 @@ CommandLine ProgramCommandLine(std::vector<std::string>& arguments) {
     return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), Narrow(raw, wcslen(raw)));
 }
 
+// Ends the program over a wrong command line: the box (unless /S) names
+// |error| and what the line accepts.
+int RefuseCommandLine(const CommandLine& line, const std::string& error) {
+    if (!line.unattended)
+        ShowMessageBox(nullptr, (error + "\n\n" + kCommandLineUsage).c_str(), "Error", MB_OK | MB_ICONERROR);
+    return kExitCommandLine;
+}
+
+// What the box says when the program installs nothing.
+std::string InstallsNothingText(const ProgramMedium& program) {
+    if (program.kind == ProgramMedium::kUninstallerOnly)
+        return program.programName +
+               " removes an installed product and installs nothing.\nTo install the product, run the Setup program "
+               "of its installation files.";
+    return program.programName +
+           " is signed but carries no installation files of its own, so it installs nothing.\nPlease get the "
+           "product's complete installation files.";
+}
+
 }  // namespace
 
 std::string PlainListName() {
@@ -59,11 +78,7 @@ BOOL CSetupApp::InitInstance() {
 int CSetupApp::Install() {
     std::vector<std::string> arguments;
     const CommandLine line = ProgramCommandLine(arguments);
-    if (!line.error.empty()) {
-        if (!line.unattended)
-            ShowMessageBox(nullptr, (line.error + "\n\n" + kCommandLineUsage).c_str(), "Error", MB_OK | MB_ICONERROR);
-        return kExitCommandLine;
-    }
+    if (!line.error.empty()) return RefuseCommandLine(line, line.error);
     if (line.uninstall) return RunUninstallation(line, m_setup);
 
     // The medium: the program's own overlay, or the folder it lies in.
@@ -74,6 +89,11 @@ int CSetupApp::Install() {
             ShowMessageBox(nullptr, DamagedDistributionText(program.programName).c_str(), "Error",
                            MB_OK | MB_ICONERROR);
         return kExitIncomplete;
+    }
+    if (program.kind == ProgramMedium::kUninstallerOnly || program.kind == ProgramMedium::kSignedBare) {
+        if (!line.unattended)
+            ShowMessageBox(nullptr, InstallsNothingText(program).c_str(), "Error", MB_OK | MB_ICONERROR);
+        return kExitCommandLine;
     }
 
     if (program.kind != ProgramMedium::kSingleFile) {
@@ -107,8 +127,12 @@ int CSetupApp::Install() {
         return kExitIncomplete;
     }
     // The destination page opens with it, and an installation without
-    // windows installs there.
-    if (line.hasDestDir) m_setup.DefaultDestDir = line.destDir;
+    // windows installs there, unless it would add fields to the list's lines.
+    if (line.hasDestDir) {
+        const std::string refusal = DestDirRefusal(line.destDir, m_setup.list.m_appDirSeparators);
+        if (!refusal.empty()) return RefuseCommandLine(line, refusal);
+        m_setup.DefaultDestDir = line.destDir;
+    }
 
     // A single file started by a double click names its product itself;
     // a name on the command line still wins.

@@ -77,9 +77,10 @@ BOOL CDestDirDlg::OnInitDialog() {
 void CDestDirDlg::OnOK() {
     // As typed, no trimming; the installation run creates it. A directory
     // that is not a full path would land wherever the working directory
-    // happens to be: the page says what it needs and stays open.
+    // happens to be, and one holding a field separator of the list would
+    // split its lines elsewhere: the page says what it needs and stays open.
     const std::string typed = GetDlgItemText(IDC_DEST_DIR);
-    const std::string refusal = DestDirRefusal(typed);
+    const std::string refusal = DestDirRefusal(typed, m_strFieldSeparators);
     if (!refusal.empty()) {
         MessageBox(refusal.c_str(), "Error", MB_OK | MB_ICONEXCLAMATION);
         return;

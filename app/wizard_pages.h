@@ -53,6 +53,7 @@ public:
     std::string m_strDestDir;         // the chosen directory; set by Continue
     std::string m_strTitle;           // window title; set before DoModal
     std::string m_strDefaultDestDir;  // what the edit box opens with; set before DoModal
+    std::string m_strFieldSeparators; // characters the directory may not hold (DestDirRefusal)
 
 protected:
     BOOL OnInitDialog() override;

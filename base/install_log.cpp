@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "base/format_text.h"
 #include "base/utf8.h"
+#include "base/staged_file.h"
 
 #include <utility>
 
@@ -48,7 +49,10 @@ InstallLog::~InstallLog() {
 
 bool InstallLog::OpenLogFile(std::string path) {
     if (m_pFile) return false;
-    return UseLogFile(OpenFile(path, "wb"));
+    // A new file put in the place of whatever had the name (an old log, or a
+    // link planted there, which is replaced and never written through).
+    StagedFile log(std::move(path), "log");
+    return UseLogFile(log.PlaceOpen());
 }
 
 bool InstallLog::UseLogFile(std::FILE* file) {

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <ntsecapi.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -30,13 +32,17 @@ namespace {
 #ifdef _WIN32
 const char kSeparators[] = "\\/:";
 
-// The number of a new temporary name, 16 bits, each call the next. Any
-// thread may call it (the run's, and the one that writes payloads ahead):
-// the counter is atomic, and the first call starts it where GetTempFileName
-// starts its names, at the tick count (a function-local static, made once).
+// The number of a new temporary name, 32 bits from the system's random
+// generator, so that no one can make the names beforehand (a name taken is
+// skipped, but names made in advance by the thousand would stop the
+// installation). Any thread may call it (the run's, and the one that writes
+// payloads ahead). Should the generator fail, a counter started at the tick
+// count stands in (atomic; a function-local static, made once).
 unsigned NextTemporaryNumber() {
+    unsigned value = 0;
+    if (RtlGenRandom(&value, sizeof value)) return value;
     static std::atomic<unsigned> next{unsigned(GetTickCount())};
-    return next.fetch_add(1) & 0xFFFFu;
+    return next.fetch_add(1);
 }
 
 // |value| in lower-case hexadecimal digits, without leading zeros.
@@ -49,15 +55,15 @@ std::string HexNumber(unsigned value) {
     return digits;
 }
 
-// A new file of a unique name |prefix|, four hexadecimal digits, |suffix|
-// ("stgXXXX.tmp", as GetTempFileName names them) in |directory| (empty: the
+// A new file of a unique name |prefix|, up to eight hexadecimal digits,
+// |suffix| ("stgXXXXXXXX.tmp") in |directory| (empty: the
 // current directory; otherwise it ends with its separator), created and
 // opened for writing in one call: GetTempFileName would create and close it,
 // and the stream open it once more. Null when none can be made; otherwise
 // |path| is its name.
 std::FILE* CreateTemporaryIn(const std::string& directory, const std::string& prefix, const std::string& suffix,
                              std::string& path) {
-    for (unsigned tries = 0; tries < 0x10000; ++tries) {
+    for (unsigned tries = 0; tries < 64; ++tries) {
         const std::string candidate = directory + prefix + HexNumber(NextTemporaryNumber()) + suffix;
         // DELETE: the complete file is renamed through this handle.
         const HANDLE handle =
@@ -227,6 +233,22 @@ bool StagedFile::Commit(LaterClose* closer) {
     }
     Discard();
     return false;
+}
+
+std::FILE* StagedFile::PlaceOpen() {
+    if (!m_file) return nullptr;
+    if (RenameOpenFile(m_file.get(), m_dest)) {
+        m_temporary.clear();
+        return m_file.release();
+    }
+    // Where an open file cannot be renamed through its handle: closed,
+    // renamed by name, opened again.
+    if (std::fclose(m_file.release()) != 0 || !RenameReplacing(m_temporary, m_dest)) {
+        Discard();
+        return nullptr;
+    }
+    m_temporary.clear();
+    return OpenFile(m_dest, "ab");
 }
 
 bool CopyFileStaged(const std::string& from, const std::string& to) {

@@ -36,6 +36,13 @@ public:
     // in place, may be closed after Commit returns.
     bool Commit(LaterClose* closer = nullptr);
 
+    // Puts the file in its place now, as it is (a file then written while in
+    // place, such as a log), and hands its stream over to the caller, who
+    // writes on and closes it. What had the name is replaced, a link itself
+    // and never what it leads to. Null when that cannot be done: the
+    // temporary file is then removed.
+    std::FILE* PlaceOpen();
+
 private:
     void Discard();
 

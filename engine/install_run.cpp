@@ -121,8 +121,8 @@ void InstallRun::DecodeAhead(unsigned threads) {
 
 RunResult InstallRun::CheckTemporaryDirectory() {
     const std::string root = TemporaryDirectory();
-
-    std::string withSlash = root + "\\";
+    const std::string withSlash = root + "\\";
+    WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
     const RunResult made = EnsureDirectory(withSlash, m_log, m_record);
     if (made.Failed()) Report(RunResult(RunOutcome::kTempDirFailed, withSlash).Because(made));
 
@@ -132,23 +132,20 @@ RunResult InstallRun::CheckTemporaryDirectory() {
         found = search.Found();
         isDirectory = search.IsDirectory();
     }
-    if (found && !isDirectory) {
-        WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
-        return Fail(RunResult(RunOutcome::kTempIsFile, root));
-    }
+    if (found && !isDirectory) return Fail(RunResult(RunOutcome::kTempIsFile, root));
+    if (found) WriteLog(m_log, "Temporary path exists and is ok");
+
     // What the run writes outside the destination goes into a folder of its
-    // own below the temporary directory (see private_folder.h). Without one,
-    // the temporary path stays empty and a DLL that needs a temporary copy
-    // ends the run.
+    // own below the temporary directory (see private_folder.h), named in a
+    // line of its own. Without one, the temporary path stays empty and a DLL
+    // that needs a temporary copy ends the run.
     const RunResult folder = m_tempFolder.Create(root);
     if (folder.Failed()) {
-        WriteLog(m_log, "Temporary path: %s", withSlash.c_str());
         Report(folder);
         return RunResult();
     }
     m_strTempPath = m_tempFolder.Path();
-    WriteLog(m_log, "Temporary path: %s\\", m_strTempPath.c_str());
-    WriteLog(m_log, "Temporary path exists and is ok");
+    WriteLog(m_log, "Private temporary folder: %s\\", m_strTempPath.c_str());
     return RunResult();
 }
 

@@ -45,7 +45,29 @@ std::string RandomHex(size_t count) {
     return HexText(bytes, count, HexLetters::kLower);
 }
 
-std::string PrivateFolderSddl() {
+bool RunsElevated() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+    struct {
+        DWORD TokenIsElevated;
+    } elevation = {};
+    DWORD size = 0;
+    const bool known = GetTokenInformation(token, TOKEN_INFORMATION_CLASS(20) /* TokenElevation */, &elevation,
+                                           sizeof elevation, &size) != 0;
+    CloseHandle(token);
+    if (known) return elevation.TokenIsElevated != 0;
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return true;
+    BOOL member = TRUE;
+    if (!CheckTokenMembership(nullptr, administrators, &member)) member = TRUE;
+    FreeSid(administrators);
+    return member != FALSE;
+}
+
+std::string PrivateFolderSddl(bool withLabel) {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
     union {
@@ -59,8 +81,15 @@ std::string PrivateFolderSddl() {
     CloseHandle(token);
     if (!read) return std::string();
     // D:P a protected access list; (A;OICI;FA;;;X) full access for X,
-    // inherited by files (OI) and folders (CI) inside.
-    std::string sddl = std::string("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") + Narrow(sid, wcslen(sid)) + ")";
+    // inherited by files (OI) and folders (CI) inside. A program with an
+    // administrator's rights leaves its own user out: the same user's
+    // programs without those rights must not reach in. S: the high
+    // integrity label, which keeps lower programs from writing (no write up).
+    std::string sddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+    if (RunsElevated())
+        sddl += withLabel ? "S:(ML;OICI;NW;;;HI)" : "";
+    else
+        sddl += std::string("(A;OICI;FA;;;") + Narrow(sid, wcslen(sid)) + ")";
     LocalFree(sid);
     return sddl;
 }
@@ -69,15 +98,23 @@ RunResult PrivateFolder::Create(const std::string& parent) {
     Remove();
     DWORD code = ERROR_ACCESS_DENIED;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const std::string sddl = PrivateFolderSddl();
+    // Systems without integrity levels (before Windows Vista) do not read
+    // the label: the access list alone there.
+    bool made = false;
     if (parent.empty()) {
         // No temporary directory: a folder "\\setup-..." would be made at the
         // root of whatever drive is current.
         code = ERROR_PATH_NOT_FOUND;
-    } else if (sddl.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(Wide(sddl).c_str(), SDDL_REVISION_1,
-                                                                                      &descriptor, nullptr)) {
-        code = GetLastError();
     } else {
+        for (bool withLabel : {true, false}) {
+            const std::string sddl = PrivateFolderSddl(withLabel);
+            made = !sddl.empty() && ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                                        Wide(sddl).c_str(), SDDL_REVISION_1, &descriptor, nullptr);
+            if (made || sddl.empty()) break;
+        }
+        if (!made) code = GetLastError();
+    }
+    if (made) {
         SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             const std::string random = RandomHex(8);
@@ -93,10 +130,16 @@ RunResult PrivateFolder::Create(const std::string& parent) {
         LocalFree(descriptor);
     }
     if (m_path.empty()) return RunResult(RunOutcome::kTempFolderFailed, parent, code);
+    // Held open, without sharing its deletion, while it is used: no one can
+    // rename it and put a link or another folder under its name.
+    m_held = OpenPathHandle(m_path, FILE_LIST_DIRECTORY | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
     return RunResult();
 }
 
 void PrivateFolder::Remove() {
+    if (m_held != INVALID_HANDLE_VALUE) CloseHandle(m_held);
+    m_held = INVALID_HANDLE_VALUE;
     if (m_path.empty()) return;
     RemoveTree(m_path);
     m_path.clear();

@@ -2,8 +2,10 @@
 // copy, the uninstaller's copy of itself, the uninstaller's log) are written
 // where no other user can have put anything first: in a folder of the run's
 // own, made below the temporary directory under a name no one can guess,
-// whose creation fails when the name is taken, and which only
-// Administrators, SYSTEM and the user who runs the program may open; or, for
+// whose creation fails when the name is taken, which only Administrators
+// and SYSTEM may open (and the user who runs the program, where it runs
+// without an administrator's rights), and which stays open, so that it
+// cannot be renamed, until it is removed; or, for
 // a file that is kept, under a fresh random name created only when nothing
 // has that name yet. The temporary directory of an elevated program is open
 // to the same user's unelevated programs, and C:\Windows\Temp (a deployment
@@ -45,7 +47,13 @@ public:
 
 private:
     std::string m_path;
+    HANDLE m_held = INVALID_HANDLE_VALUE;  // the folder, open while it is used
 };
+
+// True when this process has an administrator's rights: its token is
+// elevated, or, where the system has no elevation (before Windows Vista),
+// its token holds the Administrators group.
+bool RunsElevated();
 
 // |count| random bytes from the system as hexadecimal digits; empty when
 // the system gives none.
@@ -53,10 +61,12 @@ std::string RandomHex(size_t count);
 
 // The security descriptor, in the system's text form, of a private folder
 // made by this process: a protected access list (nothing inherited from the
-// parent) that gives full access to SYSTEM, Administrators and the user of
-// this process's token alone, inherited by the files and folders inside.
+// parent) that gives full access to SYSTEM and Administrators alone,
+// inherited by the files and folders inside, and, |withLabel|, the high
+// integrity label; in a process without an administrator's rights, the
+// access list also grants the user of its token (and there is no label).
 // Empty when the token's user cannot be read.
-std::string PrivateFolderSddl();
+std::string PrivateFolderSddl(bool withLabel = true);
 
 // Creates the new file |dir|\|prefix|, 8 random hexadecimal digits, |suffix|
 // (never one that exists: another name is tried then) and opens it for

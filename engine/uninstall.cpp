@@ -10,6 +10,7 @@
 #include "engine/directory.h"
 #include "base/format_text.h"
 #include "engine/path_names.h"
+#include "engine/private_folder.h"
 #include "engine/registry_values.h"
 
 #include <windows.h>
@@ -216,8 +217,11 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
     }
     const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
     std::string key;
+    // HKCU is the user's own: it vouches for a per-user installation to an
+    // uninstaller without an administrator's rights, never to one with them.
     Vouching vouching = DigestRegistered("HKEY_LOCAL_MACHINE", dir, hex, key);
-    if (vouching == Vouching::kNoKey) vouching = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
+    if (vouching == Vouching::kNoKey && !RunsElevated())
+        vouching = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
     if (vouching != Vouching::kVouched) {
         error = vouching == Vouching::kOtherDigest
                     ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())
@@ -266,13 +270,33 @@ private:
     void Stayed(const std::string& what, DWORD error) { Stayed(RunResult(RunOutcome::kStayed, what, error)); }
     // Logs what stayed and adds it to the undo's result: the first thing
     // that stayed and its error, and every thing in the detail.
-    void Stayed(const RunResult& stayed) {
-        WriteLog(m_log, "Could not remove %s: %s", stayed.path.c_str(), FormatSystemError(stayed.error).c_str());
+    void Stayed(const RunResult& stayed, const std::string& why = std::string()) {
+        WriteLog(m_log, "Could not remove %s: %s", stayed.path.c_str(),
+                 why.empty() ? FormatSystemError(stayed.error).c_str() : why.c_str());
         if (!m_stayed.Failed())
             m_stayed = stayed;
         else
             m_stayed.detail += "\n";
         m_stayed.detail += stayed.path;
+    }
+
+    // True, with the path logged and listed as staying, when |path| or a
+    // directory on the way to it (from its drive down) is a link or a
+    // junction: the files and folders of a destination that users may
+    // change could have been replaced by one that leads elsewhere, where the
+    // uninstaller, with an administrator's rights, must not delete or
+    // restore anything (nor move a link into the system directory).
+    bool ThroughLink(const std::string& path) {
+        for (size_t at = path.find('\\', 3);; at = path.find('\\', at + 1)) {
+            const std::string dir = path.substr(0, at);
+            const DWORD attributes = PathAttributes(dir);
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                Stayed(RunResult(RunOutcome::kStayed, path, ERROR_CANT_ACCESS_FILE),
+                       dir + " is a link or a junction, which is not followed");
+                return true;
+            }
+            if (at == std::string::npos) return false;
+        }
     }
 
     // Deletes a file: kGoingOn when it is gone (or was not there), else
@@ -288,11 +312,13 @@ private:
     }
 
     void RemoveFile(const std::string& path) override {
+        if (ThroughLink(path)) return;
         const RunResult removed = TryRemove(path);
         if (removed.Failed()) Stayed(removed);
     }
 
     void RemoveEmptyDirectory(const std::string& path) override {
+        if (ThroughLink(path)) return;
         if (RemoveDirectoryPath(path)) {
             WriteLog(m_log, "Removed directory: %s", path.c_str());
         } else if (!Missing(GetLastError())) {
@@ -303,6 +329,7 @@ private:
     }
 
     void MoveBack(const std::string& from, const std::string& to) override {
+        if (ThroughLink(from) || ThroughLink(to)) return;
         if (MovePath(from, to))
             WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
         else

@@ -3,6 +3,7 @@
 #include "base/ascii.h"
 #include "base/utf8.h"
 #include "formats/list_format.h"
+#include "formats/path_macros.h"
 #include "formats/scramble.h"
 
 #include <iterator>
@@ -132,6 +133,10 @@ bool ParseFileList(const uint8_t* scrambled, size_t size, const MacroExpander& e
         const std::string bytes = line.text;
         if (utf8 ? !IsUtf8(bytes) : !IsAscii(bytes) && !LegacyToUtf8(legacyCodePage, bytes, line.text)) return false;
         std::string text = line.text.substr(2);
+        const char sep = line.text[1];
+        if (RecordFieldCount(kind->fields) > 1 && text.find(kPathMacroNames[kMacroAppDir]) != std::string::npos &&
+            list.m_appDirSeparators.find(sep) == std::string::npos)
+            list.m_appDirSeparators += sep;
         expand(text);
         kind->store(SplitRecordText(kind->fields, text, line.text[1]), line.text[1], list, defaultDestDir);
     }

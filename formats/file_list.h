@@ -48,6 +48,10 @@ struct FileList {
     std::vector<RegistryEntry> m_regEntries;     // K lines
     std::vector<ShortcutEntry> m_shortcuts;      // L lines
     std::vector<SharedFileEntry> m_sharedFiles;  // H lines
+    // The separators of the lines that are split into fields after
+    // "?APPDIR?" is put into them: a destination directory holding one of
+    // them would add fields to such a line, so it is refused.
+    std::string m_appDirSeparators;
 
     // Destroys every record, of every kind.
     void Clear();

@@ -132,18 +132,21 @@ bool Medium::Load(std::string& damaged, const Sha256Digest* requiredSum, unsigne
 
     damaged = kSumFileName;
     const MediumText sum = Read(kSumFileName, kSumFileName);
-    if (sum.present) {
-        if (!sum.whole || !m_sum.sum.Parse(sum.bytes.data(), sum.bytes.size())) return false;
-        m_sum.present = true;
-    }
     if (requiredSum) {
         // The program vouches for one setup.sum: without it, or with another,
-        // nothing on the medium can be trusted.
+        // nothing on the medium can be trusted, and its bytes are compared
+        // before any of them is parsed.
         Sha256Digest digest;
-        if (!sum.present || !HashBytes(sum.bytes.data(), sum.bytes.size(), digest) || digest != *requiredSum) {
+        if (!sum.present || !sum.whole || !HashBytes(sum.bytes.data(), sum.bytes.size(), digest) ||
+            digest != *requiredSum)
+            return false;
+    }
+    if (sum.present) {
+        if (!sum.whole || !m_sum.sum.Parse(sum.bytes.data(), sum.bytes.size())) {
             m_sum = DistributionSum();
             return false;
         }
+        m_sum.present = true;
     }
 
     m_list = Read(kFileListName, kFileListName);

@@ -147,7 +147,7 @@ bool ParseOverlayTable(const OverlayHeader& header, const uint8_t* table, size_t
         item.offset = ReadLe(table + at, 8);
         item.size = ReadLe(table + at + 8, 8);
         at += 16;
-        if (kind > uint8_t(OverlayKind::kSumDigest)) return Fail(problem, where + "of unknown kind");
+        if (kind > uint8_t(OverlayKind::kUninstallerOnly)) return Fail(problem, where + "of unknown kind");
         item.kind = OverlayKind(kind);
         if (item.kind == OverlayKind::kFile) {
             if (!IsValidSumName(item.name)) return Fail(problem, where + "the name is empty or holds a control character");
@@ -155,6 +155,8 @@ bool ParseOverlayTable(const OverlayHeader& header, const uint8_t* table, size_t
             return Fail(problem, where + "a name where none belongs");
         }
         if (item.kind == OverlayKind::kSumDigest && item.size != 32) return Fail(problem, where + "a digest not of 32 bytes");
+        if (item.kind == OverlayKind::kUninstallerOnly && item.size != 0)
+            return Fail(problem, where + "bytes in the uninstaller's mark");
         if (item.offset < kOverlayHeaderSize || item.offset > header.tableOffset ||
             item.size > header.tableOffset - item.offset)
             return Fail(problem, where + "lies outside the items");
@@ -172,7 +174,7 @@ bool ParseOverlayTable(const OverlayHeader& header, const uint8_t* table, size_t
 
     // Files by name as setup.sum compares them; the other kinds once each.
     std::vector<std::pair<std::string, const std::string*>> names;
-    bool seen[4] = {};
+    bool seen[size_t(OverlayKind::kUninstallerOnly) + 1] = {};
     for (const OverlayItem& item : items) {
         if (item.kind == OverlayKind::kFile) {
             names.emplace_back(SumNameKey(item.name), &item.name);
@@ -211,6 +213,37 @@ bool IsZeroPadding(const uint8_t* data, size_t size) {
     return true;
 }
 
+bool CheckCertificateTable(const uint8_t* table, size_t size, std::string* problem) {
+    constexpr size_t kEntryHeader = 8;  // dwLength, wRevision, wCertificateType
+    if (size < kEntryHeader + 2 || size > kMaxCertificateTableSize)
+        return Fail(problem, "the certificate table's size is not that of a signature");
+    const uint64_t length = ReadLe(table, 4);
+    if (ReadLe(table + 4, 2) != 0x0200 || ReadLe(table + 6, 2) != 0x0002)
+        return Fail(problem, "the certificate table holds something other than a signature");
+    if (length < kEntryHeader + 2 || length > size || AlignUp8(length) != size)
+        return Fail(problem, "the certificate table holds more than its one entry");
+    // The signature is one DER SEQUENCE: a tag, its length (short form, or
+    // long form in up to four bytes), its contents.
+    const uint8_t* der = table + kEntryHeader;
+    const size_t room = size - kEntryHeader;
+    if (der[0] != 0x30) return Fail(problem, "the certificate table's signature is not a DER sequence");
+    size_t header = 2;
+    uint64_t contents = der[1];
+    if (contents & 0x80) {
+        const size_t bytes = contents & 0x7F;
+        if (bytes == 0 || bytes > 4 || 2 + bytes > room)
+            return Fail(problem, "the certificate table's signature has no usable length");
+        header += bytes;
+        contents = 0;
+        for (size_t i = 0; i < bytes; ++i) contents = (contents << 8) | der[2 + i];
+    }
+    if (header + contents > room) return Fail(problem, "the certificate table's signature runs past the table");
+    const size_t end = kEntryHeader + size_t(header + contents);
+    if (size - end >= 8 || !IsZeroPadding(table + end, size - end))
+        return Fail(problem, "the certificate table holds bytes beside its signature");
+    return true;
+}
+
 const OverlayItem* FindOverlayItem(const std::vector<OverlayItem>& items, OverlayKind kind, const std::string& name) {
     for (const OverlayItem& item : items)
         if (item.kind == kind && (kind != OverlayKind::kFile || SameSumName(item.name, name))) return &item;
@@ -222,6 +255,9 @@ bool ReadOverlayFile(const uint8_t* file, size_t size, OverlayFile& out, std::st
     if (!ReadPeLayout(file, std::min(size, kPeHeadSize), out.layout, problem)) return false;
     if (out.layout.imageEnd > size) return Fail(problem, "the file ends within its image");
     const AfterImage after = WhatFollowsImage(out.layout, size);
+    if (out.layout.certificateSize != 0 && out.layout.certificateOffset + out.layout.certificateSize == size &&
+        !CheckCertificateTable(file + out.layout.certificateOffset, size_t(out.layout.certificateSize), problem))
+        return false;
     if (after != AfterImage::kOverlay)
         return after == AfterImage::kNothing || IsZeroPadding(file + out.layout.imageEnd,
                                                               size_t(out.layout.certificateOffset - out.layout.imageEnd)) ||
@@ -305,4 +341,8 @@ std::string FormatOverlay(std::vector<OverlayItem> items, const std::vector<std:
                            size_t(parsed.TableSize()), back))
         return std::string();
     return header + body;
+}
+
+bool IsUninstallerOnly(const std::vector<OverlayItem>& items) {
+    return items.size() == 1 && items[0].kind == OverlayKind::kUninstallerOnly;
 }

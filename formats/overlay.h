@@ -54,6 +54,11 @@ enum class OverlayKind : uint8_t {
     kProductName = 1,  // the product name given to mksetup build --product-name
     kUninstaller = 2,  // the bare setup.exe (signed when the medium is), installed as uninstall.exe
     kSumDigest = 3,    // 32 bytes: SHA-256 of the setup.sum of the folder this setup.exe lies in
+    // No bytes: this program is an installed product's uninstaller and
+    // installs nothing. The uninstaller a single file carries has it inside
+    // its signed bytes, so that the publisher's signature on it never
+    // vouches for installing whatever folder it is put beside.
+    kUninstallerOnly = 4,
 };
 
 struct OverlayHeader {
@@ -87,7 +92,8 @@ bool ParseOverlayHeader(const uint8_t* data, size_t size, uint64_t available, Ov
 // must fill it; every item lies inside [header size, table offset); no two
 // items overlap; a file has a name (not empty, no control character) that no
 // other file has as setup.sum compares names; other kinds have no name and
-// appear at most once; a sum digest is 32 bytes; no other kind is known.
+// appear at most once; a sum digest is 32 bytes; the uninstaller mark has no
+// bytes; no other kind is known.
 // False, with |problem| set and |out| empty, otherwise.
 bool ParseOverlayTable(const OverlayHeader& header, const uint8_t* table, size_t size,
                        std::vector<OverlayItem>& out, std::string* problem = nullptr);
@@ -104,6 +110,17 @@ bool CheckOverlayTail(const PeLayout& layout, uint64_t overlayEnd, uint64_t file
 
 // True when all |size| bytes at |data| are zero.
 bool IsZeroPadding(const uint8_t* data, size_t size);
+
+// Tables larger than this are refused before they are read; a signature
+// with its chain of certificates takes a few kilobytes.
+constexpr uint64_t kMaxCertificateTableSize = 1u << 20;
+
+// Checks the |size| bytes of a certificate table: one entry, a PKCS#7
+// signature (revision 2.0, type 2) whose DER length accounts for every byte
+// of it, and nothing after it but the zero padding to the next multiple of
+// 8. Bytes added beside the signature are not covered by it: such a table is
+// refused, as is any other kind of entry. False, with |problem| set, then.
+bool CheckCertificateTable(const uint8_t* table, size_t size, std::string* problem = nullptr);
 
 // The first item of |kind| (for files: named |name| as setup.sum compares
 // names), or null.
@@ -123,6 +140,10 @@ struct OverlayFile {
 // matches; false, with |problem| set, otherwise. Item bytes lie at
 // file + layout.imageEnd + item.offset.
 bool ReadOverlayFile(const uint8_t* file, size_t size, OverlayFile& out, std::string* problem = nullptr);
+
+// True when |items| is the overlay of a program marked as an uninstaller:
+// the mark alone.
+bool IsUninstallerOnly(const std::vector<OverlayItem>& items);
 
 // Writes an overlay at the current position of a binary file open for
 // writing (and reading back is not needed): the position must be the end of

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Indexes into kPathMacroNames.
-enum Macro { kWindows, kSystem, kAppDir, kStartMenu, kProgramFiles, kMacroCount = kPathMacroCount };
-
 // Spans of the text that hold an inserted application directory, [first,
 // second), disjoint and in text order.
 using Spans = std::vector<std::pair<size_t, size_t>>;
@@ -31,26 +28,26 @@ size_t FindOutsideSpans(const std::string& text, const std::string& name, const 
 void ExpandPathMacrosWith(MacroValues& values, std::string& text, const char* appDir) {
     Spans spans;
     for (int replacements = 0;; ++replacements) {
-        int macro = kMacroCount;
+        int macro = kPathMacroCount;
         size_t pos = std::string::npos;
-        for (int m = 0; m < kMacroCount; ++m) {
+        for (int m = 0; m < kPathMacroCount; ++m) {
             pos = FindOutsideSpans(text, kPathMacroNames[m], spans);
             if (pos != std::string::npos) {
                 macro = m;
                 break;
             }
         }
-        if (macro == kMacroCount || replacements == kMaxMacroReplacements) return;
+        if (macro == kPathMacroCount || replacements == kMaxMacroReplacements) return;
 
         std::string value;
         switch (macro) {
-        case kWindows: value = values.WindowsDirectory(); break;
-        case kSystem: value = values.SystemDirectory(); break;
-        case kAppDir: value = appDir ? appDir : kAppDirPlaceholder; break;
-        case kStartMenu:
+        case kMacroWindows: value = values.WindowsDirectory(); break;
+        case kMacroSystem: value = values.SystemDirectory(); break;
+        case kMacroAppDir: value = appDir ? appDir : kAppDirPlaceholder; break;
+        case kMacroStartMenu:
             if (!values.ProgramsFolder(value)) return;
             break;
-        case kProgramFiles:
+        case kMacroProgramFiles:
             if (!values.ProgramFilesDirectory(value)) value = kDefaultProgramFiles;
             break;
         }
@@ -64,6 +61,6 @@ void ExpandPathMacrosWith(MacroValues& values, std::string& text, const char* ap
             span->first = span->first - nameLength + value.size();
             span->second = span->second - nameLength + value.size();
         }
-        if (macro == kAppDir) spans.insert(after, {pos, pos + value.size()});
+        if (macro == kMacroAppDir) spans.insert(after, {pos, pos + value.size()});
     }
 }

@@ -22,6 +22,8 @@ public:
 constexpr int kPathMacroCount = 5;
 constexpr const char* kPathMacroNames[kPathMacroCount] = {"?WINDOWS?", "?SYSTEM?", "?APPDIR?", "?STARTMENU?",
                                                           "?PRGFDIR?"};
+// Indexes into kPathMacroNames.
+enum PathMacro { kMacroWindows, kMacroSystem, kMacroAppDir, kMacroStartMenu, kMacroProgramFiles };
 
 // Used for "?PRGFDIR?" when the registry gives no Program Files directory.
 constexpr const char* kDefaultProgramFiles = "C:\\PROGRAM FILES";

@@ -50,12 +50,26 @@ inline std::string Image(bool pe32plus = false) {
 }
 
 // |file| signed as signing tools do it: zero padding to 8, then a certificate
-// table of |size| bytes, named by the data directory.
+// table of |size| bytes (a multiple of 8, at least 16), named by the data
+// directory: one entry holding a DER sequence of 'C's (no real signature).
 inline std::string Signed(std::string file, bool pe32plus = false, size_t size = 24) {
     file.append((8 - file.size() % 8) % 8, '\0');
     Put(file, CertificateEntry(pe32plus), file.size(), 4);
     Put(file, CertificateEntry(pe32plus) + 4, size, 4);
-    return file + std::string(size, 'C');
+    std::string table(8, '\0');
+    Put(table, 0, size, 4);
+    Put(table, 4, 0x0200, 2);
+    Put(table, 6, 0x0002, 2);
+    const size_t contents = size - 8 - (size - 8 < 130 ? 2 : 4);
+    table += '\x30';
+    if (size - 8 < 130) {
+        table += char(contents);
+    } else {
+        table += '\x82';
+        table += char(contents >> 8);
+        table += char(contents & 0xFF);
+    }
+    return file + table + std::string(contents, 'C');
 }
 
 }  // namespace pe_bytes

@@ -67,6 +67,12 @@ TEST(CommandLineTest, UnknownSwitchesAndRelativeDestinationsAreErrors) {
         EXPECT_EQ(line.error.rfind("The destination directory must be a full path: ", 0), 0u) << raw;
         EXPECT_TRUE(line.hasDestDir) << raw;
     }
+    // A separator of the list's lines would add fields to them.
+    EXPECT_EQ(DestDirRefusal("C:\\Games\\a;b;c", "|;"),
+              "The destination directory must not hold \";\", which this product's file list uses between fields: "
+              "C:\\Games\\a;b;c");
+    EXPECT_EQ(DestDirRefusal("C:\\Games\\a;b;c", "|"), "");
+    EXPECT_EQ(DestDirRefusal("C:\\Games\\a;b;c"), "");
 }
 
 }  // namespace

@@ -199,19 +199,20 @@ TEST_F(DecompressRunTest, FullRunPlacesFilesDllsShortcutsAndValues) {
     // The run's own folder below the temporary directory: "setup-" and 16
     // hexadecimal digits, gone after the run.
     const std::vector<std::string> log = RunLog();
-    ASSERT_GE(log.size(), 4u) << Joined();
-    const std::string named = log[3];
-    ASSERT_EQ(named.rfind("Temporary path: " + tempDir + "\\setup-", 0), 0u) << named;
-    const std::string privateDir = named.substr(16, named.size() - 17);
+    ASSERT_GE(log.size(), 6u) << Joined();
+    const std::string named = log[5];
+    ASSERT_EQ(named.rfind("Private temporary folder: " + tempDir + "\\setup-", 0), 0u) << named;
+    const std::string privateDir = named.substr(26, named.size() - 27);
     EXPECT_EQ(privateDir.size(), tempDir.size() + 1 + 6 + 16) << privateDir;
     EXPECT_EQ(GetFileAttributesA(privateDir.c_str()), INVALID_FILE_ATTRIBUTES);
 
     std::vector<std::string> expected = {
         "Decompression box opened",
         "Directory " + a + "\\ certified to be ok",
+        "Temporary path: " + tempDir + "\\",
         "Directory " + tempDir + "\\ certified to be ok",
-        "Temporary path: " + privateDir + "\\",
         "Temporary path exists and is ok",
+        "Private temporary folder: " + privateDir + "\\",
         "Dest Path Name: " + a + "\\readme.txt",
         "Directory " + a + "\\readme.txt certified to be ok",
         "Will decompress readme.cmp to " + a + "\\readme.txt",

@@ -148,7 +148,7 @@ protected:
             RegDeleteValueA(key, m_systemDll.c_str());
             RegCloseKey(key);
         }
-        for (const char* product : {"Example Product", "Broken"}) {
+        for (const char* product : {"Example Product", "Broken", "Planted"}) {
             const std::string uninstallKey = std::string(kUninstallKeys) + product;
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
             SHDeleteKeyA(HKEY_CURRENT_USER, uninstallKey.c_str());
@@ -338,6 +338,12 @@ TEST_F(ExampleE2eTest, FullInstallationOfTheBundledExample) {
     const std::string drc = dist + "\\setup.drc", goodDrc = ReadFile(drc);
     m_medium.Write("swapped.drc", ScrambledList("K;SZ;HKEY_CURRENT_USER;Software;Example;Swapped;yes\r\n"));
     ASSERT_TRUE(CopyFileA(m_medium.Path("swapped.drc").c_str(), drc.c_str(), FALSE));
+    // Nor can setup.exe itself be renamed and replaced while it runs: the
+    // uninstaller is copied from it at the end.
+    const std::string program = dist + "\\setup.exe", moved = dist + "\\moved.exe";
+    const bool renamed = MoveFileA(program.c_str(), moved.c_str()) != 0;
+    EXPECT_FALSE(renamed);
+    if (renamed) MoveFileA(moved.c_str(), program.c_str());
     EXPECT_EQ(welcome.caption, "Example Product Setup");
     EXPECT_EQ(welcome.buttons, (std::vector<std::string>{"Continue", "Cancel"}));
     EXPECT_EQ(welcome.GetControl(IDC_WELCOME_TEXT)->text, ReadFile(SourcePath("examples/Setup2.txt")));
@@ -762,6 +768,28 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     expectUntouched();
     EXPECT_EQ(ReadFile(app + "\\readme.txt"), ReadFile(m_exampleFiles + "\\readme.txt"));
 
+    // A record in a folder of the user's, vouched for by an Uninstall key in
+    // HKCU alone, which the user may write: the uninstaller, which runs with
+    // an administrator's rights, does not obey it.
+    const std::string planted = m_target.Path("Planted");
+    ASSERT_TRUE(CreateDirectoryA(planted.c_str(), nullptr));
+    m_target.Write("Planted\\uninstall.dat", added);
+    ASSERT_TRUE(HashBytes(added.data(), added.size(), digest));
+    HKEY plantedKey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kUninstallKeys) + "Planted").c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &plantedKey, nullptr),
+              ERROR_SUCCESS);
+    const std::string plantedDigest = DigestHex(digest);
+    RegSetValueExA(plantedKey, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(planted.c_str()),
+                   DWORD(planted.size() + 1));
+    RegSetValueExA(plantedKey, "UninstallRecordSHA256", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(plantedDigest.c_str()), DWORD(plantedDigest.size() + 1));
+    RegCloseKey(plantedKey);
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(uninstaller + " /S /D=" + planted));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    expectUntouched();
+
     m_target.Write("Example\\uninstall.dat", record);
     // The folders the uninstaller's copy once ran from (uninstall-<its
     // process id>, reused when it existed), made beforehand with a DLL in
@@ -878,6 +906,19 @@ TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserF
 // started without arguments but /S and /D=: installed as from its folder,
 // under the product name it carries; its uninstaller, the bare program,
 // removes it.
+namespace {
+
+// Where the PE headers of |file| name the certificate table (the security
+// data directory).
+size_t CertificateEntryOf(const std::string& file) {
+    const size_t pe = *reinterpret_cast<const uint32_t*>(file.data() + 0x3C);
+    const size_t optional = pe + 24;
+    const bool pe32plus = *reinterpret_cast<const uint16_t*>(file.data() + optional) == 0x20B;
+    return optional + (pe32plus ? 144 : 128);
+}
+
+}  // namespace
+
 TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstallerRemovesIt) {
     ASSERT_NO_FATAL_FAILURE(PackExample());
     const std::string single = SingleFileOfTheExample();
@@ -918,6 +959,25 @@ TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstalle
     ASSERT_NE(bare, nullptr);
     EXPECT_EQ(ReadFile(app + "\\uninstall.exe"),
               single.substr(size_t(layout.layout.imageEnd + bare->offset), size_t(bare->size)));
+    // The uninstaller installs nothing, whatever folder it is put beside (a
+    // bare setup.exe would make setup.drc of this list): with windows a box
+    // says so, and the exit code is 2.
+    TempDir planted;
+    planted.Write("setup.lst", "X;C:\\Planted\r\nK;SZ;HKEY_CURRENT_USER;Software;Planted;Run;yes\r\n");
+    ASSERT_TRUE(CopyFileA((app + "\\uninstall.exe").c_str(), planted.Path("setup.exe").c_str(), FALSE));
+    ASSERT_TRUE(m_setup.Start(planted.Path("setup.exe"), "/S", planted.Path()));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 2u);
+    ASSERT_TRUE(m_setup.Start(planted.Path("setup.exe"), "", planted.Path()));
+    SeenWindow refusal = Expect("the box of a program that installs nothing");
+    ExpectBox(refusal,
+              "setup.exe removes an installed product and installs nothing.\nTo install the product, run the Setup "
+              "program of its installation files.",
+              "Error", false, true);
+    m_setup.Click(refusal, IDOK);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 2u);
+    EXPECT_FALSE(planted.Exists("setup.drc"));
 
     ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString")));
     ExpectEndWithoutWindow();
@@ -931,25 +991,23 @@ TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstalle
     const size_t stub = changed.find("This program");
     ASSERT_NE(stub, std::string::npos);
     changed[stub] ^= 0x20;
-    ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, changed));
-    ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
-    ExpectEndWithoutWindow();
-    EXPECT_EQ(m_setup.ExitCode(), 3u);
-    EXPECT_FALSE(PathFileExistsA(app.c_str()));
+    // The signature's own bytes replaced by others (its DER header kept),
+    // and bytes added to the certificate table beside the signature (the
+    // table's size and its entry's length raised to take them in).
+    const size_t table = size_t(layout.layout.certificateOffset);
+    std::string garbage = single;
+    for (size_t at = table + 8 + 4; at < garbage.size(); ++at) garbage[at] = char(at * 151 + 7);
+    std::string added = single + std::string(4096, '\0');
+    *reinterpret_cast<uint32_t*>(&added[CertificateEntryOf(added) + 4]) += 4096;
+    *reinterpret_cast<uint32_t*>(&added[table]) += 4096;
+    for (const std::string* bytes : {&changed, &garbage, &added}) {
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, *bytes));
+        ASSERT_TRUE(m_setup.Start(exe, "/S /D=" + app, download.Path()));
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), 3u);
+        EXPECT_FALSE(PathFileExistsA(app.c_str()));
+    }
 }
-
-namespace {
-
-// Where the PE headers of |file| name the certificate table (the security
-// data directory).
-size_t CertificateEntryOf(const std::string& file) {
-    const size_t pe = *reinterpret_cast<const uint32_t*>(file.data() + 0x3C);
-    const size_t optional = pe + 24;
-    const bool pe32plus = *reinterpret_cast<const uint16_t*>(file.data() + optional) == 0x20B;
-    return optional + (pe32plus ? 144 : 128);
-}
-
-}  // namespace
 
 // A single file damaged anywhere is refused before any page, with the box
 // (or, with /S, silently) and exit code 3; nothing is placed.

@@ -103,3 +103,18 @@ execute_process(COMMAND "${RUN}" "${WORK}/changed.exe" /S "/D=${refused}" WORKIN
 if(NOT rc EQUAL 3 OR EXISTS "${BIN}/wineprefix/drive_c/signed-medium-refused")
     message(FATAL_ERROR "setup.exe with a changed byte ended with ${rc}, not 3, or placed something")
 endif()
+
+# The bare setup.exe signed alone installs nothing: with no medium of its own
+# its signature would vouch for any folder it is put beside. In a folder with
+# only a plain list it prepares nothing and ends with exit code 2 (the
+# unsigned one would write setup.drc and end with 0).
+file(MAKE_DIRECTORY "${WORK}/bare")
+configure_file("${BIN}/bin/setup.exe" "${WORK}/bare/setup.exe" COPYONLY)
+file(WRITE "${WORK}/bare/setup.lst" "X;C:\\Planted\r\n")
+string(REPLACE "{}" "${WORK}/bare/setup.exe" signBare "${sign}")
+run("signing the bare setup.exe" sh -c "${signBare}")
+execute_process(COMMAND "${RUN}" "${WORK}/bare/setup.exe" /S WORKING_DIRECTORY "${WORK}/bare"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 2 OR EXISTS "${WORK}/bare/setup.drc")
+    message(FATAL_ERROR "the signed bare setup.exe ended with ${rc}, not 2, or prepared setup.drc")
+endif()

@@ -65,6 +65,19 @@ TEST_F(E2eTest, UnattendedStartUpEndsWithoutWindowAndSaysHowThroughItsExitCode) 
     StartSetup("Example /S /D=Relative\\Dir");
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 2u);
+
+    // A destination holding the separator of a line it goes into would add
+    // fields to that line: refused before anything is made.
+    const std::string plain = "X;C:\\Example\r\nK;SZ;HKEY_CURRENT_USER;Software;SetupE2eSep;?APPDIR?;v\r\n";
+    std::vector<uint8_t> bytes(plain.begin(), plain.end());
+    ScrambleBuffer(bytes.data(), bytes.size());
+    m_medium.Write("setup.drc", std::string(bytes.begin(), bytes.end()));
+    StartSetup("/S /D=C:\\SetupE2eSep\\a;b;c");
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 2u);
+    HKEY key;
+    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\SetupE2eSep", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(GetFileAttributesA("C:\\SetupE2eSep"), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(E2eTest, AnUnknownSwitchShowsWhatIsAcceptedAndExitsWith2) {

@@ -127,6 +127,16 @@ TEST(FileListLoad, MacrosAreExpandedBeforeTheSplit) {
     EXPECT_EQ(l.expanded, (std::vector<std::string>{"?M?;dest", "?M?\\App"}));
 }
 
+TEST(FileListLoad, TheSeparatorsOfSplitLinesThatTakeTheDestinationAreKept) {
+    Loaded l;
+    // Only lines split after ?APPDIR? is put in count: not the X line (one
+    // field), not a split line without the macro.
+    Load(l, "X:?APPDIR?\\App\r\nF|a|?APPDIR?\\a\r\nK;SZ;HKEY_CURRENT_USER;S;?APPDIR?;v\r\nF:b:C:\\b\r\n"
+            "L|?APPDIR?\\l.lnk|t|d\r\n");
+    EXPECT_TRUE(l.ok);
+    EXPECT_EQ(l.list.m_appDirSeparators, "|;");
+}
+
 TEST(FileListLoad, NulSeparatorOfAKeyLineGivesAPathNoWalkCanTakeApart) {
     Loaded l;
     Load(l, std::string("K\0SZ\0HKEY_CURRENT_USER\0x\0v\r\n", 28));

@@ -195,6 +195,38 @@ TEST(Overlay, DamageAnywhereIsRefusedWithAReason) {
     ASSERT_NE(good.size() % 8, 0u);
     EXPECT_EQ(Problem(padded), "bytes other than zero before the certificate table");
 
+    // The uninstaller's mark holds no bytes, and marks only a program whose
+    // overlay holds it alone.
+    const std::string mark = FormatOverlay(Items({{OverlayKind::kUninstallerOnly, ""}}), {""});
+    OverlayFile marked;
+    ASSERT_TRUE(Read(image + mark, marked));
+    EXPECT_TRUE(IsUninstallerOnly(marked.items));
+    ASSERT_TRUE(Read(good, marked));
+    EXPECT_FALSE(IsUninstallerOnly(marked.items));
+    const std::string filled = FormatOverlay(Items({{OverlayKind::kUninstallerOnly, ""}}), {"x"});
+    EXPECT_EQ(filled, "");
+
+    // A certificate table holds its one signature and nothing beside it.
+    const size_t table = signedGood.size() - 24;
+    auto withTable = [&](std::string bytes) {
+        std::string file = signedGood.substr(0, table) + bytes;
+        pe_bytes::Put(file, pe_bytes::CertificateEntry(false) + 4, bytes.size(), 4);
+        return file;
+    };
+    const std::string entry = signedGood.substr(table);
+    std::string added = entry + std::string(8, '\0');
+    pe_bytes::Put(added, 0, 32, 4);
+    EXPECT_EQ(Problem(withTable(added)), "the certificate table holds bytes beside its signature");
+    std::string longer = entry;
+    pe_bytes::Put(longer, 9, 0x20, 1);  // a DER length past the table
+    EXPECT_EQ(Problem(withTable(longer)), "the certificate table's signature runs past the table");
+    std::string twoEntries = entry + entry;  // the first entry's length says 24 of 48
+    EXPECT_EQ(Problem(withTable(twoEntries)), "the certificate table holds more than its one entry");
+    std::string x509 = entry;
+    pe_bytes::Put(x509, 6, 1, 2);  // WIN_CERT_TYPE_X509
+    EXPECT_EQ(Problem(withTable(x509)), "the certificate table holds something other than a signature");
+    EXPECT_EQ(Problem(withTable(std::string(24, 'C'))), "the certificate table holds something other than a signature");
+
     // The header's numbers.
     std::string past = good;
     pe_bytes::Put(past, image.size() + 24, good.size(), 8);  // table offset beyond the overlay
@@ -222,7 +254,8 @@ TEST(Overlay, DamageAnywhereIsRefusedWithAReason) {
         {{{1, "name", 64, 5}}, "entry 1: a name where none belongs"},
         {{{0, "", 64, 5}}, "entry 1: the name is empty or holds a control character"},
         {{{0, "a\nb", 64, 5}}, "entry 1: the name is empty or holds a control character"},
-        {{{4, "", 64, 5}}, "entry 1: of unknown kind"},
+        {{{5, "", 64, 5}}, "entry 1: of unknown kind"},
+        {{{4, "", 64, 5}}, "entry 1: bytes in the uninstaller's mark"},
     };
     for (const auto& t : tables) EXPECT_EQ(Problem(image + RawOverlay(body, t.entries)), t.problem);
     // Items that touch, and empty ones, are no overlap.

@@ -251,7 +251,12 @@ TEST_F(MksetupTest, SingleFileHoldsTheWholeDistributionAndVerifyAndUnpackReadIt)
                              "docs/manual.txt"})
         EXPECT_EQ(stored(OverlayKind::kFile, name), m_dir.Read(std::string("folder/") + name)) << name;
     EXPECT_EQ(stored(OverlayKind::kProductName), "Example Product");
-    EXPECT_EQ(stored(OverlayKind::kUninstaller), pe_bytes::Image());
+    // The bare program with the uninstaller's mark as its overlay.
+    const std::string uninstaller = stored(OverlayKind::kUninstaller);
+    OverlayFile marked;
+    ASSERT_TRUE(ReadOverlayFile(reinterpret_cast<const uint8_t*>(uninstaller.data()), uninstaller.size(), marked));
+    EXPECT_EQ(uninstaller.substr(0, size_t(marked.layout.imageEnd)), pe_bytes::Image());
+    EXPECT_TRUE(IsUninstallerOnly(marked.items));
     EXPECT_EQ(overlay.items.size(), 10u);
 
     r = Mksetup({"verify", m_dir.Path("one/setup.exe")});
@@ -262,7 +267,7 @@ TEST_F(MksetupTest, SingleFileHoldsTheWholeDistributionAndVerifyAndUnpackReadIt)
     r = Mksetup({"unpack", m_dir.Path("one/setup.exe"), m_dir.Path("back")});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(m_dir.Read("back/docs/manual.txt"), m_dir.Read("folder/docs/manual.txt"));
-    EXPECT_EQ(m_dir.Read("back/uninstall.exe"), pe_bytes::Image());
+    EXPECT_EQ(m_dir.Read("back/uninstall.exe"), uninstaller);
 
     // A changed byte, a cut, something after the end: refused whole, nothing unpacked.
     std::string changed = single;

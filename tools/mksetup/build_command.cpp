@@ -248,9 +248,10 @@ bool CloseWritten(FilePtr& file) {
     return std::fclose(file.release()) == 0 && flushed;
 }
 
-// Signs the uninstaller |uninstaller| (the bare setup.exe) with the plan's
-// command, on a copy in the output folder; false, with a message, when the
-// command fails or leaves more than a signed image.
+// Signs the uninstaller |uninstaller| (the bare setup.exe marked as an
+// uninstaller) with the plan's command, on a copy in the output folder;
+// false, with a message, when the command fails or leaves anything but the
+// marked image signed.
 bool SignUninstaller(const BuildPlan& plan, std::vector<uint8_t>& uninstaller, std::ostream& out, std::ostream& err) {
     // Signing tools may choose by the name's extension: the temporary files end in .exe.
     const TemporaryFile copy((plan.outDir / "uninstall.mksetup-tmp.exe").string());
@@ -266,9 +267,9 @@ bool SignUninstaller(const BuildPlan& plan, std::vector<uint8_t>& uninstaller, s
     std::string problem;
     if (!signedCopy)
         PrintError(err, "the uninstaller could not be signed");
-    else if (!ReadOverlayFile(uninstaller.data(), uninstaller.size(), check, &problem) || check.present)
+    else if (!ReadOverlayFile(uninstaller.data(), uninstaller.size(), check, &problem) || !IsUninstallerOnly(check.items))
         PrintError(err, "the signing command left the uninstaller " +
-                            (check.present ? std::string("with bytes after its image") : "damaged: " + problem));
+                            (problem.empty() ? std::string("without its mark") : "damaged: " + problem));
     else
         return true;
     return false;
@@ -286,7 +287,11 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
     std::vector<uint8_t> bare, uninstaller;
     if (!ReadBareSetupExe(plan.setupExe, bare, err))
         return kExitFailed;
+    // The uninstaller is marked as one (inside what its signature covers):
+    // it removes the product and installs nothing.
+    const std::string mark = FormatOverlay({OverlayItem{OverlayKind::kUninstallerOnly, "", 0, 0}}, {std::string()});
     uninstaller = bare;
+    uninstaller.insert(uninstaller.end(), mark.begin(), mark.end());
     if (!plan.signCommand.empty() && !SignUninstaller(plan, uninstaller, out, err))
         return kExitFailed;
 

@@ -178,7 +178,7 @@ int VerifySingleFile(const std::string& path, std::ostream& out, std::ostream& e
     OverlayFile bare;
     std::string problem = "missing";
     if (uninstaller && ReadOverlayFile(overlay + uninstaller->offset, size_t(uninstaller->size), bare, &problem))
-        problem = bare.present ? "carries an overlay of its own" : "";
+        problem = IsUninstallerOnly(bare.items) ? "" : "is not marked as an uninstaller";
     count.Line(out, "uninstall.exe", problem);
     if (const OverlayItem* name = FindOverlayItem(file.items, OverlayKind::kProductName))
         out << "product name: " << std::string(overlay + name->offset, overlay + name->offset + name->size) << "\n";
