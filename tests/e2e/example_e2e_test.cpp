@@ -213,6 +213,17 @@ protected:
         EXPECT_EQ(box.errorIcon, errorIcon) << box.Describe();
         EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
     }
+    // Starts |exe| with windows: before any page it shows |what|, one error
+    // box of its own with |text|, and OK ends it with |exitCode|.
+    void ExpectOnlyAnErrorBox(const std::string& exe, const std::string& args, const std::string& dir, const char* what,
+                              const std::string& text, unsigned exitCode) {
+        ASSERT_TRUE(m_setup.Start(exe, args, dir));
+        SeenWindow box = Expect(what);
+        ExpectBox(box, text, "Error", false, true);
+        m_setup.Click(box, IDOK);
+        ExpectEndWithoutWindow();
+        EXPECT_EQ(m_setup.ExitCode(), exitCode);
+    }
 
     // Packs the example with mksetup into m_dist, with setup.exe beside it,
     // and puts an older example.dll in place.
@@ -556,12 +567,8 @@ TEST_F(ExampleE2eTest, EveryFailureLeavesWhatWasThere) {
     {
         const std::string app = m_target.Path("Drc\\Example");
         Damaged damaged(drc, goodDrc + ";", goodDrc);
-        ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product", m_dist));
-        SeenWindow box = Expect("the damaged-distribution box");
-        ExpectBox(box, "The installation files are damaged: setup.drc" + damagedText, "Error", false, true);
-        m_setup.Click(box, IDOK);
-        ExpectEndWithoutWindow();
-        EXPECT_EQ(m_setup.ExitCode(), 3u);
+        ExpectOnlyAnErrorBox(m_dist + "\\setup.exe", "Example*Product", m_dist, "the damaged-distribution box",
+                             "The installation files are damaged: setup.drc" + damagedText, 3u);
         EXPECT_FALSE(PathFileExistsA(app.c_str()));
     }
 
@@ -968,15 +975,10 @@ TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstalle
     ASSERT_TRUE(m_setup.Start(planted.Path("setup.exe"), "/S", planted.Path()));
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 2u);
-    ASSERT_TRUE(m_setup.Start(planted.Path("setup.exe"), "", planted.Path()));
-    SeenWindow refusal = Expect("the box of a program that installs nothing");
-    ExpectBox(refusal,
-              "setup.exe removes an installed product and installs nothing.\nTo install the product, run the Setup "
-              "program of its installation files.",
-              "Error", false, true);
-    m_setup.Click(refusal, IDOK);
-    ExpectEndWithoutWindow();
-    EXPECT_EQ(m_setup.ExitCode(), 2u);
+    ExpectOnlyAnErrorBox(planted.Path("setup.exe"), "", planted.Path(), "the box of a program that installs nothing",
+                         "setup.exe removes an installed product and installs nothing.\nTo install the product, run the "
+                         "Setup program of its installation files.",
+                         2u);
     EXPECT_FALSE(planted.Exists("setup.drc"));
 
     ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString")));
@@ -1057,15 +1059,10 @@ TEST_F(ExampleE2eTest, ADamagedSingleFileIsRefusedBeforeAnything) {
 
     // With windows: the damaged-distribution box, naming the program, and no page.
     ASSERT_NO_FATAL_FAILURE(WriteBytes(exe, damaged.front().second));
-    ASSERT_TRUE(m_setup.Start(exe, "", download.Path()));
-    SeenWindow box = Expect("the damaged-distribution box");
-    ExpectBox(box,
-              "The installation files are damaged: setup.exe is not as it was packed.\nPlease get a new copy of the "
-              "installation files and run Setup again.",
-              "Error", false, true);
-    m_setup.Click(box, IDOK);
-    ExpectEndWithoutWindow();
-    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    ExpectOnlyAnErrorBox(exe, "", download.Path(), "the damaged-distribution box",
+                         "The installation files are damaged: setup.exe is not as it was packed.\nPlease get a new copy "
+                         "of the installation files and run Setup again.",
+                         3u);
 }
 
 // A folder whose setup.exe carries the digest of its setup.sum installs only
