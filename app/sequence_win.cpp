@@ -9,6 +9,8 @@
 #include "app/unattended.h"
 #include "app/wizard_pages.h"
 #include "app/wizard_texts.h"
+#include "base/system_info.h"
+#include "engine/private_folder.h"
 #include "engine/setup_objects.h"
 #include "fw/message_box.h"
 
@@ -78,7 +80,16 @@ int RunInstallationSequence(const CommandLine& line, const UninstallerSource& un
     if (line.unattended) {
         UnattendedUi ui(setup, setup.DefaultDestDir);
         ui.m_pUninstaller = &uninstaller;
-        return ExitCodeOf(RunSequence(ui, setup.log, line.productName, setup.medium.Welcome()), ui.m_lastRun);
+        const int code = ExitCodeOf(RunSequence(ui, setup.log, line.productName, setup.medium.Welcome()), ui.m_lastRun);
+        // Lines still waiting in memory: SETUP.LOG could not be opened in the
+        // destination (which may not exist). Without a window they are all
+        // there is to say why, so they go to the temporary directory as
+        // SETUP-<8 hexadecimal digits>.LOG, under a name nothing had before.
+        if (!setup.log.Pending().empty()) {
+            std::string path;
+            setup.log.UseLogFile(CreateFreshFile(TemporaryDirectory(), "SETUP-", ".LOG", path));
+        }
+        return code;
     }
     DialogUi ui(setup);
     ui.m_pUninstaller = &uninstaller;

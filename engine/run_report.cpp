@@ -20,7 +20,14 @@ void ReportFailure(const RunResult& failure, RunUi& ui, InstallLog& log, const F
         break;
     case RunOutcome::kDestDirFailed:
         kind = RunBox::kNotice;
-        box = "Failed to create destination directory, please check problem and restart install";
+        // The specified words, then which directory and why: the user
+        // cannot check a problem that the box does not name.
+        {
+            std::string reason = FormatSystemError(failure.error);
+            while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n')) reason.pop_back();
+            box = FormatText("Failed to create destination directory, please check problem and restart install\n\n%s\n%s",
+                             path, reason.c_str());
+        }
         break;
     case RunOutcome::kListFailed:
         line = FormatText("One or more files missing, LoadFileList(m_hWnd,\"setup.drc\",%s) failed. Installation "

@@ -294,7 +294,12 @@ TEST_F(DecompressRunTest, DestinationThatCannotBeCreated) {
     m_app = m_dir.Path("blocker") + "\\App";
     EXPECT_EQ(Run(), IDCANCEL);
     ASSERT_EQ(m_boxes.size(), 1u) << Joined();
-    EXPECT_EQ(m_boxes[0].text, "Failed to create destination directory, please check problem and restart install");
+    // The specified words, then the directory and the system's reason.
+    EXPECT_EQ(m_boxes[0].text.rfind("Failed to create destination directory, please check problem and restart install\n\n" +
+                                    m_app + "\n", 0),
+              0u)
+        << m_boxes[0].text;
+    EXPECT_GT(m_boxes[0].text.size(), m_app.size() + 85) << "no reason given";
     EXPECT_TRUE(m_boxes[0].owned);
     EXPECT_EQ(m_boxes[0].caption, AfxGetAppName());
     ASSERT_GE(m_log.size(), 3u);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ protected:
 
     // The whole content of a file; empty when it cannot be read.
     static std::string ReadFile(const std::string& path);
+    // The temporary directory, without a trailing backslash.
+    static std::string TemporaryDirectory();
+    // The names in a folder.
+    static std::set<std::string> FolderEntries(const std::string& dir);
     // The messages of a SETUP.LOG, each line checked for its timestamp and CR LF.
     static std::vector<std::string> LogMessages(const std::string& logPath);
 

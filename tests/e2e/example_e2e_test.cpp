@@ -87,28 +87,6 @@ bool ReadLink(const std::string& link, std::string& target, std::string& descrip
     return ok;
 }
 
-// The temporary directory, without a trailing backslash.
-std::string TemporaryDirectory() {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    std::string dir = temp;
-    if (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
-    return dir;
-}
-
-// The names in a folder.
-std::set<std::string> FolderEntries(const std::string& dir) {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") names.insert(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 
 #include "formats/scramble.h"
 
+#include <regex>
+
 namespace {
 void ExpectMissingFilesBox(const SeenWindow& box) {
     EXPECT_EQ(box.className, "#32770");
@@ -78,6 +80,28 @@ TEST_F(E2eTest, UnattendedStartUpEndsWithoutWindowAndSaysHowThroughItsExitCode) 
     HKEY key;
     EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\SetupE2eSep", 0, KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(GetFileAttributesA("C:\\SetupE2eSep"), INVALID_FILE_ATTRIBUTES);
+
+    // A destination that cannot be made leaves no SETUP.LOG there: the lines
+    // that say which directory and why go to the temporary directory.
+    DeleteFileA(m_medium.Path("setup.lst").c_str());
+    WriteFileList("X;C:\\Example\r\n");
+    m_medium.Write("blocker", "a file where a directory is asked for");
+    const std::string temp = TemporaryDirectory();
+    const std::set<std::string> before = FolderEntries(temp);
+    StartSetup("/S /D=" + m_medium.Path("blocker") + "\\App");
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 1u);
+    std::string log;
+    for (const std::string& name : FolderEntries(temp)) {
+        if (before.count(name) || !std::regex_match(name, std::regex("SETUP-[0-9a-f]{8}\\.LOG"))) continue;
+        log = ReadFile(temp + "\\" + name);
+        DeleteFileA((temp + "\\" + name).c_str());
+    }
+    EXPECT_NE(log.find("Error creating directory " + m_medium.Path("blocker") + "\\App: "), std::string::npos) << log;
+    EXPECT_NE(log.find("Failed to create destination directory, please check problem and restart install  " +
+                       m_medium.Path("blocker") + "\\App "),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(E2eTest, AnUnknownSwitchShowsWhatIsAcceptedAndExitsWith2) {
