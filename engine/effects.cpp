@@ -20,10 +20,7 @@ void RemoveFileOver(EffectUndo& undo, const Effect& effect) {
     if (!IsDllPath(effect.path)) undo.RemoveFile(effect.path);
 }
 
-void RestoreBackup(EffectUndo& undo, const Effect& effect) {
-    undo.RemoveFile(effect.path);
-    undo.MoveBack(effect.other, effect.path);
-}
+void RestoreBackup(EffectUndo& undo, const Effect& effect) { undo.MoveBack(effect.other, effect.path, effect.data); }
 
 void LowerCount(EffectUndo& undo, const Effect& effect) { undo.LowerSharedCount(effect.path); }
 
@@ -40,7 +37,7 @@ const EffectKindInfo kEffectKinds[] = {
     {EffectKind::kDirectory, "dir", kPathOnly, true, RemoveCreatedDirectory},
     {EffectKind::kFileNew, "new", kPathOnly, true, RemoveNewFile},
     {EffectKind::kFileOver, "over", kPathOnly, true, RemoveFileOver},
-    {EffectKind::kFileBackup, "backup", kPathAndOther, true, RestoreBackup},
+    {EffectKind::kFileBackup, "backup", kPathOtherAndDigest, true, RestoreBackup},
     {EffectKind::kDllKept, "kept", kPathOnly, true, Nothing},
     {EffectKind::kSharedCount, "count", kPathOnly, true, LowerCount},
     {EffectKind::kShortcut, "link", kPathOnly, true, RemoveCreatedFile},

@@ -15,7 +15,7 @@ enum class EffectKind {
     kDirectory,     // a directory was created (path)
     kFileNew,       // a file was placed where there was none (path)
     kFileOver,      // a file was placed over an existing one that was not saved (path)
-    kFileBackup,    // an existing DLL was moved to |other| (in Backup) and the new one placed at path
+    kFileBackup,    // an existing DLL was moved to |other| (in Backup) and the new one placed at path; |data|: its SHA-256
     kDllKept,       // an existing newer DLL was kept; nothing was placed (path)
     kSharedCount,   // the shared-DLL count of path was raised by one
     kShortcut,      // a shortcut file was created (path)
@@ -29,7 +29,7 @@ struct Effect {
     std::string other;     // kFileBackup: the backup path; kRegistryValue: the value name
     bool existed = false;  // kRegistryValue: the value existed before
     uint32_t type = 0;     // and its type then
-    std::string data;      // and its bytes then
+    std::string data;      // and its bytes then; kFileBackup: the 32 bytes of the saved DLL's SHA-256 (empty: not known)
 
     bool operator==(const Effect& o) const {
         return kind == o.kind && path == o.path && other == o.other && existed == o.existed && type == o.type &&
@@ -42,11 +42,13 @@ struct Effect {
 // reader follow it field by field: a kind with another combination needs
 // nothing more of them.
 struct EffectFields {
-    bool other;   // |other|
-    bool before;  // what stood there before: "-" (nothing) or "+", its type and its data in hex
+    bool other;           // |other|
+    bool before;          // what stood there before: "-" (nothing) or "+", its type and its data in hex
+    bool digest = false;  // |data| as 64 lower-case hex digits, when known (a record of an earlier version has none)
 };
 constexpr EffectFields kPathOnly{false, false};
 constexpr EffectFields kPathAndOther{true, false};
+constexpr EffectFields kPathOtherAndDigest{true, false, true};
 constexpr EffectFields kValueBefore{true, true};
 
 // What undoing needs of the system: the uninstaller's side (engine/uninstall.cpp).
@@ -59,8 +61,11 @@ public:
     virtual void RemoveFile(const std::string& path) = 0;
     // Removes a directory, now or, while something is still in it, at the end.
     virtual void RemoveEmptyDirectory(const std::string& path) = 0;
-    // Moves |from| back to |to| (a DLL out of Backup).
-    virtual void MoveBack(const std::string& from, const std::string& to) = 0;
+    // Puts the DLL saved as |from| (in Backup) back at |to| in place of what
+    // stands there now, once its bytes are those of |digest| (the 32 bytes
+    // of their SHA-256; empty: not known, the file goes back as it is).
+    // Anything else leaves both files as they are, and says so.
+    virtual void MoveBack(const std::string& from, const std::string& to, const std::string& digest) = 0;
     // Lowers the shared-DLL count of |dll|; at zero the count goes, and the
     // DLL too when the installation placed it new (outside the application
     // directory only when the user agrees).

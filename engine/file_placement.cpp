@@ -1,6 +1,8 @@
 #include "engine/file_placement.h"
 
+#include "base/file_io.h"
 #include "base/path_parts.h"
+#include "base/sha256.h"
 #include "base/wide_text.h"
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
@@ -146,6 +148,17 @@ RunResult MoveIntoBackup(const std::string& path, const std::string& appDir, BOO
 }
 
 }  // namespace
+
+std::string SavedDllDigest(const std::string& path, std::vector<uint8_t>* bytes) {
+    unsigned long long size = 0;
+    std::vector<uint8_t> read;
+    Sha256Digest digest;
+    if (!FileSizeOf(path, size) || size > (256u << 20) || !ReadWholeFile(path, read) ||
+        !HashBytes(read.data(), read.size(), digest))
+        return std::string();
+    if (bytes) *bytes = std::move(read);
+    return std::string(digest.begin(), digest.end());
+}
 
 std::string BackupPathOf(const std::string& path, const std::string& appDir) {
     return appDir + kBackupDirName + "\\" + SplitPath(path, "\\").fileName;

@@ -11,7 +11,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // TRUE when a find-first search on |path| finds an entry (a file or a
 // directory; wildcards match as patterns).
@@ -40,6 +42,13 @@ enum class DllDecision {
 // or logged.
 DllDecision DecideDllReplacement(const std::string& dest, const std::string& source, const std::string& tempDir,
                                  const Medium& medium, InstallLog& log, RunResult& why);
+
+// The 32 bytes of the SHA-256 of the file |path|, whose bytes are left in
+// |*bytes| when given; empty when it cannot be read or is larger than any
+// DLL (256 MB). The installation takes it of a DLL before the DLL goes into
+// Backup, and the uninstaller puts back only those bytes: the application
+// directory may be writable by users the uninstaller does not answer to.
+std::string SavedDllDigest(const std::string& path, std::vector<uint8_t>* bytes = nullptr);
 
 // Where BackupOldDll puts the DLL |path|: |appDir|\Backup\ and its file name.
 std::string BackupPathOf(const std::string& path, const std::string& appDir);

@@ -158,7 +158,8 @@ RunResult ParseEffect(const EffectKindInfo& kind, Text line, const Fields& field
     const size_t named = NamedFields(kind.fields);
     // What stood there before is "-", or "+" and its type and data.
     const bool existed = kind.fields.before && count == named + 3;
-    if (count != named + (kind.fields.before ? 1 : 0) && !existed) return wrong("wrong number of fields");
+    const bool digest = kind.fields.digest && count == named + 1;
+    if (count != named + (kind.fields.before ? 1 : 0) && !existed && !digest) return wrong("wrong number of fields");
     effect = Effect();
     effect.kind = kind.kind;
     if (!Unescape(fields.at[1], effect.path) || (kind.fields.other && !Unescape(fields.at[2], effect.other)))
@@ -167,6 +168,8 @@ RunResult ParseEffect(const EffectKindInfo& kind, Text line, const Fields& field
         return wrong("an empty path or a control character in a path or name");
     if (kind.filePaths && (!IsFullPath(effect.path) || (kind.fields.other && !IsFullPath(effect.other))))
         return wrong("a path that is not a full path");
+    if (digest && (fields.at[named + 1].size() != 64 || !ParseHex(fields.at[named + 1], HexLetters::kLower, effect.data)))
+        return wrong("bad digest");
     if (!kind.fields.before) return RunResult();
     const Text* before = &fields.at[named + 1];
     if (!existed) return before[0] == "-" ? RunResult() : wrong("no previous state");
@@ -279,6 +282,8 @@ std::string FormatInstallRecord(const InstallRecord& record) {
         text += kind.name;
         text += "\t" + Escape(effect.path);
         if (kind.fields.other) text += "\t" + Escape(effect.other);
+        if (kind.fields.digest && !effect.data.empty())
+            text += "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kLower);
         if (kind.fields.before)
             text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kUpper) : "\t-";
         text += "\n";

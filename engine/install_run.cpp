@@ -272,11 +272,15 @@ RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         WriteLog(m_log, "Shared DLL is replaced in place, without backup");
         return RunResult();
     }
+    // Its digest where it stands, before it goes into Backup (which may be
+    // in a directory others can write): the uninstaller restores only it.
+    std::string digest = SavedDllDigest(m_strDest);
     const RunResult saved = BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_list, m_log, m_record);
     if (saved.Failed()) return saved;
     WriteLog(m_log, "DLL %s saved successfully", m_strDest.c_str());
     placed.kind = EffectKind::kFileBackup;
     placed.other = BackupPathOf(m_strDest, m_strDestDir);
+    placed.data = std::move(digest);
     return RunResult();
 }
 

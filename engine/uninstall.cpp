@@ -8,6 +8,7 @@
 #include "base/sha256.h"
 #include "base/staged_file.h"
 #include "engine/directory.h"
+#include "engine/file_placement.h"
 #include "base/format_text.h"
 #include "engine/path_names.h"
 #include "engine/private_folder.h"
@@ -328,12 +329,40 @@ private:
         }
     }
 
-    void MoveBack(const std::string& from, const std::string& to) override {
+    void MoveBack(const std::string& from, const std::string& to, const std::string& digest) override {
         if (ThroughLink(from) || ThroughLink(to)) return;
-        if (MovePath(from, to))
-            WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
-        else
+        if (digest.empty()) {
+            // A record of an earlier version: the file goes back as it is.
+            RemoveFile(to);
+            if (MovePath(from, to))
+                WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
+            else
+                Stayed(from, GetLastError());
+            return;
+        }
+        // The bytes that were checked are the bytes put back: the saved file
+        // is read once, and what becomes of it after that does not matter.
+        std::vector<uint8_t> bytes;
+        if (SavedDllDigest(from, &bytes) != digest) {
+            const std::string why = from + " is not the DLL that was saved there, which is not put back";
+            Stayed(RunResult(RunOutcome::kStayed, to, ERROR_FILE_INVALID), why);
+            Stayed(RunResult(RunOutcome::kStayed, from, ERROR_FILE_INVALID), why);
+            return;
+        }
+        const RunResult removed = TryRemove(to);
+        StagedFile staged(to);
+        if (removed.Failed()) {
+            Stayed(removed);
+            Stayed(from, removed.error);
+            return;
+        }
+        if (!staged.Get() || std::fwrite(bytes.data(), 1, bytes.size(), staged.Get()) != bytes.size() ||
+            !staged.Commit()) {
             Stayed(from, GetLastError());
+            return;
+        }
+        WriteLog(m_log, "Restored: %s from %s", to.c_str(), from.c_str());
+        RemoveFile(from);
     }
 
     void RemoveUninstaller() {

@@ -1185,11 +1185,17 @@ TEST_F(ExampleUninstallE2eTest, WhatStaysIsListedAndTheMessageNamesTheLog) {
     // A folder where the installation put a file: it cannot be deleted as one.
     ASSERT_TRUE(DeleteFileA(notes.c_str()));
     m_target.Write("Example\\docs\\notes.txt\\mine.txt", "the user's own");
+    // The old system DLL saved in Backup, changed by a user who may write the
+    // application directory: it does not go into the system directory.
+    const std::string backup = app + "\\Backup\\example.dll", installed = ReadFile(m_systemDll);
+    EXPECT_EQ(ReadFile(backup), m_oldDll);
+    m_target.Write("Example\\Backup\\example.dll", "the user's bytes");
 
     ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString")));
     m_setup.Click(Expect("the question"), IDYES);
     SeenWindow done = Expect("the end message");
-    const std::string start = "Example Product was removed, except for what could not be removed:\n" + notes + "\n\n";
+    const std::string start = "Example Product was removed, except for what could not be removed:\n" + m_systemDll +
+                              "\n" + backup + "\n" + notes + "\n\n";
     ASSERT_EQ(done.text.rfind(start, 0), 0u) << done.text;
     const std::string logPath = done.text.substr(start.size(), done.text.size() - start.size() - 10);
     EXPECT_EQ(done.text.substr(done.text.size() - 10), " says why.");
@@ -1201,7 +1207,13 @@ TEST_F(ExampleUninstallE2eTest, WhatStaysIsListedAndTheMessageNamesTheLog) {
     // (Read as text: the system's error message brings a line end of its own.)
     const std::string log = ReadFile(logPath);
     EXPECT_NE(log.find(" Could not remove " + notes + ": "), std::string::npos) << log;
-    const std::string last = " Uninstallation ended; 1 item(s) could not be removed\r\n";
+    EXPECT_NE(log.find(" Could not remove " + m_systemDll + ": " + backup +
+                       " is not the DLL that was saved there, which is not put back"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(ReadFile(m_systemDll), installed);
+    EXPECT_EQ(ReadFile(backup), "the user's bytes");
+    const std::string last = " Uninstallation ended; 3 item(s) could not be removed\r\n";
     ASSERT_GT(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last);
     EXPECT_EQ(m_target.Read("Example\\docs\\notes.txt\\mine.txt"), "the user's own");

@@ -40,7 +40,8 @@ InstallRecord SampleRecord() {
     add(EffectKind::kDirectory, "C:\\Program Files\\Example");
     add(EffectKind::kFileNew, "C:\\Program Files\\Example\\read%me.txt");
     add(EffectKind::kSharedCount, "C:\\windows\\system32\\example.dll");
-    add(EffectKind::kFileBackup, "C:\\windows\\system32\\example.dll", "C:\\Program Files\\Example\\Backup\\example.dll");
+    add(EffectKind::kFileBackup, "C:\\windows\\system32\\example.dll", "C:\\Program Files\\Example\\Backup\\example.dll")
+        ->data = std::string(31, '\xA5') + '\x0F';  // the saved DLL's digest
     add(EffectKind::kFileOver, "C:\\Program Files\\Example\\notes.txt");
     add(EffectKind::kDllKept, "C:\\windows\\system32\\other.dll");
     add(EffectKind::kShortcut, "C:\\Start Menu\\Example\\Read me.lnk");
@@ -64,6 +65,13 @@ TEST(InstallRecordTest, WrittenAndReadBackUnchanged) {
     EXPECT_NE(text.find("value\tHKEY_CURRENT_USER\\Software\\Example\t\t+\t3\t0001FF6C696E650D0A656E64\n"),
               std::string::npos)
         << text;
+    EXPECT_NE(text.find("backup\tC:\\windows\\system32\\example.dll\tC:\\Program Files\\Example\\Backup\\example.dll\t" +
+                        [] {
+                            std::string hex;
+                            for (int i = 0; i < 31; ++i) hex += "a5";
+                            return hex + "0f\n";
+                        }()),
+              std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 7), "end\t10\n");
 
     InstallRecord read;
@@ -127,6 +135,10 @@ TEST(InstallRecordTest, NulAndControlCharactersAndRelativePathsAreRefused) {
     InstallRecord read;
     const RunResult accepted = ParseInstallRecord(with("new\tC:\\X\\a..\\b"), read);
     ASSERT_FALSE(accepted.Failed()) << accepted.detail;
+    // A backup line of an earlier version names no digest: the DLL goes back unchecked.
+    ASSERT_FALSE(ParseInstallRecord(with("backup\tC:\\X\\a.dll\tC:\\X\\Backup\\a.dll"), read).Failed());
+    EXPECT_TRUE(read.effects.back().data.empty());
+    const std::string digest(64, 'a');
     const std::string refused[] = {
         with("new\tC:\\X\\a%00..\\b"),
         with(std::string("new\tC:\\X\\a\0..\\b", 13)),
@@ -138,6 +150,10 @@ TEST(InstallRecordTest, NulAndControlCharactersAndRelativePathsAreRefused) {
         with("new\t..\\..\\Windows\\system32\\a.dll"),
         with("count\t\\Windows\\a.dll"),
         with("backup\tC:\\a.dll\tBackup\\a.dll"),
+        with("backup\tC:\\X\\a.dll\tC:\\X\\Backup\\a.dll\t" + digest.substr(1)),
+        with("backup\tC:\\X\\a.dll\tC:\\X\\Backup\\a.dll\t" + digest + "0"),
+        with("backup\tC:\\X\\a.dll\tC:\\X\\Backup\\a.dll\tA" + digest.substr(1)),
+        with("backup\tC:\\X\\a.dll\tC:\\X\\Backup\\a.dll\t" + digest + "\t" + digest),
         with("new\t"),
         with("new\tC:\\a\rb"),
         good.substr(0, good.find('\n')) + "\nproduct\tA%00B\n" + good.substr(good.find("dir\t")),
