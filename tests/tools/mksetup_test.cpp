@@ -653,4 +653,18 @@ TEST_F(MksetupTest, ListsAndTextsBeyondAsciiAreWrittenInUtf8AndMarked) {
     EXPECT_EQ(Mksetup({"build", m_dir.Path("utf8.lst"), m_dir.Path("src"), m_dir.Path("d"), "--list-codepage", "437"})
                   .status,
               kExitUsage);
+
+    // Source and output folders and files named beyond any one code page are
+    // found and written under their names (on Windows too, whatever its ANSI
+    // code page).
+    const std::string folder = "Φάκελος 製品", file = "Łódź Ωμέγα.txt";
+    std::filesystem::create_directories(FsPath(m_dir.Path("src") + "/" + folder));
+    std::ofstream(FsPath(m_dir.Path("src") + "/" + folder + "/" + file), std::ios::binary) << "named";
+    m_dir.Write("named/named.lst", "X;C:\\Named\r\nF;" + folder + "\\" + file + ";?APPDIR?\\" + file + "\r\n");
+    const std::string out = m_dir.Path("src") + "/Ω dist";
+    r = Mksetup({"build", m_dir.Path("named/named.lst"), m_dir.Path("src"), out});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(FsPath(out + "/" + folder + "/" + file)));
+    r = Mksetup({"verify", out});
+    EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
 }

@@ -115,14 +115,14 @@ bool AddAsIs(const std::string& name, const std::vector<uint8_t>& bytes, const P
 
 // Adds Setup2.txt and terms.txt from beside the list, where they are.
 bool AddTexts(const BuildPlan& plan, const PackedSink& sink, SetupSum& sum, std::ostream& err) {
-    const fs::path listFolder = fs::path(plan.listName).parent_path();
+    const fs::path listFolder = FsPath(plan.listName).parent_path();
     for (const char* name : kBesideList) {
-        const fs::path beside = listFolder / name;
+        const fs::path beside = listFolder / FsPath(name);
         std::error_code ec;
         if (!fs::exists(beside, ec))
             continue;
         std::vector<uint8_t> text;
-        if (!ReadPlainText(beside.string(), plan.listCodePage, text, err))
+        if (!ReadPlainText(Utf8Of(beside), plan.listCodePage, text, err))
             return false;
         MarkUtf8Text(text);
         if (!AddAsIs(name, text, sink, sum, err))
@@ -182,7 +182,7 @@ int BuildFolder(const BuildPlan& plan, const std::vector<uint8_t>& list, const s
                 std::ostream& out, std::ostream& err, bool terminal) {
     const fs::path drc = plan.outDir / kFileListName;
     const fs::path sumFile = plan.outDir / kSumFileName;
-    if (FolderInTheWay(drc.string(), err) || FolderInTheWay(sumFile.string(), err))
+    if (FolderInTheWay(Utf8Of(drc), err) || FolderInTheWay(Utf8Of(sumFile), err))
         return kExitFailed;
     std::vector<uint8_t> bare;
     if (!plan.setupExe.empty() && !ReadBareSetupExe(plan.setupExe, bare, err))
@@ -194,12 +194,12 @@ int BuildFolder(const BuildPlan& plan, const std::vector<uint8_t>& list, const s
     fs::remove(sumFile, ec);
 
     const PackedSink toFolder = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
-        const fs::path to = plan.outDir / RelativeOutputPath(name);
+        const fs::path to = plan.outDir / FsPath(RelativeOutputPath(name));
         std::error_code created;
         fs::create_directories(to.parent_path(), created);
-        if (WriteFileAtomically(to.string(), bytes.data(), bytes.size()))
+        if (WriteFileAtomically(Utf8Of(to), bytes.data(), bytes.size()))
             return true;
-        PrintError(err, "cannot write " + to.string());
+        PrintError(err, "cannot write " + Utf8Of(to));
         return false;
     };
     SetupSum sum;
@@ -215,10 +215,10 @@ int BuildFolder(const BuildPlan& plan, const std::vector<uint8_t>& list, const s
     const std::string sumText = sum.Format();
 
     if (!bare.empty()) {
-        const std::string setupExeOut = (plan.outDir / "setup.exe").string();
+        const std::string setupExeOut = Utf8Of(plan.outDir / "setup.exe");
         Sha256Digest digest;
         if (!HashBytes(sumText.data(), sumText.size(), digest))
-            return Fail(err, "cannot compute the SHA-256 of " + sumFile.string());
+            return Fail(err, "cannot compute the SHA-256 of " + Utf8Of(sumFile));
         std::vector<uint8_t> sealed = bare;
         const std::string overlay = FormatOverlay({OverlayItem{OverlayKind::kSumDigest, "", 0, 0}},
                                                   {std::string(digest.begin(), digest.end())});
@@ -233,11 +233,11 @@ int BuildFolder(const BuildPlan& plan, const std::vector<uint8_t>& list, const s
             out << "signed " << setupExeOut << "\n";
         }
     }
-    if (!WriteFileAtomically(sumFile.string(), reinterpret_cast<const uint8_t*>(sumText.data()), sumText.size()))
-        return Fail(err, "cannot write " + sumFile.string());
-    if (!WriteFileAtomically(drc.string(), scrambled.data(), scrambled.size()))
-        return Fail(err, "cannot write " + drc.string());
-    out << Summary(sources.size(), bytesIn, bytesOut) << "; wrote " << drc.string() << " and " << sumFile.string()
+    if (!WriteFileAtomically(Utf8Of(sumFile), reinterpret_cast<const uint8_t*>(sumText.data()), sumText.size()))
+        return Fail(err, "cannot write " + Utf8Of(sumFile));
+    if (!WriteFileAtomically(Utf8Of(drc), scrambled.data(), scrambled.size()))
+        return Fail(err, "cannot write " + Utf8Of(drc));
+    out << Summary(sources.size(), bytesIn, bytesOut) << "; wrote " << Utf8Of(drc) << " and " << Utf8Of(sumFile)
         << "\n";
     return kExitOk;
 }
@@ -254,7 +254,7 @@ bool CloseWritten(FilePtr& file) {
 // marked image signed.
 bool SignUninstaller(const BuildPlan& plan, std::vector<uint8_t>& uninstaller, std::ostream& out, std::ostream& err) {
     // Signing tools may choose by the name's extension: the temporary files end in .exe.
-    const TemporaryFile copy((plan.outDir / "uninstall.mksetup-tmp.exe").string());
+    const TemporaryFile copy(Utf8Of(plan.outDir / "uninstall.mksetup-tmp.exe"));
     FilePtr written(OpenFile(copy.Path(), "wb"));
     out.flush();
     const bool signedCopy = written &&
@@ -262,7 +262,7 @@ bool SignUninstaller(const BuildPlan& plan, std::vector<uint8_t>& uninstaller, s
                             CloseWritten(written) && SignFiles(plan.signCommand, {copy.Path()}, err) &&
                             ReadWholeFile(copy.Path(), uninstaller);
     std::error_code ec;
-    fs::remove(copy.Path(), ec);
+    fs::remove(FsPath(copy.Path()), ec);
     OverlayFile check;
     std::string problem;
     if (!signedCopy)
@@ -281,7 +281,7 @@ bool SignUninstaller(const BuildPlan& plan, std::vector<uint8_t>& uninstaller, s
 // the whole file.
 int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, const std::vector<std::string>& sources,
                     std::ostream& out, std::ostream& err, bool terminal) {
-    const std::string setupExeOut = (plan.outDir / "setup.exe").string();
+    const std::string setupExeOut = Utf8Of(plan.outDir / "setup.exe");
     if (FolderInTheWay(setupExeOut, err))
         return kExitFailed;
     std::vector<uint8_t> bare, uninstaller;
@@ -332,7 +332,7 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
             return kExitFailed;
     }
     std::error_code ec;
-    const uintmax_t size = fs::file_size(temporary, ec);
+    const uintmax_t size = fs::file_size(FsPath(temporary), ec);
     if (ec)
         return Fail(err, "cannot read back " + temporary);
     if (!staged->Commit())
@@ -391,7 +391,7 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
         return wrong("--product-name is stored in the single file: it needs --single-file");
     plan.listName = positional[0];
     plan.sourceDir = positional[1];
-    plan.outDir = positional[2];
+    plan.outDir = FsPath(positional[2]);
     return true;
 }
 
@@ -404,11 +404,11 @@ bool ReadCheckedList(const BuildPlan& plan, std::vector<uint8_t>& list, std::ost
         return false;
     // The texts beside the list, and the product name, are of the medium too.
     bool medium = !IsAscii(plan.productName);
-    const fs::path listFolder = fs::path(plan.listName).parent_path();
+    const fs::path listFolder = FsPath(plan.listName).parent_path();
     for (const char* name : kBesideList) {
         std::error_code ec;
         std::vector<uint8_t> text;
-        if (fs::exists(listFolder / name, ec) && ReadPlainText((listFolder / name).string(), plan.listCodePage, text, err))
+        if (fs::exists(listFolder / FsPath(name), ec) && ReadPlainText(Utf8Of(listFolder / FsPath(name)), plan.listCodePage, text, err))
             medium = medium || !IsAscii(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     }
     const bool marked = NeedsUtf8Marker(list, medium);
@@ -429,15 +429,15 @@ bool ReadCheckedList(const BuildPlan& plan, std::vector<uint8_t>& list, std::ost
 // Makes the output folder, which must not be the source folder.
 bool MakeOutputFolder(const BuildPlan& plan, std::ostream& err) {
     std::error_code ec;
-    if (fs::equivalent(plan.sourceDir, plan.outDir, ec)) {
+    if (fs::equivalent(FsPath(plan.sourceDir), plan.outDir, ec)) {
         PrintError(err,
-                   "OUT_DIR " + plan.outDir.string() + " is SOURCE_DIR; the packed files would replace the sources");
+                   "OUT_DIR " + Utf8Of(plan.outDir) + " is SOURCE_DIR; the packed files would replace the sources");
         return false;
     }
     fs::create_directories(plan.outDir, ec);
     if (!ec)
         return true;
-    PrintError(err, "cannot create " + plan.outDir.string() + ": " + ec.message());
+    PrintError(err, "cannot create " + Utf8Of(plan.outDir) + ": " + ec.message());
     return false;
 }
 

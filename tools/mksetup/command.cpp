@@ -1,4 +1,5 @@
 #include "tools/mksetup/command.h"
+#include "tools/mksetup/mksetup_files.h"
 
 #include "base/file_io.h"
 #include "base/legacy_text.h"
@@ -34,13 +35,13 @@ bool ReportIssues(const std::string& listName, const std::vector<ListIssue>& iss
 std::string RelativeOutputPath(const std::string& source) {
     fs::path relative;
     for (const std::string& part : SourcePathParts(source))
-        relative /= part;
-    return relative.string();
+        relative /= FsPath(part);
+    return Utf8Of(relative);
 }
 
 bool IsFolder(const std::string& path, std::ostream& err) {
     std::error_code ec;
-    if (fs::is_directory(path, ec))
+    if (fs::is_directory(FsPath(path), ec))
         return true;
     PrintError(err, path + (ec ? ": " + ec.message() : std::string(" is not a folder")));
     return false;
@@ -48,7 +49,7 @@ bool IsFolder(const std::string& path, std::ostream& err) {
 
 bool FolderInTheWay(const std::string& path, std::ostream& err) {
     std::error_code ec;
-    if (!fs::is_directory(path, ec))
+    if (!fs::is_directory(FsPath(path), ec))
         return false;
     PrintError(err, path + " is a folder; it is not replaced by a file");
     return true;

@@ -1,4 +1,5 @@
 #include "tools/mksetup/mksetup.h"
+#include "tools/mksetup/mksetup_files.h"
 
 #include "res/version.h"
 #include "tools/mksetup/command.h"
@@ -95,7 +96,7 @@ int RunMksetup(const std::vector<std::string>& args, std::ostream& out, std::ost
     try {
         return RunCommand(args, out, err, terminal);
     } catch (const fs::filesystem_error& e) {
-        PrintError(err, (e.path1().empty() ? std::string() : e.path1().string() + ": ") + e.code().message());
+        PrintError(err, (e.path1().empty() ? std::string() : Utf8Of(e.path1()) + ": ") + e.code().message());
     } catch (const std::exception& e) {
         PrintError(err, e.what());
     }

@@ -79,7 +79,7 @@ private:
 
 ToolStagedFile::ToolStagedFile(const std::string& path, const std::string& suffix) {
     const InterruptsHeld held;
-    m_file.emplace(path, fs::path(path).filename().string() + ".mksetup-tmp", suffix);
+    m_file.emplace(path, Utf8Of(FsPath(path).filename()) + ".mksetup-tmp", suffix);
     if (m_file->Get())
         m_named.emplace(m_file->TemporaryPath());
 }
@@ -95,13 +95,20 @@ bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t si
     return out->Get() && (size == 0 || std::fwrite(data, 1, size, out->Get()) == size) && out->Commit();
 }
 
+fs::path FsPath(const std::string& utf8) {
+    // (u8path is what C++17 has for this; C++20 would take a u8string.)
+    return fs::u8path(utf8);
+}
+
+std::string Utf8Of(const fs::path& path) { return path.u8string(); }
+
 void RemoveTemporaryFileOnInterrupt() {
     std::signal(SIGINT, RemoveTemporaryAndStop);
     std::signal(SIGTERM, RemoveTemporaryAndStop);
 }
 
 std::string FindFileIn(const std::string& folder, const std::string& name) {
-    fs::path found = folder;
+    fs::path found = FsPath(folder);
     std::string part;
     const std::string withEnd = name + '\\';
     for (char c : withEnd) {
@@ -112,12 +119,12 @@ std::string FindFileIn(const std::string& folder, const std::string& name) {
         if (part.empty())
             continue;
         std::error_code ec;
-        if (fs::exists(found / part, ec)) {
-            found /= part;
+        if (fs::exists(found / FsPath(part), ec)) {
+            found /= FsPath(part);
         } else {
             fs::path match;
             for (fs::directory_iterator it(found, ec), end; !ec && it != end; it.increment(ec)) {
-                if (SameIgnoringCase(it->path().filename().string(), part)) {
+                if (SameIgnoringCase(Utf8Of(it->path().filename()), part)) {
                     match = it->path();
                     break;
                 }
@@ -129,5 +136,5 @@ std::string FindFileIn(const std::string& folder, const std::string& name) {
         part.clear();
     }
     std::error_code ec;
-    return fs::is_regular_file(found, ec) ? found.string() : std::string();
+    return fs::is_regular_file(found, ec) ? Utf8Of(found) : std::string();
 }

@@ -6,9 +6,17 @@
 #include "base/staged_file.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+// The tool holds every path as UTF-8 text, as it reads names from the list.
+// std::filesystem takes and gives a narrow string in the system's ANSI code
+// page on Windows, which would turn a name outside it into another name: these
+// two convert at that edge (on other systems they change nothing).
+std::filesystem::path FsPath(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
 
 // Names the temporary file that is being written, for as long as it lives, so
 // that an interrupt removes it (see RemoveTemporaryFileOnInterrupt). One at a

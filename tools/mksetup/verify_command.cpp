@@ -85,7 +85,7 @@ void ReportUnlisted(std::vector<uint8_t> drc, const SetupSum& sum, VerifyCount& 
 }
 
 int VerifyFolder(const fs::path& dir, std::ostream& out, std::ostream& err) {
-    const std::string sumName = (dir / kSumFileName).string();
+    const std::string sumName = Utf8Of(dir / kSumFileName);
     std::vector<uint8_t> text;
     if (!ReadWholeFile(sumName, text))
         return Fail(err, "cannot read " + sumName);
@@ -99,21 +99,21 @@ int VerifyFolder(const fs::path& dir, std::ostream& out, std::ostream& err) {
         std::string why;
         if (relative.empty())
             why = "names a place outside the folder";
-        else if (!ReadWholeFile((dir / relative).string(), file))
+        else if (!ReadWholeFile(Utf8Of(dir / FsPath(relative)), file))
             why = "missing or unreadable";
         else
             why = SumMismatch(entry, file.data(), file.size());
         count.Line(out, entry.name, why);
     }
     std::vector<uint8_t> drc;
-    if (ReadWholeFile((dir / kFileListName).string(), drc))
+    if (ReadWholeFile(Utf8Of(dir / kFileListName), drc))
         ReportUnlisted(drc, sum, count, out);
 
     // setup.exe, when it carries the digest of setup.sum, refuses any other.
     std::vector<uint8_t> exe;
     OverlayFile file;
     std::string problem;
-    if (ReadWholeFile((dir / "setup.exe").string(), exe)) {
+    if (ReadWholeFile(Utf8Of(dir / "setup.exe"), exe)) {
         const OverlayItem* item = nullptr;
         if (!ReadOverlayFile(exe.data(), exe.size(), file, &problem)) {
             count.Line(out, "setup.exe", problem);
@@ -128,7 +128,7 @@ int VerifyFolder(const fs::path& dir, std::ostream& out, std::ostream& err) {
             out << "setup.exe: carries no digest of setup.sum\n";
         }
     }
-    return count.End(out, dir.string());
+    return count.End(out, Utf8Of(dir));
 }
 
 // Reads a single-file medium whole and checks its overlay; reports what is wrong.
@@ -191,11 +191,11 @@ int VerifyCommand(const CommandArgs& args, std::ostream& out, std::ostream& err,
     if (args.size() != 2)
         return Usage(err, "verify takes DIR or FILE");
     std::error_code ec;
-    if (fs::is_regular_file(args[1], ec))
+    if (fs::is_regular_file(FsPath(args[1]), ec))
         return VerifySingleFile(args[1], out, err);
     if (!IsFolder(args[1], err))
         return kExitFailed;
-    return VerifyFolder(args[1], out, err);
+    return VerifyFolder(FsPath(args[1]), out, err);
 }
 
 // Writes the files of a single-file medium into a folder: every stored file
@@ -208,11 +208,11 @@ int UnpackCommand(const CommandArgs& args, std::ostream& out, std::ostream& err,
     OverlayFile file;
     if (!ReadSingleFile(args[1], data, file, err, err))
         return kExitFailed;
-    const fs::path outDir = args[2];
+    const fs::path outDir = FsPath(args[2]);
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (ec)
-        return Fail(err, "cannot create " + outDir.string() + ": " + ec.message());
+        return Fail(err, "cannot create " + Utf8Of(outDir) + ": " + ec.message());
     size_t written = 0;
     for (const OverlayItem& item : file.items) {
         std::string name = "uninstall.exe";
@@ -222,15 +222,15 @@ int UnpackCommand(const CommandArgs& args, std::ostream& out, std::ostream& err,
             continue;
         if (name.empty())
             return Fail(err, item.name + " names a place outside the folder; not written");
-        const fs::path to = outDir / name;
+        const fs::path to = outDir / FsPath(name);
         fs::create_directories(to.parent_path(), ec);
         const uint8_t* bytes = data.data() + file.layout.imageEnd + item.offset;
-        if (FolderInTheWay(to.string(), err))
+        if (FolderInTheWay(Utf8Of(to), err))
             return kExitFailed;
-        if (!WriteFileAtomically(to.string(), bytes, size_t(item.size)))
-            return Fail(err, "cannot write " + to.string());
+        if (!WriteFileAtomically(Utf8Of(to), bytes, size_t(item.size)))
+            return Fail(err, "cannot write " + Utf8Of(to));
         ++written;
     }
-    out << "wrote " << written << " files into " << outDir.string() << "\n";
+    out << "wrote " << written << " files into " << Utf8Of(outDir) << "\n";
     return kExitOk;
 }
