@@ -150,3 +150,21 @@ bool IsSharedFile(const FileList& list, const char* text) {
         if (upperText.find(UpperAscii(shared.m_strFragment)) != std::string::npos) return true;
     return false;
 }
+
+bool NeedsUtf8Marker(const std::vector<uint8_t>& list, bool medium) {
+    const std::string_view text(reinterpret_cast<const char*>(list.data()), list.size());
+    return (medium || !IsAscii(text)) && !ListMarksUtf8(SplitListLines(list.data(), list.size()));
+}
+
+void AddUtf8Marker(std::vector<uint8_t>& list) {
+    const std::string marker = std::string("U;") + kUtf8ListMarker + "\r\n";
+    list.insert(list.begin(), marker.begin(), marker.end());
+}
+
+void MarkPlainList(std::vector<uint8_t>& list) {
+    static const uint8_t kBom[] = {0xEF, 0xBB, 0xBF};
+    const bool bom = list.size() >= 3 && std::equal(kBom, kBom + 3, list.begin());
+    if (bom) list.erase(list.begin(), list.begin() + 3);
+    const std::string_view text(reinterpret_cast<const char*>(list.data()), list.size());
+    if ((bom || IsUtf8(text)) && NeedsUtf8Marker(list, false)) AddUtf8Marker(list);
+}

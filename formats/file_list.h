@@ -111,6 +111,20 @@ extern const char kUtf8ListMarker[];
 struct ListLine;
 bool ListMarksUtf8(const std::vector<ListLine>& lines, bool* known = nullptr);
 
+// True when the UTF-8 |list| needs the U line that marks it as UTF-8: when
+// it holds more than ASCII, or |medium| says the medium's other texts do,
+// and has no U line. The installer reads a list without it in the system's
+// code page, and an earlier installer refuses a list with it; a list of
+// ASCII text stays as it is, byte for byte.
+bool NeedsUtf8Marker(const std::vector<uint8_t>& list, bool medium);
+// Puts the U line at the top of |list|.
+void AddUtf8Marker(std::vector<uint8_t>& list);
+// The plain list |list| as the installer scrambles it into setup.drc: a
+// list in UTF-8 (one that starts with a byte order mark, which goes, or one
+// that is valid UTF-8 beyond ASCII) gets the U line unless it has one; any
+// other is left as written, in a code page.
+void MarkPlainList(std::vector<uint8_t>& list);
+
 // Loads a file list from its scrambled bytes into |list| (whose previous
 // records are released first) and |defaultDestDir| (set by each X line, kept
 // otherwise). True when every line was consumed; false when a line with an

@@ -1,6 +1,8 @@
 #include "formats/scramble.h"
 
+#include "base/file_io.h"
 #include "base/staged_file.h"
+#include "formats/file_list.h"
 
 #include <cstdio>
 #include <vector>
@@ -10,32 +12,13 @@ void ScrambleBuffer(uint8_t* data, size_t size, uint64_t offset) {
 }
 
 bool ScrambleCopy(const char* source, const char* dest) {
-    FILE* in = OpenFile(source, "rb");
-    if (!in) return false;
+    std::vector<uint8_t> list;
+    if (!ReadWholeFile(source, list)) return false;
+    MarkPlainList(list);
+    ScrambleBuffer(list.data(), list.size());
     // A list cut short by a failure would load as a good, shorter one: it
     // takes dest's place only when complete.
     StagedFile staged(dest);
-    FILE* out = staged.Get();
-    if (!out) {
-        std::fclose(in);
-        return false;
-    }
-    bool ok = true;
-    std::vector<uint8_t> block(64 * 1024);
-    uint64_t offset = 0;
-    for (;;) {
-        size_t got = std::fread(block.data(), 1, block.size(), in);
-        if (got == 0) {
-            ok = !std::ferror(in);
-            break;
-        }
-        ScrambleBuffer(block.data(), got, offset);
-        offset += got;
-        if (std::fwrite(block.data(), 1, got, out) != got) {
-            ok = false;
-            break;
-        }
-    }
-    std::fclose(in);
-    return ok && staged.Commit();
+    return staged.Get() && (list.empty() || std::fwrite(list.data(), 1, list.size(), staged.Get()) == list.size()) &&
+           staged.Commit();
 }

@@ -18,7 +18,8 @@ constexpr uint8_t ScrambleKey(uint64_t offset) {
 // Applies the transform in place to |size| bytes that stand at file offset |offset|.
 void ScrambleBuffer(uint8_t* data, size_t size, uint64_t offset = 0);
 
-// Writes |dest| as the transform of the whole file |source|. True when every
-// byte was read, transformed and written; |dest| is then complete. After a
-// failure |dest| is as it was.
+// Writes |dest| as the transform of the plain list |source|, marked as
+// MarkPlainList marks it (formats/file_list.h): byte for byte but for a list
+// in UTF-8. True when every byte was read, transformed and written; |dest| is
+// then complete. After a failure |dest| is as it was.
 bool ScrambleCopy(const char* source, const char* dest);

@@ -44,3 +44,25 @@ TEST(ScrambleCopy, AFailedCopyKeepsTheOldListAndLeavesNoTemporary) {
     EXPECT_EQ(dir.Read("setup.drc"), "the good list");
     EXPECT_EQ(dir.Count(), 2u);
 }
+
+// A list written in UTF-8 says so in setup.drc, as mksetup's lists do; one
+// written in a code page stays as it was.
+TEST(ScrambleCopy, AListInUtf8GetsItsMarker) {
+    TempDir dir;
+    const std::string greek = "X;C:\\\xCE\xA0\xCF\x81\xCE\xBF\xCF\x8A\xCF\x8C\xCE\xBD\r\n";
+    const std::string marked = "U;UTF-8\r\n" + greek;
+    const std::pair<std::string, std::string> cases[] = {
+        {greek, marked},
+        {"\xEF\xBB\xBF" + greek, marked},
+        {"\xEF\xBB\xBFX;C:\\A\r\n", "X;C:\\A\r\n"},
+        {marked, marked},
+        {"X;C:\\\xD0\xF1\xEF\xca\xEF\xfd\r\n", "X;C:\\\xD0\xF1\xEF\xca\xEF\xfd\r\n"},  // code page 1253
+    };
+    for (const auto& [plain, expected] : cases) {
+        dir.Write("plain", plain);
+        ASSERT_TRUE(ScrambleCopy(dir.Path("plain").c_str(), dir.Path("setup.drc").c_str()));
+        std::string list = dir.Read("setup.drc");
+        ScrambleBuffer(reinterpret_cast<uint8_t*>(&list[0]), list.size());
+        EXPECT_EQ(list, expected) << plain;
+    }
+}

@@ -3,6 +3,7 @@
 
 #include "base/file_io.h"
 #include "base/utf8.h"
+#include "formats/file_list.h"
 #include "formats/medium_files.h"
 #include "formats/overlay.h"
 #include "formats/scramble.h"

@@ -90,16 +90,6 @@ bool ReadPlainText(const std::string& path, unsigned codePage, std::vector<uint8
     return true;
 }
 
-bool NeedsUtf8Marker(const std::vector<uint8_t>& list, bool medium) {
-    const std::string_view text(reinterpret_cast<const char*>(list.data()), list.size());
-    return (medium || !IsAscii(text)) && !ListMarksUtf8(SplitListLines(list.data(), list.size()));
-}
-
-void AddUtf8Marker(std::vector<uint8_t>& list) {
-    const std::string marker = std::string("U;") + kUtf8ListMarker + "\r\n";
-    list.insert(list.begin(), marker.begin(), marker.end());
-}
-
 void MarkUtf8Text(std::vector<uint8_t>& text) {
     if (IsAscii(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()))) return;
     text.insert(text.begin(), kUtf8Bom.begin(), kUtf8Bom.end());

@@ -39,14 +39,6 @@ bool ReadPlainText(const std::string& path, unsigned codePage, std::vector<uint8
 // those a list may be written in.
 bool ParseListCodePage(const std::string& text, unsigned& codePage);
 
-// True when the UTF-8 |list| needs the U line that marks it as UTF-8: when
-// it holds more than ASCII, or |medium| says the medium's other texts do,
-// and has no U line. The installer reads a list without it in the system's
-// code page, and an earlier installer refuses a list with it; a list of
-// ASCII text stays as it is, byte for byte.
-bool NeedsUtf8Marker(const std::vector<uint8_t>& list, bool medium);
-// Puts the U line at the top of |list|.
-void AddUtf8Marker(std::vector<uint8_t>& list);
 
 // The text |text| as a medium holds it: UTF-8 with a byte order mark when it
 // holds more than ASCII (the installer reads a text without one in the

@@ -2,6 +2,7 @@
 #include "tools/mksetup/command.h"
 
 #include "base/file_io.h"
+#include "formats/file_list.h"
 #include "formats/scramble.h"
 #include "expand/payload_codec.h"
 #include "expand/lzhuf_file.h"
