@@ -1251,6 +1251,7 @@ struct NamedProduct {
     std::string product, app, top;  // top: the level above |app| that the installation makes
     std::string file, key, value;   // a file of |app|; a key below HKCU and its value holding |app|
     std::string group, link;        // the program group and the shortcut in it
+    bool reinstall = false;         // installed twice with /S before the first uninstallation
 };
 
 class LocaleE2eTest : public ExampleUninstallE2eTest {
@@ -1262,6 +1263,7 @@ protected:
 
     void InstallAndUninstall(const NamedProduct& named) {
         m_medium.Write("src\\readme.txt", "Γειά σου");
+        m_medium.Write("src\\lib.dll", ReadFile(BinDir() + "\\test_dlls\\ver_5_0_0_0.dll"));
         m_medium.Write("named.lst", named.list);
         const std::string dist = m_dist = m_medium.Path("named");
         std::vector<std::string> build = {"build", m_medium.Path("named.lst"), m_medium.Path("src"), dist};
@@ -1303,10 +1305,12 @@ protected:
             EXPECT_EQ(AddedEntries(programs, programsBefore), std::set<std::string>{});
         };
 
-        ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", asterisks + " /S /D=" + named.app, dist));
-        ExpectEndWithoutWindow();
-        ASSERT_EQ(m_setup.ExitCode(), 0u);
-        expectInstalled();
+        for (int run = 0; run < (named.reinstall ? 2 : 1); ++run) {
+            ASSERT_TRUE(m_setup.Start(dist + "\\setup.exe", asterisks + " /S /D=" + named.app, dist));
+            ExpectEndWithoutWindow();
+            ASSERT_EQ(m_setup.ExitCode(), 0u) << "run " << run;
+            expectInstalled();
+        }
         ASSERT_NO_FATAL_FAILURE(uninstall());
 
         // The same typed on the destination page.
@@ -1371,4 +1375,108 @@ TEST_F(LocaleE2eTest, JapaneseNamesFromAShiftJisList) {
                          "表",
                          "ソフト",
                          "表.lnk"});
+}
+
+// A destination of 200 CJK characters (600 bytes in UTF-8), and a temporary
+// directory named in Greek where the DLL's version check and the
+// uninstaller's copy go: installed, installed again (the DLL's version
+// compared in the temporary directory) and uninstalled, completely.
+TEST_F(LocaleE2eTest, ALongCjkDestinationAndAGreekTemporaryDirectory) {
+    const std::string temp = m_medium.Path("Ωμέγα");
+    ASSERT_TRUE(CreateDirectoryW(Wide(temp).c_str(), nullptr));
+    wchar_t tmpBefore[1024] = L"", tempBefore[1024] = L"";
+    GetEnvironmentVariableW(L"TMP", tmpBefore, 1024);
+    GetEnvironmentVariableW(L"TEMP", tempBefore, 1024);
+    SetEnvironmentVariableW(L"TMP", Wide(temp).c_str());
+    SetEnvironmentVariableW(L"TEMP", Wide(temp).c_str());
+    std::string app = "C:\\";
+    for (int i = 0; i < 200; ++i) app += i % 2 ? "製" : "品";
+    NamedProduct named{"X;C:\\Example\r\n"
+                       "F;readme.txt;?APPDIR?\\読んで.txt\r\n"
+                       "F;lib.dll;?APPDIR?\\lib.dll\r\n"
+                       "K;SZ;HKEY_CURRENT_USER;Software;Ωμέγα;Path;?APPDIR?\r\n"
+                       "L;?STARTMENU?\\Ωμέγα\\読んで.lnk;?APPDIR?\\読んで.txt;Read\r\n",
+                       {},
+                       "Ωμέγα",
+                       app,
+                       app,
+                       app + "\\読んで.txt",
+                       "Software\\Ωμέγα",
+                       "Path",
+                       "Ωμέγα",
+                       "読んで.lnk",
+                       true};
+    InstallAndUninstall(named);
+    // The uninstallers kept their logs there.
+    size_t logs = 0;
+    for (const std::string& name : WideEntries(temp)) logs += std::regex_match(name, std::regex("UNINSTALL-[0-9a-f]{8}\\.LOG"));
+    EXPECT_EQ(logs, 2u);
+    SetEnvironmentVariableW(L"TMP", tmpBefore);
+    SetEnvironmentVariableW(L"TEMP", tempBefore);
+}
+
+// A medium and an installation made by an earlier version, which held their
+// names in the system's code page without saying so: the medium installs and
+// its installation uninstalls completely, and an installation recorded by
+// that version uninstalls too, every name read as that code page has it.
+TEST_F(LocaleE2eTest, AnEarlierMediumAndInstallationInTheSystemCodePage) {
+    const bool japanese = std::string(std::getenv("SETUP_E2E_LOCALE")) == "ja_JP";
+    // "Café" in code page 1252, "製品" in code page 932.
+    const std::string product = japanese ? "製品" : "Café", inCodePage = japanese ? "\x90\xBB\x95\x69" : "Caf\xE9";
+    const std::string app = "C:\\" + product, appInCodePage = "C:\\" + inCodePage;
+
+    // The medium: a list without the U line, and no setup.sum (which earlier
+    // media did not have).
+    m_medium.Write("src\\readme.txt", "Γειά σου");
+    m_medium.Write("plain.lst", "X;C:\\Example\r\nF;readme.txt;?APPDIR?\\readme.txt\r\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunMksetup({"build", m_medium.Path("plain.lst"), m_medium.Path("src"), m_medium.Path()}, out, err), 0)
+        << err.str();
+    WriteFileList("X;" + appInCodePage + "\r\nF;readme.txt;?APPDIR?\\" + inCodePage + ".txt\r\n");
+    ASSERT_TRUE(DeleteFileA(m_medium.Path("setup.sum").c_str()));
+    InstallSetupExe();
+    m_dist = m_medium.Path();
+    StartSetup(product + " /S");
+    ExpectEndWithoutWindow();
+    ASSERT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_TRUE(PathThere(app + "\\" + product + ".txt"));
+    const std::string quiet = WideRegistryString(HKEY_LOCAL_MACHINE, std::string(kUninstallKeys) + product, "QuietUninstallString");
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(quiet));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_FALSE(PathThere(app)) << app;
+
+    // The installation that version recorded.
+    ASSERT_TRUE(CreateDirectoryW(Wide(app).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CopyFileW(Wide(BinDir() + "\\setup.exe").c_str(), Wide(app + "\\uninstall.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Wide(BinDir() + "\\setup.exe").c_str(), Wide(app + "\\" + product + ".txt").c_str(), FALSE));
+    const std::string key = std::string(kUninstallKeys) + product;
+    const std::string keyInCodePage = "HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKeys) + inCodePage;
+    const std::string record = "SETUP UNINSTALL RECORD 1\nproduct\t" + inCodePage + "\ndir\t" + appInCodePage +
+                               "\nnew\t" + appInCodePage + "\\" + inCodePage + ".txt\nkey\t" + keyInCodePage +
+                               "\nvalue\t" + keyInCodePage + "\tInstallLocation\t-\nvalue\t" + keyInCodePage +
+                               "\tUninstallRecordSHA256\t-\nend\t5\n";
+    HANDLE file = CreateFileW(Wide(app + "\\uninstall.dat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, record.data(), DWORD(record.size()), &written, nullptr);
+    CloseHandle(file);
+    Sha256Digest digest;
+    ASSERT_TRUE(HashBytes(record.data(), record.size(), digest));
+    HKEY opened;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(key).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& [name, value] : {std::pair<std::string, std::string>{"InstallLocation", appInCodePage},
+                                      {"UninstallRecordSHA256", DigestHex(digest)}}) {
+        // Written as the earlier version wrote them: through the ANSI calls.
+        RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD(value.size() + 1));
+    }
+    RegCloseKey(opened);
+
+    ASSERT_TRUE(m_setup.Start(app + "\\uninstall.exe", "/uninstall /S", m_medium.Path()));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_FALSE(PathThere(app)) << app;
+    EXPECT_EQ(WideRegistryString(HKEY_LOCAL_MACHINE, key, "InstallLocation"), "(missing)");
 }
