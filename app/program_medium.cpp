@@ -1,6 +1,8 @@
 #include "app/program_medium.h"
 
 #include "base/file_system.h"
+#include "base/legacy_text.h"
+#include "base/utf8.h"
 #include "base/path_parts.h"
 #include "base/system_info.h"
 #include "base/wide_text.h"
@@ -204,7 +206,16 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
         switch (item.kind) {
         case OverlayKind::kFile: files.push_back(StoredFile{item.name, at, item.size}); break;
         case OverlayKind::kProductName:
-            if (ReadAt(file.get(), at, item.size, bytes)) medium.productName.assign(bytes.begin(), bytes.end());
+            if (ReadAt(file.get(), at, item.size, bytes)) {
+                medium.productName.assign(bytes.begin(), bytes.end());
+                // An earlier mksetup stored the name as it was given, in the
+                // code page it ran in where that was not UTF-8: such a name
+                // is read in the system's, as the list of that medium is.
+                std::string converted;
+                if (!IsUtf8(medium.productName) &&
+                    LegacyToUtf8(SystemAnsiCodePage(), medium.productName, converted))
+                    medium.productName = converted;
+            }
             break;
         case OverlayKind::kUninstaller:
             medium.uninstaller.file = file.get();
