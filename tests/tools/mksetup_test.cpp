@@ -660,11 +660,19 @@ TEST_F(MksetupTest, ListsAndTextsBeyondAsciiAreWrittenInUtf8AndMarked) {
     const std::string folder = "Φάκελος 製品", file = "Łódź Ωμέγα.txt";
     std::filesystem::create_directories(FsPath(m_dir.Path("src") + "/" + folder));
     std::ofstream(FsPath(m_dir.Path("src") + "/" + folder + "/" + file), std::ios::binary) << "named";
-    m_dir.Write("named/named.lst", "X;C:\\Named\r\nF;" + folder + "\\" + file + ";?APPDIR?\\" + file + "\r\n");
+    // ソ ends in 0x5C in Shift-JIS; ハ and ク differ there only in a letter's case bit.
+    std::string list = "X;C:\\Named\r\nF;" + folder + "\\" + file + ";?APPDIR?\\" + file + "\r\n";
+    for (const std::string kana : {"ソ", "ハ", "ク"}) {
+        std::ofstream(FsPath(m_dir.Path("src") + "/" + kana + ".txt"), std::ios::binary) << kana;
+        list += "F;" + kana + ".txt;?APPDIR?\\" + kana + ".txt\r\n";
+    }
+    m_dir.Write("named/named.lst", list);
     const std::string out = m_dir.Path("src") + "/Ω dist";
     r = Mksetup({"build", m_dir.Path("named/named.lst"), m_dir.Path("src"), out});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_TRUE(std::filesystem::is_regular_file(FsPath(out + "/" + folder + "/" + file)));
+    EXPECT_EQ(r.err.find("duplicate"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(FsPath(out + "/ソ.txt")));
     r = Mksetup({"verify", out});
     EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
 }
