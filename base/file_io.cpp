@@ -9,6 +9,8 @@
 #include "base/wide_text.h"
 
 #include <windows.h>
+
+#include <share.h>
 #endif
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
@@ -16,6 +18,14 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
     return _wfopen(WidePath(path).c_str(), Wide(mode).c_str());
 #else
     return std::fopen(path.c_str(), mode);
+#endif
+}
+
+std::FILE* OpenFileDenyingWrites(const std::string& path) {
+#ifdef _WIN32
+    return _wfsopen(WidePath(path).c_str(), L"rb", _SH_DENYWR);
+#else
+    return std::fopen(path.c_str(), "rb");
 #endif
 }
 

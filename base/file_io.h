@@ -20,6 +20,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // page, and a path past MAX_PATH in the \\?\ form. Null when it cannot be
 // opened (errno says why).
 std::FILE* OpenFile(const std::string& path, const char* mode);
+// OpenFile(path, "rb"), and no one may write the file while it is open
+// (where the system has share modes): what is checked stays what is read.
+std::FILE* OpenFileDenyingWrites(const std::string& path);
 
 // Appends the bytes of |file| from its position to its end to |data|. False
 // after a read error.

@@ -62,25 +62,58 @@ private:
     std::FILE* m_file;
 };
 
-// Hashes and counts what goes on to the file, when there is a sum to check.
+// Counts, and hashes unless the packed bytes were checked, what goes on to
+// the file, when there is a sum to check. (Bytes that are the ones packed
+// decode to what was packed: the size is then all there is to check.)
 class CheckedSink : public LzhufSink {
 public:
-    explicit CheckedSink(LzhufSink& next) : m_next(next) {}
+    CheckedSink(LzhufSink& next, bool hash) : m_next(next), m_hashing(hash) {}
     bool Write(const uint8_t* data, size_t size) override {
-        m_hash.Update(data, size);
+        if (m_hashing) m_hash.Update(data, size);
         m_size += size;
         return m_next.Write(data, size);
     }
     bool Matches(const SumEntry& expected) {
+        if (!m_hashing) return m_size == expected.size;
         Sha256Digest digest;
         return m_hash.Finish(digest) && expected.Matches(m_size, digest);
     }
 
 private:
     LzhufSink& m_next;
+    bool m_hashing;
     Sha256 m_hash;
     uint64_t m_size = 0;
 };
+
+// Whether setup.sum names the packed bytes of |expected|'s payload (then
+// they are checked before any of them is decoded).
+bool KnowsPacked(const SumEntry* expected) { return expected && expected->packed; }
+
+// Whether |size| bytes at |data| are the packed file |expected| names.
+bool PackedBytesMatch(const uint8_t* data, size_t size, const SumEntry& expected) {
+    Sha256Digest digest;
+    return size == expected.packedSize && HashBytes(data, size, digest) && digest == expected.packedSha256;
+}
+
+// The same for the bytes of |range|, read once through: kOk, kDamaged, or
+// kReadFailed when they cannot be read.
+ExpandStatus CheckPackedRange(const FileRange& range, const SumEntry& expected) {
+    RangeReader reader(range);
+    if (!reader.Start()) return ExpandStatus::kReadFailed;
+    Sha256 hash;
+    std::vector<uint8_t> block(1 << 16);
+    uint64_t total = 0;
+    for (size_t got; (got = reader.Read(block.data(), block.size())) > 0;) {
+        total += got;
+        if (total > expected.packedSize) return ExpandStatus::kDamaged;
+        hash.Update(block.data(), got);
+    }
+    if (reader.Failed()) return ExpandStatus::kReadFailed;
+    Sha256Digest digest;
+    if (!hash.Finish(digest)) return ExpandStatus::kReadFailed;
+    return total == expected.packedSize && digest == expected.packedSha256 ? ExpandStatus::kOk : ExpandStatus::kDamaged;
+}
 
 // Collects an expansion in memory.
 class VectorSink : public LzhufSink {
@@ -130,7 +163,7 @@ ExpandStatus DecodeStream(PayloadInput& in, LzhufSink& sink, LzhufEnd end, const
     // LZMA and LZ4 payloads state their size exactly: one that setup.sum
     // contradicts is not decoded at all.
     if (codec != PayloadCodec::kLzhuf && expected && size != expected->size) return ExpandStatus::kDamaged;
-    std::unique_ptr<CheckedSink> checked(expected ? new CheckedSink(sink) : nullptr);
+    std::unique_ptr<CheckedSink> checked(expected ? new CheckedSink(sink, !KnowsPacked(expected)) : nullptr);
     LzhufSink& next = checked ? *checked : sink;
     std::unique_ptr<OverlappedSink> overlapped;
     if (size > 0 && size >= overlapFrom) {
@@ -187,7 +220,9 @@ void DecodeCodecBytes(PayloadCodec codec, const std::vector<uint8_t>& compressed
     bool good = !expected || stated == expected->size;
     good = good && (codec == PayloadCodec::kLzma ? DecodeLzmaBuffer(compressed.data(), compressed.size(), payload.bytes)
                                                  : DecodeLz4Buffer(compressed.data(), compressed.size(), payload.bytes));
-    if (good && expected) {
+    if (good && KnowsPacked(expected)) {
+        good = payload.bytes.size() == expected->size;
+    } else if (good && expected) {
         Sha256Digest digest;
         good = HashBytes(payload.bytes.data(), payload.bytes.size(), digest) &&
                expected->Matches(payload.bytes.size(), digest);
@@ -213,6 +248,12 @@ ExpandResult ExpandLzhufFile(const char* source, const char* dest, LzhufEnd end,
 
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest, LzhufEnd end,
                               const SumEntry* expected, const Placement& placement) {
+    // Bytes not as packed reach no decoder. (They are read twice: the medium
+    // holds its files so that no one can change them meanwhile.)
+    if (KnowsPacked(expected)) {
+        const ExpandStatus packed = CheckPackedRange(range, *expected);
+        if (packed != ExpandStatus::kOk) return Failure(packed, source);
+    }
     RangeReader reader(range);
     if (!reader.Start())
         return Failure(ExpandStatus::kReadFailed, source);
@@ -239,6 +280,10 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
                       const SumEntry* expected) {
     payload.bytes.clear();
     payload.sourceRead = true;
+    if (KnowsPacked(expected) && !PackedBytesMatch(compressed.data(), compressed.size(), *expected)) {
+        payload.status = ExpandStatus::kDamaged;
+        return;
+    }
     const PayloadCodec codec = PayloadCodecOf(compressed.data(), compressed.size());
     if (codec != PayloadCodec::kLzhuf) {
         DecodeCodecBytes(codec, compressed, payload, expected);

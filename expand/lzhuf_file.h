@@ -58,6 +58,9 @@ struct Placement {
 // The same for a payload that lies in |range| of an open file (|source| is
 // its name for the result); the range is read from its start, whatever the
 // stream's position was. A file of its own is the range from 0 to its end.
+// When |expected| names the packed bytes too (setup.sum version 2), they are
+// read and checked first, and a payload that is not as packed is kDamaged
+// before any of it is decoded; its expansion is then checked by its size.
 ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const char* dest,
                               LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr,
                               const Placement& placement = Placement());

@@ -11,32 +11,53 @@
 namespace {
 
 const char kFirstLine[] = "setup.sum 1";
+const char kFirstLine2[] = "setup.sum 2";
+
+// Reads a digest and a blank at |at| of |line|; an empty text when good.
+std::string ParseDigest(const std::string& line, size_t& at, Sha256Digest& digest) {
+    if (line.size() < at + 64 + 1) return "too short for a digest, a size and a name";
+    for (size_t i = 0; i < 32; ++i) {
+        const int high = HexDigitValue(line[at + 2 * i], HexLetters::kEither),
+                  low = HexDigitValue(line[at + 2 * i + 1], HexLetters::kEither);
+        if (high < 0 || low < 0) return "the digest is not 64 hexadecimal digits";
+        digest[i] = uint8_t(high * 16 + low);
+    }
+    at += 64;
+    if (line[at] != ' ') return "no blank after the digest";
+    ++at;
+    return std::string();
+}
+
+// Reads a size and a blank at |at| of |line|; an empty text when good.
+std::string ParseSize(const std::string& line, size_t& at, uint64_t& size) {
+    size = 0;
+    const size_t digits = at;
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at) {
+        // 2^63 and above: no file is that large, and the sum would overflow.
+        if (size > (UINT64_MAX / 2 - 9) / 10) return "the size is too large";
+        size = size * 10 + uint64_t(line[at] - '0');
+    }
+    if (at == digits) return "no size after the digest";
+    if (at >= line.size() || line[at] != ' ') return "no blank after the size";
+    ++at;
+    return std::string();
+}
 
 // A character of a name as it compares: upper case, a backslash for a slash.
 char NameChar(char ch) { return ch == '/' ? '\\' : UpperAscii(ch); }
 
-// One entry line (without its line end); an empty text when it is good,
-// otherwise what is wrong with it.
-std::string ParseEntry(const std::string& line, SumEntry& entry) {
+// One entry line (without its line end) of a sum of |version|; an empty
+// text when it is good, otherwise what is wrong with it.
+std::string ParseEntry(const std::string& line, int version, SumEntry& entry) {
     if (line.size() < 64 + 1 + 1 + 1 + 1) return "too short for a digest, a size and a name";
-    for (size_t i = 0; i < 32; ++i) {
-        const int high = HexDigitValue(line[2 * i], HexLetters::kEither),
-                  low = HexDigitValue(line[2 * i + 1], HexLetters::kEither);
-        if (high < 0 || low < 0) return "the digest is not 64 hexadecimal digits";
-        entry.sha256[i] = uint8_t(high * 16 + low);
-    }
-    if (line[64] != ' ') return "no blank after the digest";
-    size_t at = 65;
-    entry.size = 0;
-    const size_t digits = at;
-    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at) {
-        // 2^63 and above: no file is that large, and the sum would overflow.
-        if (entry.size > (UINT64_MAX / 2 - 9) / 10) return "the size is too large";
-        entry.size = entry.size * 10 + uint64_t(line[at] - '0');
-    }
-    if (at == digits) return "no size after the digest";
-    if (at >= line.size() || line[at] != ' ') return "no blank after the size";
-    entry.name = line.substr(at + 1);
+    size_t at = 0;
+    std::string fault = ParseDigest(line, at, entry.sha256);
+    if (fault.empty()) fault = ParseSize(line, at, entry.size);
+    entry.packed = version == 2;
+    if (fault.empty() && entry.packed) fault = ParseDigest(line, at, entry.packedSha256);
+    if (fault.empty() && entry.packed) fault = ParseSize(line, at, entry.packedSize);
+    if (!fault.empty()) return fault;
+    entry.name = line.substr(at);
     if (!IsValidSumName(entry.name)) return "the name is empty or holds a control character";
     return std::string();
 }
@@ -86,6 +107,7 @@ bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
     }
     const char* at = reinterpret_cast<const char*>(text);
     const char* const stop = at + length;
+    int version = 0;
     for (int number = 1; at < stop; ++number) {
         const char* end = static_cast<const char*>(std::memchr(at, '\n', size_t(stop - at)));
         if (!end) end = stop;
@@ -96,9 +118,10 @@ bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
         std::string fault;
         SumEntry entry;
         if (number == 1) {
-            if (line != kFirstLine) fault = "not a setup.sum of version 1";
+            version = line == kFirstLine ? 1 : line == kFirstLine2 ? 2 : 0;
+            if (!version) fault = "not a setup.sum of version 1 or 2";
         } else {
-            fault = ParseEntry(line, entry);
+            fault = ParseEntry(line, version, entry);
             if (fault.empty() && !Add(std::move(entry))) fault = "names a file named before";
         }
         if (!fault.empty()) {
@@ -112,9 +135,15 @@ bool SetupSum::Parse(const uint8_t* text, size_t length, std::string* problem) {
 }
 
 std::string SetupSum::Format() const {
-    std::string text = std::string(kFirstLine) + "\r\n";
-    for (const SumEntry& entry : m_entries)
-        text += DigestHex(entry.sha256) + " " + std::to_string(entry.size) + " " + entry.name + "\r\n";
+    const bool packed = std::any_of(m_entries.begin(), m_entries.end(), [](const SumEntry& e) { return e.packed; });
+    std::string text = std::string(packed ? kFirstLine2 : kFirstLine) + "\r\n";
+    for (const SumEntry& entry : m_entries) {
+        text += DigestHex(entry.sha256) + " " + std::to_string(entry.size) + " ";
+        if (packed)
+            text += DigestHex(entry.packed ? entry.packedSha256 : entry.sha256) + " " +
+                    std::to_string(entry.packed ? entry.packedSize : entry.size) + " ";
+        text += entry.name + "\r\n";
+    }
     return text;
 }
 

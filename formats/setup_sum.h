@@ -4,8 +4,15 @@
 //   setup.sum 1
 //   <SHA-256, 64 hex digits> <size in bytes> <name>
 //
-// For a payload the size and digest are those of its expanded content; for
-// setup.drc, Setup2.txt and terms.txt those of the file itself. The name is
+// or, as mksetup writes it since it names the packed bytes too,
+//
+//   setup.sum 2
+//   <SHA-256> <size in bytes> <SHA-256 of the packed file> <its size> <name>
+//
+// For a payload the size and digest are those of its expanded content, and
+// in version 2 also those of the payload file as packed, so that its bytes
+// are checked before any of them reaches a decoder; for setup.drc,
+// Setup2.txt and terms.txt both are those of the file itself. The name is
 // the one the file list uses (or "setup.drc", ...), compared without regard to the case of
 // ASCII letters and with / and \ alike. Lines end with LF or CR LF.
 #pragma once
@@ -22,6 +29,9 @@ struct SumEntry {
     std::string name;
     uint64_t size = 0;
     Sha256Digest sha256{};
+    bool packed = false;  // the packed file's size and digest are known (version 2)
+    uint64_t packedSize = 0;
+    Sha256Digest packedSha256{};
 
     bool Matches(uint64_t actualSize, const Sha256Digest& actual) const {
         return actualSize == size && actual == sha256;
@@ -53,7 +63,9 @@ public:
     // setup.sum of this version in every line, or names a file twice; then
     // |problem| says where and what, and no entry is kept.
     bool Parse(const uint8_t* text, size_t length, std::string* problem = nullptr);
-    // The text of the entries, in their order.
+    // The text of the entries, in their order: version 2 when any entry
+    // knows its packed file (an entry that does not then names its own
+    // size and digest for it), version 1 otherwise.
     std::string Format() const;
 
     // Adds an entry; false (and nothing added) when its name is already there

@@ -29,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < sum.Entries().size(); ++i) {
         const SumEntry& a = sum.Entries()[i];
         const SumEntry& b = back.Entries()[i];
-        Check(a.name == b.name && a.size == b.size && a.sha256 == b.sha256, "an entry changed on the way back");
+        Check(a.name == b.name && a.size == b.size && a.sha256 == b.sha256 && a.packed == b.packed &&
+                  a.packedSize == b.packedSize && a.packedSha256 == b.packedSha256,
+              "an entry changed on the way back");
     }
     return 0;
 }

@@ -155,6 +155,33 @@ TEST(ExpandLzhufFile, AgainstASumOnlyTheExactContentIsPlaced) {
     EXPECT_EQ(ExpandLzhufFile(dir.Path("bad").c_str(), dir.Path("out").c_str()).status, ExpandStatus::kOk);
 }
 
+// A sum that names the packed bytes: bytes other than those reach no
+// decoder, even bytes that would decode to the right file (a stream with more
+// after its end), in the file and in memory alike.
+TEST(ExpandLzhufFile, AgainstThePackedBytesNothingElseIsDecoded) {
+    TempDir dir;
+    const std::string text(5000, 'x'), payload = Payload(text);
+    SumEntry expected{"p", text.size(), {}};
+    ASSERT_TRUE(HashBytes(text.data(), text.size(), expected.sha256));
+    expected.packed = true;
+    expected.packedSize = payload.size();
+    ASSERT_TRUE(HashBytes(payload.data(), payload.size(), expected.packedSha256));
+
+    for (const std::string& bytes : {payload, payload + "more"}) {
+        const bool good = bytes == payload;
+        dir.Write("p", bytes);
+        dir.Write("out", "the old file");
+        const ExpandResult r = ExpandLzhufFile(dir.Path("p").c_str(), dir.Path("out").c_str(), LzhufEnd::ZeroBits, &expected);
+        EXPECT_EQ(r.status, good ? ExpandStatus::kOk : ExpandStatus::kDamaged);
+        EXPECT_EQ(r.decode.written, good ? text.size() : 0u);  // not decoded at all
+        EXPECT_EQ(dir.Read("out"), good ? text : "the old file");
+        DecodedPayload decoded;
+        DecodeLzhufBytes(Bytes(bytes.begin(), bytes.end()), decoded, LzhufEnd::ZeroBits, &expected);
+        EXPECT_EQ(decoded.status, good ? ExpandStatus::kOk : ExpandStatus::kDamaged);
+        EXPECT_EQ(AsString(decoded.bytes), good ? text : "");
+    }
+}
+
 // A payload stored inside a larger file, as a single-file setup.exe holds
 // it: decoded from its stretch alone, whatever lies around it and wherever
 // the stream stood; a stretch cut short is damage against the sum.

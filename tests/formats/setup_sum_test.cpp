@@ -59,6 +59,26 @@ TEST(SetupSum, FormatsAndParsesBackAndFindsNamesAsWindowsDoes) {
     // LF line ends and upper-case digits are read too.
     ASSERT_TRUE(Parse(back, "setup.sum 1\n" + std::string(64, 'F') + " 7 a b\n"));
     EXPECT_EQ(back.Find("a b")->size, 7u);
+    EXPECT_FALSE(back.Find("a b")->packed);
+
+    // Once one entry names its packed file, the text is of version 2, and an
+    // entry without one names its own size and digest there.
+    entry.name = "b.cmp";
+    entry.packed = true;
+    entry.packedSize = 99;
+    ASSERT_TRUE(HashBytes("packed", 6, entry.packedSha256));
+    ASSERT_TRUE(sum.Add(entry));
+    const std::string text2 = sum.Format();
+    EXPECT_EQ(text2.substr(0, 13), "setup.sum 2\r\n");
+    EXPECT_NE(text2.find(" 0 " + DigestHex(sum.Find("setup.drc")->sha256) + " 0 setup.drc\r\n"), std::string::npos)
+        << text2;
+    ASSERT_TRUE(Parse(back, text2));
+    ASSERT_EQ(back.Entries().size(), 3u);
+    const SumEntry* packed = back.Find("b.cmp");
+    EXPECT_TRUE(packed->packed);
+    EXPECT_EQ(packed->packedSize, 99u);
+    EXPECT_EQ(packed->packedSha256, entry.packedSha256);
+    EXPECT_EQ(packed->sha256, entry.sha256);
 }
 
 TEST(SetupSum, FindsEveryOneOfManyNamesAddedInAnyOrderAndKeepsTheirOrder) {
@@ -95,7 +115,10 @@ TEST(SetupSum, AnyDamageRefusesTheWholeText) {
         std::string text, problem;
     } damaged[] = {
         {"", "empty"},
-        {"setup.sum 2\r\n", "line 1: not a setup.sum of version 1"},
+        {"setup.sum 3\r\n", "line 1: not a setup.sum of version 1 or 2"},
+        // Version 2 names the packed file's digest and size too.
+        {"setup.sum 2\r\n" + digest + " 3 a\r\n", "line 2: too short for a digest, a size and a name"},
+        {"setup.sum 2\r\n" + digest + " 3 " + digest + " a\r\n", "line 2: no size after the digest"},
         {"setup.sum 1\r\n\r\n", "line 2: too short for a digest, a size and a name"},
         {"setup.sum 1\r\n" + digest.substr(1) + "x 3 a\r\n", "line 2: the digest is not 64 hexadecimal digits"},
         {"setup.sum 1\r\n" + digest + "  3 a\r\n", "line 2: no size after the digest"},

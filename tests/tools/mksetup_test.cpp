@@ -189,6 +189,12 @@ TEST_F(MksetupTest, VerifyChecksTheBuiltDistributionAgainstItsSum) {
                              "extra.txt: NOT IN setup.sum\n", ": 6 of 8 files damaged, missing or not listed\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
 
+    // Bytes added after a payload's stream still decode to the same file, but
+    // are not what was packed: the installer refuses them before decoding.
+    m_dir.Write("dist/readme.txt", m_dir.Read("dist/readme.txt") + "more");
+    r = Mksetup({"verify", m_dir.Path("dist")});
+    EXPECT_NE(r.out.find("readme.txt: DAMAGED, packed, "), std::string::npos) << r.out;
+
     m_dir.Write("dist/setup.sum", "setup.sum 1\r\nnonsense\r\n");
     r = Mksetup({"verify", m_dir.Path("dist")});
     EXPECT_EQ(r.status, kExitFailed);

@@ -64,8 +64,8 @@ struct BuildPlan {
 // single file's overlay. Reports its own failures.
 using PackedSink = std::function<bool(const std::string& name, const std::vector<uint8_t>& bytes)>;
 
-// Compresses every source into |sink| and lists its expanded size and digest
-// in |sum|. A file that the list names again in another spelling is listed
+// Compresses every source into |sink| and lists its expanded size and digest,
+// and its packed ones, in |sum|. A file that the list names again in another spelling is listed
 // once; a folder gets it under each spelling, a single file once.
 bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources, const PackedSink& sink, SetupSum& sum,
                  uint64_t& bytesIn, uint64_t& bytesOut, std::ostream& err, bool terminal) {
@@ -83,7 +83,8 @@ bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources,
         else if (!EncodePayload(plan.codec, data.data(), data.size(), packed))
             problem = plan.codec == PayloadCodec::kLzhuf ? from + " is too large (2 GB at most)"
                                                           : "cannot compress " + from + " (out of memory)";
-        else if (!HashBytes(data.data(), data.size(), entry.sha256))
+        else if (!HashBytes(data.data(), data.size(), entry.sha256) ||
+                 !HashBytes(packed.data(), packed.size(), entry.packedSha256))
             problem = "cannot compute the SHA-256 of " + from;
         if (!problem.empty()) {
             progress.Clear();
@@ -94,6 +95,9 @@ bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources,
         if (!sink(sources[i], packed))
             return false;
         entry.size = data.size();
+        // The installer checks the packed bytes before it decodes them.
+        entry.packed = true;
+        entry.packedSize = packed.size();
         sum.Add(std::move(entry));
         bytesIn += data.size();
         bytesOut += packed.size();

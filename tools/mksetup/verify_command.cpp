@@ -22,6 +22,17 @@ namespace {
 // it; the medium's own files are taken as they are.
 std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size) {
     std::vector<uint8_t> expanded;
+    // The packed bytes as setup.sum names them, which the installer checks
+    // before it decodes them: after what decoding says, which says more.
+    std::string packedMismatch;
+    if (!IsSummedAsStored(entry.name) && entry.packed) {
+        Sha256Digest packed;
+        if (size != entry.packedSize)
+            packedMismatch = "packed, " + std::to_string(size) + " bytes where setup.sum says " +
+                             std::to_string(entry.packedSize);
+        else if (!HashBytes(data, size, packed) || packed != entry.packedSha256)
+            packedMismatch = "packed, its SHA-256 differs";
+    }
     if (!IsSummedAsStored(entry.name)) {
         // (An LZMA or LZ4 payload states its size exactly, and is held whole.)
         const uint64_t stated = StatedPayloadSize(data, size);
@@ -40,7 +51,7 @@ std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size)
         return std::to_string(size) + " bytes where setup.sum says " + std::to_string(entry.size);
     if (!entry.Matches(size, digest))
         return "its SHA-256 differs";
-    return std::string();
+    return packedMismatch;
 }
 
 // Reads and parses the setup.sum text |text| that |where| names; reports a damaged one.
