@@ -1,0 +1,109 @@
+#include "engine/files_in_use.h"
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include "base/file_system.h"
+#include "base/path_parts.h"
+#include "base/wide_text.h"
+#include "engine/file_list_win.h"
+#include "engine/system_library.h"
+
+#include <windows.h>
+
+#include <restartmanager.h>
+
+#include <map>
+#endif
+
+std::string FilesInUseText(const std::vector<std::string>& applications, const std::vector<std::string>& files) {
+    const bool byProgram = !applications.empty();
+    const std::vector<std::string>& names = byProgram ? applications : files;
+    std::string text = byProgram ? "Setup must replace files that these programs use:\n"
+                                 : "These files are in use by another program and cannot be replaced now:\n";
+    const size_t listed = std::min(names.size(), kInUseListed);
+    for (size_t i = 0; i < listed; ++i) text += "\n" + names[i];
+    if (names.size() > listed) text += "\nand " + std::to_string(names.size() - listed) + " more";
+    text += byProgram ? "\n\nClose the programs and choose Try Again." : "\n\nClose the programs that use them and choose Try Again.";
+    return text + "\nContinue replaces the files when Windows restarts;\nCancel stops Setup without changing anything.";
+}
+
+#ifdef _WIN32
+
+bool FileInUse(const std::string& path) {
+    const HANDLE file = OpenPathHandle(path, GENERIC_WRITE | DELETE, 0, OPEN_EXISTING);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+std::vector<std::string> FindFilesInUse(const Medium& medium, const std::string& destDir) {
+    std::vector<std::string> inUse;
+    const MediumText& text = medium.List();
+    FileList list;
+    std::string defaultDestDir;
+    if (!text.present || !LoadFileList(nullptr, text.bytes, destDir.c_str(), list, defaultDestDir)) return inUse;
+    // A file in a directory that is not there is not there either: a new
+    // installation asks the system once per directory, not once per file.
+    std::map<std::string, bool> directoryThere;
+    for (const FileEntry& entry : list.m_files) {
+        const std::string dest = entry.m_pszDest.OrEmpty();
+        const std::string directory = SplitPath(dest, "\\").directory;
+        auto there = directoryThere.find(directory);
+        if (there == directoryThere.end())
+            there = directoryThere.emplace(directory, PathAttributes(directory) != INVALID_FILE_ATTRIBUTES).first;
+        if (!there->second || std::find(inUse.begin(), inUse.end(), dest) != inUse.end()) continue;
+        if (FileInUse(dest)) inUse.push_back(dest);
+    }
+    return inUse;
+}
+
+std::vector<std::string> ProgramsUsing(const std::vector<std::string>& files) {
+    std::vector<std::string> programs;
+    // Windows Vista and later; Wine's names no program.
+    static const SystemLibrary library("rstrtmgr.dll");
+    const auto start = library.Function<decltype(&RmStartSession)>("RmStartSession");
+    const auto add = library.Function<decltype(&RmRegisterResources)>("RmRegisterResources");
+    const auto list = library.Function<decltype(&RmGetList)>("RmGetList");
+    const auto end = library.Function<decltype(&RmEndSession)>("RmEndSession");
+    if (!start || !add || !list || !end || files.empty()) return programs;
+
+    DWORD session = 0;
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    if (start(&session, 0, key) != ERROR_SUCCESS) return programs;
+    std::vector<std::wstring> wide;
+    for (const std::string& file : files) wide.push_back(WidePath(file));
+    std::vector<LPCWSTR> names;
+    for (const std::wstring& name : wide) names.push_back(name.c_str());
+    std::vector<RM_PROCESS_INFO> found;
+    UINT count = 0;
+    bool listed = false;
+    if (add(session, UINT(names.size()), names.data(), 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
+        // The list may grow between the call that sizes it and the one that fills it.
+        for (int tries = 0; tries < 3 && !listed; ++tries) {
+            UINT needed = 0;
+            DWORD reasons = 0;
+            count = UINT(found.size());
+            const DWORD got = list(session, &needed, &count, found.empty() ? nullptr : found.data(), &reasons);
+            if (got == ERROR_SUCCESS)
+                listed = true;
+            else if (got == ERROR_MORE_DATA)
+                found.resize(needed);
+            else
+                break;
+        }
+    }
+    end(session);
+    if (!listed) return programs;
+    for (UINT i = 0; i < count && i < found.size(); ++i) {
+        const std::string name = Narrow(std::wstring(found[i].strAppName));
+        if (!name.empty() && std::find(programs.begin(), programs.end(), name) == programs.end())
+            programs.push_back(name);
+    }
+    return programs;
+}
+
+#endif
