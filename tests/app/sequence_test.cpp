@@ -29,6 +29,8 @@ public:
     // What the user leaves in the destination box each time Continue is pressed.
     std::deque<std::string> m_typed;
     std::vector<std::string> m_timeline;
+    bool m_ready = true;     // what ReadyToInstall answers (false: files in use, and the user cancels)
+    bool m_restart = false;  // what RestartNeeded answers
 
     bool ShowWelcome(const std::string& title, const std::string& text) override {
         m_timeline.push_back("welcome \"" + title + "\" \"" + text + "\"");
@@ -45,10 +47,12 @@ public:
         m_typed.pop_front();
         return true;
     }
+    bool ReadyToInstall(const std::string&) override { return m_ready; }
     bool RunInstallation(const std::string& destDir) override {
         m_timeline.push_back("run \"" + destDir + "\"");
         return Answer();
     }
+    bool RestartNeeded() const override { return m_restart; }
     void ShowFinalMessage(const std::string& text) override { m_timeline.push_back("message \"" + text + "\""); }
 
 private:
@@ -106,6 +110,29 @@ TEST_F(SequenceTest, ACompleteRunLogsEveryDecisionAndEndsWithTheMessageThenTheLi
                   "ex Ample.\"",
                   "log: Installation Successfully Completed",
               }));
+}
+
+// Files in use before the run: a Cancel then ends as one in the wizard, and
+// a run that replaces them at restart says so in its final message.
+TEST_F(SequenceTest, FilesInUseCancelBeforeTheRunOrAreReplacedAtRestart) {
+    m_ui.m_answers = {true, true, true};
+    m_ui.m_typed = {"C:\\X"};
+    m_ui.m_ready = false;
+    EXPECT_EQ(RunSequence(m_ui, m_log, "X", ReadFolderText(m_medium.Path("Setup2.txt"))), SequenceEnd::kCancelled);
+    EXPECT_EQ(Timeline(m_ui.m_timeline.end() - 2, m_ui.m_timeline.end()),
+              (Timeline{"log: Destination directory: C:\\X", "log: Installation cancelled"}));
+
+    m_ui.m_timeline.clear();
+    m_ui.m_answers = {true, true, true, true};
+    m_ui.m_typed = {"C:\\X"};
+    m_ui.m_ready = m_ui.m_restart = true;
+    EXPECT_EQ(RunSequence(m_ui, m_log, "X", ReadFolderText(m_medium.Path("Setup2.txt"))), SequenceEnd::kInstalled);
+    EXPECT_EQ(Timeline(m_ui.m_timeline.end() - 3, m_ui.m_timeline.end()),
+              (Timeline{"run \"C:\\X\"",
+                        "message \"Installation Successfully Completed.\nTo start the program, just click\nStart, "
+                        "Programs and X.\n\nSome files were in use: they are replaced when Windows restarts.\n"
+                        "Restart Windows to complete the installation.\"",
+                        "log: Installation Successfully Completed"}));
 }
 
 TEST_F(SequenceTest, AFailedRunIsLoggedBeforeItsMessage) {
