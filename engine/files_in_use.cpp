@@ -12,8 +12,6 @@
 #include <windows.h>
 
 #include <restartmanager.h>
-
-#include <map>
 #endif
 
 std::string FilesInUseText(const std::vector<std::string>& applications, const std::vector<std::string>& files) {
@@ -47,16 +45,19 @@ std::vector<std::string> FindFilesInUse(const Medium& medium, const std::string&
     std::string defaultDestDir;
     if (!text.present || !LoadFileList(nullptr, text.bytes, destDir.c_str(), list, defaultDestDir)) return inUse;
     // A file in a directory that is not there is not there either: a new
-    // installation asks the system once per directory, not once per file.
-    std::map<std::string, bool> directoryThere;
+    // installation asks the system about a directory, not about each of its
+    // files (a list names the files of a directory one after another).
+    std::string directory;
+    bool directoryThere = false;
     for (const FileEntry& entry : list.m_files) {
         const std::string dest = entry.m_pszDest.OrEmpty();
-        const std::string directory = SplitPath(dest, "\\").directory;
-        auto there = directoryThere.find(directory);
-        if (there == directoryThere.end())
-            there = directoryThere.emplace(directory, PathAttributes(directory) != INVALID_FILE_ATTRIBUTES).first;
-        if (!there->second || std::find(inUse.begin(), inUse.end(), dest) != inUse.end()) continue;
-        if (FileInUse(dest)) inUse.push_back(dest);
+        const PathParts parts = SplitPath(dest, "\\");
+        if (parts.directory != directory || directory.empty()) {
+            directory = parts.directory;
+            directoryThere = PathAttributes(directory) != INVALID_FILE_ATTRIBUTES;
+        }
+        if (directoryThere && std::find(inUse.begin(), inUse.end(), dest) == inUse.end() && FileInUse(dest))
+            inUse.push_back(dest);
     }
     return inUse;
 }
@@ -64,7 +65,7 @@ std::vector<std::string> FindFilesInUse(const Medium& medium, const std::string&
 std::vector<std::string> ProgramsUsing(const std::vector<std::string>& files) {
     std::vector<std::string> programs;
     // Windows Vista and later; Wine's names no program.
-    static const SystemLibrary library("rstrtmgr.dll");
+    const SystemLibrary library("rstrtmgr.dll");
     const auto start = library.Function<decltype(&RmStartSession)>("RmStartSession");
     const auto add = library.Function<decltype(&RmRegisterResources)>("RmRegisterResources");
     const auto list = library.Function<decltype(&RmGetList)>("RmGetList");
@@ -74,10 +75,12 @@ std::vector<std::string> ProgramsUsing(const std::vector<std::string>& files) {
     DWORD session = 0;
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
     if (start(&session, 0, key) != ERROR_SUCCESS) return programs;
-    std::vector<std::wstring> wide;
-    for (const std::string& file : files) wide.push_back(WidePath(file));
-    std::vector<LPCWSTR> names;
-    for (const std::wstring& name : wide) names.push_back(name.c_str());
+    std::vector<std::wstring> wide(files.size());
+    std::vector<LPCWSTR> names(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        wide[i] = WidePath(files[i]);
+        names[i] = wide[i].c_str();
+    }
     std::vector<RM_PROCESS_INFO> found;
     UINT count = 0;
     bool listed = false;
@@ -91,7 +94,7 @@ std::vector<std::string> ProgramsUsing(const std::vector<std::string>& files) {
             if (got == ERROR_SUCCESS)
                 listed = true;
             else if (got == ERROR_MORE_DATA)
-                found.resize(needed);
+                found = std::vector<RM_PROCESS_INFO>(needed);
             else
                 break;
         }
