@@ -22,8 +22,8 @@ std::string FilesInUseText(const std::vector<std::string>& applications, const s
     const size_t listed = std::min(names.size(), kInUseListed);
     for (size_t i = 0; i < listed; ++i) text += "\n" + names[i];
     if (names.size() > listed) text += "\nand " + std::to_string(names.size() - listed) + " more";
-    text += byProgram ? "\n\nClose the programs and choose Try Again." : "\n\nClose the programs that use them and choose Try Again.";
-    return text + "\nContinue replaces the files when Windows restarts;\nCancel stops Setup without changing anything.";
+    return text + "\n\nClose the programs and choose Try Again.\nContinue replaces the files when Windows "
+                  "restarts;\nCancel stops Setup without changing anything.";
 }
 
 #ifdef _WIN32
@@ -75,33 +75,20 @@ std::vector<std::string> ProgramsUsing(const std::vector<std::string>& files) {
     DWORD session = 0;
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
     if (start(&session, 0, key) != ERROR_SUCCESS) return programs;
-    std::vector<std::wstring> wide(files.size());
-    std::vector<LPCWSTR> names(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        wide[i] = WidePath(files[i]);
-        names[i] = wide[i].c_str();
+    bool registered = true;
+    for (const std::string& file : files) {
+        const std::wstring wide = WidePath(file);
+        LPCWSTR name = wide.c_str();
+        registered = registered && add(session, 1, &name, 0, nullptr, 0, nullptr) == ERROR_SUCCESS;
     }
-    std::vector<RM_PROCESS_INFO> found;
-    UINT count = 0;
-    bool listed = false;
-    if (add(session, UINT(names.size()), names.data(), 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
-        // The list may grow between the call that sizes it and the one that fills it.
-        for (int tries = 0; tries < 3 && !listed; ++tries) {
-            UINT needed = 0;
-            DWORD reasons = 0;
-            count = UINT(found.size());
-            const DWORD got = list(session, &needed, &count, found.empty() ? nullptr : found.data(), &reasons);
-            if (got == ERROR_SUCCESS)
-                listed = true;
-            else if (got == ERROR_MORE_DATA)
-                found = std::vector<RM_PROCESS_INFO>(needed);
-            else
-                break;
-        }
-    }
+    // As many as the box lists; where more programs hold them (ERROR_MORE_DATA),
+    // the box lists the files instead.
+    RM_PROCESS_INFO found[kInUseListed];
+    UINT needed = 0, count = kInUseListed;
+    DWORD reasons = 0;
+    const bool listed = registered && list(session, &needed, &count, found, &reasons) == ERROR_SUCCESS;
     end(session);
-    if (!listed) return programs;
-    for (UINT i = 0; i < count && i < found.size(); ++i) {
+    for (UINT i = 0; listed && i < count && i < kInUseListed; ++i) {
         const std::string name = Narrow(std::wstring(found[i].strAppName));
         if (!name.empty() && std::find(programs.begin(), programs.end(), name) == programs.end())
             programs.push_back(name);

@@ -9,12 +9,14 @@
 #include "engine/file_placement.h"
 #include "engine/files_in_use.h"
 #include "base/format_text.h"
+#include "base/wide_text.h"
 #include "engine/install_record.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
 #include "engine/run_report.h"
 #include "engine/shortcuts.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -368,6 +370,23 @@ void InstallRun::WriteRegistryEntries() {
     }
 }
 
+void InstallRun::CancelEarlierRestarts(const InstallRecord& earlier, InstallLog* log) {
+    for (const Effect& atRestart : earlier.effects) {
+        // (Only a staged file beside its destination, as the run stages them.)
+        if (atRestart.kind != EffectKind::kFileAtRestart ||
+            SplitPath(atRestart.other, "\\").directory != SplitPath(atRestart.path, "\\").directory)
+            continue;
+        const bool placedNow = std::any_of(m_record.effects.begin(), m_record.effects.end(), [&](const Effect& e) {
+            return (e.kind == EffectKind::kFileNew || e.kind == EffectKind::kFileOver ||
+                    e.kind == EffectKind::kFileBackup) &&
+                   EqualIgnoringCase(e.path, atRestart.path);
+        });
+        if (placedNow && DeletePath(atRestart.other) && log)
+            WriteLog(*log, "Replacement at restart cancelled: %s placed now, %s deleted", atRestart.path.c_str(),
+                     atRestart.other.c_str());
+    }
+}
+
 RunResult InstallRun::MakeRemovable(bool completed) {
     // A failed run that changed nothing needs no uninstaller.
     if (!completed && m_record.effects.empty()) return RunResult();
@@ -387,6 +406,7 @@ RunResult InstallRun::MakeRemovable(bool completed) {
                      earlier.detail.c_str());
     }
     record.product = m_uninstaller.productName;
+    CancelEarlierRestarts(record, log);
 
     const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
     RunResult result = CopyUninstaller(m_uninstaller, m_strDestDir);

@@ -84,6 +84,10 @@ private:
     void WaitForCloses();
     RunResult FinalStep();
     void WriteRegistryEntries();
+    // An earlier run's replacement at restart of a file that this run has
+    // placed now would put the older file over it: its staged file is
+    // deleted, which cancels it (and logged to |log|, if given).
+    void CancelEarlierRestarts(const InstallRecord& earlier, InstallLog* log);
     // Copies the uninstaller into the destination, registers it and saves
     // the record of the run beside it (also after a failure), after the
     // entries of an earlier record there that the registry vouches for. A

@@ -1005,7 +1005,7 @@ TEST_F(ExampleUninstallE2eTest, InstallationsOverAFileInUseOneInteractiveUninsta
     };
     auto expectInUseBox = [&](const SeenWindow& box) {
         EXPECT_EQ(box.text, "These files are in use by another program and cannot be replaced now:\n\n" + readme +
-                                "\n\nClose the programs that use them and choose Try Again.\nContinue replaces the "
+                                "\n\nClose the programs and choose Try Again.\nContinue replaces the "
                                 "files when Windows restarts;\nCancel stops Setup without changing anything.");
         EXPECT_EQ(box.caption, "setup");
         EXPECT_EQ(box.owner, nullptr);
@@ -1055,8 +1055,13 @@ TEST_F(ExampleUninstallE2eTest, InstallationsOverAFileInUseOneInteractiveUninsta
     EXPECT_EQ(m_setup.ExitCode(), 0u);
     EXPECT_EQ(ReadFile(readme), newReadme);
     EXPECT_EQ(SharedDllCount(m_systemDll), 6u);
-    // (The replacement left for the restart goes with the uninstallation:
-    // its staged file is deleted.)
+    // The replacement that the run before left for the restart would put its
+    // file over the one placed now: it is cancelled.
+    EXPECT_TRUE(noStagedFileLeft());
+    const std::vector<std::string> lastLog = LogMessages(app + "\\SETUP.LOG");
+    EXPECT_TRUE(std::any_of(lastLog.begin(), lastLog.end(), [&readme](const std::string& line) {
+        return line.rfind("Replacement at restart cancelled: " + readme + " placed now, ", 0) == 0;
+    }));
     m_target.Write("Example\\docs\\mine.txt", "the user's own");
 
     ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString")));

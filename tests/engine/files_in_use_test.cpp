@@ -14,7 +14,8 @@
 
 namespace {
 
-const char kButtons[] = "\nContinue replaces the files when Windows restarts;\nCancel stops Setup without changing anything.";
+const char kButtons[] = "\n\nClose the programs and choose Try Again.\nContinue replaces the files when Windows "
+                        "restarts;\nCancel stops Setup without changing anything.";
 
 std::vector<std::string> Numbered(const std::string& prefix, int count) {
     std::vector<std::string> names;
@@ -26,12 +27,10 @@ std::vector<std::string> Numbered(const std::string& prefix, int count) {
 
 TEST(FilesInUseText, NamesTheProgramsOrElseTheFilesAtMostTenThenHowManyMore) {
     EXPECT_EQ(FilesInUseText({"Example Viewer", "Editor"}, {"C:\\App\\a.dll"}),
-              std::string("Setup must replace files that these programs use:\n\nExample Viewer\nEditor\n\n"
-                          "Close the programs and choose Try Again.") +
-                  kButtons);
+              std::string("Setup must replace files that these programs use:\n\nExample Viewer\nEditor") + kButtons);
     EXPECT_EQ(FilesInUseText({}, {"C:\\App\\a.dll", "C:\\App\\b.exe"}),
               std::string("These files are in use by another program and cannot be replaced now:\n\nC:\\App\\a.dll\n"
-                          "C:\\App\\b.exe\n\nClose the programs that use them and choose Try Again.") +
+                          "C:\\App\\b.exe") +
                   kButtons);
 
     const std::string ten = FilesInUseText({}, Numbered("file", 10));
