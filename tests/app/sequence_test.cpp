@@ -30,7 +30,6 @@ public:
     std::deque<std::string> m_typed;
     std::vector<std::string> m_timeline;
     bool m_ready = true;     // what ReadyToInstall answers (false: files in use, and the user cancels)
-    bool m_restart = false;  // what RestartNeeded answers
 
     bool ShowWelcome(const std::string& title, const std::string& text) override {
         m_timeline.push_back("welcome \"" + title + "\" \"" + text + "\"");
@@ -52,7 +51,6 @@ public:
         m_timeline.push_back("run \"" + destDir + "\"");
         return Answer();
     }
-    bool RestartNeeded() const override { return m_restart; }
     void ShowFinalMessage(const std::string& text) override { m_timeline.push_back("message \"" + text + "\""); }
 
 private:
@@ -112,27 +110,15 @@ TEST_F(SequenceTest, ACompleteRunLogsEveryDecisionAndEndsWithTheMessageThenTheLi
               }));
 }
 
-// Files in use before the run: a Cancel then ends as one in the wizard, and
-// a run that replaces them at restart says so in its final message.
-TEST_F(SequenceTest, FilesInUseCancelBeforeTheRunOrAreReplacedAtRestart) {
+// Files in use before the run, and the user cancels: the run never starts,
+// and the sequence ends as a Cancel in the wizard does.
+TEST_F(SequenceTest, CancelBeforeTheRunForFilesInUseEndsAsACancel) {
     m_ui.m_answers = {true, true, true};
     m_ui.m_typed = {"C:\\X"};
     m_ui.m_ready = false;
     EXPECT_EQ(RunSequence(m_ui, m_log, "X", ReadFolderText(m_medium.Path("Setup2.txt"))), SequenceEnd::kCancelled);
     EXPECT_EQ(Timeline(m_ui.m_timeline.end() - 2, m_ui.m_timeline.end()),
               (Timeline{"log: Destination directory: C:\\X", "log: Installation cancelled"}));
-
-    m_ui.m_timeline.clear();
-    m_ui.m_answers = {true, true, true, true};
-    m_ui.m_typed = {"C:\\X"};
-    m_ui.m_ready = m_ui.m_restart = true;
-    EXPECT_EQ(RunSequence(m_ui, m_log, "X", ReadFolderText(m_medium.Path("Setup2.txt"))), SequenceEnd::kInstalled);
-    EXPECT_EQ(Timeline(m_ui.m_timeline.end() - 3, m_ui.m_timeline.end()),
-              (Timeline{"run \"C:\\X\"",
-                        "message \"Installation Successfully Completed.\nTo start the program, just click\nStart, "
-                        "Programs and X.\n\nSome files were in use: they are replaced when Windows restarts.\n"
-                        "Restart Windows to complete the installation.\"",
-                        "log: Installation Successfully Completed"}));
 }
 
 TEST_F(SequenceTest, AFailedRunIsLoggedBeforeItsMessage) {
