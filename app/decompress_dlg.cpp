@@ -70,6 +70,7 @@ void CDlgDecompress::OnTimer(UINT_PTR) {
 void CDlgDecompress::Follow(const RunResult& result) {
     if (result.what == RunOutcome::kGoingOn) return;
     m_result = result;
+    m_bRestartNeeded = m_run->RestartNeeded();
     EndDialog(result.what == RunOutcome::kCompleted ? IDOK : IDCANCEL);
 }
 

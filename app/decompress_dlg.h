@@ -24,6 +24,7 @@ public:
     BOOL m_bBusy = FALSE;       // a tick (or OnInitDialog) is being handled
     std::string m_strDestDir;   // the chosen destination (application) directory; set before DoModal
     RunResult m_result;         // how the run ended (kGoingOn while it runs)
+    bool m_bRestartNeeded = false;  // once it ended: files in use are replaced when Windows restarts
     const UninstallerSource* m_pUninstaller = nullptr;  // set before DoModal to make the installation removable
 
 protected:

@@ -54,11 +54,21 @@ Step Destination(SequenceUi& ui, InstallLog& log, const std::string& productName
 
 Step Installation(SequenceUi& ui, InstallLog& log, const std::string& productName, const std::string& destDir,
                   SequenceEnd& end) {
+    if (!ui.ReadyToInstall(destDir)) {
+        // As a Cancel in the wizard: nothing was changed.
+        WriteLog(log, "Installation cancelled");
+        end = SequenceEnd::kCancelled;
+        return kEnd;
+    }
     const bool completed = ui.RunInstallation(destDir);
     end = completed ? SequenceEnd::kInstalled : SequenceEnd::kRunFailed;
     if (completed) {
-        ui.ShowFinalMessage("Installation Successfully Completed.\nTo start the program, just click\nStart, Programs and " +
-                            productName + ".");
+        std::string text =
+            "Installation Successfully Completed.\nTo start the program, just click\nStart, Programs and " + productName + ".";
+        if (ui.RestartNeeded())
+            text += "\n\nSome files were in use: they are replaced when Windows restarts.\nRestart Windows to complete "
+                    "the installation.";
+        ui.ShowFinalMessage(text);
         WriteLog(log, "Installation Successfully Completed");
     } else {
         WriteLog(log, "Installation Aborted (DlgDecompress did not return IDOK)");

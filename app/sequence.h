@@ -27,8 +27,15 @@ public:
     // Destination page with |title|: true, with the directory as the user left
     // it in |destDir|, on Continue; false on Back.
     virtual bool ShowDestDir(const std::string& title, std::string& destDir) = 0;
+    // Before the installation run into |destDir|, which changes nothing:
+    // false when the user chose to stop there (files that the run would
+    // replace are in use, and the user cancels).
+    virtual bool ReadyToInstall(const std::string& /*destDir*/) { return true; }
     // The installation run into |destDir|: true when it completed.
     virtual bool RunInstallation(const std::string& destDir) = 0;
+    // After a completed run: whether files that were in use are replaced
+    // only when Windows restarts.
+    virtual bool RestartNeeded() const { return false; }
     // The final message of the sequence: no owner, empty caption, OK only.
     virtual void ShowFinalMessage(const std::string& text) = 0;
 };
@@ -37,7 +44,8 @@ public:
 enum class SequenceEnd {
     kInstalled,  // the installation run completed
     kRunFailed,  // the installation run ended early
-    kCancelled,  // the user left the wizard (Cancel on the welcome page, terms declined)
+    kCancelled,  // the user left the wizard (Cancel on the welcome page, terms declined, or
+                 // before the run, for files in use)
 };
 
 // Runs the sequence for the product |productName| through |ui|, with the

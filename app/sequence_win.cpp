@@ -10,8 +10,10 @@
 #include "app/wizard_pages.h"
 #include "app/wizard_texts.h"
 #include "base/system_info.h"
+#include "engine/files_in_use.h"
 #include "engine/private_folder.h"
 #include "engine/setup_objects.h"
+#include "fw/app.h"
 #include "fw/message_box.h"
 
 namespace {
@@ -43,14 +45,34 @@ public:
         return true;
     }
 
+    // Files of the list that are in use: one box names the programs that
+    // hold them (or the files), and the user closes them and tries again,
+    // goes on (they are replaced when Windows restarts) or cancels.
+    bool ReadyToInstall(const std::string& destDir) override {
+        for (;;) {
+            const std::vector<std::string> inUse = FindFilesInUse(m_setup.medium, destDir);
+            if (inUse.empty()) return true;
+            const std::string text = FilesInUseText(ProgramsUsing(inUse), inUse);
+            switch (ShowMessageBox(nullptr, text.c_str(), AfxGetAppName(),
+                                   MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2)) {
+            case IDTRYAGAIN: continue;
+            case IDCONTINUE: return true;
+            default: return false;
+            }
+        }
+    }
+
     bool RunInstallation(const std::string& destDir) override {
         CDlgDecompress dialog(m_setup);
         dialog.m_strDestDir = destDir;
         dialog.m_pUninstaller = m_pUninstaller;
         const bool completed = dialog.DoModal() == IDOK;
         m_lastRun = dialog.m_result;
+        m_bRestartNeeded = dialog.m_bRestartNeeded;
         return completed;
     }
+
+    bool RestartNeeded() const override { return m_bRestartNeeded; }
 
     void ShowFinalMessage(const std::string& text) override {
         ShowMessageBox(nullptr, text.c_str(), "", MB_OK);
@@ -61,11 +83,12 @@ public:
 
 private:
     SetupObjects& m_setup;
+    bool m_bRestartNeeded = false;  // the run left files in use to be replaced at restart
 };
 
-int ExitCodeOf(SequenceEnd end, const RunResult& run) {
+int ExitCodeOf(SequenceEnd end, const RunResult& run, bool restartNeeded) {
     switch (end) {
-    case SequenceEnd::kInstalled: return kExitInstalled;
+    case SequenceEnd::kInstalled: return restartNeeded ? kExitRestartNeeded : kExitInstalled;
     case SequenceEnd::kCancelled: return kExitCancelled;
     case SequenceEnd::kRunFailed: break;
     }
@@ -80,7 +103,8 @@ int RunInstallationSequence(const CommandLine& line, const UninstallerSource& un
     if (line.unattended) {
         UnattendedUi ui(setup, setup.DefaultDestDir);
         ui.m_pUninstaller = &uninstaller;
-        const int code = ExitCodeOf(RunSequence(ui, setup.log, line.productName, setup.medium.Welcome()), ui.m_lastRun);
+        const SequenceEnd end = RunSequence(ui, setup.log, line.productName, setup.medium.Welcome());
+        const int code = ExitCodeOf(end, ui.m_lastRun, ui.RestartNeeded());
         // Lines still waiting in memory: SETUP.LOG could not be opened in the
         // destination (which may not exist). Without a window they are all
         // there is to say why, so they go to the temporary directory as
@@ -93,5 +117,6 @@ int RunInstallationSequence(const CommandLine& line, const UninstallerSource& un
     }
     DialogUi ui(setup);
     ui.m_pUninstaller = &uninstaller;
-    return ExitCodeOf(RunSequence(ui, setup.log, line.productName, setup.medium.Welcome()), ui.m_lastRun);
+    const SequenceEnd end = RunSequence(ui, setup.log, line.productName, setup.medium.Welcome());
+    return ExitCodeOf(end, ui.m_lastRun, ui.RestartNeeded());
 }

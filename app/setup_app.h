@@ -13,7 +13,9 @@ enum ExitCode {
     kExitCommandLine = 2,  // the command line is wrong
     kExitIncomplete = 3,   // the distribution is incomplete, unreadable or damaged (setup.drc missing or bad,
                            // a file not as setup.sum says)
-    kExitCancelled = 4,    // the user cancelled in the wizard
+    kExitCancelled = 4,    // the user cancelled in the wizard, or before the run for files in use
+    kExitRestartNeeded = 3010,  // installed, but files that were in use are replaced when Windows restarts
+                                // (ERROR_SUCCESS_REBOOT_REQUIRED)
 };
 
 // Where the program is wired together: it makes the installation's shared

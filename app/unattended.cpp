@@ -41,6 +41,7 @@ bool UnattendedUi::RunInstallation(const std::string& destDir) {
     GetSystemInfo(&system);
     run.DecodeAhead(system.dwNumberOfProcessors);
     while (!run.Over()) m_lastRun = run.Step();
+    m_bRestartNeeded = run.RestartNeeded();
     run.Close();
     return m_lastRun.what == RunOutcome::kCompleted;
 }

@@ -21,6 +21,8 @@ public:
     bool ShowDestDir(const std::string& title, std::string& destDir) override;
     // The run's steps one after another, with no pause between them.
     bool RunInstallation(const std::string& destDir) override;
+    // Files that were in use are replaced at restart; nothing is asked.
+    bool RestartNeeded() const override { return m_bRestartNeeded; }
     // The final message and every box of the run: one log line with the
     // text, line breaks as blanks. A question is answered Yes, its default
     // button, and the line records the question and the answer.
@@ -34,4 +36,5 @@ public:
 private:
     SetupObjects& m_setup;
     std::string m_strDestDir;
+    bool m_bRestartNeeded = false;  // the run left files in use to be replaced at restart
 };

@@ -148,6 +148,10 @@ bool RenameOpenFile(std::FILE* file, const std::string& to) {
 }
 
 void RemoveFile(const std::string& path) { DeletePath(path); }
+
+bool RenameAtRestart(const std::string& from, const std::string& to) {
+    return MovePath(from, to, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING);
+}
 #else
 const char kSeparators[] = "/";
 
@@ -180,6 +184,8 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
 bool RenameOpenFile(std::FILE*, const std::string&) { return false; }
 
 void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+
+bool RenameAtRestart(const std::string&, const std::string&) { return false; }
 #endif
 
 }  // namespace
@@ -233,6 +239,17 @@ bool StagedFile::Commit(LaterClose* closer) {
     }
     Discard();
     return false;
+}
+
+bool StagedFile::CommitAtRestart(std::string& staged) {
+    // (Closed before, or never made: no temporary name then.)
+    if ((m_file && !Close()) || m_temporary.empty() || !RenameAtRestart(m_temporary, m_dest)) {
+        Discard();
+        return false;
+    }
+    staged = m_temporary;
+    m_temporary.clear();
+    return true;
 }
 
 std::FILE* StagedFile::PlaceOpen() {

@@ -36,6 +36,16 @@ public:
     // in place, may be closed after Commit returns.
     bool Commit(LaterClose* closer = nullptr);
 
+    // For a destination that another program holds open: closes the file,
+    // keeps it under its temporary name and has Windows rename it over the
+    // destination at the next restart (MoveFileEx with
+    // MOVEFILE_DELAY_UNTIL_REBOOT and MOVEFILE_REPLACE_EXISTING, which needs
+    // an administrator's rights). True, with the temporary file's path in
+    // |staged|, once that is scheduled: the file then stays where it is.
+    // False when a write, the close or the scheduling failed (always where
+    // there is no such restart, natively): the temporary file is removed.
+    bool CommitAtRestart(std::string& staged);
+
     // Puts the file in its place now, as it is (a file then written while in
     // place, such as a log), and hands its stream over to the caller, who
     // writes on and closes it. What had the name is replaced, a link itself

@@ -22,6 +22,14 @@ void RemoveFileOver(EffectUndo& undo, const Effect& effect) {
 
 void RestoreBackup(EffectUndo& undo, const Effect& effect) { undo.MoveBack(effect.other, effect.path, effect.data); }
 
+// Deleting the staged file cancels the replacement (a rename at restart
+// whose file is gone does nothing); after the restart it is gone already.
+// The file in place goes as one placed over another would.
+void CancelAtRestart(EffectUndo& undo, const Effect& effect) {
+    undo.RemoveFile(effect.other);
+    RemoveFileOver(undo, effect);
+}
+
 void LowerCount(EffectUndo& undo, const Effect& effect) { undo.LowerSharedCount(effect.path); }
 
 void RemoveCreatedFile(EffectUndo& undo, const Effect& effect) { undo.RemoveFile(effect.path); }
@@ -43,6 +51,7 @@ const EffectKindInfo kEffectKinds[] = {
     {EffectKind::kShortcut, "link", kPathOnly, true, RemoveCreatedFile},
     {EffectKind::kRegistryKey, "key", kPathOnly, false, RemoveKey},
     {EffectKind::kRegistryValue, "value", kValueBefore, false, RestoreValue},
+    {EffectKind::kFileAtRestart, "restart", kPathAndOther, true, CancelAtRestart},
 };
 const size_t kEffectKindCount = std::size(kEffectKinds);
 

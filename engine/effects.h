@@ -21,12 +21,14 @@ enum class EffectKind {
     kShortcut,      // a shortcut file was created (path)
     kRegistryKey,   // a registry key was created (path: root name and keys joined by backslashes)
     kRegistryValue, // a value |other| below the key path was written; what it held before in existed/type/data
+    kFileAtRestart, // a file in use at path is replaced by the staged file |other| when Windows restarts
 };
 
 struct Effect {
     EffectKind kind = EffectKind::kFileNew;
     std::string path;
-    std::string other;     // kFileBackup: the backup path; kRegistryValue: the value name
+    std::string other;     // kFileBackup: the backup path; kRegistryValue: the value name;
+                           // kFileAtRestart: the staged file
     bool existed = false;  // kRegistryValue: the value existed before
     uint32_t type = 0;     // and its type then
     std::string data;      // and its bytes then; kFileBackup: the 32 bytes of the saved DLL's SHA-256 (empty: not known)

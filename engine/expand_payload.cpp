@@ -1,6 +1,7 @@
 #include "engine/expand_payload.h"
 
 #include "base/file_system.h"
+#include "engine/files_in_use.h"
 #include "expand/lzhuf_file.h"
 
 #include <windows.h>
@@ -33,7 +34,7 @@ ExpandResult ExpandFromMedium(const char* source, const char* dest, const Medium
 }  // namespace
 
 RunResult ExpandPayload(const char* source, const char* dest, const Medium& medium, const DWORD* destAttributes,
-                        PayloadPrefetch* ahead, LaterClose* closer) {
+                        PayloadPrefetch* ahead, LaterClose* closer, InUsePlacement* inUse) {
     const SumEntry* expected = nullptr;
     if (medium.Sum().present) {
         // A payload that setup.sum does not list cannot be checked: it is
@@ -53,6 +54,7 @@ RunResult ExpandPayload(const char* source, const char* dest, const Medium& medi
     }
     Placement placement;
     placement.destAbsent = attributes == INVALID_FILE_ATTRIBUTES;
+    placement.atRestart = inUse && inUse->known;
     placement.closer = closer;
     // Where payloads are decoded ahead, one the run decodes itself (a large
     // one, say) is checked and written on another thread meanwhile.
@@ -63,6 +65,16 @@ RunResult ExpandPayload(const char* source, const char* dest, const Medium& medi
         result = PlaceDecodedPayload(decoded, source, dest, placement);
     else
         result = ExpandFromMedium(source, dest, medium, expected, placement);
+    // A destination that cannot be written or replaced because another
+    // program holds it: the payload again, from the medium, for the restart.
+    // (Looked into only after such a failure: it costs nothing otherwise.)
+    const bool destRefused =
+        result.status == ExpandStatus::kDestCreateFailed || result.status == ExpandStatus::kDestAccessFailed;
+    if (inUse && !placement.atRestart && destRefused && result.path == dest && FileInUse(dest)) {
+        placement.atRestart = true;
+        result = ExpandFromMedium(source, dest, medium, expected, placement);
+    }
+    if (inUse) inUse->staged = result.staged;
     if (result.status == ExpandStatus::kOk) return RunResult();
     if (result.status == ExpandStatus::kDamaged) return RunResult(RunOutcome::kDamaged, source);
     return ExpanderError(result);

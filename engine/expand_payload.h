@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Expands the compressed file |source| of |medium| (a file of the folder, or
 // its stretch of a single-file setup.exe, decoded in place) into |dest|,
 // replacing an existing |dest|. kGoingOn when |dest| was written and can be
@@ -26,6 +28,13 @@
 // With |ahead|, the payload is taken from there when it was decoded ahead;
 // with |closer|, the file put in place is closed after the call returns.
 // The outcome is the same.
+// With |inUse|, a dest that another program holds (FileInUse) does not
+// fail the expansion: it is staged beside dest, checked as every expansion
+// is, and renamed over dest when Windows restarts (inUse->staged says so).
+struct InUsePlacement {
+    bool known = false;  // the caller found dest in use: it is not tried now
+    std::string staged;  // the staged file that replaces dest at restart; empty when dest was placed now
+};
 RunResult ExpandPayload(const char* source, const char* dest, const Medium& medium,
                         const DWORD* destAttributes = nullptr, PayloadPrefetch* ahead = nullptr,
-                        LaterClose* closer = nullptr);
+                        LaterClose* closer = nullptr, InUsePlacement* inUse = nullptr);

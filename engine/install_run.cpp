@@ -7,13 +7,16 @@
 #include "engine/directory.h"
 #include "engine/expand_payload.h"
 #include "engine/file_placement.h"
+#include "engine/files_in_use.h"
 #include "base/format_text.h"
+#include "base/wide_text.h"
 #include "engine/install_record.h"
 #include "engine/path_names.h"
 #include "engine/registry_values.h"
 #include "engine/run_report.h"
 #include "engine/shortcuts.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -206,9 +209,12 @@ RunResult InstallRun::ExpandStep() {
     WriteLog(m_log, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
     // The attributes read before still hold unless a DLL was moved into Backup.
     const bool dll = IsDllPath(m_strDest);
+    InUsePlacement inUse;  // a destination in use is replaced at restart
+    inUse.known = m_bDestInUse;
     const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_medium,
                                              dll ? nullptr : &attributes,
-                                             DecodedAhead(m_strDest) ? m_ahead.get() : nullptr, m_closer.get());
+                                             DecodedAhead(m_strDest) ? m_ahead.get() : nullptr, m_closer.get(),
+                                             &inUse);
     if (expanded.Failed()) {
         // A damaged payload is reported as such; another failure gets the
         // expander's box, then the run's own box and line.
@@ -224,7 +230,14 @@ RunResult InstallRun::ExpandStep() {
         if (placed.kind != EffectKind::kFileBackup || restored.Failed()) m_record.Add(placed);
         return End(std::move(failure));
     }
-    WriteLog(m_log, "File decompressed ok");
+    if (inUse.staged.empty()) {
+        WriteLog(m_log, "File decompressed ok");
+    } else {
+        WriteLog(m_log, "File in use, replaced when Windows restarts: %s", m_strDest.c_str());
+        placed.kind = EffectKind::kFileAtRestart;
+        placed.other = inUse.staged;
+        m_bRestartNeeded = true;
+    }
     m_record.Add(std::move(placed));
     m_nStep += 9;
     return RunResult();
@@ -232,6 +245,7 @@ RunResult InstallRun::ExpandStep() {
 
 RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     placed.path = m_strDest;
+    m_bDestInUse = false;
     // (The attributes tell whether a file stands there as a find-first
     // search would, without opening the directory: under Wine that is a
     // round trip to the server per file.)
@@ -270,6 +284,13 @@ RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
         // A shared DLL is never moved away (other programs load it from
         // here); the newer one is written over it in place.
         WriteLog(m_log, "Shared DLL is replaced in place, without backup");
+        return RunResult();
+    }
+    if (FileInUse(m_strDest)) {
+        // A DLL that a program holds cannot be moved either: the new one
+        // replaces it when Windows restarts, not tried now.
+        WriteLog(m_log, "DLL %s is in use: not moved into Backup", m_strDest.c_str());
+        m_bDestInUse = true;
         return RunResult();
     }
     // Its digest where it stands, before it goes into Backup (which may be
@@ -353,6 +374,23 @@ void InstallRun::WriteRegistryEntries() {
     }
 }
 
+void InstallRun::CancelEarlierRestarts(const InstallRecord& earlier, InstallLog* log) {
+    for (const Effect& atRestart : earlier.effects) {
+        // (Only a staged file beside its destination, as the run stages them.)
+        if (atRestart.kind != EffectKind::kFileAtRestart ||
+            SplitPath(atRestart.other, "\\").directory != SplitPath(atRestart.path, "\\").directory)
+            continue;
+        const bool placedNow = std::any_of(m_record.effects.begin(), m_record.effects.end(), [&](const Effect& e) {
+            return (e.kind == EffectKind::kFileNew || e.kind == EffectKind::kFileOver ||
+                    e.kind == EffectKind::kFileBackup) &&
+                   EqualIgnoringCase(e.path, atRestart.path);
+        });
+        if (placedNow && DeletePath(atRestart.other) && log)
+            WriteLog(*log, "Replacement at restart cancelled: %s placed now, %s deleted", atRestart.path.c_str(),
+                     atRestart.other.c_str());
+    }
+}
+
 RunResult InstallRun::MakeRemovable(bool completed) {
     // A failed run that changed nothing needs no uninstaller.
     if (!completed && m_record.effects.empty()) return RunResult();
@@ -372,6 +410,7 @@ RunResult InstallRun::MakeRemovable(bool completed) {
                      earlier.detail.c_str());
     }
     record.product = m_uninstaller.productName;
+    CancelEarlierRestarts(record, log);
 
     const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
     RunResult result = CopyUninstaller(m_uninstaller, m_strDestDir);

@@ -61,13 +61,17 @@ public:
     int FileCount() const;
     // What the run has done so far, as the uninstaller will undo it.
     const InstallRecord& Record() const { return m_record; }
+    // Whether a file in use is replaced only when Windows restarts: the
+    // installation is complete then.
+    bool RestartNeeded() const { return m_bRestartNeeded; }
 
 private:
     RunResult CheckTemporaryDirectory();
     RunResult CheckStep(int i);
     RunResult ExpandStep();
     // Makes the destination ready for the current entry's file: its
-    // directories, or an existing DLL saved into Backup. Tells |placed| what
+    // directories, or an existing DLL saved into Backup (one in use stays,
+    // and m_bDestInUse says it is replaced at restart). Tells |placed| what
     // the placement will do there. BackupOldDll's failure when the DLL could
     // not be saved.
     RunResult PrepareDestination(Effect& placed, DWORD& attributes);
@@ -80,6 +84,10 @@ private:
     void WaitForCloses();
     RunResult FinalStep();
     void WriteRegistryEntries();
+    // An earlier run's replacement at restart of a file that this run has
+    // placed now would put the older file over it: its staged file is
+    // deleted, which cancels it (and logged to |log|, if given).
+    void CancelEarlierRestarts(const InstallRecord& earlier, InstallLog* log);
     // Copies the uninstaller into the destination, registers it and saves
     // the record of the run beside it (also after a failure), after the
     // entries of an earlier record there that the registry vouches for. A
@@ -103,8 +111,10 @@ private:
     InstallRecord m_record;        // every effect of the run, in order; cleared by Open
     int m_nStep = 0;               // 10*i check entry i, 10*i+1 expand it, 10*n final, -1 over
     BOOL m_bDllsUpgraded = FALSE;  // an older DLL was moved into the backup directory
+    bool m_bRestartNeeded = false; // a file in use is replaced when Windows restarts
     std::string m_strSource;       // source name of the current entry
     std::string m_strDest;         // destination path of the current entry
+    bool m_bDestInUse = false;     // PrepareDestination found it in use: replaced at restart
     std::string m_strDestDir;      // the destination (application) directory
     PrivateFolder m_tempFolder;    // the run's own folder below the temporary directory
     std::string m_strTempPath;     // that folder, without a trailing backslash (empty: none)

@@ -29,7 +29,8 @@ constexpr char kUninstallKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 std::string InDir(const std::string& dir, const char* name) { return dir + "\\" + name; }
 
 bool IsPlacement(EffectKind kind) {
-    return kind == EffectKind::kFileNew || kind == EffectKind::kFileOver || kind == EffectKind::kFileBackup;
+    return kind == EffectKind::kFileNew || kind == EffectKind::kFileOver || kind == EffectKind::kFileBackup ||
+           kind == EffectKind::kFileAtRestart;
 }
 
 // Writes the Uninstall values below |key|, the product's key below a root

@@ -203,8 +203,16 @@ bool DestinationRefused(const char* dest) {
 
 // The end of an expansion whose bytes are all in |out|: a failed write or
 // close (a full disk, say) must not pass for a good file, and the file put in
-// place must open again.
-ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const char* dest, LaterClose* closer) {
+// place must open again. At restart, only the last step differs.
+ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const char* dest, const Placement& placement) {
+    if (placement.atRestart) {
+        if (!written || !out.CommitAtRestart(result.staged)) {
+            result.status = ExpandStatus::kDestAccessFailed;
+            result.path = dest;
+        }
+        return result;
+    }
+    LaterClose* const closer = placement.closer;
     if (!written || !out.Commit(closer) || !CanOpenFile(dest, FileAccess::kRead, closer)) {
         result.status = ExpandStatus::kDestAccessFailed;
         result.path = dest;
@@ -258,7 +266,7 @@ ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const 
     if (!reader.Start())
         return Failure(ExpandStatus::kReadFailed, source);
     RangeInput in(reader);
-    if (!placement.destAbsent && DestinationRefused(dest))
+    if (!placement.destAbsent && !placement.atRestart && DestinationRefused(dest))
         return Failure(ExpandStatus::kDestCreateFailed, dest);
     // The file is written beside dest and takes its place only when complete.
     StagedFile out(dest);
@@ -273,7 +281,7 @@ ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const 
         return result;
     }
     const bool written = !result.decode.sinkFailed;
-    return Finish(std::move(result), written, out, dest, placement.closer);
+    return Finish(std::move(result), written, out, dest, placement);
 }
 
 void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload, LzhufEnd end,
@@ -314,7 +322,7 @@ ExpandResult PlaceDecodedPayload(DecodedPayload& payload, const char* source, co
                                  const Placement& placement) {
     if (!payload.sourceRead)
         return Failure(payload.status, source);
-    if (!placement.destAbsent && DestinationRefused(dest))
+    if (!placement.destAbsent && !placement.atRestart && DestinationRefused(dest))
         return Failure(ExpandStatus::kDestCreateFailed, dest);
     std::unique_ptr<StagedFile> out = std::move(payload.staged);
     const bool written = out != nullptr;  // a staged payload is written whole
@@ -323,7 +331,7 @@ ExpandResult PlaceDecodedPayload(DecodedPayload& payload, const char* source, co
         return Failure(ExpandStatus::kDestCreateFailed, dest);
     if (payload.status != ExpandStatus::kOk)
         return Failure(payload.status, source);
-    return Finish(ExpandResult(), written || WriteBytes(payload.bytes, out->Get()), *out, dest, placement.closer);
+    return Finish(ExpandResult(), written || WriteBytes(payload.bytes, out->Get()), *out, dest, placement);
 }
 
 std::string ExpandFailureText(const ExpandResult& result) {

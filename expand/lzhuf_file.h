@@ -34,6 +34,7 @@ struct ExpandResult {
     ExpandStatus status = ExpandStatus::kOk;
     std::string path;           // the file the failure concerns
     LzhufDecodeResult decode;   // what the decoder did, when it ran
+    std::string staged;         // placed at restart (Placement::atRestart): the file that replaces dest then
 };
 
 // Expands source into dest; an existing dest is replaced.  The expansion is
@@ -53,6 +54,10 @@ struct Placement {
     // A payload that states this many bytes or more is checked and written on
     // another thread while it is decoded (none: never).
     size_t overlapFrom = SIZE_MAX;
+    // Dest is held open by another program: the expansion is not put in
+    // place now but staged beside it and renamed over it when Windows
+    // restarts (StagedFile::CommitAtRestart); dest is not looked at.
+    bool atRestart = false;
 };
 
 // The same for a payload that lies in |range| of an open file (|source| is

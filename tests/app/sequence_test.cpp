@@ -29,6 +29,7 @@ public:
     // What the user leaves in the destination box each time Continue is pressed.
     std::deque<std::string> m_typed;
     std::vector<std::string> m_timeline;
+    bool m_ready = true;     // what ReadyToInstall answers (false: files in use, and the user cancels)
 
     bool ShowWelcome(const std::string& title, const std::string& text) override {
         m_timeline.push_back("welcome \"" + title + "\" \"" + text + "\"");
@@ -45,6 +46,7 @@ public:
         m_typed.pop_front();
         return true;
     }
+    bool ReadyToInstall(const std::string&) override { return m_ready; }
     bool RunInstallation(const std::string& destDir) override {
         m_timeline.push_back("run \"" + destDir + "\"");
         return Answer();
@@ -106,6 +108,17 @@ TEST_F(SequenceTest, ACompleteRunLogsEveryDecisionAndEndsWithTheMessageThenTheLi
                   "ex Ample.\"",
                   "log: Installation Successfully Completed",
               }));
+}
+
+// Files in use before the run, and the user cancels: the run never starts,
+// and the sequence ends as a Cancel in the wizard does.
+TEST_F(SequenceTest, CancelBeforeTheRunForFilesInUseEndsAsACancel) {
+    m_ui.m_answers = {true, true, true};
+    m_ui.m_typed = {"C:\\X"};
+    m_ui.m_ready = false;
+    EXPECT_EQ(RunSequence(m_ui, m_log, "X", ReadFolderText(m_medium.Path("Setup2.txt"))), SequenceEnd::kCancelled);
+    EXPECT_EQ(Timeline(m_ui.m_timeline.end() - 2, m_ui.m_timeline.end()),
+              (Timeline{"log: Destination directory: C:\\X", "log: Installation cancelled"}));
 }
 
 TEST_F(SequenceTest, AFailedRunIsLoggedBeforeItsMessage) {

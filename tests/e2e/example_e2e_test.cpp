@@ -21,6 +21,7 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <random>
 #include <regex>
 #include <set>
@@ -87,6 +88,75 @@ bool ReadLink(const std::string& link, std::string& target, std::string& descrip
     return ok;
 }
 
+
+// A program that holds |file| open without sharing, as a running program of
+// the product holds its own files (tests/e2e/file_holder.c, |exe|), until
+// End or the holder goes.
+class FileHolder {
+public:
+    FileHolder(const std::string& exe, const std::string& file) {
+        static int number = 0;
+        const std::string name = "setup-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++number);
+        m_held = CreateEventA(nullptr, TRUE, FALSE, (name + "-held").c_str());
+        m_end = CreateEventA(nullptr, TRUE, FALSE, (name + "-end").c_str());
+        std::string line = "\"" + exe + "\" \"" + file + "\" " + name;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        if (!m_held || !m_end ||
+            !CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                            &m_process))
+            return;
+        const HANDLE either[] = {m_held, m_process.hProcess};
+        m_holding = WaitForMultipleObjects(2, either, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    ~FileHolder() {
+        End();
+        for (HANDLE handle : {m_held, m_end})
+            if (handle) CloseHandle(handle);
+    }
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+
+    bool Holding() const { return m_holding; }
+    // Lets the file go; true when the holder then ended as it should.
+    bool End() {
+        if (!m_process.hProcess) return false;
+        SetEvent(m_end);
+        DWORD code = 1;
+        const bool ended = WaitForSingleObject(m_process.hProcess, 30000) == WAIT_OBJECT_0 &&
+                           GetExitCodeProcess(m_process.hProcess, &code) && code == 0;
+        if (!ended) TerminateProcess(m_process.hProcess, 1);
+        CloseHandle(m_process.hProcess);
+        CloseHandle(m_process.hThread);
+        m_process = PROCESS_INFORMATION();
+        return ended;
+    }
+
+private:
+    HANDLE m_held = nullptr, m_end = nullptr;
+    PROCESS_INFORMATION m_process = {};
+    bool m_holding = false;
+};
+
+// Windows restarted, as far as files go: Wine's "wineboot -r", in this
+// prefix, carries out the replacements scheduled for the next restart.
+bool SimulatedRestart() {
+    char system[MAX_PATH] = "";
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string exe = std::string(system) + "\\wineboot.exe";
+    std::string line = "wineboot.exe -r";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    DWORD code = 1;
+    const bool done = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
+                      GetExitCodeProcess(process.hProcess, &code) && code == 0;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return done;
+}
 
 }  // namespace
 
@@ -648,10 +718,10 @@ TEST_F(ExampleE2eTest, AFullDiskDuringAnExpansionKeepsTheOldFile) {
 // Removal of the example through what it registered in Add/Remove Programs.
 class ExampleUninstallE2eTest : public ExampleE2eTest {
 protected:
-    void InstallUnattended(const std::string& app) {
+    void InstallUnattended(const std::string& app, DWORD exitCode = 0) {
         ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product /S /D=" + app, m_dist));
         ExpectEndWithoutWindow();
-        ASSERT_EQ(m_setup.ExitCode(), 0u);
+        ASSERT_EQ(m_setup.ExitCode(), exitCode);
     }
     // Starts a registered command line: a quoted program and its arguments.
     void StartRegistered(const std::string& command) {
@@ -835,10 +905,13 @@ TEST_F(ExampleUninstallE2eTest, QuietUninstallStringRemovesEverythingAndBringsTh
     m_planted.resize(2 * std::size(kPlantedDlls));  // their DLLs, checked and gone
 }
 
-TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserFile) {
+// Installed again over an earlier version while a program of it runs and
+// holds its readme: unattended, the readme is replaced when Windows
+// restarts (exit code 3010); with windows, a box names the file first.
+TEST_F(ExampleUninstallE2eTest, InstallationsOverAFileInUseOneInteractiveUninstallAndAUserFile) {
     ASSERT_NO_FATAL_FAILURE(PackExample());
     // A newer example.dll that another program counted twice is in place: kept
-    // by both installations, untouched by the uninstallation, its count back at 2.
+    // by every installation, untouched by the uninstallation, its count back at 2.
     m_oldDll = ReadFile(BinDir() + "\\test_dlls\\ver_5_0_0_0.dll");
     ASSERT_TRUE(CopyFileA((BinDir() + "\\test_dlls\\ver_5_0_0_0.dll").c_str(), m_systemDll.c_str(), FALSE));
     HKEY key;
@@ -849,20 +922,124 @@ TEST_F(ExampleUninstallE2eTest, TwoInstallationsOneInteractiveUninstallAndAUserF
     RegCloseKey(key);
 
     const std::string app = m_target.Path("Example");
+    const std::string readme = app + "\\readme.txt", holder = BinDir() + "\\file_holder.exe";
+    const std::string newReadme = ReadFile(m_exampleFiles + "\\readme.txt");
+    const std::string oldReadme = "the readme of an earlier version\r\n";
+    auto noStagedFileLeft = [&app]() {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((app + "\\stg*.tmp").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        return search == INVALID_HANDLE_VALUE;
+    };
     // Each installation checks the DLL's version in a private folder of its
     // own, gone when it ends.
     std::vector<std::string> privateFolders;
     for (int run = 0; run < 2; ++run) {
-        ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
-        for (const std::string& line : LogMessages(app + "\\SETUP.LOG"))
+        // The second time over an earlier version, whose program holds its readme.
+        std::unique_ptr<FileHolder> held;
+        if (run == 1) {
+            m_target.Write("Example\\readme.txt", oldReadme);
+            m_target.Write("Example\\docs\\notes.txt", "the notes of an earlier version\r\n");
+            held.reset(new FileHolder(holder, readme));
+            ASSERT_TRUE(held->Holding());
+        }
+        ASSERT_NO_FATAL_FAILURE(InstallUnattended(app, run == 0 ? 0 : 3010));
+        const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+        for (const std::string& line : log)
             if (line.rfind("Decompressed example.dll to ", 0) == 0) privateFolders.push_back(line.substr(28));
         ASSERT_EQ(privateFolders.size(), run + 1u);
         const std::string folder = privateFolders.back().substr(0, privateFolders.back().rfind('\\'));
         EXPECT_TRUE(std::regex_match(folder, std::regex(".*\\\\setup-[0-9a-f]{16}"))) << folder;
         EXPECT_FALSE(PathFileExistsA(folder.c_str())) << folder;
+        if (!held) continue;
+        // Every other file is new; the readme stays the old one until the
+        // program has ended and Windows restarts.
+        EXPECT_NE(std::find(log.begin(), log.end(), "File in use, replaced when Windows restarts: " + readme), log.end());
+        EXPECT_EQ(ReadFile(app + "\\docs\\notes.txt"), ReadFile(m_exampleFiles + "\\notes.txt"));
+        ASSERT_TRUE(held->End());
+        EXPECT_EQ(ReadFile(readme), oldReadme);
+        EXPECT_FALSE(noStagedFileLeft());
+        ASSERT_TRUE(SimulatedRestart());
+        EXPECT_EQ(ReadFile(readme), newReadme);
+        EXPECT_TRUE(noStagedFileLeft());
     }
     EXPECT_NE(privateFolders[0], privateFolders[1]);
     EXPECT_EQ(SharedDllCount(m_systemDll), 4u);
+
+    // With windows: before the progress dialog, one box names the file in use
+    // (Wine's Restart Manager names no program). Cancel ends as a Cancel in
+    // the wizard does and changes nothing; Continue leaves the file for the
+    // restart, and the final message says so; Try Again looks again.
+    m_target.Write("Example\\readme.txt", oldReadme);
+    FileHolder held(holder, readme);
+    ASSERT_TRUE(held.Holding());
+    const std::string record = ReadFile(app + "\\uninstall.dat"), setupLog = ReadFile(app + "\\SETUP.LOG");
+    auto throughTheWizardToTheBox = [&]() {
+        m_setup.Click(Expect("the welcome page"), IDOK);
+        m_setup.Click(Expect("the terms page"), IDOK);
+        SeenWindow page = Expect("the destination page");
+        m_setup.SetText(page, IDC_DEST_DIR, app);
+        m_setup.Click(page, IDOK);
+    };
+    auto expectInUseBox = [&](const SeenWindow& box) {
+        EXPECT_EQ(box.text, "These files are in use by another program and cannot be replaced now:\n\n" + readme +
+                                "\n\nClose the programs and choose Try Again.\nContinue replaces the "
+                                "files when Windows restarts;\nCancel stops Setup without changing anything.");
+        EXPECT_EQ(box.caption, "setup");
+        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_EQ(box.buttons, (std::vector<std::string>{"Cancel", "&Try Again", "&Continue"}));
+    };
+    ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product", m_dist));
+    throughTheWizardToTheBox();
+    SeenWindow box = Expect("the files-in-use box");
+    expectInUseBox(box);
+    m_setup.Click(box, IDCANCEL);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 4u);
+    EXPECT_EQ(ReadFile(app + "\\uninstall.dat"), record);
+    EXPECT_EQ(ReadFile(app + "\\SETUP.LOG"), setupLog);
+    EXPECT_EQ(SharedDllCount(m_systemDll), 4u);
+
+    const std::string completed =
+        "Installation Successfully Completed.\nTo start the program, just click\nStart, Programs and Example Product.";
+    ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product", m_dist));
+    throughTheWizardToTheBox();
+    m_setup.Click(Expect("the files-in-use box"), IDCONTINUE);
+    EXPECT_EQ(Expect("the progress dialog").caption, "Installation");
+    SeenWindow atRestart = Expect("the success message, with the restart");
+    ExpectBox(atRestart,
+              completed + "\n\nSome files were in use: they are replaced when Windows restarts.\nRestart Windows to "
+                          "complete the installation.",
+              "", false, false);
+    m_setup.Click(atRestart, IDOK);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3010u);
+    const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+    EXPECT_NE(std::find(log.begin(), log.end(), "File in use, replaced when Windows restarts: " + readme), log.end());
+    EXPECT_FALSE(noStagedFileLeft());
+
+    ASSERT_TRUE(m_setup.Start(m_dist + "\\setup.exe", "Example*Product", m_dist));
+    throughTheWizardToTheBox();
+    m_setup.Click(Expect("the files-in-use box"), IDTRYAGAIN);
+    box = Expect("the box again, the file still held");
+    expectInUseBox(box);
+    ASSERT_TRUE(held.End());
+    m_setup.Click(box, IDTRYAGAIN);
+    EXPECT_EQ(Expect("the progress dialog").caption, "Installation");
+    SeenWindow installed = Expect("the success message");
+    ExpectBox(installed, completed, "", false, false);
+    m_setup.Click(installed, IDOK);
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    EXPECT_EQ(ReadFile(readme), newReadme);
+    EXPECT_EQ(SharedDllCount(m_systemDll), 6u);
+    // The replacement that the run before left for the restart would put its
+    // file over the one placed now: it is cancelled.
+    EXPECT_TRUE(noStagedFileLeft());
+    const std::vector<std::string> lastLog = LogMessages(app + "\\SETUP.LOG");
+    EXPECT_TRUE(std::any_of(lastLog.begin(), lastLog.end(), [&readme](const std::string& line) {
+        return line.rfind("Replacement at restart cancelled: " + readme + " placed now, ", 0) == 0;
+    }));
     m_target.Write("Example\\docs\\mine.txt", "the user's own");
 
     ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString")));

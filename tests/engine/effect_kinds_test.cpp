@@ -112,6 +112,23 @@ TEST_F(EffectKindsTest, EveryKindIsRecordedWrittenReadBackAndUndone) {
              EXPECT_EQ(m_dir.Read(app.substr(m_dir.Path().size() + 1) + "\\lib.dll"), "old");
              EXPECT_FALSE(std::filesystem::exists(app + "\\Backup"));
          }},
+        {"a file in use replaced at restart, and a DLL in use",
+         [this](const std::string& app, InstallRecord& record) {
+             const std::string rel = app.substr(m_dir.Path().size() + 1);
+             for (const char* name : {"held.txt", "held.dll"}) {
+                 m_dir.Write(rel + "\\" + name, "in use");
+                 m_dir.Write(rel + "\\stg-" + name, "staged");
+                 record.Add(EffectKind::kFileAtRestart, app + "\\" + name, app + "\\stg-" + name);
+             }
+         },
+         [this](const std::string& app) {
+             // The staged files go, which cancels the replacements; the DLL
+             // stood there before, for other programs too.
+             EXPECT_FALSE(std::filesystem::exists(app + "\\stg-held.txt"));
+             EXPECT_FALSE(std::filesystem::exists(app + "\\stg-held.dll"));
+             EXPECT_FALSE(std::filesystem::exists(app + "\\held.txt"));
+             EXPECT_EQ(m_dir.Read(app.substr(m_dir.Path().size() + 1) + "\\held.dll"), "in use");
+         }},
         {"a shared count raised for a DLL placed new",
          [this](const std::string& app, InstallRecord& record) {
              m_dir.Write(app.substr(m_dir.Path().size() + 1) + "\\shared.dll", "dll");
