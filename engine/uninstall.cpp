@@ -36,8 +36,8 @@ bool IsPlacement(EffectKind kind) {
 // that cannot be written. The record's digest is written empty here,
 // recorded with what it held before like the other values;
 // RegisterRecordDigest sets it once the record's text is known.
-bool WriteUninstallValues(const std::string& key, const std::string& displayName, const std::string& appDir,
-                          uint32_t sizeKb, InstallRecord& record, InstallLog* log) {
+bool WriteUninstallValues(const std::string& key, const std::string& displayName, const UninstallerSource& source,
+                          const std::string& appDir, uint32_t sizeKb, InstallRecord& record, InstallLog* log) {
     const std::string prefix = key + "\\";
     const std::string uninstaller = InDir(appDir, kUninstallerName);
     const std::string command = "\"" + uninstaller + "\" /uninstall";
@@ -45,8 +45,16 @@ bool WriteUninstallValues(const std::string& key, const std::string& displayName
                                       {"UninstallString", command},
                                       {"QuietUninstallString", command + " /S"},
                                       {"InstallLocation", appDir},
-                                      {"DisplayIcon", uninstaller}};
+                                      {"DisplayIcon", uninstaller},
+                                      {"DisplayVersion", source.version},
+                                      {"Publisher", source.publisher}};
     for (const auto& value : strings) {
+        // A version or publisher the product does not give: an earlier
+        // installation's would be wrong now.
+        if (value[1].empty()) {
+            if (!RemoveRegistryValue((prefix + value[0]).c_str(), '\\', record)) return false;
+            continue;
+        }
         if (!WriteRegistryString((prefix + value[0]).c_str(), value[1].c_str(), '\\', record)) return false;
         if (log) WriteLog(*log, "Key added successfully: %s=%s", (prefix + value[0]).c_str(), value[1].c_str());
     }
@@ -96,7 +104,8 @@ RunResult RegisterUninstaller(const UninstallerSource& source, const std::string
     // registration is the run's last effect: the uninstaller removes it.
     for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
         const std::string key = std::string(root) + "\\" + kUninstallKeys + keyName;
-        if (WriteUninstallValues(key, displayName, appDir, sizeKb, run, log)) return RunResult(RunOutcome::kGoingOn, key);
+        if (WriteUninstallValues(key, displayName, source, appDir, sizeKb, run, log))
+            return RunResult(RunOutcome::kGoingOn, key);
     }
     return RunResult(RunOutcome::kNotRegistered, kUninstallKeys + keyName);
 }

@@ -18,6 +18,8 @@
 // What an installation needs to make itself removable.
 struct UninstallerSource {
     std::string productName;  // the name shown in Add/Remove Programs
+    std::string version;      // its DisplayVersion and Publisher there (empty: none)
+    std::string publisher;
     std::string programPath;  // the running setup.exe, copied as uninstall.exe
     FileRange stored;         // where set (file not null), copied instead: the bare program
                               // that a single-file medium carries
@@ -51,7 +53,9 @@ uint32_t EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& 
 // Writes the Uninstall values of |source|'s product, installed in |appDir|
 // and |sizeKb| large, below HKLM, or below HKCU when HKLM cannot be written;
 // each is recorded in |run| with what it held before, and logged ("Key added
-// successfully: %s=%s"). The record's digest value is written empty, to be
+// successfully: %s=%s"). A version or publisher that |source| lacks is
+// deleted there (an earlier installation's would be wrong), recorded too.
+// The record's digest value is written empty, to be
 // set by RegisterRecordDigest. kGoingOn with the key written as its path;
 // kNotRegistered (path: the key's name) when neither root takes them.
 RunResult RegisterUninstaller(const UninstallerSource& source, const std::string& appDir, uint32_t sizeKb,
