@@ -20,6 +20,9 @@ void RemoveFileOver(EffectUndo& undo, const Effect& effect) {
     if (!IsDllPath(effect.path)) undo.RemoveFile(effect.path);
 }
 
+// A failed run puts back what stood there.
+void PutBackFileOver(EffectUndo& undo, const Effect& effect) { undo.PutBack(effect.path); }
+
 void RestoreBackup(EffectUndo& undo, const Effect& effect) {
     undo.RemoveFile(effect.path);
     undo.MoveBack(effect.other, effect.path);
@@ -35,17 +38,19 @@ void RestoreValue(EffectUndo& undo, const Effect& effect) { undo.RestoreValue(ef
 
 }  // namespace
 
-// In the order of EffectKind.
+// In the order of EffectKind. A failed run undoes what it did itself: a
+// file it placed new goes whether or not it is counted (nothing stood there
+// before it), and one it placed over another gives way to that one.
 const EffectKindInfo kEffectKinds[] = {
-    {EffectKind::kDirectory, "dir", kPathOnly, true, RemoveCreatedDirectory},
-    {EffectKind::kFileNew, "new", kPathOnly, true, RemoveNewFile},
-    {EffectKind::kFileOver, "over", kPathOnly, true, RemoveFileOver},
-    {EffectKind::kFileBackup, "backup", kPathAndOther, true, RestoreBackup},
-    {EffectKind::kDllKept, "kept", kPathOnly, true, Nothing},
-    {EffectKind::kSharedCount, "count", kPathOnly, true, LowerCount},
-    {EffectKind::kShortcut, "link", kPathOnly, true, RemoveCreatedFile},
-    {EffectKind::kRegistryKey, "key", kPathOnly, false, RemoveKey},
-    {EffectKind::kRegistryValue, "value", kValueBefore, false, RestoreValue},
+    {EffectKind::kDirectory, "dir", kPathOnly, true, RemoveCreatedDirectory, RemoveCreatedDirectory},
+    {EffectKind::kFileNew, "new", kPathOnly, true, RemoveNewFile, RemoveCreatedFile},
+    {EffectKind::kFileOver, "over", kPathOnly, true, RemoveFileOver, PutBackFileOver},
+    {EffectKind::kFileBackup, "backup", kPathAndOther, true, RestoreBackup, RestoreBackup},
+    {EffectKind::kDllKept, "kept", kPathOnly, true, Nothing, Nothing},
+    {EffectKind::kSharedCount, "count", kPathOnly, true, LowerCount, LowerCount},
+    {EffectKind::kShortcut, "link", kPathOnly, true, RemoveCreatedFile, RemoveCreatedFile},
+    {EffectKind::kRegistryKey, "key", kPathOnly, false, RemoveKey, RemoveKey},
+    {EffectKind::kRegistryValue, "value", kValueBefore, false, RestoreValue, RestoreValue},
 };
 const size_t kEffectKindCount = std::size(kEffectKinds);
 

@@ -246,26 +246,38 @@ namespace {
 
 bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// The undo's side of the system: each kind's undo (engine/effects.cpp) calls
-// these, last effect first.
+// The undo's side of the system: each kind's undo or rollback
+// (engine/effects.cpp) calls these, last effect first.
 class Undo : public EffectUndo {
 public:
+    // The uninstaller's undo of |record|, installed in |appDir|.
     Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
          const std::string& uninstallerAside)
-        : m_record(record), m_appDir(appDir), m_ui(ui), m_log(log), m_uninstallerAside(uninstallerAside) {
-        for (const Effect& effect : m_record.effects)
-            if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
+        : Undo(record, appDir, &ui, log) {
+        m_uninstallerAside = uninstallerAside;
+    }
+    // A failed run's undo of its own |record|, with what it set aside; it asks nothing.
+    Undo(const InstallRecord& record, const std::vector<SetAsideFile>& setAside, InstallLog& log)
+        : Undo(record, std::string(), nullptr, log) {
+        m_setAside = setAside;
+        m_failedRun = true;
     }
 
     RunResult Run() {
-        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) KindInfo(it->kind).undo(*this, *it);
-        // Last what the installation left for the uninstaller itself.
-        RemoveFile(InDir(m_appDir, kInstallRecordName));
-        RemoveFile(InDir(m_appDir, "SETUP.LOG"));
-        RemoveUninstaller();
-        if (!std::any_of(m_laterDirs.begin(), m_laterDirs.end(),
-                         [this](const std::string& dir) { return EqualIgnoringCase(dir, m_appDir); }))
-            m_laterDirs.push_back(m_appDir);
+        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) {
+            const EffectKindInfo& kind = KindInfo(it->kind);
+            (m_failedRun ? kind.rollback : kind.undo)(*this, *it);
+        }
+        // Last what the installation left for the uninstaller itself (a
+        // failed run left nothing of the kind, and its log stays).
+        if (!m_failedRun) {
+            RemoveFile(InDir(m_appDir, kInstallRecordName));
+            RemoveFile(InDir(m_appDir, "SETUP.LOG"));
+            RemoveUninstaller();
+            if (!std::any_of(m_laterDirs.begin(), m_laterDirs.end(),
+                             [this](const std::string& dir) { return EqualIgnoringCase(dir, m_appDir); }))
+                m_laterDirs.push_back(m_appDir);
+        }
         for (const std::string& dir : m_laterDirs) {
             if (RemoveDirectoryPath(dir))
                 WriteLog(m_log, "Removed directory: %s", dir.c_str());
@@ -276,12 +288,22 @@ public:
     }
 
 private:
+    Undo(const InstallRecord& record, const std::string& appDir, RunUi* ui, InstallLog& log)
+        : m_record(record), m_appDir(appDir), m_ui(ui), m_log(log) {
+        for (const Effect& effect : m_record.effects)
+            if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
+    }
+
     void Stayed(const std::string& what, DWORD error) { Stayed(RunResult(RunOutcome::kStayed, what, error)); }
-    // Logs what stayed and adds it to the undo's result: the first thing
-    // that stayed and its error, and every thing in the detail.
+    // Logs what stayed and adds it to the undo's result.
     void Stayed(const RunResult& stayed, const std::string& why = std::string()) {
         WriteLog(m_log, "Could not remove %s: %s", stayed.path.c_str(),
                  why.empty() ? FormatSystemError(stayed.error).c_str() : why.c_str());
+        Count(stayed);
+    }
+    // Adds what stayed to the undo's result: the first thing that stayed
+    // and its error, and every thing in the detail.
+    void Count(const RunResult& stayed) {
         if (!m_stayed.Failed())
             m_stayed = stayed;
         else
@@ -345,6 +367,28 @@ private:
             Stayed(from, GetLastError());
     }
 
+    void PutBack(const std::string& path) override {
+        if (ThroughLink(path)) return;
+        // The latest kept for the path: the undo goes last first.
+        auto kept = std::find_if(m_setAside.rbegin(), m_setAside.rend(),
+                                 [&path](const SetAsideFile& file) { return EqualIgnoringCase(file.path, path); });
+        if (kept == m_setAside.rend()) {
+            WriteLog(m_log, "Could not restore %s: it was not kept aside", path.c_str());
+            return Count(RunResult(RunOutcome::kStayed, path));
+        }
+        const std::string aside = kept->aside;
+        m_setAside.erase(std::next(kept).base());
+        // (A copy, kept aside where a rename could not go, comes back as one.)
+        if (MovePath(aside, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+            WriteLog(m_log, "Restored: %s", path.c_str());
+            return;
+        }
+        const DWORD error = GetLastError();
+        WriteLog(m_log, "Could not restore %s from %s (error %lu)", path.c_str(), aside.c_str(),
+                 static_cast<unsigned long>(error));
+        Count(RunResult(RunOutcome::kStayed, path, error));
+    }
+
     void RemoveUninstaller() {
         const std::string path = InDir(m_appDir, kUninstallerName);
         RunResult removed = TryRemove(path);
@@ -397,8 +441,9 @@ private:
         // new is removed; one that stood there before stays (restored from
         // Backup or kept).
         if (!Has(EffectKind::kFileNew, dll)) return;
-        if (!InAppDir(dll) &&
-            !m_ui.ShowBox(RunBox::kDoubt, "The shared file " + dll + " is no longer used by any program. Remove it?")) {
+        if (m_ui && !InAppDir(dll) &&
+            !m_ui->ShowBox(RunBox::kDoubt,
+                           "The shared file " + dll + " is no longer used by any program. Remove it?")) {
             WriteLog(m_log, "Shared file kept: %s", dll.c_str());
             return;
         }
@@ -450,9 +495,11 @@ private:
 
     const InstallRecord& m_record;
     std::string m_appDir;
-    RunUi& m_ui;
+    RunUi* m_ui;  // null: nothing is asked
     InstallLog& m_log;
     std::string m_uninstallerAside;
+    bool m_failedRun = false;               // a failed run undoes itself: each kind's rollback
+    std::vector<SetAsideFile> m_setAside;  // what it kept aside and has not put back yet
     RunResult m_stayed;  // kGoingOn while everything is undone
     std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
     std::vector<const std::string*> m_counted;  // the paths of the record's shared counts
@@ -463,6 +510,10 @@ private:
 RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
                            const std::string& uninstallerAside) {
     return Undo(record, appDir, ui, log, uninstallerAside).Run();
+}
+
+RunResult UndoFailedRun(const InstallRecord& run, const std::vector<SetAsideFile>& setAside, InstallLog& log) {
+    return Undo(run, setAside, log).Run();
 }
 
 std::vector<std::string> StayedItems(const RunResult& undone) {

@@ -1,7 +1,8 @@
 // Uninstallation: at the end of an installation the uninstaller is copied
 // into the application directory, registered in Add/Remove Programs and the
 // record of the run saved; the uninstaller reads the record and undoes it,
-// last effect first.
+// last effect first. An unattended run that fails undoes its own record the
+// same way before it ends (UndoFailedRun).
 #pragma once
 
 #include "base/install_log.h"
@@ -95,6 +96,23 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 // detail every thing that stayed, one per line (StayedItems).
 RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
                            const std::string& uninstallerAside);
+
+// A file that a run replaced, kept aside until the run has succeeded.
+struct SetAsideFile {
+    std::string path;   // where it stood, and goes back to
+    std::string aside;  // where it is kept meanwhile (in the run's private folder)
+};
+
+// Undoes |run|, the record of an installation run that failed, in the same
+// process, last effect first, each kind as kEffectKinds' rollback says:
+// every file it replaced is put back from |setAside| (the latest kept for
+// its path first), every file and directory it made goes (a directory that
+// still holds something stays: the run's SETUP.LOG's), every shared count
+// and registry value is as before. Nothing is asked: a DLL it placed new
+// goes. Each step is a line in |log|. kGoingOn when everything was undone;
+// else kStayed as UndoInstallation gives it, and what could not be put
+// back is still where it was kept aside.
+RunResult UndoFailedRun(const InstallRecord& run, const std::vector<SetAsideFile>& setAside, InstallLog& log);
 
 // The things that stayed according to the undo's result |undone|, in the
 // order they stayed; empty when it did not fail.

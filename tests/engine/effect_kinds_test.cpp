@@ -69,6 +69,7 @@ TEST_F(EffectKindsTest, TheTableHasEachKindOnceInTheEnumsOrderWithItsOwnName) {
         EXPECT_EQ(KindNamed(info.name), &info);
         EXPECT_TRUE(names.insert(info.name).second) << info.name;
         EXPECT_NE(info.undo, nullptr) << info.name;
+        EXPECT_NE(info.rollback, nullptr) << info.name;  // a row without it still compiles
     }
     EXPECT_EQ(KindNamed("end"), nullptr);
     EXPECT_EQ(KindNamed("product"), nullptr);
