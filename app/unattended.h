@@ -19,7 +19,8 @@ public:
     bool ShowWelcome(const std::string& title, const std::string& text) override;
     bool ShowTerms() override;
     bool ShowDestDir(const std::string& title, std::string& destDir) override;
-    // The run's steps one after another, with no pause between them.
+    // The run's steps one after another, with no pause between them; a run
+    // that fails undoes its changes (InstallRun::UndoOnFailure).
     bool RunInstallation(const std::string& destDir) override;
     // The final message and every box of the run: one log line with the
     // text, line breaks as blanks. A question is answered Yes, its default
