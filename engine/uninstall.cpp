@@ -259,7 +259,8 @@ public:
     // A failed run's undo of its own |record|, with what it set aside; it asks nothing.
     Undo(const InstallRecord& record, const std::vector<SetAsideFile>& setAside, InstallLog& log)
         : Undo(record, std::string(), nullptr, log) {
-        m_setAside = setAside;
+        m_setAside = &setAside;
+        m_asideLeft = setAside.size();
         m_failedRun = true;
     }
 
@@ -369,15 +370,13 @@ private:
 
     void PutBack(const std::string& path) override {
         if (ThroughLink(path)) return;
-        // The latest kept for the path: the undo goes last first.
-        auto kept = std::find_if(m_setAside.rbegin(), m_setAside.rend(),
-                                 [&path](const SetAsideFile& file) { return EqualIgnoringCase(file.path, path); });
-        if (kept == m_setAside.rend()) {
+        // The run kept aside each file it replaced, in the order of its
+        // record: the undo, last first, takes them from the back.
+        if (!m_asideLeft || !EqualIgnoringCase((*m_setAside)[m_asideLeft - 1].path, path)) {
             WriteLog(m_log, "Could not restore %s: it was not kept aside", path.c_str());
             return Count(RunResult(RunOutcome::kStayed, path));
         }
-        const std::string aside = kept->aside;
-        m_setAside.erase(std::next(kept).base());
+        const std::string& aside = (*m_setAside)[--m_asideLeft].aside;
         // (A copy, kept aside where a rename could not go, comes back as one.)
         if (MovePath(aside, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
             WriteLog(m_log, "Restored: %s", path.c_str());
@@ -498,8 +497,9 @@ private:
     RunUi* m_ui;  // null: nothing is asked
     InstallLog& m_log;
     std::string m_uninstallerAside;
-    bool m_failedRun = false;               // a failed run undoes itself: each kind's rollback
-    std::vector<SetAsideFile> m_setAside;  // what it kept aside and has not put back yet
+    bool m_failedRun = false;                              // a failed run undoes itself: each kind's rollback
+    const std::vector<SetAsideFile>* m_setAside = nullptr;  // what it kept aside, in order
+    size_t m_asideLeft = 0;                                 // how many of them are not put back yet
     RunResult m_stayed;  // kGoingOn while everything is undone
     std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
     std::vector<const std::string*> m_counted;  // the paths of the record's shared counts

@@ -105,8 +105,8 @@ struct SetAsideFile {
 
 // Undoes |run|, the record of an installation run that failed, in the same
 // process, last effect first, each kind as kEffectKinds' rollback says:
-// every file it replaced is put back from |setAside| (the latest kept for
-// its path first), every file and directory it made goes (a directory that
+// every file it replaced is put back from |setAside| (one for each such
+// effect, in the record's order), every file and directory it made goes (a directory that
 // still holds something stays: the run's SETUP.LOG's), every shared count
 // and registry value is as before. Nothing is asked: a DLL it placed new
 // goes. Each step is a line in |log|. kGoingOn when everything was undone;
