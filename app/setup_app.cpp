@@ -139,6 +139,7 @@ int CSetupApp::Install() {
     CommandLine named = line;
     if (named.productName.empty()) named.productName = program.productName;
     // The uninstaller is the bare program the medium carries, or the running one.
-    UninstallerSource uninstaller{named.productName, ModulePath(), program.uninstaller};
+    UninstallerSource uninstaller{named.productName, m_setup.list.m_strProductVersion, m_setup.list.m_strPublisher,
+                                  ModulePath(), program.uninstaller};
     return RunInstallationSequence(named, uninstaller, m_setup);
 }

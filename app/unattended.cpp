@@ -33,6 +33,9 @@ bool UnattendedUi::ShowDestDir(const std::string&, std::string& destDir) {
 bool UnattendedUi::RunInstallation(const std::string& destDir) {
     InstallRun run(*this, m_setup, destDir);
     if (m_pUninstaller) run.SetUninstaller(*m_pUninstaller);
+    // No one is there to decide what to do about a half-done installation:
+    // one that fails leaves what was there before it.
+    run.UndoOnFailure();
     run.Open();
     m_lastRun = run.Prepare(nullptr);
     // Without the progress dialog's pace the steps follow each other at once:

@@ -19,7 +19,8 @@ public:
     bool ShowWelcome(const std::string& title, const std::string& text) override;
     bool ShowTerms() override;
     bool ShowDestDir(const std::string& title, std::string& destDir) override;
-    // The run's steps one after another, with no pause between them.
+    // The run's steps one after another, with no pause between them; a run
+    // that fails undoes its changes (InstallRun::UndoOnFailure).
     bool RunInstallation(const std::string& destDir) override;
     // Files that were in use are replaced at restart; nothing is asked.
     bool RestartNeeded() const override { return m_bRestartNeeded; }

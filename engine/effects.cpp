@@ -22,6 +22,9 @@ void RemoveFileOver(EffectUndo& undo, const Effect& effect) {
 
 void RestoreBackup(EffectUndo& undo, const Effect& effect) { undo.MoveBack(effect.other, effect.path, effect.data); }
 
+// A failed run puts back what stood there.
+void PutBackFileOver(EffectUndo& undo, const Effect& effect) { undo.PutBack(effect.path); }
+
 // Deleting the staged file cancels the replacement (a rename at restart
 // whose file is gone does nothing); after the restart it is gone already.
 // The file in place goes as one placed over another would.
@@ -29,6 +32,10 @@ void CancelAtRestart(EffectUndo& undo, const Effect& effect) {
     undo.RemoveFile(effect.other);
     RemoveFileOver(undo, effect);
 }
+
+// A failed run only cancels the replacement: the file in place is still the
+// one that stood there.
+void CancelReplacement(EffectUndo& undo, const Effect& effect) { undo.RemoveFile(effect.other); }
 
 void LowerCount(EffectUndo& undo, const Effect& effect) { undo.LowerSharedCount(effect.path); }
 
@@ -40,18 +47,20 @@ void RestoreValue(EffectUndo& undo, const Effect& effect) { undo.RestoreValue(ef
 
 }  // namespace
 
-// In the order of EffectKind.
+// In the order of EffectKind. A failed run undoes what it did itself: a
+// file it placed new goes whether or not it is counted (nothing stood there
+// before it), and one it placed over another gives way to that one.
 const EffectKindInfo kEffectKinds[] = {
-    {EffectKind::kDirectory, "dir", kPathOnly, true, RemoveCreatedDirectory},
-    {EffectKind::kFileNew, "new", kPathOnly, true, RemoveNewFile},
-    {EffectKind::kFileOver, "over", kPathOnly, true, RemoveFileOver},
-    {EffectKind::kFileBackup, "backup", kPathOtherAndDigest, true, RestoreBackup},
-    {EffectKind::kDllKept, "kept", kPathOnly, true, Nothing},
-    {EffectKind::kSharedCount, "count", kPathOnly, true, LowerCount},
-    {EffectKind::kShortcut, "link", kPathOnly, true, RemoveCreatedFile},
-    {EffectKind::kRegistryKey, "key", kPathOnly, false, RemoveKey},
-    {EffectKind::kRegistryValue, "value", kValueBefore, false, RestoreValue},
-    {EffectKind::kFileAtRestart, "restart", kPathAndOther, true, CancelAtRestart},
+    {EffectKind::kDirectory, "dir", kPathOnly, true, RemoveCreatedDirectory, RemoveCreatedDirectory},
+    {EffectKind::kFileNew, "new", kPathOnly, true, RemoveNewFile, RemoveCreatedFile},
+    {EffectKind::kFileOver, "over", kPathOnly, true, RemoveFileOver, PutBackFileOver},
+    {EffectKind::kFileBackup, "backup", kPathOtherAndDigest, true, RestoreBackup, RestoreBackup},
+    {EffectKind::kDllKept, "kept", kPathOnly, true, Nothing, Nothing},
+    {EffectKind::kSharedCount, "count", kPathOnly, true, LowerCount, LowerCount},
+    {EffectKind::kShortcut, "link", kPathOnly, true, RemoveCreatedFile, RemoveCreatedFile},
+    {EffectKind::kRegistryKey, "key", kPathOnly, false, RemoveKey, RemoveKey},
+    {EffectKind::kRegistryValue, "value", kValueBefore, false, RestoreValue, RestoreValue},
+    {EffectKind::kFileAtRestart, "restart", kPathAndOther, true, CancelAtRestart, CancelReplacement},
 };
 const size_t kEffectKindCount = std::size(kEffectKinds);
 

@@ -1,9 +1,10 @@
 // The kinds of effect an installation records, each described once: its
-// line in "uninstall.dat" (name and fields, docs/uninstall-record.md) and how
-// the uninstaller undoes it. The record's writer, its reader and the undo all
-// work from kEffectKinds; a new kind is one entry there plus the step that
-// causes it (docs/how-to-add-an-effect.md). Win32-free: the undo of each kind
-// is said in terms of EffectUndo, which the uninstaller implements.
+// line in "uninstall.dat" (name and fields, docs/uninstall-record.md), how
+// the uninstaller undoes it, and how an unattended run that fails undoes it
+// before it ends. The record's writer, its reader and both undos all work
+// from kEffectKinds; a new kind is one entry there plus the step that causes
+// it (docs/how-to-add-an-effect.md). Win32-free: the undo of each kind is
+// said in terms of EffectUndo, which engine/uninstall.cpp implements.
 #pragma once
 
 #include <cstddef>
@@ -68,9 +69,12 @@ public:
     // of their SHA-256; empty: not known, the file goes back as it is).
     // Anything else leaves both files as they are, and says so.
     virtual void MoveBack(const std::string& from, const std::string& to, const std::string& digest) = 0;
+    // Puts back the file that stood at |path| before the run replaced it,
+    // from where the run kept it aside (only a failed run has kept any).
+    virtual void PutBack(const std::string& path) = 0;
     // Lowers the shared-DLL count of |dll|; at zero the count goes, and the
     // DLL too when the installation placed it new (outside the application
-    // directory only when the user agrees).
+    // directory only when the user agrees; a failed run's undo asks nothing).
     virtual void LowerSharedCount(const std::string& dll) = 0;
     // Removes the registry key |keyPath| when it holds nothing.
     virtual void RemoveKeyWhenEmpty(const std::string& keyPath) = 0;
@@ -85,7 +89,8 @@ struct EffectKindInfo {
     const char* name;                          // the first field of its record line
     EffectFields fields;                       // what follows the name
     bool filePaths;                            // path (and other) are full file paths
-    void (*undo)(EffectUndo&, const Effect&);  // how the uninstaller undoes it
+    void (*undo)(EffectUndo&, const Effect&);      // how the uninstaller undoes it
+    void (*rollback)(EffectUndo&, const Effect&);  // how a failed run undoes it, in the same process
 };
 
 extern const EffectKindInfo kEffectKinds[];

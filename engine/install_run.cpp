@@ -73,15 +73,35 @@ int InstallRun::FileCount() const { return static_cast<int>(m_list.m_files.size(
 void InstallRun::Report(const RunResult& failure) { ReportFailure(failure, m_ui, m_log, m_list); }
 
 RunResult InstallRun::End(RunResult ending) {
+    const bool failed = ending.what != RunOutcome::kCompleted && m_nStep >= 0;
     // A run that fails records what it did all the same, quietly: after the
     // failure's lines come only what could not be recorded and an earlier
-    // record that the new one replaces, if any.
-    if (ending.what != RunOutcome::kCompleted && m_nStep >= 0 && m_bUninstaller) Report(MakeRemovable(false));
+    // record that the new one replaces, if any. One that undoes its changes
+    // records nothing: the earlier record stays as it is.
+    if (failed && !m_bUndoOnFailure && m_bUninstaller) Report(MakeRemovable(false));
     m_nStep = -1;
     m_ahead.reset();
     m_closer.reset();
+    // Once every file is closed and nothing is written ahead any more.
+    if (failed && m_bUndoOnFailure) UndoChanges();
     m_tempFolder.Remove();
     return ending;
+}
+
+void InstallRun::UndoChanges() {
+    if (m_record.effects.empty()) return;  // nothing changed
+    WriteLog(m_log, "Undoing the installation's changes");
+    const size_t stayed = StayedItems(UndoFailedRun(m_record, m_setAside, m_log)).size();
+    if (stayed == 0) {
+        WriteLog(m_log, "Installation undone");
+        return;
+    }
+    WriteLog(m_log, "Installation not completely undone: %u item(s) could not be put back or removed",
+             static_cast<unsigned>(stayed));
+    // A file that could not be put back is still kept aside (its line says
+    // where): the folder stays with it.
+    for (const SetAsideFile& kept : m_setAside)
+        if (PathAttributes(kept.aside) != INVALID_FILE_ATTRIBUTES) return m_tempFolder.Keep();
 }
 
 RunResult InstallRun::Fail(RunResult failure) {
@@ -205,14 +225,23 @@ RunResult InstallRun::ExpandStep() {
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     const RunResult prepared = PrepareDestination(placed, attributes);
     if (prepared.Failed()) return Fail(RunResult(RunOutcome::kBackupFailed, m_strDest).Because(prepared));
+    if (m_bUndoOnFailure && placed.kind == EffectKind::kFileOver && !m_bDestInUse) {
+        // A file that a program holds can be neither kept aside nor replaced
+        // now: it is replaced when Windows restarts, which a failure cancels.
+        const RunResult kept = SetAside(m_strDest);
+        if (kept.Failed() && FileInUse(m_strDest))
+            m_bDestInUse = true;
+        else if (kept.Failed())
+            return Fail(RunResult(RunOutcome::kExpandFailed, m_strDest).Because(kept));
+    }
 
     WriteLog(m_log, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
-    // The attributes read before still hold unless a DLL was moved into Backup.
-    const bool dll = IsDllPath(m_strDest);
+    // The attributes read before still hold unless a DLL was moved into
+    // Backup (a file set aside is refused or replaced as if it were there).
     InUsePlacement inUse;  // a destination in use is replaced at restart
     inUse.known = m_bDestInUse;
     const RunResult expanded = ExpandPayload(m_strSource.c_str(), m_strDest.c_str(), m_medium,
-                                             dll ? nullptr : &attributes,
+                                             placed.kind == EffectKind::kFileBackup ? nullptr : &attributes,
                                              DecodedAhead(m_strDest) ? m_ahead.get() : nullptr, m_closer.get(),
                                              &inUse);
     if (expanded.Failed()) {
@@ -302,6 +331,22 @@ RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     placed.kind = EffectKind::kFileBackup;
     placed.other = BackupPathOf(m_strDest, m_strDestDir);
     placed.data = std::move(digest);
+    return RunResult();
+}
+
+RunResult InstallRun::SetAside(const std::string& path) {
+    // The private folder is the run's own: no one else can have put
+    // anything under a name there. The number keeps two files of one name apart.
+    const std::string aside =
+        FormatText("%s\\%u-%s", m_strTempPath.c_str(), unsigned(m_setAside.size() + 1), GetPathFileName(path).c_str());
+    if (m_strTempPath.empty() || (!MovePath(path, aside) && !CopyPath(path, aside, true))) {
+        const DWORD error = m_strTempPath.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
+        return RunResult(RunOutcome::kEntryNotDone, path, error,
+                         FormatText("%s could not be kept aside to be put back should the installation fail "
+                                    "(error %lu)",
+                                    path.c_str(), static_cast<unsigned long>(error)));
+    }
+    m_setAside.push_back(SetAsideFile{path, aside});
     return RunResult();
 }
 

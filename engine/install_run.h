@@ -5,8 +5,9 @@
 // what it calls (ReportFailure), saying through a RunUi what the user is to
 // see. Whoever drives it decides the pace: the progress dialog takes one
 // step per timer tick, an installation without windows one after another.
-// After a failure nothing is rolled back but the one step that failed: a DLL
-// moved into Backup whose replacement could not be placed goes back.
+// After a failure nothing is rolled back but the one step that failed (a DLL
+// moved into Backup whose replacement could not be placed goes back), unless
+// the run undoes its changes on failure (UndoOnFailure).
 #pragma once
 
 #include "base/path_parts.h"
@@ -23,6 +24,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 class InstallRun {
 public:
@@ -36,6 +38,12 @@ public:
     // copied into the destination as its uninstaller, registered, and the
     // record of what the run did is saved beside it (also after a failure).
     void SetUninstaller(UninstallerSource source);
+    // For a run without windows (/S), before Open: a run that fails after it
+    // has changed something undoes its changes, last first, before it ends,
+    // and writes no record and copies no uninstaller; an earlier
+    // installation there stays exactly as it was. Each file it replaces is
+    // kept aside in its private folder until then.
+    void UndoOnFailure() { m_bUndoOnFailure = true; }
 
     // Logs "Decompression box opened": the run's first line.
     void Open();
@@ -80,6 +88,12 @@ private:
     // name there since. (Under Wine, asking about an absent name reads the
     // whole directory.) Counts the name as placed.
     bool KnownAbsent(const PathParts& dest);
+    // Keeps the file |path|, which the current entry replaces, aside in the
+    // private folder (moved there, or copied where it cannot be moved), for
+    // a failed run to put back. kEntryNotDone when it cannot be kept.
+    RunResult SetAside(const std::string& path);
+    // Undoes what the run did (UndoFailedRun) and logs it.
+    void UndoChanges();
     // Returns once every file the run put in place is closed.
     void WaitForCloses();
     RunResult FinalStep();
@@ -123,6 +137,8 @@ private:
     std::set<std::string> m_madeDirNames;  // the names put there since, in capitals
     bool m_bUninstaller = false;   // SetUninstaller was called
     UninstallerSource m_uninstaller;
+    bool m_bUndoOnFailure = false;          // UndoOnFailure was called
+    std::vector<SetAsideFile> m_setAside;  // the files replaced so far, kept aside when it was
     // DecodeAhead's, until the run ends: the payloads decoded ahead, and the
     // closing of the files put in place (which the run waits for before a
     // file that may still be open is touched again).

@@ -138,10 +138,14 @@ RunResult PrivateFolder::Create(const std::string& parent) {
 }
 
 void PrivateFolder::Remove() {
+    const std::string path = m_path;
+    Keep();  // closed, so that it can go
+    if (!path.empty()) RemoveTree(path);
+}
+
+void PrivateFolder::Keep() {
     if (m_held != INVALID_HANDLE_VALUE) CloseHandle(m_held);
     m_held = INVALID_HANDLE_VALUE;
-    if (m_path.empty()) return;
-    RemoveTree(m_path);
     m_path.clear();
 }
 

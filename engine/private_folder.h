@@ -44,6 +44,9 @@ public:
     // (a program still running from it) goes at the next restart, and the
     // folder with it.
     void Remove();
+    // Leaves the folder, and what is in it, where it is (a failed run's file
+    // that could not be put back) and forgets it.
+    void Keep();
 
 private:
     std::string m_path;

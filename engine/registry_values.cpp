@@ -73,6 +73,18 @@ BOOL WriteRecordedValue(const char* path, const void* data, DWORD size, DWORD ty
 
 }  // namespace
 
+BOOL RemoveRegistryValue(const char* path, char sep, InstallRecord& record) {
+    const ValueBefore before = path ? ReadValueBefore(path, sep) : ValueBefore();
+    if (!before.known) return FALSE;
+    if (!before.value.existed) return TRUE;
+    RegKey key;
+    LONG result = key.OpenPath(before.value.path, KEY_SET_VALUE);
+    if (result == ERROR_SUCCESS) result = DeleteRegistryValue(key.Get(), before.value.other.c_str());
+    if (result != ERROR_SUCCESS) return FALSE;
+    record.Add(before.value);
+    return TRUE;
+}
+
 BOOL WriteRegistryValue(const char* path, const void* data, DWORD size, DWORD type, char sep, HKEY parent) {
     if (!path) return FALSE;
     auto setValue = [&](HKEY key, const char* valueName) { return SetValue(key, valueName, type, data, size); };

@@ -28,6 +28,10 @@ BOOL WriteRegistryDword(const char* path, DWORD value, char sep, InstallRecord& 
 // that starts with a root name, recorded as WriteRegistryDword records.
 BOOL WriteRegistryString(const char* path, const char* value, char sep, InstallRecord& record);
 
+// Deletes the value named by |path| (a root name, keys and the value name),
+// recording in |record| what it held. TRUE when it is gone or was never there.
+BOOL RemoveRegistryValue(const char* path, char sep, InstallRecord& record);
+
 // The count that means "no count recorded".
 constexpr DWORD kNoSharedDllCount = 0xFFFFFFFF;
 

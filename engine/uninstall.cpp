@@ -38,8 +38,8 @@ bool IsPlacement(EffectKind kind) {
 // that cannot be written. The record's digest is written empty here,
 // recorded with what it held before like the other values;
 // RegisterRecordDigest sets it once the record's text is known.
-bool WriteUninstallValues(const std::string& key, const std::string& displayName, const std::string& appDir,
-                          uint32_t sizeKb, InstallRecord& record, InstallLog* log) {
+bool WriteUninstallValues(const std::string& key, const std::string& displayName, const UninstallerSource& source,
+                          const std::string& appDir, uint32_t sizeKb, InstallRecord& record, InstallLog* log) {
     const std::string prefix = key + "\\";
     const std::string uninstaller = InDir(appDir, kUninstallerName);
     const std::string command = "\"" + uninstaller + "\" /uninstall";
@@ -47,8 +47,16 @@ bool WriteUninstallValues(const std::string& key, const std::string& displayName
                                       {"UninstallString", command},
                                       {"QuietUninstallString", command + " /S"},
                                       {"InstallLocation", appDir},
-                                      {"DisplayIcon", uninstaller}};
+                                      {"DisplayIcon", uninstaller},
+                                      {"DisplayVersion", source.version},
+                                      {"Publisher", source.publisher}};
     for (const auto& value : strings) {
+        // A version or publisher the product does not give: an earlier
+        // installation's would be wrong now.
+        if (value[1].empty()) {
+            if (!RemoveRegistryValue((prefix + value[0]).c_str(), '\\', record)) return false;
+            continue;
+        }
         if (!WriteRegistryString((prefix + value[0]).c_str(), value[1].c_str(), '\\', record)) return false;
         if (log) WriteLog(*log, "Key added successfully: %s=%s", (prefix + value[0]).c_str(), value[1].c_str());
     }
@@ -98,7 +106,8 @@ RunResult RegisterUninstaller(const UninstallerSource& source, const std::string
     // registration is the run's last effect: the uninstaller removes it.
     for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
         const std::string key = std::string(root) + "\\" + kUninstallKeys + keyName;
-        if (WriteUninstallValues(key, displayName, appDir, sizeKb, run, log)) return RunResult(RunOutcome::kGoingOn, key);
+        if (WriteUninstallValues(key, displayName, source, appDir, sizeKb, run, log))
+            return RunResult(RunOutcome::kGoingOn, key);
     }
     return RunResult(RunOutcome::kNotRegistered, kUninstallKeys + keyName);
 }
@@ -239,26 +248,39 @@ namespace {
 
 bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// The undo's side of the system: each kind's undo (engine/effects.cpp) calls
-// these, last effect first.
+// The undo's side of the system: each kind's undo or rollback
+// (engine/effects.cpp) calls these, last effect first.
 class Undo : public EffectUndo {
 public:
+    // The uninstaller's undo of |record|, installed in |appDir|.
     Undo(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
          const std::string& uninstallerAside)
-        : m_record(record), m_appDir(appDir), m_ui(ui), m_log(log), m_uninstallerAside(uninstallerAside) {
-        for (const Effect& effect : m_record.effects)
-            if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
+        : Undo(record, appDir, &ui, log) {
+        m_uninstallerAside = uninstallerAside;
+    }
+    // A failed run's undo of its own |record|, with what it set aside; it asks nothing.
+    Undo(const InstallRecord& record, const std::vector<SetAsideFile>& setAside, InstallLog& log)
+        : Undo(record, std::string(), nullptr, log) {
+        m_setAside = &setAside;
+        m_asideLeft = setAside.size();
+        m_failedRun = true;
     }
 
     RunResult Run() {
-        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) KindInfo(it->kind).undo(*this, *it);
-        // Last what the installation left for the uninstaller itself.
-        RemoveFile(InDir(m_appDir, kInstallRecordName));
-        RemoveFile(InDir(m_appDir, "SETUP.LOG"));
-        RemoveUninstaller();
-        if (!std::any_of(m_laterDirs.begin(), m_laterDirs.end(),
-                         [this](const std::string& dir) { return EqualIgnoringCase(dir, m_appDir); }))
-            m_laterDirs.push_back(m_appDir);
+        for (auto it = m_record.effects.rbegin(); it != m_record.effects.rend(); ++it) {
+            const EffectKindInfo& kind = KindInfo(it->kind);
+            (m_failedRun ? kind.rollback : kind.undo)(*this, *it);
+        }
+        // Last what the installation left for the uninstaller itself (a
+        // failed run left nothing of the kind, and its log stays).
+        if (!m_failedRun) {
+            RemoveFile(InDir(m_appDir, kInstallRecordName));
+            RemoveFile(InDir(m_appDir, "SETUP.LOG"));
+            RemoveUninstaller();
+            if (!std::any_of(m_laterDirs.begin(), m_laterDirs.end(),
+                             [this](const std::string& dir) { return EqualIgnoringCase(dir, m_appDir); }))
+                m_laterDirs.push_back(m_appDir);
+        }
         for (const std::string& dir : m_laterDirs) {
             if (RemoveDirectoryPath(dir))
                 WriteLog(m_log, "Removed directory: %s", dir.c_str());
@@ -269,12 +291,22 @@ public:
     }
 
 private:
+    Undo(const InstallRecord& record, const std::string& appDir, RunUi* ui, InstallLog& log)
+        : m_record(record), m_appDir(appDir), m_ui(ui), m_log(log) {
+        for (const Effect& effect : m_record.effects)
+            if (effect.kind == EffectKind::kSharedCount) m_counted.push_back(&effect.path);
+    }
+
     void Stayed(const std::string& what, DWORD error) { Stayed(RunResult(RunOutcome::kStayed, what, error)); }
-    // Logs what stayed and adds it to the undo's result: the first thing
-    // that stayed and its error, and every thing in the detail.
+    // Logs what stayed and adds it to the undo's result.
     void Stayed(const RunResult& stayed, const std::string& why = std::string()) {
         WriteLog(m_log, "Could not remove %s: %s", stayed.path.c_str(),
                  why.empty() ? FormatSystemError(stayed.error).c_str() : why.c_str());
+        Count(stayed);
+    }
+    // Adds what stayed to the undo's result: the first thing that stayed
+    // and its error, and every thing in the detail.
+    void Count(const RunResult& stayed) {
         if (!m_stayed.Failed())
             m_stayed = stayed;
         else
@@ -366,6 +398,26 @@ private:
         RemoveFile(from);
     }
 
+    void PutBack(const std::string& path) override {
+        if (ThroughLink(path)) return;
+        // The run kept aside each file it replaced, in the order of its
+        // record: the undo, last first, takes them from the back.
+        if (!m_asideLeft || !EqualIgnoringCase((*m_setAside)[m_asideLeft - 1].path, path)) {
+            WriteLog(m_log, "Could not restore %s: it was not kept aside", path.c_str());
+            return Count(RunResult(RunOutcome::kStayed, path));
+        }
+        const std::string& aside = (*m_setAside)[--m_asideLeft].aside;
+        // (A copy, kept aside where a rename could not go, comes back as one.)
+        if (MovePath(aside, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+            WriteLog(m_log, "Restored: %s", path.c_str());
+            return;
+        }
+        const DWORD error = GetLastError();
+        WriteLog(m_log, "Could not restore %s from %s (error %lu)", path.c_str(), aside.c_str(),
+                 static_cast<unsigned long>(error));
+        Count(RunResult(RunOutcome::kStayed, path, error));
+    }
+
     void RemoveUninstaller() {
         const std::string path = InDir(m_appDir, kUninstallerName);
         RunResult removed = TryRemove(path);
@@ -418,8 +470,9 @@ private:
         // new is removed; one that stood there before stays (restored from
         // Backup or kept).
         if (!Has(EffectKind::kFileNew, dll)) return;
-        if (!InAppDir(dll) &&
-            !m_ui.ShowBox(RunBox::kDoubt, "The shared file " + dll + " is no longer used by any program. Remove it?")) {
+        if (m_ui && !InAppDir(dll) &&
+            !m_ui->ShowBox(RunBox::kDoubt,
+                           "The shared file " + dll + " is no longer used by any program. Remove it?")) {
             WriteLog(m_log, "Shared file kept: %s", dll.c_str());
             return;
         }
@@ -471,9 +524,12 @@ private:
 
     const InstallRecord& m_record;
     std::string m_appDir;
-    RunUi& m_ui;
+    RunUi* m_ui;  // null: nothing is asked
     InstallLog& m_log;
     std::string m_uninstallerAside;
+    bool m_failedRun = false;                              // a failed run undoes itself: each kind's rollback
+    const std::vector<SetAsideFile>* m_setAside = nullptr;  // what it kept aside, in order
+    size_t m_asideLeft = 0;                                 // how many of them are not put back yet
     RunResult m_stayed;  // kGoingOn while everything is undone
     std::vector<std::string> m_laterDirs;  // directories still holding something when their turn came
     std::vector<const std::string*> m_counted;  // the paths of the record's shared counts
@@ -484,6 +540,10 @@ private:
 RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
                            const std::string& uninstallerAside) {
     return Undo(record, appDir, ui, log, uninstallerAside).Run();
+}
+
+RunResult UndoFailedRun(const InstallRecord& run, const std::vector<SetAsideFile>& setAside, InstallLog& log) {
+    return Undo(run, setAside, log).Run();
 }
 
 std::vector<std::string> StayedItems(const RunResult& undone) {

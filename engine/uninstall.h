@@ -1,7 +1,8 @@
 // Uninstallation: at the end of an installation the uninstaller is copied
 // into the application directory, registered in Add/Remove Programs and the
 // record of the run saved; the uninstaller reads the record and undoes it,
-// last effect first.
+// last effect first. An unattended run that fails undoes its own record the
+// same way before it ends (UndoFailedRun).
 #pragma once
 
 #include "base/install_log.h"
@@ -18,6 +19,8 @@
 // What an installation needs to make itself removable.
 struct UninstallerSource {
     std::string productName;  // the name shown in Add/Remove Programs
+    std::string version;      // its DisplayVersion and Publisher there (empty: none)
+    std::string publisher;
     std::string programPath;  // the running setup.exe, copied as uninstall.exe
     FileRange stored;         // where set (file not null), copied instead: the bare program
                               // that a single-file medium carries
@@ -51,7 +54,9 @@ uint32_t EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& 
 // Writes the Uninstall values of |source|'s product, installed in |appDir|
 // and |sizeKb| large, below HKLM, or below HKCU when HKLM cannot be written;
 // each is recorded in |run| with what it held before, and logged ("Key added
-// successfully: %s=%s"). The record's digest value is written empty, to be
+// successfully: %s=%s"). A version or publisher that |source| lacks is
+// deleted there (an earlier installation's would be wrong), recorded too.
+// The record's digest value is written empty, to be
 // set by RegisterRecordDigest. kGoingOn with the key written as its path;
 // kNotRegistered (path: the key's name) when neither root takes them.
 RunResult RegisterUninstaller(const UninstallerSource& source, const std::string& appDir, uint32_t sizeKb,
@@ -91,6 +96,23 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record);
 // detail every thing that stayed, one per line (StayedItems).
 RunResult UndoInstallation(const InstallRecord& record, const std::string& appDir, RunUi& ui, InstallLog& log,
                            const std::string& uninstallerAside);
+
+// A file that a run replaced, kept aside until the run has succeeded.
+struct SetAsideFile {
+    std::string path;   // where it stood, and goes back to
+    std::string aside;  // where it is kept meanwhile (in the run's private folder)
+};
+
+// Undoes |run|, the record of an installation run that failed, in the same
+// process, last effect first, each kind as kEffectKinds' rollback says:
+// every file it replaced is put back from |setAside| (one for each such
+// effect, in the record's order), every file and directory it made goes (a directory that
+// still holds something stays: the run's SETUP.LOG's), every shared count
+// and registry value is as before. Nothing is asked: a DLL it placed new
+// goes. Each step is a line in |log|. kGoingOn when everything was undone;
+// else kStayed as UndoInstallation gives it, and what could not be put
+// back is still where it was kept aside.
+RunResult UndoFailedRun(const InstallRecord& run, const std::vector<SetAsideFile>& setAside, InstallLog& log);
 
 // The things that stayed according to the undo's result |undone|, in the
 // order they stayed; empty when it did not fail.

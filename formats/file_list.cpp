@@ -51,6 +51,12 @@ void StoreSharedFile(const RecordTexts& fields, char, FileList& list, std::strin
     list.m_sharedFiles.push_back(SharedFileEntry{fields[0]});
 }
 
+void StoreProductVersion(const RecordTexts& fields, char, FileList& list, std::string&) {
+    list.m_strProductVersion = fields[0];
+}
+
+void StorePublisher(const RecordTexts& fields, char, FileList& list, std::string&) { list.m_strPublisher = fields[0]; }
+
 void StoreDefaultDestDir(const RecordTexts& fields, char, FileList&, std::string& defaultDestDir) {
     defaultDestDir = fields[0];
 }
@@ -63,6 +69,8 @@ const RecordKind kRecordKinds[] = {
     {'L', RecordFields::kAtFirstAndLast, {"link", "target", "description"}, StoreShortcut},
     {'H', RecordFields::kWhole, {"name fragment"}, StoreSharedFile},
     {'X', RecordFields::kWhole, {"default destination directory"}, StoreDefaultDestDir},
+    {'V', RecordFields::kWhole, {"product version"}, StoreProductVersion},
+    {'P', RecordFields::kWhole, {"publisher"}, StorePublisher},
     {'U', RecordFields::kWhole, {"text encoding"}, nullptr},
     {';', RecordFields::kNone, {}, nullptr},
 };

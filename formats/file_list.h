@@ -48,6 +48,10 @@ struct FileList {
     std::vector<RegistryEntry> m_regEntries;     // K lines
     std::vector<ShortcutEntry> m_shortcuts;      // L lines
     std::vector<SharedFileEntry> m_sharedFiles;  // H lines
+    // The product's version (V line) and publisher (P line) that Add/Remove
+    // Programs shows; empty when the list has none (the last line counts).
+    std::string m_strProductVersion;
+    std::string m_strPublisher;
     // The separators of the lines that are split into fields after
     // "?APPDIR?" is put into them: a destination directory holding one of
     // them would add fields to such a line, so it is refused.
@@ -80,8 +84,9 @@ struct RecordKind {
     void (*store)(const RecordTexts& fields, char sep, FileList& list, std::string& defaultDestDir);
 };
 
-// Every kind of line there is: F, K, L, H, X, U and ';'. A line of another
-// letter stops the loader.
+// Every kind of line there is: F, K, L, H, X, V, P, U and ';'. A line of
+// another letter stops the loader (and an earlier installer at V and P, which
+// it does not know: it refuses such a medium before it changes anything).
 extern const RecordKind kRecordKinds[];
 extern const size_t kRecordKindCount;
 

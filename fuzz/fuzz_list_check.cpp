@@ -68,6 +68,10 @@ std::vector<std::string> FieldsOfRecords(const std::vector<ListLine>& lines, con
             fields.push_back("H" + list.m_sharedFiles[h++].m_strFragment);
         } else if (letter == 'X') {
             fields.push_back("X" + destDir);  // the last X line wins; compared below only when there is one
+        } else if (letter == 'V') {
+            fields.push_back("V" + list.m_strProductVersion);  // as X: the last one wins
+        } else if (letter == 'P') {
+            fields.push_back("P" + list.m_strPublisher);
         }
     }
     return fields;
@@ -94,12 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FileList list;
     std::string destDir;
     Check(LoadPlainList(plain, [](std::string&) {}, list, destDir), "a list the checker passed does not load");
-    int xLines = 0;
+    int xLines = 0, vLines = 0, pLines = 0;
     for (const ListLine& line : lines) {
         const RecordKind* kind = line.text.size() >= 3 ? RecordKindOf(line.text[0]) : nullptr;
         xLines += kind && kind->letter == 'X';
+        vLines += kind && kind->letter == 'V';
+        pLines += kind && kind->letter == 'P';
     }
-    if (xLines > 1) return 0;  // only the last X line's text is kept
+    if (xLines > 1 || vLines > 1 || pLines > 1) return 0;  // only the last line's text of each is kept
     Check(FieldsOfRecords(lines, list, destDir) == FieldsOfLines(lines, nullptr), "loaded otherwise than checked");
     if (warnings) return 0;
 

@@ -94,6 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (const SharedFileEntry& entry : list.m_sharedFiles) CheckText(entry.m_strFragment.c_str(), expectNoMacro);
     CheckText(destDir.c_str(), expectNoMacro);
+    CheckText(list.m_strProductVersion.c_str(), expectNoMacro);
+    CheckText(list.m_strPublisher.c_str(), expectNoMacro);
     IsSharedFile(list, destDir.c_str());
     return 0;
 }

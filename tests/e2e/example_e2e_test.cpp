@@ -551,26 +551,27 @@ TEST_F(ExampleE2eTest, UnattendedWithAPayloadMissingInTheMiddleAndADestinationWi
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 1u);
 
-    EXPECT_EQ(ReadFile(app + "\\a.txt"), "first");
-    EXPECT_FALSE(PathFileExistsA((app + "\\c.txt").c_str()));
+    // Unattended, the run undoes what it did: only its log stays, in the
+    // directories it made for it; nothing is recorded or registered.
+    EXPECT_EQ(FolderEntries(m_target.Path()), std::set<std::string>{"Some Dir"});
+    EXPECT_EQ(FolderEntries(app), std::set<std::string>{"SETUP.LOG"});
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, (std::string(kUninstallKeys) + "Broken").c_str()));
     std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
-    ASSERT_GE(log.size(), 7u);
+    ASSERT_GE(log.size(), 12u);
     EXPECT_NE(std::find(log.begin(), log.end(), "Destination directory: " + app), log.end());
-    EXPECT_EQ(std::vector<std::string>(log.end() - 7, log.end()),
+    EXPECT_EQ(std::vector<std::string>(log.end() - 12, log.end()),
               (std::vector<std::string>{"Will decompress b.pak to " + app + "\\b.txt",
                                         "Erro de abertura no arquivo b.pak",
                                         "Failed to decompress file " + app + "\\b.txt Is file in use?",
                                         "Failed to decompress to " + app + "\\b.txt, must abort",
+                                        "Undoing the installation's changes",
+                                        "Removed: " + app + "\\a.txt",
+                                        "Directory " + app + " is not empty, kept",
+                                        "Directory " + m_target.Path("Some Dir") + " is not empty, kept",
+                                        "Installation undone",
                                         "Destroying decompression box",
                                         "Installation Aborted (DlgDecompress did not return IDOK)",
                                         "Installation Aborted"}));
-
-    // The half-done installation is recorded all the same, and can be removed.
-    ASSERT_TRUE(m_setup.Start(app + "\\uninstall.exe", "/uninstall /S", m_medium.Path()));
-    ExpectEndWithoutWindow();
-    EXPECT_EQ(m_setup.ExitCode(), 0u);
-    EXPECT_FALSE(PathFileExistsA(m_target.Path("Some Dir").c_str()));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, (std::string(kUninstallKeys) + "Broken").c_str()));
 }
 
 // Runs that fail, each leaving what was there before: a damaged distribution
@@ -704,7 +705,9 @@ TEST_F(ExampleE2eTest, AFullDiskDuringAnExpansionKeepsTheOldFile) {
     StartSetup("Broken /S /D=" + app);
     ExpectEndWithoutWindow();
     EXPECT_EQ(m_setup.ExitCode(), 1u);
-    EXPECT_EQ(ReadFile(app + "\\small.txt"), "small");
+    // The old file was kept aside as a copy (the private folder is on
+    // another drive) and comes back; the new small file goes again.
+    EXPECT_FALSE(PathFileExistsA((app + "\\small.txt").c_str()));
     EXPECT_EQ(ReadFile(big), old);
     const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
     for (const std::string& line : {"Erro de acesso ao arquivo " + big, "Failed to decompress to " + big + ", must abort"})
@@ -1064,6 +1067,139 @@ TEST_F(ExampleUninstallE2eTest, InstallationsOverAFileInUseOneInteractiveUninsta
     ExpectNothingLeft(app);
 }
 
+// An upgrade under /S that fails leaves the installed version exactly as it
+// was: version 2 (its files changed, a registry value changed, a file of its
+// own in a folder of its own) stops at its fifth payload, which is damaged,
+// and puts everything back; version 1 then uninstalls completely. Version 2
+// whole replaces version 1: one Add/Remove entry, with version 2's version
+// and no publisher, which it does not give.
+TEST_F(ExampleUninstallE2eTest, AFailedUnattendedUpgradeLeavesTheInstalledVersionAsItWas) {
+    ASSERT_NO_FATAL_FAILURE(PackExample());
+    const std::string lines =
+        "X;?PRGFDIR?\\Example\r\nF;readme.txt;?APPDIR?\\readme.txt\r\nF;notes.txt;?APPDIR?\\docs\\notes.txt\r\n"
+        "F;example.dll;?SYSTEM?\\example.dll\r\n%sF;one.txt;?APPDIR?\\one.txt\r\nF;two.txt;?APPDIR?\\two.txt\r\n"
+        "K;SZ;HKEY_CURRENT_USER;Software;Example;InstallDir;?APPDIR?\r\n"
+        "K;DWORD;HKEY_CURRENT_USER;Software;Example;Version;%s\r\n"
+        "L;?STARTMENU?\\Example\\Read me.lnk;?APPDIR?\\readme.txt;Read me first\r\n";
+    // Packs version |v| (its own bytes in every text file) into the folder "v<v>".
+    auto pack = [&](const std::string& v, const std::string& added, const char* value,
+                    std::vector<std::string> options) {
+        char list[1024];
+        std::snprintf(list, sizeof list, lines.c_str(), added.c_str(), value);
+        m_medium.Write("v" + v + ".lst", list);
+        for (const char* name : {"readme.txt", "notes.txt", "one.txt", "two.txt", "added.txt"})
+            m_medium.Write("src" + v + "\\" + name, std::string(name) + " of version " + v + "\r\n");
+        const std::string dll = m_medium.Path("src" + v + "\\example.dll");
+        ASSERT_TRUE(CopyFileA((m_exampleFiles + "\\example.dll").c_str(), dll.c_str(), FALSE));
+        std::vector<std::string> args = {"build", m_medium.Path("v" + v + ".lst"), m_medium.Path("src" + v),
+                                         m_medium.Path("v" + v)};
+        args.insert(args.end(), options.begin(), options.end());
+        std::ostringstream out, err;
+        ASSERT_EQ(RunMksetup(args, out, err), 0) << err.str();
+        const std::string exe = m_medium.Path("v" + v + "\\setup.exe");
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\setup.exe").c_str(), exe.c_str(), FALSE));
+    };
+    ASSERT_NO_FATAL_FAILURE(pack("1", "", "102", {"--product-version", "1.0", "--publisher", "Example Publisher"}));
+    ASSERT_NO_FATAL_FAILURE(
+        pack("2", "F;added.txt;?APPDIR?\\added\\added.txt\r\n", "103", {"--product-version", "2.0"}));
+    const std::string app = m_target.Path("Example"), v2 = m_medium.Path("v2");
+    m_dist = m_medium.Path("v1");
+    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "1.0");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher"), "Example Publisher");
+
+    // Everything of version 1 that version 2 would change.
+    const char* const files[] = {"readme.txt", "docs\\notes.txt", "one.txt", "two.txt", "uninstall.exe",
+                                 "uninstall.dat", "Backup\\example.dll"};
+    const char* const values[] = {"DisplayVersion", "Publisher", "UninstallString", "UninstallRecordSHA256"};
+    auto digest = [](const std::string& bytes) {
+        Sha256Digest sha;
+        return bytes.empty() || !HashBytes(bytes.data(), bytes.size(), sha) ? "(none)" : DigestHex(sha);
+    };
+    auto snapshot = [&]() {
+        std::vector<std::string> state;
+        for (const char* file : files) state.push_back(digest(ReadFile(app + "\\" + file)));
+        for (const char* value : values) state.push_back(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, value));
+        DWORD version = 0, size = sizeof version;
+        RegGetValueA(HKEY_CURRENT_USER, "Software\\Example", "Version", RRF_RT_REG_DWORD, nullptr, &version, &size);
+        char programs[MAX_PATH];
+        SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE);
+        std::string target, description;
+        ReadLink(std::string(programs) + "\\Example\\Read me.lnk", target, description);
+        for (const std::string& more : {digest(ReadFile(m_systemDll)), std::to_string(SharedDllCount(m_systemDll)),
+                                        std::to_string(version), target})
+            state.push_back(more);
+        return state;
+    };
+    const std::vector<std::string> before = snapshot();
+    EXPECT_EQ(ReadFile(app + "\\one.txt"), "one.txt of version 1\r\n");
+    const std::string temp = TemporaryDirectory();
+    const std::set<std::string> tempBefore = FolderEntries(temp);
+
+    // Version 1's payload in its place: whole, but not what version 2's setup.sum says.
+    const std::string one = v2 + "\\one.txt", packed = ReadFile(one);
+    ASSERT_TRUE(CopyFileA(m_medium.Path("v1\\one.txt").c_str(), one.c_str(), FALSE));
+    ASSERT_TRUE(m_setup.Start(v2 + "\\setup.exe", "Example*Product /S /D=" + app, v2));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 3u);
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_FALSE(PathFileExistsA((app + "\\added").c_str()));
+    EXPECT_EQ(FolderEntries(temp), tempBefore);  // nothing kept aside is left
+    std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
+    // After the failure's lines, what was undone, last first.
+    const auto failed =
+        std::find(log.begin(), log.end(), "Damaged distribution: one.txt does not match setup.sum, must abort");
+    const auto undone = std::find(failed, log.end(), "Undoing the installation's changes");
+    ASSERT_GE(log.end() - undone, 8);
+    EXPECT_EQ(std::vector<std::string>(undone, undone + 8),
+              (std::vector<std::string>{"Undoing the installation's changes", "Restored: " + app + "\\one.txt",
+                                        "Removed: " + app + "\\added\\added.txt",
+                                        "Removed directory: " + app + "\\added",
+                                        "Shared count of " + m_systemDll + " lowered to " +
+                                            std::to_string(m_countBefore + 1),
+                                        "Restored: " + app + "\\docs\\notes.txt", "Restored: " + app + "\\readme.txt",
+                                        "Installation undone"}));
+    EXPECT_EQ(std::vector<std::string>(undone + 8, log.end()),
+              (std::vector<std::string>{"Destroying decompression box",
+                                        "Installation Aborted (DlgDecompress did not return IDOK)",
+                                        "Installation Aborted"}));
+
+    // Version 1 is removable as ever.
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString")));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    ExpectNothingLeft(app);
+
+    // Version 2 whole over version 1: one entry, version 2's.
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(one, packed));
+    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    m_dist = v2;
+    ASSERT_NO_FATAL_FAILURE(InstallUnattended(app));
+    EXPECT_EQ(ReadFile(app + "\\one.txt"), "one.txt of version 2\r\n");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "2.0");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher"), "(missing)");
+    std::vector<std::string> entries;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY uninstall;
+        std::string keys = kUninstallKeys;
+        keys.pop_back();
+        if (RegOpenKeyExA(root, keys.c_str(), 0, KEY_READ, &uninstall) != ERROR_SUCCESS) continue;
+        char name[256];
+        for (DWORD i = 0, size = sizeof name; RegEnumKeyExA(uninstall, i, name, &size, nullptr, nullptr, nullptr,
+                                                            nullptr) == ERROR_SUCCESS;
+             ++i, size = sizeof name)
+            if (lstrcmpiA(RegistryString(root, (kUninstallKeys + std::string(name)).c_str(), "InstallLocation").c_str(),
+                          app.c_str()) == 0)
+                entries.push_back(name);
+        RegCloseKey(uninstall);
+    }
+    EXPECT_EQ(entries, std::vector<std::string>{"Example Product"});
+    ASSERT_NO_FATAL_FAILURE(StartRegistered(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString")));
+    ExpectEndWithoutWindow();
+    EXPECT_EQ(m_setup.ExitCode(), 0u);
+    ExpectNothingLeft(app);
+}
+
 // The example as one setup.exe, copied alone into an empty folder and
 // started without arguments but /S and /D=: installed as from its folder,
 // under the product name it carries; its uninstaller, the bare program,
@@ -1324,11 +1460,13 @@ TEST_F(ExampleE2eTest, EachCodecInstallsWhatItPackedAndRefusesItsDamage) {
         ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\big.dat", bigPacked.substr(0, bigPacked.size() - 100)));
         const std::string cut = m_target.Path("Cut-" + codec);
         EXPECT_EQ(install(cut), 3u);
-        EXPECT_TRUE(ReadFile(cut + "\\noise.bin") == noise);
+        // The file placed before it goes again with the rest of the run.
+        EXPECT_FALSE(PathFileExistsA((cut + "\\noise.bin").c_str()));
         EXPECT_FALSE(PathFileExistsA((cut + "\\big.dat").c_str()));
         const std::vector<std::string> log = LogMessages(cut + "\\SETUP.LOG");
-        EXPECT_NE(std::find(log.begin(), log.end(), "Damaged distribution: big.dat does not match setup.sum, must abort"),
-                  log.end());
+        const std::string damagedLine = "Damaged distribution: big.dat does not match setup.sum, must abort";
+        for (const std::string& line : {damagedLine, "Removed: " + cut + "\\noise.bin"})
+            EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
         WIN32_FIND_DATAA found;
         HANDLE search = FindFirstFileA((cut + "\\stg*.tmp").c_str(), &found);
         EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file is left: " << found.cFileName;

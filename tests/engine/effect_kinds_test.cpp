@@ -69,6 +69,7 @@ TEST_F(EffectKindsTest, TheTableHasEachKindOnceInTheEnumsOrderWithItsOwnName) {
         EXPECT_EQ(KindNamed(info.name), &info);
         EXPECT_TRUE(names.insert(info.name).second) << info.name;
         EXPECT_NE(info.undo, nullptr) << info.name;
+        EXPECT_NE(info.rollback, nullptr) << info.name;  // a row without it still compiles
     }
     EXPECT_EQ(KindNamed("end"), nullptr);
     EXPECT_EQ(KindNamed("product"), nullptr);
@@ -216,3 +217,42 @@ TEST_F(EffectKindsTest, WhatStaysIsInTheUndosResult) {
 }
 
 }  // namespace
+
+// A failed run's own undo: what it replaced comes back from where it kept it
+// aside (the latest first, for a file it placed twice), what it placed new
+// goes, counted or not, without a question, a DLL it moved into Backup goes
+// back, and its log stays with the directory that holds it.
+TEST_F(EffectKindsTest, AFailedRunPutsBackWhatItKeptAside) {
+    const std::string app = m_dir.Path("App"), aside = m_dir.Path("Aside"), over = app + "\\over.txt";
+    const std::string dll = app + "\\made\\shared.dll", lib = app + "\\lib.dll";
+    m_dir.Write("App\\SETUP.LOG", "the run's log");
+    InstallRecord run;
+    ASSERT_FALSE(EnsureDirectory(app + "\\made\\", m_log, run).Failed());
+    m_dir.Write("Aside\\1-over.txt", "old");
+    m_dir.Write("Aside\\2-over.txt", "placed first");
+    m_dir.Write("App\\over.txt", "placed again");
+    run.Add(EffectKind::kFileOver, over);
+    run.Add(EffectKind::kFileOver, over);
+    const std::vector<SetAsideFile> kept = {{over, aside + "\\1-over.txt"}, {over, aside + "\\2-over.txt"}};
+    ASSERT_TRUE(IncrementSharedDllCount(dll.c_str(), run));
+    m_dir.Write("App\\made\\shared.dll", "dll");
+    run.Add(EffectKind::kFileNew, dll);
+    m_dir.Write("App\\lib.dll", "old");
+    BOOL upgraded = FALSE;
+    ASSERT_FALSE(BackupOldDll(lib, app, &upgraded, m_list, m_log, run).Failed());
+    m_dir.Write("App\\lib.dll", "new");
+    run.Add(EffectKind::kFileBackup, lib, BackupPathOf(lib, app));
+    // A file replaced without being kept aside cannot come back: it is said to stay.
+    m_dir.Write("App\\lost.txt", "new");
+    run.Add(EffectKind::kFileOver, app + "\\lost.txt");
+
+    const RunResult undone = UndoFailedRun(run, kept, m_log);
+    EXPECT_EQ(StayedItems(undone), std::vector<std::string>{app + "\\lost.txt"});
+    EXPECT_EQ(m_dir.Read("App\\over.txt"), "old");
+    EXPECT_EQ(m_dir.Count("Aside"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(app + "\\made"));
+    EXPECT_EQ(ReadSharedDllCount(dll.c_str()), kNoSharedDllCount);
+    EXPECT_EQ(m_dir.Read("App\\lib.dll"), "old");
+    EXPECT_FALSE(std::filesystem::exists(app + "\\Backup"));
+    EXPECT_EQ(m_dir.Read("App\\SETUP.LOG"), "the run's log");
+}

@@ -79,6 +79,8 @@ TEST(FileListLoad, SplitRulesOfEachRecordKind) {
          "L|link|target|with|bars|desc\r\n"
          "L|alone\r\n"
          "H;\\Windows\\System\\\r\n"
+         "V;2.0;beta\r\n"
+         "p|Example; Inc.\r\n"
          "; a comment line\r\n");
     EXPECT_TRUE(l.ok);
     ASSERT_EQ(l.list.m_files.size(), 2u);
@@ -100,6 +102,9 @@ TEST(FileListLoad, SplitRulesOfEachRecordKind) {
     EXPECT_EQ(S(r[3].m_pszPath), "HKEY_LOCAL_MACHINE;Software;Count");
     EXPECT_EQ(r[4].m_chSep, '|');
     EXPECT_EQ(r[4].m_dwValue, 0xFFFFFFF9u);  // "%u" negates modulo 2^32
+
+    EXPECT_EQ(l.list.m_strProductVersion, "2.0;beta");  // the whole text, separators and all
+    EXPECT_EQ(l.list.m_strPublisher, "Example; Inc.");
 
     ASSERT_EQ(l.list.m_shortcuts.size(), 3u);
     const ShortcutEntry* s = l.list.m_shortcuts.data();

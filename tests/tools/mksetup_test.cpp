@@ -681,4 +681,29 @@ TEST_F(MksetupTest, ListsAndTextsBeyondAsciiAreWrittenInUtf8AndMarked) {
     EXPECT_TRUE(std::filesystem::is_regular_file(FsPath(out + "/ソ.txt")));
     r = Mksetup({"verify", out});
     EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+
+    // The product's version and publisher become lines of their own on top,
+    // and a publisher beyond ASCII makes an ASCII list UTF-8.
+    m_dir.Write("ascii.lst", "F;so.txt;?APPDIR?\\so.txt\r\n");
+    m_dir.Write("Setup2.txt", "ソ\r\n");
+    const std::vector<std::string> ascii = {"build", m_dir.Path("ascii.lst"), m_dir.Path("src"), m_dir.Path("dist3")};
+    std::vector<std::string> named = ascii;
+    named.insert(named.end(), {"--product-version", "2.0 beta", "--publisher", "ソ表社"});
+    r = Mksetup(named);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    drc = m_dir.Read("dist3/setup.drc");
+    ScrambleBuffer(reinterpret_cast<uint8_t*>(&drc[0]), drc.size());
+    EXPECT_EQ(drc, "U;UTF-8\r\nV;2.0 beta\r\nP;ソ表社\r\nF;so.txt;?APPDIR?\\so.txt\r\n");
+    // A line end in either would add a line of the publisher's choosing.
+    for (const char* option : {"--product-version", "--publisher"}) {
+        std::vector<std::string> broken = ascii;
+        broken.insert(broken.end(), {option, "1\r\nK;SZ;HKEY_LOCAL_MACHINE;Software;Run;x"});
+        EXPECT_EQ(Mksetup(broken).status, kExitUsage) << option;
+    }
+    // The list's own V line would win over the option: refused, nothing built.
+    m_dir.Write("ascii.lst", "F;so.txt;?APPDIR?\\so.txt\r\nv;1.0\r\n");
+    r = Mksetup({"build", m_dir.Path("ascii.lst"), m_dir.Path("src"), m_dir.Path("dist4"), "--product-version", "2.0"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find(m_dir.Path("ascii.lst") + ":2: the list has its own V line"), std::string::npos) << r.err;
+    EXPECT_FALSE(m_dir.Exists("dist4"));
 }

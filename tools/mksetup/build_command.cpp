@@ -1,9 +1,11 @@
 // mksetup build: the distribution folder, or the single-file setup.exe.
 #include "tools/mksetup/command.h"
 
+#include "base/ascii.h"
 #include "base/file_io.h"
 #include "base/utf8.h"
 #include "formats/file_list.h"
+#include "formats/list_format.h"
 #include "formats/medium_files.h"
 #include "formats/overlay.h"
 #include "formats/scramble.h"
@@ -55,6 +57,7 @@ struct BuildPlan {
     std::string listName, sourceDir;
     fs::path outDir;
     std::string setupExe, signCommand, productName;
+    std::string productVersion, publisher;  // the V and P lines the build adds (empty: none)
     bool singleFile = false;
     PayloadCodec codec = PayloadCodec::kLzhuf;
     unsigned listCodePage = 0;  // the list and the texts are written in it; 0: UTF-8
@@ -356,6 +359,19 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
         Usage(err, problem);
         return false;
     };
+    // The text after the option at |i|: a name in UTF-8 on one line (the
+    // installer reads it from a line of the list, or as the product's name).
+    const auto text = [&](size_t& i, const char* what, std::string& into) {
+        const std::string option = args[i];
+        if (++i == args.size() || args[i].empty())
+            return wrong(option + " needs a " + what);
+        into = args[i];
+        const bool control =
+            std::any_of(into.begin(), into.end(), [](char c) { return uint8_t(c) < 0x20 || c == 0x7F; });
+        if (!IsUtf8(into) || control)
+            return wrong(option + " needs a " + what + " in UTF-8, without control characters");
+        return true;
+    };
     std::vector<std::string> positional;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--setup-exe") {
@@ -375,11 +391,14 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
         } else if (args[i] == "--single-file") {
             plan.singleFile = true;
         } else if (args[i] == "--product-name") {
-            if (++i == args.size() || args[i].empty())
-                return wrong("--product-name needs a NAME");
-            plan.productName = args[i];
-            if (!IsUtf8(plan.productName))
-                return wrong("--product-name needs a NAME in UTF-8");
+            if (!text(i, "NAME", plan.productName))
+                return false;
+        } else if (args[i] == "--product-version") {
+            if (!text(i, "VERSION", plan.productVersion))
+                return false;
+        } else if (args[i] == "--publisher") {
+            if (!text(i, "NAME", plan.publisher))
+                return false;
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             return wrong("unknown option " + args[i]);
         } else {
@@ -394,9 +413,36 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
         return wrong("--single-file builds on setup.exe, which needs --setup-exe");
     if (!plan.productName.empty() && !plan.singleFile)
         return wrong("--product-name is stored in the single file: it needs --single-file");
+    // Each is a line of the list, which the installer refuses whole when a line is too long.
+    for (const std::string* given : {&plan.productVersion, &plan.publisher})
+        if (2 + given->size() > kMaxLineContent)
+            return wrong((given == &plan.publisher ? "--publisher" : "--product-version") +
+                         std::string(" is longer than ") + std::to_string(kMaxLineContent - 2) + " bytes");
     plan.listName = positional[0];
     plan.sourceDir = positional[1];
     plan.outDir = FsPath(positional[2]);
+    return true;
+}
+
+// Puts the lines of the plan's version and publisher on top of |list|,
+// which must have none of its own (the installer takes the last).
+bool AddProductLines(const BuildPlan& plan, std::vector<uint8_t>& list, std::ostream& err) {
+    const std::pair<char, const std::string*> given[] = {{'V', &plan.productVersion}, {'P', &plan.publisher}};
+    const std::vector<ListLine> lines = SplitListLines(list.data(), list.size());
+    std::string added;
+    for (const auto& [letter, value] : given) {
+        if (value->empty())
+            continue;
+        for (const ListLine& line : lines)
+            if (line.text.size() >= 3 && UpperAscii(line.text[0]) == letter) {
+                PrintError(err, plan.listName + ":" + std::to_string(line.number) + ": the list has its own " +
+                                    letter + " line; give " +
+                                    (letter == 'V' ? "--product-version" : "--publisher") + " or the line, not both");
+                return false;
+            }
+        added += std::string(1, letter) + ";" + *value + "\r\n";
+    }
+    list.insert(list.begin(), added.begin(), added.end());
     return true;
 }
 
@@ -407,8 +453,9 @@ bool ReadCheckedList(const BuildPlan& plan, std::vector<uint8_t>& list, std::ost
         return false;
     if (!IsFolder(plan.sourceDir, err))
         return false;
-    // The texts beside the list, and the product name, are of the medium too.
-    bool medium = !IsAscii(plan.productName);
+    // The texts beside the list, the product name, version and publisher
+    // are of the medium too.
+    bool medium = !IsAscii(plan.productName + plan.productVersion + plan.publisher);
     const fs::path listFolder = FsPath(plan.listName).parent_path();
     for (const char* name : kBesideList) {
         std::error_code ec;
@@ -423,6 +470,8 @@ bool ReadCheckedList(const BuildPlan& plan, std::vector<uint8_t>& list, std::ost
         list.data(), list.size(), [&](const std::string& source) { return !FindFileIn(plan.sourceDir, source).empty(); },
         marked);
     if (ReportIssues(plan.listName, issues, err)) {
+        if (!AddProductLines(plan, list, err))
+            return false;
         if (marked)
             AddUtf8Marker(list);
         return true;
