@@ -1,5 +1,6 @@
-# Links planted in a destination that users can change: SETUP.LOG linked to
-# another file before the installation writes its log, and a folder of the
+# Links and names planted in a destination that users can change: SETUP.LOG
+# linked to another file before the installation writes its log, 65,536
+# names of the kind staged files once had, and a folder of the
 # installation replaced by a link to another folder before the uninstaller
 # runs with an administrator's rights: nothing of the other folder is
 # deleted, the uninstaller says what stayed and why, and ends with exit code 1.
@@ -30,10 +31,25 @@ run("mksetup build" 0 "${MKSETUP}" build "${SOURCE}/examples/setup.lst" "${BIN}/
     --setup-exe "${BIN}/bin/setup.exe")
 # A link planted where the installation writes its log: the log is a new
 # file, and the file the link led to is as it was.
-file(MAKE_DIRECTORY "${victim}" "${app}")
+file(MAKE_DIRECTORY "${victim}" "${app}/docs")
 file(WRITE "${victim}/notes.txt" "another folder's file")
 file(CREATE_LINK "../victim/notes.txt" "${app}/SETUP.LOG" SYMBOLIC)
+# Every name an installation once staged its files under ("stg" and four hex
+# digits), made beforehand beside each file it places: its staged files
+# take names no one can guess, so none of these stands in its way.
+foreach(folder "${app}" "${app}/docs")
+    execute_process(COMMAND sh -c "printf 'stg%04x.tmp\\n' $(seq 0 65535) | xargs touch"
+                    WORKING_DIRECTORY "${folder}" RESULT_VARIABLE made)
+    if(NOT made EQUAL 0)
+        message(FATAL_ERROR "could not make the names in ${folder}")
+    endif()
+endforeach()
 run("installing" 0 "${RUN}" "${WORK}/medium/setup.exe" /S "/D=C:\\linked-folder\\Example")
+file(GLOB left "${app}/stg*.tmp")
+list(LENGTH left count)
+if(NOT count EQUAL 65536)
+    message(FATAL_ERROR "the installation left ${count} stg*.tmp files beside its own, not the 65536 made before")
+endif()
 if(NOT EXISTS "${app}/docs/notes.txt")
     message(FATAL_ERROR "the installation placed no docs\\notes.txt")
 endif()
