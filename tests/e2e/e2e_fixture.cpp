@@ -148,3 +148,11 @@ std::set<std::string> E2eTest::FolderEntries(const std::string& dir) {
     FindClose(search);
     return names;
 }
+
+std::string E2eTest::StagedFileIn(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\stg*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return std::string();
+    FindClose(search);
+    return found.cFileName;
+}

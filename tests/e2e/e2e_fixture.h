@@ -44,6 +44,8 @@ protected:
     static std::string TemporaryDirectory();
     // The names in a folder.
     static std::set<std::string> FolderEntries(const std::string& dir);
+    // The name of a staged file (stg*.tmp) left in |folder|; empty when there is none.
+    static std::string StagedFileIn(const std::string& folder);
     // The messages of a SETUP.LOG, each line checked for its timestamp and CR LF.
     static std::vector<std::string> LogMessages(const std::string& logPath);
 

@@ -602,12 +602,7 @@ TEST_F(ExampleE2eTest, EveryFailureLeavesWhatWasThere) {
         const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
         return std::find(log.begin(), log.end(), line) != log.end();
     };
-    auto noTemporaryLeft = [&](const std::string& app) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((app + "\\stg*.tmp").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) FindClose(search);
-        return search == INVALID_HANDLE_VALUE;
-    };
+    auto noTemporaryLeft = [&](const std::string& app) { return StagedFileIn(app).empty(); };
     const std::string damagedText = " is not as it was packed.\nPlease get a new copy of the installation files and "
                                     "run Setup again.";
     const std::string oldReadme = "the readme of an earlier version\r\n";
@@ -712,10 +707,7 @@ TEST_F(ExampleE2eTest, AFullDiskDuringAnExpansionKeepsTheOldFile) {
     const std::vector<std::string> log = LogMessages(app + "\\SETUP.LOG");
     for (const std::string& line : {"Erro de acesso ao arquivo " + big, "Failed to decompress to " + big + ", must abort"})
         EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((app + "\\stg*.tmp").c_str(), &found);
-    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file is left: " << found.cFileName;
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    EXPECT_EQ(StagedFileIn(app), "") << "a temporary file is left";
 }
 
 // Removal of the example through what it registered in Add/Remove Programs.
@@ -928,12 +920,7 @@ TEST_F(ExampleUninstallE2eTest, InstallationsOverAFileInUseOneInteractiveUninsta
     const std::string readme = app + "\\readme.txt", holder = BinDir() + "\\file_holder.exe";
     const std::string newReadme = ReadFile(m_exampleFiles + "\\readme.txt");
     const std::string oldReadme = "the readme of an earlier version\r\n";
-    auto noStagedFileLeft = [&app]() {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((app + "\\stg*.tmp").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) FindClose(search);
-        return search == INVALID_HANDLE_VALUE;
-    };
+    auto noStagedFileLeft = [&app]() { return StagedFileIn(app).empty(); };
     // Each installation checks the DLL's version in a private folder of its
     // own, gone when it ends.
     std::vector<std::string> privateFolders;
@@ -1467,10 +1454,7 @@ TEST_F(ExampleE2eTest, EachCodecInstallsWhatItPackedAndRefusesItsDamage) {
         const std::string damagedLine = "Damaged distribution: big.dat does not match setup.sum, must abort";
         for (const std::string& line : {damagedLine, "Removed: " + cut + "\\noise.bin"})
             EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((cut + "\\stg*.tmp").c_str(), &found);
-        EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file is left: " << found.cFileName;
-        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        EXPECT_EQ(StagedFileIn(cut), "") << "a temporary file is left";
     }
 }
 
