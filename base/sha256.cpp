@@ -93,6 +93,18 @@ struct Sha256::State {
         DWORD length = DWORD(digest.size());
         return good && CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0) && length == digest.size();
     }
+    bool Peek(Sha256Digest& digest) const {
+        if (fast) {
+            ShaExtensionsHash copy = *fast;
+            copy.Finish(digest.data());
+            return true;
+        }
+        State copy;
+        if (copy.hash) CryptDestroyHash(copy.hash);
+        copy.hash = 0;
+        copy.good = good && CryptDuplicateHash(hash, nullptr, 0, &copy.hash);
+        return copy.Finish(digest);
+    }
 };
 #else
 struct Sha256::State {
@@ -105,6 +117,11 @@ struct Sha256::State {
         unsigned length = 0;
         return good && EVP_DigestFinal_ex(context, digest.data(), &length) == 1 && length == digest.size();
     }
+    bool Peek(Sha256Digest& digest) const {
+        State copy;
+        copy.good = good && copy.good && EVP_MD_CTX_copy_ex(copy.context, context) == 1;
+        return copy.Finish(digest);
+    }
 };
 #endif
 
@@ -114,6 +131,8 @@ Sha256::~Sha256() = default;
 void Sha256::Update(const void* data, size_t size) { m_state->Update(data, size); }
 
 bool Sha256::Finish(Sha256Digest& digest) { return m_state->Finish(digest); }
+
+bool Sha256::Peek(Sha256Digest& digest) const { return m_state->Peek(digest); }
 
 bool HashBytes(const void* data, size_t size, Sha256Digest& digest) {
     Sha256 hash;

@@ -26,6 +26,9 @@ public:
     // The digest of everything given to Update. False when the platform's
     // hash failed at any point (then |digest| is not to be trusted).
     bool Finish(Sha256Digest& digest);
+    // The digest of everything given to Update so far, the hash going on
+    // (a file that grows, vouched for after each addition). False as Finish.
+    bool Peek(Sha256Digest& digest) const;
 
 private:
     struct State;

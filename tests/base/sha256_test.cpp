@@ -39,6 +39,16 @@ TEST(Sha256, KnownDigests) {
     if (CpuHasShaExtensions()) {
         EXPECT_EQ(ExtensionsDigest(million, 4096), Hex(digest.data()));
     }
+    // The digest of a growing text after each addition, the hash going on.
+    Sha256 growing;
+    growing.Update("ab", 2);
+    ASSERT_TRUE(growing.Peek(digest));
+    Sha256Digest expected;
+    ASSERT_TRUE(HashBytes("ab", 2, expected));
+    EXPECT_EQ(digest, expected);
+    growing.Update("c", 1);
+    ASSERT_TRUE(growing.Finish(digest));
+    EXPECT_EQ(Hex(digest.data()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
 // Every length around the padding's edges (55, 56, 63, 64 bytes into a
