@@ -291,3 +291,11 @@ bool CopyRangeStaged(const FileRange& from, const std::string& to) {
     const bool whole = from.size == FileRange::kToTheEnd || copied == from.size;
     return !in.Failed() && whole && out.Commit();
 }
+
+bool IsStagedFileName(const std::string& name) {
+    if (name.size() < 8 || name.size() > 15 || name.compare(0, 3, "stg") != 0 ||
+        name.compare(name.size() - 4, 4, ".tmp") != 0)
+        return false;
+    return std::all_of(name.begin() + 3, name.end() - 4,
+                       [](char ch) { return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f'); });
+}

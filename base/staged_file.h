@@ -61,6 +61,11 @@ private:
     FilePtr m_file;
 };
 
+// Whether |name| is one that StagedFile gives a temporary file by default
+// ("stg", one to eight lower-case hex digits, ".tmp"): what a run that was
+// killed may leave beside its files.
+bool IsStagedFileName(const std::string& name);
+
 // Copies the file |from| to |to| through a StagedFile: |to| is the old file,
 // or none, until the copy is complete. False when |from| cannot be read or
 // the copy cannot be written or put in place.

@@ -274,20 +274,27 @@ RunResult ParseLines(Text text, InstallRecord& parsed, unsigned legacyCodePage) 
 
 }  // namespace
 
+std::string FormatRecordStart(const std::string& product, bool utf8) {
+    return std::string(utf8 ? kUtf8Header : kHeader) + "\nproduct\t" + Escape(product) + "\n";
+}
+
+std::string FormatRecordLine(const Effect& effect) {
+    const EffectKindInfo& kind = KindInfo(effect.kind);
+    std::string text = kind.name;
+    text += "\t" + Escape(effect.path);
+    if (kind.fields.other) text += "\t" + Escape(effect.other);
+    if (kind.fields.digest && !effect.data.empty())
+        text += "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kLower);
+    if (kind.fields.before)
+        text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" +
+                                     HexText(effect.data.data(), effect.data.size(), HexLetters::kUpper)
+                               : "\t-";
+    return text + "\n";
+}
+
 std::string FormatInstallRecord(const InstallRecord& record) {
-    std::string text = std::string(AllAscii(record) ? kHeader : kUtf8Header) + "\n";
-    text += "product\t" + Escape(record.product) + "\n";
-    for (const Effect& effect : record.effects) {
-        const EffectKindInfo& kind = KindInfo(effect.kind);
-        text += kind.name;
-        text += "\t" + Escape(effect.path);
-        if (kind.fields.other) text += "\t" + Escape(effect.other);
-        if (kind.fields.digest && !effect.data.empty())
-            text += "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kLower);
-        if (kind.fields.before)
-            text += effect.existed ? "\t+\t" + std::to_string(effect.type) + "\t" + HexText(effect.data.data(), effect.data.size(), HexLetters::kUpper) : "\t-";
-        text += "\n";
-    }
+    std::string text = FormatRecordStart(record.product, !AllAscii(record));
+    for (const Effect& effect : record.effects) text += FormatRecordLine(effect);
     text += "end\t" + std::to_string(record.effects.size()) + "\n";
     return text;
 }
@@ -307,4 +314,15 @@ RunResult ParseInstallRecord(std::string_view text, InstallRecord& record, unsig
     } catch (const std::bad_alloc&) {
         return Refused("the record does not fit in memory");
     }
+}
+
+RunResult ParseRecordJournal(std::string_view text, InstallRecord& record) {
+    // Its entries are its lines after the first two; the last line it lacks
+    // is added, so that it is read as a whole record is.
+    const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (text.empty() || text.back() != '\n' || lines < 2) {
+        record = InstallRecord();
+        return Refused("the journal has no product line or ends in a cut line");
+    }
+    return ParseInstallRecord(std::string(text) + "end\t" + std::to_string(lines - 2) + "\n", record);
 }

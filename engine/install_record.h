@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,20 +23,42 @@ constexpr char kInstallRecordName[] = "uninstall.dat";
 // File name of the uninstaller copied into the application directory.
 constexpr char kUninstallerName[] = "uninstall.exe";
 
+// Who is told of each effect as it is added to a record (the run's journal,
+// which writes it down at once). Belongs to one record: a copy of the record,
+// or a record assigned to it, does not take it over.
+class EffectObserver {
+public:
+    EffectObserver() = default;
+    EffectObserver(const EffectObserver&) {}
+    EffectObserver& operator=(const EffectObserver&) { return *this; }
+
+    void Set(std::function<void(const Effect&)> tell) { m_tell = std::move(tell); }
+    void Tell(const Effect& effect) const {
+        if (m_tell) m_tell(effect);
+    }
+
+private:
+    std::function<void(const Effect&)> m_tell;
+};
+
 // The record of one installation: the run owns it and hands it to whatever
 // causes an effect, which appends it here.
 struct InstallRecord {
     std::string product;          // the product name, for the uninstaller's texts
     std::vector<Effect> effects;  // in the order they happened
+    EffectObserver observer;      // told of each effect added
 
     void Add(EffectKind kind, const std::string& path, const std::string& other = std::string()) {
         Effect effect;
         effect.kind = kind;
         effect.path = path;
         effect.other = other;
-        effects.push_back(std::move(effect));
+        Add(std::move(effect));
     }
-    void Add(Effect effect) { effects.push_back(std::move(effect)); }
+    void Add(Effect effect) {
+        effects.push_back(std::move(effect));
+        observer.Tell(effects.back());
+    }
 };
 
 // The whole record as the text of "uninstall.dat": its texts in UTF-8, the
@@ -43,6 +66,14 @@ struct InstallRecord {
 // uninstaller refuses such a record rather than misread it; a record of
 // ASCII text reads the same either way and is written as it always was).
 std::string FormatInstallRecord(const InstallRecord& record);
+
+// The pieces of that text, for a record written as the run goes (a
+// journal): the first line and the product line (the first line saying
+// UTF-8 when |utf8| is set, as a journal's always does: its texts are not
+// known beforehand), and the line of one effect. A journal has no last line:
+// ParseRecordJournal reads it.
+std::string FormatRecordStart(const std::string& product, bool utf8);
+std::string FormatRecordLine(const Effect& effect);
 
 // The largest record the reader takes, far beyond what any installation
 // writes (a line of some hundred bytes per effect): a larger file is refused
@@ -64,3 +95,7 @@ constexpr size_t kMaxInstallRecordSize = 64u << 20;
 // not text there, or a record marked UTF-8 holding text that is not, is refused.
 RunResult ParseInstallRecord(std::string_view text, InstallRecord& record,
                              unsigned legacyCodePage = SystemAnsiCodePage());
+
+// Reads |text|, a journal (a record written as the run went, whole lines
+// without the last line), as ParseInstallRecord reads a whole record.
+RunResult ParseRecordJournal(std::string_view text, InstallRecord& record);

@@ -91,6 +91,7 @@ RunResult InstallRun::End(RunResult ending) {
 void InstallRun::UndoChanges() {
     if (m_record.effects.empty()) return;  // nothing changed
     WriteLog(m_log, "Undoing the installation's changes");
+    RestoreEarlierRecord();
     const size_t stayed = StayedItems(UndoFailedRun(m_record, m_setAside, m_log)).size();
     if (stayed == 0) {
         WriteLog(m_log, "Installation undone");
@@ -123,7 +124,75 @@ RunResult InstallRun::Prepare(HWND owner) {
     const MediumText& list = m_medium.List();
     if (!list.present || !LoadFileList(owner, list.bytes, m_strDestDir.c_str(), m_list, m_strDefaultDestDir))
         return Fail(RunResult(RunOutcome::kListFailed, kFileListName).And(m_strDestDir));
-    return CheckTemporaryDirectory();
+    const RunResult checked = CheckTemporaryDirectory();
+    if (m_nStep >= 0 && m_bUninstaller) StartJournal();
+    return checked;
+}
+
+void InstallRun::LoadEarlierRecord() {
+    if (m_bEarlierLoaded) return;
+    m_bEarlierLoaded = true;
+    // Installing again keeps what the earlier installation did: one
+    // uninstallation then undoes both. Only a record that the registry
+    // vouches for, though: one that someone else put there is not obeyed
+    // later, and the new record replaces it.
+    const std::string path = m_strDestDir + "\\" + kInstallRecordName;
+    if (PathAttributes(path) == INVALID_FILE_ATTRIBUTES) return;
+    const RunResult earlier = LoadInstallRecord(m_strDestDir, m_earlier);
+    if (earlier.Failed()) m_strEarlierRefused = earlier.detail.empty() ? std::string("refused") : earlier.detail;
+}
+
+void InstallRun::StartJournal() {
+    LoadEarlierRecord();
+    const std::string record = m_strDestDir + "\\" + kInstallRecordName;
+    const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
+    if (m_bUndoOnFailure) {
+        // What a failed run puts back: the record's bytes, and the earlier
+        // uninstaller kept aside in the private folder.
+        m_bEarlierFile = PathAttributes(record) != INVALID_FILE_ATTRIBUTES;
+        if (m_bEarlierFile && !ReadWholeFile(record, m_earlierFile)) return;
+        if (PathAttributes(uninstaller) != INVALID_FILE_ATTRIBUTES) {
+            const std::string aside = m_strTempPath + "\\0-" + kUninstallerName;
+            if (m_strTempPath.empty() || !CopyPath(uninstaller, aside, true)) return;
+            m_strUninstallerAside = aside;
+        }
+    }
+    m_bJournalBegun = true;
+    if (CopyUninstaller(m_uninstaller, m_strDestDir).Failed()) return;
+    m_bUninstallerCopied = true;
+    // Registered before anything else happens, without the record's digest
+    // (an earlier record stays vouched for by it), and with the journal's
+    // value, each recorded with what it held before.
+    const RunResult registered = RegisterUninstaller(m_uninstaller, m_strDestDir, 0, m_record, nullptr, false);
+    if (registered.Failed()) return;
+    m_strUninstallKey = registered.path;
+    if (!WriteRegistryString((m_strUninstallKey + "\\" + kRecordJournalValue).c_str(), "", '\\', m_record)) return;
+    std::vector<Effect> effects = m_earlier.effects;
+    effects.insert(effects.end(), m_record.effects.begin(), m_record.effects.end());
+    if (m_journal.Begin(m_strDestDir, m_strUninstallKey, m_uninstaller.productName, effects))
+        m_record.observer.Set([this](const Effect& effect) { m_journal.Added(effect); });
+}
+
+void InstallRun::RestoreEarlierRecord() {
+    m_journal.Close();
+    if (!m_bJournalBegun) return;
+    const std::string record = m_strDestDir + "\\" + kInstallRecordName;
+    const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
+    // The record first: the earlier one is vouched for by its digest, which
+    // the run has not changed; the journal value goes with the registration
+    // after it.
+    const RunResult record_ = m_bEarlierFile
+                                  ? SaveInstallRecord(std::string(m_earlierFile.begin(), m_earlierFile.end()), m_strDestDir)
+                                  : (DeletePath(record) || PathAttributes(record) == INVALID_FILE_ATTRIBUTES
+                                         ? RunResult()
+                                         : RunResult(RunOutcome::kStayed, record, GetLastError()));
+    if (record_.Failed())
+        WriteLog(m_log, "Could not restore %s: %s", record.c_str(), FormatSystemError(record_.error).c_str());
+    if (!m_bUninstallerCopied) return;
+    const bool back = m_strUninstallerAside.empty()
+                          ? DeletePath(uninstaller)
+                          : MovePath(m_strUninstallerAside, uninstaller, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    if (!back) WriteLog(m_log, "Could not restore %s: %s", uninstaller.c_str(), FormatSystemError(GetLastError()).c_str());
 }
 
 void InstallRun::DecodeAhead(unsigned threads) {
@@ -236,6 +305,9 @@ RunResult InstallRun::ExpandStep() {
     }
 
     WriteLog(m_log, "Will decompress %s to %s", m_strSource.c_str(), m_strDest.c_str());
+    // Written down before the file is there: a run killed while placing it
+    // leaves a record that removes it.
+    m_journal.Ahead(placed);
     // The attributes read before still hold unless a DLL was moved into
     // Backup (a file set aside is refused or replaced as if it were there).
     InUsePlacement inUse;  // a destination in use is replaced at restart
@@ -324,13 +396,15 @@ RunResult InstallRun::PrepareDestination(Effect& placed, DWORD& attributes) {
     }
     // Its digest where it stands, before it goes into Backup (which may be
     // in a directory others can write): the uninstaller restores only it.
-    std::string digest = SavedDllDigest(m_strDest);
+    placed.kind = EffectKind::kFileBackup;
+    placed.other = BackupPathOf(m_strDest, m_strDestDir);
+    placed.data = SavedDllDigest(m_strDest);
+    // Written down before the DLL is moved: a run killed after the move
+    // leaves a record that puts it back.
+    m_journal.Ahead(placed);
     const RunResult saved = BackupOldDll(m_strDest, m_strDestDir, &m_bDllsUpgraded, m_list, m_log, m_record);
     if (saved.Failed()) return saved;
     WriteLog(m_log, "DLL %s saved successfully", m_strDest.c_str());
-    placed.kind = EffectKind::kFileBackup;
-    placed.other = BackupPathOf(m_strDest, m_strDestDir);
-    placed.data = std::move(digest);
     return RunResult();
 }
 
@@ -442,23 +516,17 @@ RunResult InstallRun::MakeRemovable(bool completed) {
     // A completed run logs each step; a failed one, whose last lines are the
     // failure's, only what the new record drops.
     InstallLog* log = completed ? &m_log : nullptr;
-    // Installing again keeps what the earlier installation did: one
-    // uninstallation then undoes both. Only a record that the registry
-    // vouches for, though: one that someone else put there is not obeyed
-    // later, and the new record replaces it.
-    InstallRecord record;
     const std::string path = m_strDestDir + "\\" + kInstallRecordName;
-    if (PathAttributes(path) != INVALID_FILE_ATTRIBUTES) {
-        const RunResult earlier = LoadInstallRecord(m_strDestDir, record);
-        if (earlier.Failed())
-            WriteLog(m_log, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
-                     earlier.detail.c_str());
-    }
+    LoadEarlierRecord();
+    if (!m_strEarlierRefused.empty())
+        WriteLog(m_log, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
+                 m_strEarlierRefused.c_str());
+    InstallRecord record = m_earlier;
     record.product = m_uninstaller.productName;
     CancelEarlierRestarts(record, log);
 
     const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
-    RunResult result = CopyUninstaller(m_uninstaller, m_strDestDir);
+    RunResult result = m_bUninstallerCopied ? RunResult() : CopyUninstaller(m_uninstaller, m_strDestDir);
     if (log && !result.Failed()) WriteLog(*log, "Uninstaller copied to %s", uninstaller.c_str());
     if (log && result.Failed())
         WriteLog(*log, "Could not copy the uninstaller to %s: %s", uninstaller.c_str(),
@@ -467,15 +535,36 @@ RunResult InstallRun::MakeRemovable(bool completed) {
     if (!result.Failed()) {
         std::vector<Effect> all = record.effects;
         all.insert(all.end(), m_record.effects.begin(), m_record.effects.end());
-        result = RegisterUninstaller(m_uninstaller, m_strDestDir, EstimatedSizeKb(all, uninstaller), m_record, log);
+        InstallRecord registration;
+        result = RegisterUninstaller(m_uninstaller, m_strDestDir, EstimatedSizeKb(all, uninstaller), registration, log);
         key = result.path;
+        // A value the run registered at its start holds what it held before
+        // the run in that first line.
+        for (Effect& effect : registration.effects) {
+            const bool recorded = std::any_of(m_record.effects.begin(), m_record.effects.end(), [&](const Effect& e) {
+                return e.kind == effect.kind && EqualIgnoringCase(e.path, effect.path) &&
+                       EqualIgnoringCase(e.other, effect.other);
+            });
+            if (!recorded) m_record.Add(std::move(effect));
+        }
     }
-    record.effects.insert(record.effects.end(), m_record.effects.begin(), m_record.effects.end());
+    // (The journal's value is deleted once the record is in place.)
+    for (const Effect& effect : m_record.effects)
+        if (effect.kind != EffectKind::kRegistryValue || effect.other != kRecordJournalValue ||
+            !EqualIgnoringCase(effect.path, m_strUninstallKey))
+            record.effects.push_back(effect);
     const std::string text = FormatInstallRecord(record);
+    // Its digest before it takes the journal's place: what is there until
+    // then stays vouched for by the journal value.
+    std::string hex;
+    const RunResult digest = result.Failed() ? result : RegisterRecordDigest(key, text, path, hex);
+    m_journal.Close();
     const RunResult saved = SaveInstallRecord(text, m_strDestDir);
     if (log) WriteLog(*log, saved.Failed() ? "Could not write the uninstall record %s" : "Uninstall record written: %s",
                       path.c_str());
     if (saved.Failed()) return saved;
-    if (result.Failed()) return result;
-    return RegisterRecordDigest(key, text, path, log);
+    m_journal.Forget();
+    if (digest.Failed()) return digest;
+    if (log) WriteLog(*log, "Key added successfully: %s\\%s=%s", key.c_str(), kRecordDigestValue, hex.c_str());
+    return RunResult();
 }

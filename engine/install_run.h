@@ -13,6 +13,7 @@
 #include "base/path_parts.h"
 #include "engine/install_record.h"
 #include "engine/private_folder.h"
+#include "engine/record_journal.h"
 #include "engine/run_result.h"
 #include "engine/run_ui.h"
 #include "engine/setup_objects.h"
@@ -34,9 +35,11 @@ public:
     // loads its file list again; |setup| outlives the run.
     InstallRun(RunUi& ui, SetupObjects& setup, std::string destDir);
 
-    // Makes the installation removable: when the run ends, |source| is
-    // copied into the destination as its uninstaller, registered, and the
-    // record of what the run did is saved beside it (also after a failure).
+    // Makes the installation removable: before the run's first step
+    // |source| is copied into the destination as its uninstaller and
+    // registered, and the record of what the run does is written as it goes
+    // (record_journal.h), so that a run killed part way can be undone; when
+    // the run ends, the whole record is saved there (also after a failure).
     void SetUninstaller(UninstallerSource source);
     // For a run without windows (/S), before Open: a run that fails after it
     // has changed something undoes its changes, last first, before it ends,
@@ -75,6 +78,16 @@ public:
 
 private:
     RunResult CheckTemporaryDirectory();
+    // Puts the uninstaller in place, registers it (quietly: the run's end
+    // logs it) and begins the journal. Without them (a step that cannot be
+    // done) the run goes on and makes itself removable at its end, as ever.
+    void StartJournal();
+    // Reads the earlier installation's record there once, before the run
+    // changes it: what the new record keeps (m_earlier).
+    void LoadEarlierRecord();
+    // For a run that undoes itself: the record and the uninstaller as they
+    // were before StartJournal.
+    void RestoreEarlierRecord();
     RunResult CheckStep(int i);
     RunResult ExpandStep();
     // Makes the destination ready for the current entry's file: its
@@ -139,6 +152,16 @@ private:
     UninstallerSource m_uninstaller;
     bool m_bUndoOnFailure = false;          // UndoOnFailure was called
     std::vector<SetAsideFile> m_setAside;  // the files replaced so far, kept aside when it was
+    RecordJournal m_journal;               // the record written as the run goes
+    bool m_bEarlierLoaded = false;         // LoadEarlierRecord was called
+    InstallRecord m_earlier;               // the earlier record that the new one keeps
+    std::string m_strEarlierRefused;       // why a record there is not kept (empty: it is, or none)
+    bool m_bJournalBegun = false;          // StartJournal replaced the record and the uninstaller
+    bool m_bEarlierFile = false;           // there was a record file before, of these bytes:
+    std::vector<uint8_t> m_earlierFile;
+    std::string m_strUninstallerAside;     // the earlier uninstaller kept aside (empty: there was none)
+    bool m_bUninstallerCopied = false;     // StartJournal copied the uninstaller
+    std::string m_strUninstallKey;         // where StartJournal registered it
     // DecodeAhead's, until the run ends: the payloads decoded ahead, and the
     // closing of the files put in place (which the run waits for before a
     // file that may still be open is touched again).

@@ -39,7 +39,8 @@ bool IsPlacement(EffectKind kind) {
 // recorded with what it held before like the other values;
 // RegisterRecordDigest sets it once the record's text is known.
 bool WriteUninstallValues(const std::string& key, const std::string& displayName, const UninstallerSource& source,
-                          const std::string& appDir, uint32_t sizeKb, InstallRecord& record, InstallLog* log) {
+                          const std::string& appDir, uint32_t sizeKb, InstallRecord& record, InstallLog* log,
+                          bool digest) {
     const std::string prefix = key + "\\";
     const std::string uninstaller = InDir(appDir, kUninstallerName);
     const std::string command = "\"" + uninstaller + "\" /uninstall";
@@ -67,7 +68,7 @@ bool WriteUninstallValues(const std::string& key, const std::string& displayName
             WriteLog(*log, "Key added successfully: %s=%0x", (prefix + value.first).c_str(),
                      static_cast<unsigned>(value.second));
     }
-    return WriteRegistryString((prefix + kRecordDigestValue).c_str(), "", '\\', record) != FALSE;
+    return !digest || WriteRegistryString((prefix + kRecordDigestValue).c_str(), "", '\\', record) != FALSE;
 }
 
 }  // namespace
@@ -99,14 +100,14 @@ uint32_t EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& 
 }
 
 RunResult RegisterUninstaller(const UninstallerSource& source, const std::string& appDir, uint32_t sizeKb,
-                              InstallRecord& run, InstallLog* log) {
+                              InstallRecord& run, InstallLog* log, bool digest) {
     const std::string keyName = UninstallKeyName(source.productName, appDir);
     const std::string displayName = source.productName.empty() ? keyName : source.productName;
     // HKLM when it can be written, else the user's own entry. The
     // registration is the run's last effect: the uninstaller removes it.
     for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
         const std::string key = std::string(root) + "\\" + kUninstallKeys + keyName;
-        if (WriteUninstallValues(key, displayName, source, appDir, sizeKb, run, log))
+        if (WriteUninstallValues(key, displayName, source, appDir, sizeKb, run, log, digest))
             return RunResult(RunOutcome::kGoingOn, key);
     }
     return RunResult(RunOutcome::kNotRegistered, kUninstallKeys + keyName);
@@ -121,17 +122,16 @@ RunResult SaveInstallRecord(const std::string& text, const std::string& appDir) 
 }
 
 RunResult RegisterRecordDigest(const std::string& key, const std::string& text, const std::string& path,
-                               InstallLog* log) {
+                               std::string& hex) {
     const RunResult failed(RunOutcome::kRecordNotSaved, path, 0, "is not vouched for: its digest cannot be registered");
     Sha256Digest digest;
     if (!HashBytes(text.data(), text.size(), digest)) return failed;
-    const std::string hex = DigestHex(digest);
+    hex = DigestHex(digest);
     RegKey opened;
     LONG result = opened.OpenPath(key, KEY_SET_VALUE);
     if (result == ERROR_SUCCESS)
         result = SetRegistryValue(opened.Get(), kRecordDigestValue, REG_SZ, hex.c_str(), static_cast<DWORD>(hex.size() + 1));
     if (result != ERROR_SUCCESS) return RunResult(failed.what, path, static_cast<uint32_t>(result), failed.detail);
-    if (log) WriteLog(*log, "Key added successfully: %s\\%s=%s", key.c_str(), kRecordDigestValue, hex.c_str());
     return RunResult();
 }
 
@@ -163,10 +163,31 @@ enum class Vouching {
     kOtherDigest,  // the keys for its directory hold other digests
 };
 
+// Whether the journal value |value| ("<digest> <length>") of a key vouches
+// for the first bytes of |bytes|, of |size|: then |vouched| is their number.
+bool JournalVouches(const std::string& value, const uint8_t* bytes, size_t size, size_t& vouched) {
+    const size_t blank = value.find(' ');
+    unsigned long long length = 0;
+    if (blank != 64 || value.size() == 65 || value.size() > 65 + 20) return false;
+    for (char ch : value.substr(65)) {
+        if (ch < '0' || ch > '9') return false;
+        length = length * 10 + static_cast<unsigned>(ch - '0');
+    }
+    Sha256Digest digest;
+    if (length > size || !HashBytes(bytes, static_cast<size_t>(length), digest) ||
+        !EqualIgnoringCase(DigestHex(digest), value.substr(0, 64)))
+        return false;
+    vouched = static_cast<size_t>(length);
+    return true;
+}
+
 // Looks at the Uninstall keys below |rootName| whose InstallLocation is
-// |dir| (as ComparableDirectory gives it) for the digest |hex|; with
-// kOtherDigest, |key| names the first of them.
-Vouching DigestRegistered(const char* rootName, const std::string& dir, const std::string& hex, std::string& key) {
+// |dir| (as ComparableDirectory gives it) for the digest |hex| of the
+// record's |size| bytes, or a journal value that vouches for their first
+// |vouched| (a run that ended before it wrote its whole record: see
+// record_journal.h); with kOtherDigest, |key| names the first of them.
+Vouching DigestRegistered(const char* rootName, const std::string& dir, const std::string& hex, const uint8_t* bytes,
+                          size_t size, std::string& key, size_t& vouched, bool& journal) {
     std::string keys = kUninstallKeys;
     keys.pop_back();
     RegKey uninstall;
@@ -182,8 +203,15 @@ Vouching DigestRegistered(const char* rootName, const std::string& dir, const st
         if (product.Open(uninstall.Get(), name.c_str(), KEY_READ) != ERROR_SUCCESS ||
             !EqualIgnoringCase(ComparableDirectory(StringValue(product.Get(), "InstallLocation")), dir))
             continue;
-        if (EqualIgnoringCase(StringValue(product.Get(), kRecordDigestValue), hex))
+        if (EqualIgnoringCase(StringValue(product.Get(), kRecordDigestValue), hex)) {
+            vouched = size;
+            journal = false;
             return Vouching::kVouched;
+        }
+        if (JournalVouches(StringValue(product.Get(), kRecordJournalValue), bytes, size, vouched)) {
+            journal = true;
+            return Vouching::kVouched;
+        }
         if (found == Vouching::kNoKey) key = FormatText("%s\\%s\\%s", rootName, keys.c_str(), name.c_str());
         found = Vouching::kOtherDigest;
     }
@@ -228,18 +256,23 @@ RunResult LoadInstallRecord(const std::string& appDir, InstallRecord& record) {
     }
     const std::string dir = ComparableDirectory(appDir), hex = DigestHex(digest);
     std::string key;
+    size_t vouched = 0;
+    bool journal = false;
     // HKCU is the user's own: it vouches for a per-user installation to an
     // uninstaller without an administrator's rights, never to one with them.
-    Vouching vouching = DigestRegistered("HKEY_LOCAL_MACHINE", dir, hex, key);
+    Vouching vouching = DigestRegistered("HKEY_LOCAL_MACHINE", dir, hex, bytes.get(), size, key, vouched, journal);
     if (vouching == Vouching::kNoKey && !RunsElevated())
-        vouching = DigestRegistered("HKEY_CURRENT_USER", dir, hex, key);
+        vouching = DigestRegistered("HKEY_CURRENT_USER", dir, hex, bytes.get(), size, key, vouched, journal);
     if (vouching != Vouching::kVouched) {
         error = vouching == Vouching::kOtherDigest
                     ? FormatText("%s is not the record registered in %s", kInstallRecordName, key.c_str())
                     : "no Uninstall key in the registry is for " + appDir;
         return refused;
     }
-    RunResult parsed = ParseInstallRecord(std::string_view(reinterpret_cast<const char*>(bytes.get()), size), record);
+    // A journal: what it vouched for, the lines written after that (by a run
+    // that ended before it could vouch for them) left out.
+    const std::string_view text(reinterpret_cast<const char*>(bytes.get()), vouched);
+    RunResult parsed = journal ? ParseRecordJournal(text, record) : ParseInstallRecord(text, record);
     if (parsed.Failed()) parsed.path = path;
     return parsed;
 }
@@ -353,6 +386,7 @@ private:
 
     void RemoveEmptyDirectory(const std::string& path) override {
         if (ThroughLink(path)) return;
+        RemoveStagedFiles(path);
         if (RemoveDirectoryPath(path)) {
             WriteLog(m_log, "Removed directory: %s", path.c_str());
         } else if (!Missing(GetLastError())) {
@@ -360,6 +394,21 @@ private:
             // still be in it. Tried again at the end.
             m_laterDirs.push_back(path);
         }
+    }
+
+    // A run killed part way may have left files it was writing, under the
+    // temporary names of its own (IsStagedFileName), in a directory it made:
+    // they go with it. (Never a link: deleting one under Wine deletes what it
+    // leads to.)
+    void RemoveStagedFiles(const std::string& dir) {
+        std::vector<std::string> staged;
+        for (FindFirst search(dir + "\\stg*.tmp"); search.Found();) {
+            if (!(search.Attributes() & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                IsStagedFileName(search.Name()))
+                staged.push_back(dir + "\\" + search.Name());
+            if (!search.Next()) break;
+        }
+        for (const std::string& file : staged) RemoveFile(file);
     }
 
     void MoveBack(const std::string& from, const std::string& to, const std::string& digest) override {

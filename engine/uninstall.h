@@ -30,6 +30,10 @@ struct UninstallerSource {
 // "uninstall.dat" (64 lower-case hex digits): the uninstaller obeys only a
 // record that the registry vouches for this way.
 constexpr char kRecordDigestValue[] = "UninstallRecordSHA256";
+// The value that vouches for the record while the run is still writing it
+// (record_journal.h): the SHA-256 of its first bytes, a blank and their
+// number in decimal. The run deletes it once the whole record is in place.
+constexpr char kRecordJournalValue[] = "UninstallJournal";
 
 // The registry key, below HKLM or HKCU, under which |productName| is
 // registered: Software\Microsoft\Windows\CurrentVersion\Uninstall\<name>,
@@ -57,21 +61,25 @@ uint32_t EstimatedSizeKb(const std::vector<Effect>& effects, const std::string& 
 // successfully: %s=%s"). A version or publisher that |source| lacks is
 // deleted there (an earlier installation's would be wrong), recorded too.
 // The record's digest value is written empty, to be
-// set by RegisterRecordDigest. kGoingOn with the key written as its path;
-// kNotRegistered (path: the key's name) when neither root takes them.
+// set by RegisterRecordDigest, unless |digest| is false (a registration at
+// the start of a run, which leaves an earlier record's digest as it is).
+// kGoingOn with the key written as its path; kNotRegistered (path: the
+// key's name) when neither root takes them.
 RunResult RegisterUninstaller(const UninstallerSource& source, const std::string& appDir, uint32_t sizeKb,
-                              InstallRecord& run, InstallLog* log);
+                              InstallRecord& run, InstallLog* log, bool digest = true);
 
 // Writes |text| as "uninstall.dat" of |appDir|, staged so it is never
 // half-written. kRecordNotSaved (path, error) when it cannot.
 RunResult SaveInstallRecord(const std::string& text, const std::string& appDir);
 
 // Sets the digest value of the Uninstall key |key| (as RegisterUninstaller
-// gave it) to the SHA-256 of |text|, the record at |path|, without recording
-// it (the record holds what the value held before), and logs it.
+// gave it) to |hex|, the SHA-256 of |text|, the record to be saved at |path|,
+// without recording it (the record holds what the value held before). The
+// run sets it before it saves the record: the file there until then is
+// vouched for otherwise (an earlier record's digest, or the journal value).
 // kRecordNotSaved (path, error, detail) when it cannot be set.
 RunResult RegisterRecordDigest(const std::string& key, const std::string& text, const std::string& path,
-                               InstallLog* log);
+                               std::string& hex);
 
 // Reads "uninstall.dat" of |appDir|, checked against the digest that the
 // registry holds for it before it is parsed. The Uninstall keys below HKLM

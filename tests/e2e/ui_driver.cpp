@@ -161,6 +161,11 @@ std::string DescribeAll(const std::vector<SeenWindow>& windows) {
     return all;
 }
 
+bool SetupProcess::Kill() {
+    return m_process.hProcess && TerminateProcess(m_process.hProcess, 99) &&
+           WaitForSingleObject(m_process.hProcess, 20000) == WAIT_OBJECT_0;
+}
+
 SetupProcess::~SetupProcess() {
     if (m_process.hProcess) {
         if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {

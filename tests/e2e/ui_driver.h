@@ -70,6 +70,8 @@ public:
 
     // Waits for the process to end; false when it still runs after |timeoutMs|.
     bool WaitExit(DWORD timeoutMs = 20000);
+    // Ends the process at once, as the task manager would; true once it has ended.
+    bool Kill();
     DWORD ExitCode() const;
     // Milliseconds from the creation of the ended process to its end.
     double LifetimeMs() const;

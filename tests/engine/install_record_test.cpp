@@ -88,6 +88,22 @@ TEST(InstallRecordTest, WrittenAndReadBackUnchanged) {
     EXPECT_EQ(read.effects, record.effects);
 }
 
+// A record written as the run goes: its lines without the last, read as
+// the whole record is; a line cut short by the end is no record.
+TEST(InstallRecordTest, AJournalReadsAsTheRecordItWillBecome) {
+    const InstallRecord record = SampleRecord();
+    std::string journal = FormatRecordStart(record.product, true);
+    for (const Effect& effect : record.effects) journal += FormatRecordLine(effect);
+    InstallRecord read;
+    RunResult result = ParseRecordJournal(journal, read);
+    ASSERT_FALSE(result.Failed()) << result.detail;
+    EXPECT_EQ(read.product, record.product);
+    EXPECT_EQ(read.effects, record.effects);
+    EXPECT_TRUE(ParseRecordJournal(journal.substr(0, journal.size() - 3), read).Failed());
+    EXPECT_TRUE(read.effects.empty());
+    EXPECT_TRUE(ParseRecordJournal(journal + "end\t10\n", read).Failed());
+}
+
 TEST(InstallRecordTest, ADamagedRecordIsRefusedAsAWhole) {
     const std::string good = FormatInstallRecord(SampleRecord());
     auto replaced = [&good](const std::string& from, const std::string& to) {
