@@ -2,6 +2,8 @@
 
 #include "base/wide_text.h"
 
+#include <vector>
+
 
 DWORD PathAttributes(const std::string& path) { return GetFileAttributesW(WidePath(path).c_str()); }
 
@@ -76,6 +78,69 @@ bool LongPathOf(const std::string& path, std::string& longer) {
         },
         &wide, result);
     return PathFromSystem(asked, result, longer);
+}
+
+namespace {
+
+// SetFileInformationByHandle (Windows Vista and later; null before), looked
+// up once (a function-local static).
+using SetInformationByHandle = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+constexpr int kFileDispositionInfo = 4;
+
+// Opens |path| without following it should it be a link (and without
+// letting others delete or rename it while the handle is open); false, with
+// ERROR_CANT_ACCESS_FILE, when it is a link or a junction (or, with
+// |directory| false, a directory).
+bool OpenNotALink(const std::string& path, bool directory, DWORD access, HANDLE& handle) {
+    handle = OpenPathHandle(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT | (directory ? FILE_FLAG_BACKUP_SEMANTICS : 0));
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (GetFileInformationByHandle(handle, &information) &&
+        !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        (directory || !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))
+        return true;
+    CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+}
+
+}  // namespace
+
+bool DeleteFileNotThroughLink(const std::string& path) {
+    static const SetInformationByHandle setInformation = reinterpret_cast<SetInformationByHandle>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetFileInformationByHandle")));
+    // Every directory on the way, from the drive down, held open as it is
+    // (none can be renamed or replaced meanwhile), then the file itself.
+    std::vector<HANDLE> held;
+    bool deleted = false;
+    DWORD error = 0;
+    for (size_t at = path.find('\\', 3);; at = path.find('\\', at + 1)) {
+        HANDLE handle;
+        const bool last = at == std::string::npos;
+        if (!OpenNotALink(path.substr(0, at), !last, last ? DELETE | FILE_READ_ATTRIBUTES : FILE_READ_ATTRIBUTES,
+                          handle)) {
+            error = GetLastError();
+            break;
+        }
+        held.push_back(handle);
+        if (!last) continue;
+        if (setInformation) {
+            BOOLEAN remove = TRUE;
+            deleted = setInformation(handle, kFileDispositionInfo, &remove, sizeof remove) != 0;
+        } else {
+            // (Before Windows Vista: by name, the file checked a moment ago.)
+            CloseHandle(handle);
+            held.pop_back();
+            deleted = DeletePath(path);
+        }
+        if (!deleted) error = GetLastError();
+        break;
+    }
+    for (HANDLE handle : held) CloseHandle(handle);
+    if (!deleted) SetLastError(error);
+    return deleted;
 }
 
 FindFirst::FindFirst(const std::string& path) : m_handle(FindFirstFileW(WidePath(path).c_str(), &m_data)) {}

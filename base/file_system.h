@@ -16,6 +16,13 @@ bool FileSizeOf(const std::string& path, unsigned long long& size);
 bool SetPathAttributes(const std::string& path, DWORD attributes);
 // DeleteFileW.
 bool DeletePath(const std::string& path);
+// Deletes the file |path| only if neither it nor a directory on the way to
+// it (from the drive down) is a link or a junction: each is opened without
+// following it (FILE_FLAG_OPEN_REPARSE_POINT) and held open, so that none can
+// be renamed or replaced by a link meanwhile, and the file is deleted through
+// its own handle (before Windows Vista, by name). False with
+// ERROR_CANT_ACCESS_FILE when a link is on the way, else with the error.
+bool DeleteFileNotThroughLink(const std::string& path);
 // MoveFileExW with |flags| (0: as MoveFile, which never replaces a file).
 bool MovePath(const std::string& from, const std::string& to, DWORD flags = 0);
 // MoveFileExW(path, null, MOVEFILE_DELAY_UNTIL_REBOOT): deleted at the next restart.

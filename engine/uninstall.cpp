@@ -370,7 +370,9 @@ private:
     // kStayed with the error.
     RunResult TryRemove(const std::string& path) {
         SetPathAttributes(path, FILE_ATTRIBUTE_NORMAL);
-        if (DeletePath(path)) {
+        // (Through a handle of that very file: a link put on the way since
+        // ThroughLink looked does not lead the deletion elsewhere.)
+        if (DeleteFileNotThroughLink(path)) {
             WriteLog(m_log, "Removed: %s", path.c_str());
             return RunResult();
         }
@@ -381,7 +383,10 @@ private:
     void RemoveFile(const std::string& path) override {
         if (ThroughLink(path)) return;
         const RunResult removed = TryRemove(path);
-        if (removed.Failed()) Stayed(removed);
+        if (removed.Failed())
+            Stayed(removed, removed.error == ERROR_CANT_ACCESS_FILE
+                                ? "it is reached through a link or a junction, which is not followed"
+                                : std::string());
     }
 
     void RemoveEmptyDirectory(const std::string& path) override {
