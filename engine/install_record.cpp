@@ -274,6 +274,19 @@ RunResult ParseLines(Text text, InstallRecord& parsed, unsigned legacyCodePage) 
 
 }  // namespace
 
+void InstallRecord::Add(EffectKind kind, const std::string& path, const std::string& other) {
+    Effect effect;
+    effect.kind = kind;
+    effect.path = path;
+    effect.other = other;
+    Add(std::move(effect));
+}
+
+void InstallRecord::Add(Effect effect) {
+    effects.push_back(std::move(effect));
+    observer.Tell(effects.back());
+}
+
 std::string FormatRecordStart(const std::string& product, bool utf8) {
     return std::string(utf8 ? kUtf8Header : kHeader) + "\nproduct\t" + Escape(product) + "\n";
 }

@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,21 +23,30 @@ constexpr char kInstallRecordName[] = "uninstall.dat";
 constexpr char kUninstallerName[] = "uninstall.exe";
 
 // Who is told of each effect as it is added to a record (the run's journal,
-// which writes it down at once). Belongs to one record: a copy of the record,
-// or a record assigned to it, does not take it over.
+// which writes it down at once).
+class EffectSink {
+public:
+    virtual void Added(const Effect& effect) = 0;
+
+protected:
+    ~EffectSink() = default;
+};
+
+// The sink of one record: a copy of the record, or a record assigned to it,
+// does not take it over.
 class EffectObserver {
 public:
     EffectObserver() = default;
     EffectObserver(const EffectObserver&) {}
     EffectObserver& operator=(const EffectObserver&) { return *this; }
 
-    void Set(std::function<void(const Effect&)> tell) { m_tell = std::move(tell); }
+    void Set(EffectSink* sink) { m_sink = sink; }
     void Tell(const Effect& effect) const {
-        if (m_tell) m_tell(effect);
+        if (m_sink) m_sink->Added(effect);
     }
 
 private:
-    std::function<void(const Effect&)> m_tell;
+    EffectSink* m_sink = nullptr;
 };
 
 // The record of one installation: the run owns it and hands it to whatever
@@ -48,17 +56,8 @@ struct InstallRecord {
     std::vector<Effect> effects;  // in the order they happened
     EffectObserver observer;      // told of each effect added
 
-    void Add(EffectKind kind, const std::string& path, const std::string& other = std::string()) {
-        Effect effect;
-        effect.kind = kind;
-        effect.path = path;
-        effect.other = other;
-        Add(std::move(effect));
-    }
-    void Add(Effect effect) {
-        effects.push_back(std::move(effect));
-        observer.Tell(effects.back());
-    }
+    void Add(EffectKind kind, const std::string& path, const std::string& other = std::string());
+    void Add(Effect effect);
 };
 
 // The whole record as the text of "uninstall.dat": its texts in UTF-8, the

@@ -170,7 +170,7 @@ void InstallRun::StartJournal() {
     std::vector<Effect> effects = m_earlier.effects;
     effects.insert(effects.end(), m_record.effects.begin(), m_record.effects.end());
     if (m_journal.Begin(m_strDestDir, m_strUninstallKey, m_uninstaller.productName, effects))
-        m_record.observer.Set([this](const Effect& effect) { m_journal.Added(effect); });
+        m_record.observer.Set(&m_journal);
 }
 
 void InstallRun::RestoreEarlierRecord() {

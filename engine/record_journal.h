@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class RecordJournal {
+class RecordJournal : public EffectSink {
 public:
     RecordJournal() = default;
     ~RecordJournal() { Close(); }
@@ -39,7 +39,7 @@ public:
     // already): when it is added to the record (Added), it is not written again.
     void Ahead(const Effect& effect);
     // Writes |effect|, added to the run's record, unless it was written ahead.
-    void Added(const Effect& effect);
+    void Added(const Effect& effect) override;
 
     // Stops writing and closes the file, which stays as it is (before the
     // whole record or the earlier one is put over it).
