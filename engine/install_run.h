@@ -88,6 +88,9 @@ private:
     // For a run that undoes itself: the record and the uninstaller as they
     // were before StartJournal.
     void RestoreEarlierRecord();
+    // Writes the current entry's placement |placed| into the journal before
+    // it happens, with the next entries' (a batch per registry write).
+    void JournalAhead(const Effect& placed);
     RunResult CheckStep(int i);
     RunResult ExpandStep();
     // Makes the destination ready for the current entry's file: its
@@ -162,6 +165,7 @@ private:
     std::string m_strUninstallerAside;     // the earlier uninstaller kept aside (empty: there was none)
     bool m_bUninstallerCopied = false;     // StartJournal copied the uninstaller
     std::string m_strUninstallKey;         // where StartJournal registered it
+    int m_nJournalAheadTo = 0;             // the entries before it are written ahead in the journal
     // DecodeAhead's, until the run ends: the payloads decoded ahead, and the
     // closing of the files put in place (which the run waits for before a
     // file that may still be open is touched again).

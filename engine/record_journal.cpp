@@ -67,20 +67,24 @@ bool RecordJournal::Append(const std::string& text) {
            ERROR_SUCCESS;
 }
 
-void RecordJournal::Write(const Effect& effect) {
+void RecordJournal::Write(const std::string& lines) {
     if (!Started()) return;
-    // A line that cannot be written or vouched for ends the journal: what
-    // it vouched for before stays obeyed.
-    if (!Append(FormatRecordLine(effect))) {
+    // Lines that cannot be written or vouched for end the journal: what it
+    // vouched for before stays obeyed.
+    if (!Append(lines)) {
         CloseHandle(m_file);
         m_file = INVALID_HANDLE_VALUE;
     }
 }
 
-void RecordJournal::Ahead(const Effect& effect) {
-    if (std::find(m_ahead.begin(), m_ahead.end(), effect) != m_ahead.end()) return;
-    Write(effect);
-    m_ahead.push_back(effect);
+void RecordJournal::Ahead(const std::vector<Effect>& effects) {
+    std::string lines;
+    for (const Effect& effect : effects) {
+        if (std::find(m_ahead.begin(), m_ahead.end(), effect) != m_ahead.end()) continue;
+        lines += FormatRecordLine(effect);
+        m_ahead.push_back(effect);
+    }
+    if (!lines.empty()) Write(lines);
 }
 
 void RecordJournal::Added(const Effect& effect) {
@@ -88,7 +92,7 @@ void RecordJournal::Added(const Effect& effect) {
     if (ahead != m_ahead.end())
         m_ahead.erase(ahead);
     else
-        Write(effect);
+        Write(FormatRecordLine(effect));
 }
 
 void RecordJournal::Close() {

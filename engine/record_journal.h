@@ -35,9 +35,10 @@ public:
                const std::vector<Effect>& effects);
     bool Started() const { return m_file != INVALID_HANDLE_VALUE; }
 
-    // Writes |effect|, about to happen (unless it is written ahead
-    // already): when it is added to the record (Added), it is not written again.
-    void Ahead(const Effect& effect);
+    // Writes |effects|, about to happen (those not written ahead already),
+    // vouched for at once: when one is added to the record (Added), it is
+    // not written again.
+    void Ahead(const std::vector<Effect>& effects);
     // Writes |effect|, added to the run's record, unless it was written ahead.
     void Added(const Effect& effect) override;
 
@@ -49,7 +50,7 @@ public:
     void Forget();
 
 private:
-    void Write(const Effect& effect);
+    void Write(const std::string& lines);
     bool Append(const std::string& text);
 
     HANDLE m_file = INVALID_HANDLE_VALUE;

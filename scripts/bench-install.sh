@@ -6,7 +6,7 @@
 # and solid lzma; amd64-unicode stub, silent), and installs each unattended
 # RUNS times in one Wine prefix with a warm Wine server, through Wine's 64-bit
 # loader and the x86_64 setup.exe, the installers taking turns (each run
-# starts with the next one). Prints the load, the build time, the medium's
+# starts with the next one, after a sync). Prints the load, the build time, the medium's
 # size and the median installation time of each, their ratios to NSIS zlib's,
 # and where each installation's time went (its own CPU time and the Wine
 # server's); then uninstalls ours and checks that nothing is left.
@@ -199,6 +199,10 @@ launch() {  # launch INSTALLER DESTINATION
 }
 run_one() {  # run_one INSTALLER RUN
     local k=$1 r=$2 t0 s0 b0 timed=$work/time.txt
+    # What the run before wrote goes to disk first: written back during this
+    # run, it would slow whichever installer runs next (that, not the
+    # installer, made single runs of the same setup.exe take 1.0 to 3.5 s).
+    sync
     dirty[$k,$r]=$(dirty_mb)
     s0=$(server_cpu)
     b0=$(busy_cpu)
