@@ -205,18 +205,22 @@ void InstallRun::RestoreEarlierRecord() {
     // The record first: the earlier one is vouched for by its digest, which
     // the run has not changed; the journal value goes with the registration
     // after it.
-    const RunResult record_ = m_bEarlierFile
-                                  ? SaveInstallRecord(std::string(m_earlierFile.begin(), m_earlierFile.end()), m_strDestDir)
-                                  : (DeletePath(record) || PathAttributes(record) == INVALID_FILE_ATTRIBUTES
-                                         ? RunResult()
-                                         : RunResult(RunOutcome::kStayed, record, GetLastError()));
-    if (record_.Failed())
-        WriteLog(m_log, "Could not restore %s: %s", record.c_str(), FormatSystemError(record_.error).c_str());
+    RunResult restored;
+    if (m_bEarlierFile)
+        restored = SaveInstallRecord(std::string(m_earlierFile.begin(), m_earlierFile.end()), m_strDestDir);
+    else if (!DeletePath(record)) {
+        const DWORD error = GetLastError();
+        if (PathAttributes(record) != INVALID_FILE_ATTRIBUTES) restored = RunResult(RunOutcome::kStayed, record, error);
+    }
+    if (restored.Failed())
+        WriteLog(m_log, "Could not restore %s: %s", record.c_str(), FormatSystemError(restored.error).c_str());
     if (!m_bUninstallerCopied) return;
-    const bool back = m_strUninstallerAside.empty()
-                          ? DeletePath(uninstaller)
-                          : MovePath(m_strUninstallerAside, uninstaller, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
-    if (!back) WriteLog(m_log, "Could not restore %s: %s", uninstaller.c_str(), FormatSystemError(GetLastError()).c_str());
+    const bool back =
+        m_strUninstallerAside.empty()
+            ? DeletePath(uninstaller)
+            : MovePath(m_strUninstallerAside, uninstaller, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    if (!back)
+        WriteLog(m_log, "Could not restore %s: %s", uninstaller.c_str(), FormatSystemError(GetLastError()).c_str());
 }
 
 void InstallRun::DecodeAhead(unsigned threads) {
