@@ -99,11 +99,12 @@ struct Sha256::State {
             copy.Finish(digest.data());
             return true;
         }
-        State copy;
-        if (copy.hash) CryptDestroyHash(copy.hash);
-        copy.hash = 0;
-        copy.good = good && CryptDuplicateHash(hash, nullptr, 0, &copy.hash);
-        return copy.Finish(digest);
+        HCRYPTHASH copy = 0;
+        DWORD length = DWORD(digest.size());
+        const bool peeked = good && CryptDuplicateHash(hash, nullptr, 0, &copy) &&
+                            CryptGetHashParam(copy, HP_HASHVAL, digest.data(), &length, 0) && length == digest.size();
+        if (copy) CryptDestroyHash(copy);
+        return peeked;
     }
 };
 #else

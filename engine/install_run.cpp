@@ -136,7 +136,7 @@ void InstallRun::LoadEarlierRecord() {
     // uninstallation then undoes both. Only a record that the registry
     // vouches for, though: one that someone else put there is not obeyed
     // later, and the new record replaces it.
-    const std::string path = m_strDestDir + "\\" + kInstallRecordName;
+    const std::string path = InDest(kInstallRecordName);
     if (PathAttributes(path) == INVALID_FILE_ATTRIBUTES) return;
     const RunResult earlier = LoadInstallRecord(m_strDestDir, m_earlier);
     if (earlier.Failed()) m_strEarlierRefused = earlier.detail.empty() ? std::string("refused") : earlier.detail;
@@ -144,8 +144,8 @@ void InstallRun::LoadEarlierRecord() {
 
 void InstallRun::StartJournal() {
     LoadEarlierRecord();
-    const std::string record = m_strDestDir + "\\" + kInstallRecordName;
-    const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
+    const std::string record = InDest(kInstallRecordName);
+    const std::string uninstaller = InDest(kUninstallerName);
     if (m_bUndoOnFailure) {
         // What a failed run puts back: the record's bytes, and the earlier
         // uninstaller kept aside in the private folder.
@@ -200,8 +200,8 @@ void InstallRun::JournalAhead(const Effect& placed) {
 void InstallRun::RestoreEarlierRecord() {
     m_journal.Close();
     if (!m_bJournalBegun) return;
-    const std::string record = m_strDestDir + "\\" + kInstallRecordName;
-    const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
+    const std::string record = InDest(kInstallRecordName);
+    const std::string uninstaller = InDest(kUninstallerName);
     // The record first: the earlier one is vouched for by its digest, which
     // the run has not changed; the journal value goes with the registration
     // after it.
@@ -544,7 +544,7 @@ RunResult InstallRun::MakeRemovable(bool completed) {
     // A completed run logs each step; a failed one, whose last lines are the
     // failure's, only what the new record drops.
     InstallLog* log = completed ? &m_log : nullptr;
-    const std::string path = m_strDestDir + "\\" + kInstallRecordName;
+    const std::string path = InDest(kInstallRecordName);
     LoadEarlierRecord();
     if (!m_strEarlierRefused.empty())
         WriteLog(m_log, "Uninstall record %s not merged (%s); a new record replaces it", path.c_str(),
@@ -553,7 +553,7 @@ RunResult InstallRun::MakeRemovable(bool completed) {
     record.product = m_uninstaller.productName;
     CancelEarlierRestarts(record, log);
 
-    const std::string uninstaller = m_strDestDir + "\\" + kUninstallerName;
+    const std::string uninstaller = InDest(kUninstallerName);
     RunResult result = m_bUninstallerCopied ? RunResult() : CopyUninstaller(m_uninstaller, m_strDestDir);
     if (log && !result.Failed()) WriteLog(*log, "Uninstaller copied to %s", uninstaller.c_str());
     if (log && result.Failed())

@@ -78,6 +78,8 @@ public:
 
 private:
     RunResult CheckTemporaryDirectory();
+    // The file |name| in the destination directory.
+    std::string InDest(const char* name) const { return m_strDestDir + "\\" + name; }
     // Puts the uninstaller in place, registers it (quietly: the run's end
     // logs it) and begins the journal. Without them (a step that cannot be
     // done) the run goes on and makes itself removable at its end, as ever.

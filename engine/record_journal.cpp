@@ -1,6 +1,5 @@
 #include "engine/record_journal.h"
 
-#include "base/file_io.h"
 #include "base/hex.h"
 #include "base/registry_path.h"
 #include "base/staged_file.h"
