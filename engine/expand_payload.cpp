@@ -3,6 +3,7 @@
 #include "base/file_system.h"
 #include "engine/files_in_use.h"
 #include "expand/lzhuf_file.h"
+#include "expand/solid_block.h"
 
 #include <windows.h>
 
@@ -29,6 +30,31 @@ ExpandResult ExpandFromMedium(const char* source, const char* dest, const Medium
         return missing;
     }
     return ExpandLzhufRange(range, source, dest, LzhufEnd::ZeroBits, expected, placement);
+}
+
+// A member of a solid block (as setup.sum's packed size says; a payload
+// of that size that is not one decodes the same way), taken from its block
+// into memory and put in place from there.
+bool IsMemberFile(const SumEntry* expected) {
+    return expected && expected->packed && expected->packedSize == kSolidMemberSize;
+}
+
+ExpandResult ExpandMember(const char* source, const char* dest, const Medium& medium, const SumEntry* expected,
+                          const Placement& placement) {
+    DecodedPayload decoded;
+    std::vector<uint8_t> file;
+    switch (medium.ReadWhole(source, file)) {
+    case Medium::ReadOutcome::kMissing:
+        decoded.status = ExpandStatus::kSourceOpenFailed;
+        break;
+    case Medium::ReadOutcome::kFailed:
+        decoded.status = ExpandStatus::kReadFailed;
+        break;
+    case Medium::ReadOutcome::kRead:
+        DecodeLzhufBytes(file, decoded, LzhufEnd::ZeroBits, expected, &SolidBlocksOf(medium));
+        break;
+    }
+    return PlaceDecodedPayload(decoded, source, dest, placement);
 }
 
 }  // namespace
@@ -63,6 +89,8 @@ RunResult ExpandPayload(const char* source, const char* dest, const Medium& medi
     DecodedPayload decoded;
     if (ahead && ahead->Take(source, decoded))
         result = PlaceDecodedPayload(decoded, source, dest, placement);
+    else if (IsMemberFile(expected))
+        result = ExpandMember(source, dest, medium, expected, placement);
     else
         result = ExpandFromMedium(source, dest, medium, expected, placement);
     // A destination that cannot be written or replaced because another
@@ -72,7 +100,8 @@ RunResult ExpandPayload(const char* source, const char* dest, const Medium& medi
         result.status == ExpandStatus::kDestCreateFailed || result.status == ExpandStatus::kDestAccessFailed;
     if (inUse && !placement.atRestart && destRefused && result.path == dest && FileInUse(dest)) {
         placement.atRestart = true;
-        result = ExpandFromMedium(source, dest, medium, expected, placement);
+        result = IsMemberFile(expected) ? ExpandMember(source, dest, medium, expected, placement)
+                                        : ExpandFromMedium(source, dest, medium, expected, placement);
     }
     if (inUse) inUse->staged = result.staged;
     if (result.status == ExpandStatus::kOk) return RunResult();

@@ -1,5 +1,7 @@
 #include "engine/payload_prefetch.h"
 
+#include "expand/solid_block.h"
+
 #include "expand/payload_codec.h"
 
 #include <new>
@@ -194,7 +196,8 @@ void PayloadPrefetch::Decode() {
         {
             ThreadRelease unlocked(m_lock);
             try {
-                DecodeLzhufBytes(read.compressed, payload, LzhufEnd::ZeroBits, Expected(m_jobs[index].source));
+                DecodeLzhufBytes(read.compressed, payload, LzhufEnd::ZeroBits, Expected(m_jobs[index].source),
+                                 &SolidBlocksOf(m_medium));
                 state = State::kDecoded;
             } catch (const std::bad_alloc&) {
                 // Left to the caller, which decodes it straight into its file.

@@ -4,6 +4,7 @@
 #include "expand/lzhuf_scheme.h"
 #include "expand/lzma_payload.h"
 #include "expand/payload_codec.h"
+#include "expand/solid_block.h"
 #include "base/file_io.h"
 #include "base/staged_file.h"
 #include "expand/overlapped_sink.h"
@@ -85,16 +86,6 @@ private:
     Sha256 m_hash;
     uint64_t m_size = 0;
 };
-
-// Whether setup.sum names the packed bytes of |expected|'s payload (then
-// they are checked before any of them is decoded).
-bool KnowsPacked(const SumEntry* expected) { return expected && expected->packed; }
-
-// Whether |size| bytes at |data| are the packed file |expected| names.
-bool PackedBytesMatch(const uint8_t* data, size_t size, const SumEntry& expected) {
-    Sha256Digest digest;
-    return size == expected.packedSize && HashBytes(data, size, digest) && digest == expected.packedSha256;
-}
 
 // The same for the bytes of |range|, read once through: kOk, kDamaged, or
 // kReadFailed when they cannot be read.
@@ -221,22 +212,30 @@ ExpandResult Finish(ExpandResult result, bool written, StagedFile& out, const ch
 }
 
 // DecodeLzhufBytes for an LZMA or LZ4 payload: decoded straight into the
-// payload's bytes (for LZMA they are the decoder's dictionary), then checked.
+// payload's bytes (for LZMA they are the decoder's dictionary), or for a
+// member of a solid block copied from the block's expansion; then checked.
 void DecodeCodecBytes(PayloadCodec codec, const std::vector<uint8_t>& compressed, DecodedPayload& payload,
-                      const SumEntry* expected) {
+                      const SumEntry* expected, SolidBlocks* solid) {
     const uint64_t stated = StatedPayloadSize(compressed.data(), compressed.size());
-    bool good = !expected || stated == expected->size;
-    good = good && (codec == PayloadCodec::kLzma ? DecodeLzmaBuffer(compressed.data(), compressed.size(), payload.bytes)
-                                                 : DecodeLz4Buffer(compressed.data(), compressed.size(), payload.bytes));
-    if (good && KnowsPacked(expected)) {
-        good = payload.bytes.size() == expected->size;
-    } else if (good && expected) {
-        Sha256Digest digest;
-        good = HashBytes(payload.bytes.data(), payload.bytes.size(), digest) &&
-               expected->Matches(payload.bytes.size(), digest);
+    ExpandStatus status = !expected || stated == expected->size ? ExpandStatus::kOk : ExpandStatus::kDamaged;
+    SolidMember member;
+    if (status != ExpandStatus::kOk) {
+    } else if (solid && ReadSolidMember(compressed.data(), compressed.size(), member)) {
+        status = solid->Expand(member, payload.bytes);
+    } else if (!(codec == PayloadCodec::kLzma ? DecodeLzmaBuffer(compressed.data(), compressed.size(), payload.bytes)
+                                               : DecodeLz4Buffer(compressed.data(), compressed.size(), payload.bytes))) {
+        status = ExpandStatus::kDamaged;
     }
-    payload.status = good ? ExpandStatus::kOk : ExpandStatus::kDamaged;
-    if (!good) payload.bytes.clear();
+    if (status == ExpandStatus::kOk && KnowsPacked(expected)) {
+        if (payload.bytes.size() != expected->size) status = ExpandStatus::kDamaged;
+    } else if (status == ExpandStatus::kOk && expected) {
+        Sha256Digest digest;
+        if (!HashBytes(payload.bytes.data(), payload.bytes.size(), digest) ||
+            !expected->Matches(payload.bytes.size(), digest))
+            status = ExpandStatus::kDamaged;
+    }
+    payload.status = status;
+    if (status != ExpandStatus::kOk) payload.bytes.clear();
 }
 
 bool WriteBytes(const std::vector<uint8_t>& bytes, std::FILE* file) {
@@ -285,7 +284,7 @@ ExpandResult ExpandLzhufRange(const FileRange& range, const char* source, const 
 }
 
 void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload, LzhufEnd end,
-                      const SumEntry* expected) {
+                      const SumEntry* expected, SolidBlocks* solid) {
     payload.bytes.clear();
     payload.sourceRead = true;
     if (KnowsPacked(expected) && !PackedBytesMatch(compressed.data(), compressed.size(), *expected)) {
@@ -294,7 +293,7 @@ void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& pa
     }
     const PayloadCodec codec = PayloadCodecOf(compressed.data(), compressed.size());
     if (codec != PayloadCodec::kLzhuf) {
-        DecodeCodecBytes(codec, compressed, payload, expected);
+        DecodeCodecBytes(codec, compressed, payload, expected, solid);
         return;
     }
     // Room for the size the header states, up to a bound (it may be damaged).
@@ -348,4 +347,11 @@ std::string ExpandFailureText(const ExpandResult& result) {
         return "Erro de acesso ao arquivo " + result.path;
     }
     return std::string();
+}
+
+bool KnowsPacked(const SumEntry* expected) { return expected && expected->packed; }
+
+bool PackedBytesMatch(const uint8_t* data, size_t size, const SumEntry& expected) {
+    Sha256Digest digest;
+    return size == expected.packedSize && HashBytes(data, size, digest) && digest == expected.packedSha256;
 }

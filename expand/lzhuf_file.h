@@ -84,10 +84,15 @@ struct DecodedPayload {
     std::unique_ptr<StagedFile> staged;
 };
 
+class SolidBlocks;
+
 // Decodes a payload's |compressed| bytes (header and stream) into |payload|,
-// checked against |expected| as ExpandLzhufRange checks it.
+// checked against |expected| as ExpandLzhufRange checks it. A member of a
+// solid block (solid_block.h) is taken from |solid|'s block; without
+// |solid| it is refused as ExpandLzhufRange refuses it, as damaged.
 void DecodeLzhufBytes(const std::vector<uint8_t>& compressed, DecodedPayload& payload,
-                      LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr);
+                      LzhufEnd end = LzhufEnd::ZeroBits, const SumEntry* expected = nullptr,
+                      SolidBlocks* solid = nullptr);
 
 // Writes a payload decoded well ahead into a temporary file beside |dest|
 // (the first part of putting it in place), so that PlaceDecodedPayload only
@@ -101,6 +106,12 @@ bool StageDecodedPayload(DecodedPayload& payload, const char* dest);
 // order. ExpandLzhufRange's result for the same payload and destination.
 ExpandResult PlaceDecodedPayload(DecodedPayload& payload, const char* source, const char* dest,
                                  const Placement& placement = Placement());
+
+// Whether setup.sum names the packed bytes of |expected|'s payload (then
+// they are checked before any of them is decoded).
+bool KnowsPacked(const SumEntry* expected);
+// Whether |size| bytes at |data| are the packed file |expected| names.
+bool PackedBytesMatch(const uint8_t* data, size_t size, const SumEntry& expected);
 
 // The installer's text for a failure: "Erro de abertura no arquivo " + path,
 // "Erro de leitura" or "Erro de acesso ao arquivo " + path.  Empty for kOk

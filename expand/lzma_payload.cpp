@@ -46,6 +46,7 @@ public:
     }
     uint32_t Dictionary() const { return m_dictionary; }
     CLzmaDec& Dec() { return m_dec; }
+    const CLzmaDec& Dec() const { return m_dec; }
 
 private:
     CLzmaDec m_dec;
@@ -132,29 +133,70 @@ CodecDecodeResult DecodeLzmaStream(const uint8_t* header, LzhufSource& source, L
     return result;
 }
 
-bool DecodeLzmaBuffer(const uint8_t* file, size_t length, std::vector<uint8_t>& output) {
-    output.clear();
+struct LzmaBufferDecoder::State {
+    LzmaState lzma;
+    std::vector<uint8_t> out;
     uint64_t size = 0;
-    LzmaState state;
-    if (length < kLzmaHeaderSize || !ReadLzmaHeader(file, size) || !state.Start(file)) return false;
-    if (size > output.max_size()) throw std::bad_alloc();
-    output.resize(size_t(size));
-    CLzmaDec& dec = state.Dec();
-    uint8_t none = 0;  // (the decoder's dictionary is never empty)
-    dec.dic = size ? output.data() : &none;
-    dec.dicBufSize = size ? output.size() : 1;
+    const uint8_t* in = nullptr;
+    size_t inLeft = 0;
+    bool ended = false;   // the stated size is out and the stream ended there
+    bool refused = false;
+    uint8_t none = 0;     // the dictionary of an empty payload (the decoder's is never empty)
+};
+
+LzmaBufferDecoder::LzmaBufferDecoder() : m_state(new State) {}
+LzmaBufferDecoder::~LzmaBufferDecoder() = default;
+
+bool LzmaBufferDecoder::Start(const uint8_t* file, size_t length, PayloadForm form) {
+    m_state.reset(new State);
+    State& st = *m_state;
+    if (length < kLzmaHeaderSize || !ReadCodecHeader(file, kLzmaCodecId, st.size, form) || !st.lzma.Start(file)) {
+        st.refused = true;
+        return false;
+    }
+    if (st.size > st.out.max_size()) throw std::bad_alloc();
+    st.out.resize(size_t(st.size));
+    CLzmaDec& dec = st.lzma.Dec();
+    dec.dic = st.size ? st.out.data() : &st.none;
+    dec.dicBufSize = st.size ? st.out.size() : 1;
     LzmaDec_Init(&dec);
-    SizeT consumed = length - kLzmaHeaderSize;
-    ELzmaStatus status;
-    const SRes res = LzmaDec_DecodeToDic(&dec, output.size(), file + kLzmaHeaderSize, &consumed, LZMA_FINISH_END,
-                                         &status);
-    if (res == SZ_OK && dec.dicPos == size && FinishedWell(status) && consumed == length - kLzmaHeaderSize)
-        return true;
-    output.clear();
-    return false;
+    st.in = file + kLzmaHeaderSize;
+    st.inLeft = length - kLzmaHeaderSize;
+    return true;
 }
 
-bool EncodeLzma(const uint8_t* data, size_t size, std::vector<uint8_t>& file, uint32_t dictionary) {
+bool LzmaBufferDecoder::DecodeTo(uint64_t upTo) {
+    State& st = *m_state;
+    if (st.refused || upTo > st.size) return false;
+    CLzmaDec& dec = st.lzma.Dec();
+    // (The last call runs even for an empty payload: its stream is the range
+    // coder's first five bytes, which must be there, and nothing after them.)
+    if (upTo <= dec.dicPos && (upTo < st.size || st.ended)) return true;
+    const bool last = upTo == st.size;
+    SizeT consumed = st.inLeft;
+    ELzmaStatus status;
+    const SRes res = LzmaDec_DecodeToDic(&dec, size_t(upTo), st.in, &consumed,
+                                         last ? LZMA_FINISH_END : LZMA_FINISH_ANY, &status);
+    st.in += consumed;
+    st.inLeft -= consumed;
+    st.ended = last && res == SZ_OK && dec.dicPos == upTo && FinishedWell(status) && st.inLeft == 0;
+    if (res != SZ_OK || dec.dicPos != upTo || (last && !st.ended)) st.refused = true;
+    return !st.refused;
+}
+
+uint64_t LzmaBufferDecoder::Size() const { return m_state->size; }
+uint64_t LzmaBufferDecoder::Decoded() const { return m_state->refused ? 0 : m_state->lzma.Dec().dicPos; }
+std::vector<uint8_t>& LzmaBufferDecoder::Bytes() { return m_state->out; }
+
+bool DecodeLzmaBuffer(const uint8_t* file, size_t length, std::vector<uint8_t>& output, PayloadForm form) {
+    output.clear();
+    LzmaBufferDecoder decoder;
+    if (!decoder.Start(file, length, form) || !decoder.DecodeTo(decoder.Size())) return false;
+    output = std::move(decoder.Bytes());
+    return true;
+}
+
+bool EncodeLzma(const uint8_t* data, size_t size, std::vector<uint8_t>& file, uint32_t dictionary, PayloadForm form) {
     CLzmaEncProps props;
     LzmaEncProps_Init(&props);
     props.level = 9;
@@ -166,7 +208,7 @@ bool EncodeLzma(const uint8_t* data, size_t size, std::vector<uint8_t>& file, ui
     props.numThreads = 1;
     // Room for an incompressible payload, which LZMA stores a little larger.
     file.assign(kLzmaHeaderSize + size + size / 16 + 4096, 0);
-    WriteCodecHeader(kLzmaCodecId, size, file.data());
+    WriteCodecHeader(kLzmaCodecId, size, file.data(), form);
     SizeT written = file.size() - kLzmaHeaderSize;
     SizeT propsSize = LZMA_PROPS_SIZE;
     const SRes res = LzmaEncode(file.data() + kLzmaHeaderSize, &written, data, size, &props, file.data() + kPropsOffset,

@@ -5,6 +5,7 @@
 #include "expand/lzhuf_encode.h"
 #include "expand/lzhuf_scheme.h"
 #include "expand/lzma_payload.h"
+#include "expand/solid_block.h"
 
 #include <cstring>
 
@@ -37,16 +38,16 @@ bool ParseCodec(const std::string& name, PayloadCodec& codec) {
 
 bool HasCodecMagic(const uint8_t* bytes) { return std::memcmp(bytes, kCodecMagic, sizeof kCodecMagic) == 0; }
 
-void WriteCodecHeader(uint8_t id, uint64_t size, uint8_t* header) {
+void WriteCodecHeader(uint8_t id, uint64_t size, uint8_t* header, PayloadForm form) {
     std::memcpy(header, kCodecMagic, sizeof kCodecMagic);
     header[4] = id;
-    header[5] = 0;
+    header[5] = form;
     for (int i = 0; i < 8; ++i)
         header[6 + i] = uint8_t(size >> (8 * i));
 }
 
-bool ReadCodecHeader(const uint8_t* header, uint8_t id, uint64_t& size) {
-    if (!HasCodecMagic(header) || header[4] != id || header[5] != 0) return false;
+bool ReadCodecHeader(const uint8_t* header, uint8_t id, uint64_t& size, PayloadForm form) {
+    if (!HasCodecMagic(header) || header[4] != id || header[5] != form) return false;
     size = 0;
     for (int i = 13; i >= 6; --i)
         size = (size << 8) | header[i];
@@ -74,6 +75,8 @@ uint64_t StatedPayloadSize(const uint8_t* bytes, size_t length) {
     uint64_t size = 0;
     switch (PayloadCodecOf(bytes, length)) {
     case PayloadCodec::kLzma:
+        if (length == kSolidMemberSize && ReadCodecHeader(bytes, kLzmaCodecId, size, kFormSolidMember)) return size;
+        if (length >= kLzmaHeaderSize && ReadCodecHeader(bytes, kLzmaCodecId, size, kFormSolidBlock)) return size;
         return length >= kLzmaHeaderSize && ReadLzmaHeader(bytes, size) ? size : 0;
     case PayloadCodec::kLz4:
         return length >= kLz4HeaderSize && ReadCodecHeader(bytes, kLz4CodecId, size) ? size : 0;
@@ -84,11 +87,21 @@ uint64_t StatedPayloadSize(const uint8_t* bytes, size_t length) {
     return stated > 0 ? uint64_t(stated) : 0;
 }
 
-bool DecodePayloadStrictly(const uint8_t* file, size_t length, std::vector<uint8_t>& output, std::string& why) {
+bool DecodePayloadStrictly(const uint8_t* file, size_t length, std::vector<uint8_t>& output, std::string& why,
+                           SolidBlocks* solid) {
     output.clear();
+    SolidMember member;
+    if (ReadSolidMember(file, length, member)) {
+        const ExpandStatus status = solid ? solid->Expand(member, output) : ExpandStatus::kDamaged;
+        if (status == ExpandStatus::kOk) return true;
+        why = "its solid block " + SolidBlockName(member.block) +
+              (status == ExpandStatus::kReadFailed ? " cannot be read" : " is damaged, missing or does not hold it");
+        return false;
+    }
     const PayloadCodec codec = PayloadCodecOf(file, length);
     if (codec != PayloadCodec::kLzhuf) {
-        if (codec == PayloadCodec::kLzma ? DecodeLzmaBuffer(file, length, output)
+        const bool block = length >= kCodecHeaderSize && file[5] == kFormSolidBlock;
+        if (codec == PayloadCodec::kLzma ? DecodeLzmaBuffer(file, length, output, block ? kFormSolidBlock : kFormSingle)
                                          : DecodeLz4Buffer(file, length, output))
             return true;
         why = std::string("its ") + (codec == PayloadCodec::kLzma ? "LZMA" : "LZ4") +

@@ -23,22 +23,24 @@ bool ParseCodec(const std::string& name, PayloadCodec& codec);
 //                 an LZHUF reader expands to an empty file (refused against
 //                 setup.sum); LZHUF payloads never start with it
 //   4       1     the codec's number (LZMA 1, LZ4 2)
-//   5       1     0 (no other form yet)
+//   5       1     the form: 0, a payload of its own; 1, a member of a
+//                 solid block; 2, a solid block (solid_block.h)
 //   6       8     expanded size, unsigned, little-endian
 //
-// and what follows is the codec's own.
+// and what follows is the codec's own (for a member, the block's).
 constexpr uint8_t kCodecMagic[4] = {0xFF, 0x4C, 0x5A, 0xFF};
 constexpr size_t kCodecHeaderSize = 14;
 
 // True when |bytes| (at least 4 of them) start with the codec header's magic
 // rather than an LZHUF size.
 bool HasCodecMagic(const uint8_t* bytes);
-// Writes the header of a payload of codec |id| that expands to |size| bytes
-// into |header| (kCodecHeaderSize bytes).
-void WriteCodecHeader(uint8_t id, uint64_t size, uint8_t* header);
+enum PayloadForm : uint8_t { kFormSingle = 0, kFormSolidMember = 1, kFormSolidBlock = 2 };
+// Writes the header of a payload of codec |id| in |form| that expands to
+// |size| bytes into |header| (kCodecHeaderSize bytes).
+void WriteCodecHeader(uint8_t id, uint64_t size, uint8_t* header, PayloadForm form = kFormSingle);
 // The expanded size that |header| (kCodecHeaderSize bytes) states; false when
-// it is not the header of codec |id| in form 0.
-bool ReadCodecHeader(const uint8_t* header, uint8_t id, uint64_t& size);
+// it is not the header of codec |id| in |form|.
+bool ReadCodecHeader(const uint8_t* header, uint8_t id, uint64_t& size, PayloadForm form = kFormSingle);
 
 // What decoding a payload of a codec other than LZHUF into a sink gave.
 struct CodecDecodeResult {
@@ -58,11 +60,17 @@ bool EncodePayload(PayloadCodec codec, const uint8_t* data, size_t size, std::ve
 // whose reader refuses the header).
 PayloadCodec PayloadCodecOf(const uint8_t* bytes, size_t length);
 
-// The expanded size that a payload's header states: 0 for a header cut
-// short, a negative LZHUF size or a codec header this decoder refuses.
+// The expanded size that a payload's header states (a solid block's member
+// file, whole, states its member's): 0 for a header cut short, a negative
+// LZHUF size or a codec header this decoder refuses.
 uint64_t StatedPayloadSize(const uint8_t* bytes, size_t length);
 
+class SolidBlocks;
+
 // Decodes a whole payload held in memory into |output| as the installer
-// does against setup.sum (an LZHUF stream must not end early); false, with
-// |why| saying why, when the payload is refused.
-bool DecodePayloadStrictly(const uint8_t* file, size_t length, std::vector<uint8_t>& output, std::string& why);
+// does against setup.sum (an LZMA or LZ4 stream must be whole, an LZHUF one
+// must not end early); false, with |why| saying why, when the payload is
+// refused. A solid block decodes to its whole expansion; a member of one
+// is taken from |solid|'s block (without |solid| it is refused).
+bool DecodePayloadStrictly(const uint8_t* file, size_t length, std::vector<uint8_t>& output, std::string& why,
+                           SolidBlocks* solid = nullptr);

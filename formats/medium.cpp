@@ -18,7 +18,16 @@ Medium::StreamHold::~StreamHold() {
     if (m_lock) m_lock->Release();
 }
 
+MediumCache::~MediumCache() = default;
+
+MediumCache& Medium::Cache(const std::function<std::unique_ptr<MediumCache>()>& make) const {
+    ThreadHold hold(m_cacheLock);
+    if (!m_cache) m_cache = make();
+    return *m_cache;
+}
+
 void Medium::UseFolder(const std::string& welcomePath) {
+    m_cache.reset();
     m_file.reset();
     m_files.clear();
     m_byName.Clear();
@@ -26,6 +35,7 @@ void Medium::UseFolder(const std::string& welcomePath) {
 }
 
 void Medium::UseStored(FilePtr file, std::vector<StoredFile> files, const std::string& welcomePath) {
+    m_cache.reset();
     m_file = std::move(file);
     m_files = std::move(files);
     m_welcomePath = welcomePath;

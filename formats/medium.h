@@ -16,6 +16,8 @@
 #include "base/thread_sync.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +37,14 @@ struct StoredFile {
     std::string name;
     uint64_t offset = 0;
     uint64_t size = 0;
+};
+
+// What a decoder keeps of a medium from one payload to the next (the solid
+// blocks it has decoded, expand/solid_block.h): made on first use, it lasts
+// as long as the medium.
+class MediumCache {
+public:
+    virtual ~MediumCache();
 };
 
 class Medium {
@@ -92,6 +102,10 @@ public:
     enum class ReadOutcome { kRead, kMissing, kFailed };
     ReadOutcome ReadWhole(const std::string& name, std::vector<uint8_t>& bytes) const;
 
+    // The cache that |make| makes on the first call, from any thread; the
+    // same one afterwards, until the medium changes (UseFolder, UseStored).
+    MediumCache& Cache(const std::function<std::unique_ptr<MediumCache>()>& make) const;
+
     const MediumText& List() const { return m_list; }
     const MediumText& Welcome() const { return m_welcome; }
     const MediumText& Terms() const { return m_terms; }
@@ -108,6 +122,8 @@ private:
     std::string m_welcomePath;
     MediumText m_list, m_welcome, m_terms;
     DistributionSum m_sum;
+    mutable ThreadLock m_cacheLock;
+    mutable std::unique_ptr<MediumCache> m_cache;  // guarded by m_cacheLock
 };
 
 // Reads the file |path| of a folder medium whole.

@@ -11,6 +11,7 @@
 #include "expand/lzhuf_file.h"
 #include "expand/lz4_payload.h"
 #include "expand/lzma_payload.h"
+#include "expand/solid_block.h"
 #include "fuzz/fuzz_support.h"
 
 #include <algorithm>
@@ -88,6 +89,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             DecodeLzhufBytes(file, payload, LzhufEnd::ZeroBits, sum);
             Check(payload.status == (accepted ? ExpandStatus::kOk : ExpandStatus::kDamaged), "wrong status");
             Check(payload.bytes == (accepted ? whole : std::vector<uint8_t>()), "wrong bytes");
+        }
+    }
+
+    // As a solid block, split where the last byte says (the decoder may give
+    // a refused stream's first member before it meets the damage).
+    if (!lz4 && file.size() >= kLzmaHeaderSize) {
+        std::vector<uint8_t> block = file;
+        block[5] = kFormSolidBlock;
+        SolidBlocks blocks([&block](const std::string&, std::vector<uint8_t>& bytes) {
+            bytes = block;
+            return ExpandStatus::kOk;
+        });
+        const uint64_t split = stated ? file.back() % (stated + 1) : 0;
+        const SolidMember members[] = {{1, 0, split}, {1, split, stated - split}, {1, split, stated - split + 1}};
+        for (size_t i = 0; i < 3; ++i) {
+            std::vector<uint8_t> out;
+            const ExpandStatus status = blocks.Expand(members[i], out);
+            if (members[i].size == 0) Check(status == ExpandStatus::kOk && out.empty(), "an empty member failed");
+            else if (i == 2) Check(status == ExpandStatus::kDamaged, "a member beyond its block was given");
+            else if (accepted)
+                Check(status == ExpandStatus::kOk &&
+                          std::equal(out.begin(), out.end(), whole.begin() + long(members[i].offset)) &&
+                          out.size() == members[i].size,
+                      "a member is not its part of the block");
+            else Check(status != ExpandStatus::kOk || i == 0, "a refused block gave its last member");
         }
     }
 

@@ -17,16 +17,16 @@
 #                                     all (97M: 97 MB in 50 folders)
 #   scripts/bench-install.sh 1G       one file of 1 GB
 #
-# RUNS (5) sets the number of installations of each; CODECS ("lzhuf lzma lz4")
-# the codecs of ours; BENCH_SETUP_EXE another x86_64 setup.exe to measure (an
-# older build, say). Everything lives under out/bench (the product, the media,
+# RUNS (5) sets the number of installations of each; CODECS ("lzhuf lzma
+# lzma-solid lz4") the codecs of ours (lzma-solid: --codec lzma --solid);
+# BENCH_SETUP_EXE another x86_64 setup.exe to measure (an older build, say). Everything lives under out/bench (the product, the media,
 # the prefix). NSIS is a dependency of this benchmark only: it is installed
 # with apt-get when makensis is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 arg=${1:-2000}
 runs=${RUNS:-5}
-codecs=(${CODECS:-lzhuf lzma lz4})
+codecs=(${CODECS:-lzhuf lzma lzma-solid lz4})
 source scripts/env.sh
 
 if ! command -v makensis >/dev/null; then
@@ -121,10 +121,11 @@ for codec in "${codecs[@]}"; do
     for kind in folder single; do
         echo "== packing with mksetup ($codec, $kind)"
         out=$work/$codec-$kind
-        extra=()
-        [ "$kind" = single ] && extra=(--single-file)
+        extra=(--codec "${codec%-solid}")
+        [ "$kind" = single ] && extra+=(--single-file)
+        [ "$codec" != "${codec%-solid}" ] && extra+=(--solid)
         t0=$(now)
-        "$mksetup" build "$list" "$product" "$out" --setup-exe "$setup_exe" --codec "$codec" "${extra[@]}" >/dev/null
+        "$mksetup" build "$list" "$product" "$out" --setup-exe "$setup_exe" "${extra[@]}" >/dev/null
         names+=("ours $codec$([ "$kind" = single ] && echo ', one file' || true)")
         media+=("$out") builds+=("$(elapsed "$t0" "$(now)")") kinds+=("$kind")
     done

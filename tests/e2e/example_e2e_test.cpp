@@ -1430,8 +1430,9 @@ std::string OldMediumData() {
 
 // Each codec through mksetup and setup.exe: an empty file, one byte, bytes
 // that do not compress, and 16 MB (one byte more than is decoded ahead in
-// memory: the run streams it into its file). A payload with a byte changed,
-// or cut short, is refused with exit code 3 and nothing placed for it.
+// memory: the run streams it into its file), and LZMA with the files in a
+// solid block. A payload (the block) with a byte changed, or cut short, is
+// refused with exit code 3 and nothing placed for it.
 TEST_F(ExampleE2eTest, EachCodecInstallsWhatItPackedAndRefusesItsDamage) {
     std::mt19937 random(11);
     std::string noise(200 * 1024, '\0');
@@ -1445,15 +1446,15 @@ TEST_F(ExampleE2eTest, EachCodecInstallsWhatItPackedAndRefusesItsDamage) {
     for (const auto& [name, bytes] : files) m_medium.Write("src\\" + name, bytes);
     m_medium.Write("codec.lst", "F;noise.bin;?APPDIR?\\noise.bin\r\nF;big.dat;?APPDIR?\\big.dat\r\n"
                                 "F;empty.dat;?APPDIR?\\empty.dat\r\nF;one.dat;?APPDIR?\\one.dat\r\n");
-    for (const std::string codec : {"lzhuf", "lzma", "lz4"}) {
+    for (const std::string codec : {"lzhuf", "lzma", "lz4", "solid"}) {
         SCOPED_TRACE(codec);
+        const bool solid = codec == "solid";
         const std::string dist = m_medium.Path("dist-" + codec);
         std::ostringstream out, err;
-        ASSERT_EQ(RunMksetup({"build", m_medium.Path("codec.lst"), m_medium.Path("src"), dist, "--setup-exe",
-                              BinDir() + "\\setup.exe", "--codec", codec},
-                             out, err),
-                  0)
-            << err.str();
+        std::vector<std::string> build = {"build", m_medium.Path("codec.lst"), m_medium.Path("src"), dist,
+                                          "--setup-exe", BinDir() + "\\setup.exe", "--codec", solid ? "lzma" : codec};
+        if (solid) build.push_back("--solid");
+        ASSERT_EQ(RunMksetup(build, out, err), 0) << err.str();
         auto install = [&](const std::string& app) {
             EXPECT_TRUE(m_setup.Start(dist + "\\setup.exe", "Broken /S /D=" + app, dist));
             ExpectEndWithoutWindow();
@@ -1463,26 +1464,32 @@ TEST_F(ExampleE2eTest, EachCodecInstallsWhatItPackedAndRefusesItsDamage) {
         EXPECT_EQ(install(app), 0u);
         for (const auto& [name, bytes] : files) EXPECT_TRUE(ReadFile(app + "\\" + name) == bytes) << name;
 
-        const std::string noisePacked = ReadFile(dist + "\\noise.bin"), bigPacked = ReadFile(dist + "\\big.dat");
-        std::string changed = noisePacked;
+        // The solid build's one block holds all four.
+        const std::string first = solid ? "setup.s01" : "noise.bin", second = solid ? "setup.s01" : "big.dat";
+        const std::string firstPacked = ReadFile(dist + "\\" + first), secondPacked = ReadFile(dist + "\\" + second);
+        std::string changed = firstPacked;
         changed[changed.size() / 2] ^= 0x10;
-        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\noise.bin", changed));
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\" + first, changed));
         const std::string damaged = m_target.Path("Damaged-" + codec);
         EXPECT_EQ(install(damaged), 3u);
         EXPECT_FALSE(PathFileExistsA((damaged + "\\noise.bin").c_str()));
         EXPECT_FALSE(PathFileExistsA((damaged + "\\one.dat").c_str()));
 
-        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\noise.bin", noisePacked));
-        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\big.dat", bigPacked.substr(0, bigPacked.size() - 100)));
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\" + first, firstPacked));
+        ASSERT_NO_FATAL_FAILURE(WriteBytes(dist + "\\" + second, secondPacked.substr(0, secondPacked.size() - 100)));
         const std::string cut = m_target.Path("Cut-" + codec);
         EXPECT_EQ(install(cut), 3u);
         // The file placed before it goes again with the rest of the run.
         EXPECT_FALSE(PathFileExistsA((cut + "\\noise.bin").c_str()));
         EXPECT_FALSE(PathFileExistsA((cut + "\\big.dat").c_str()));
         const std::vector<std::string> log = LogMessages(cut + "\\SETUP.LOG");
-        const std::string damagedLine = "Damaged distribution: big.dat does not match setup.sum, must abort";
-        for (const std::string& line : {damagedLine, "Removed: " + cut + "\\noise.bin"})
-            EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+        const std::string refused = solid ? "noise.bin" : "big.dat";
+        const std::string damagedLine = "Damaged distribution: " + refused + " does not match setup.sum, must abort";
+        EXPECT_NE(std::find(log.begin(), log.end(), damagedLine), log.end()) << damagedLine;
+        if (!solid) {
+            const std::string removed = "Removed: " + cut + "\\noise.bin";
+            EXPECT_NE(std::find(log.begin(), log.end(), removed), log.end());
+        }
         EXPECT_EQ(StagedFileIn(cut), "") << "a temporary file is left";
     }
 }

@@ -5,12 +5,15 @@
 #include "app/run_boxes.h"
 #include "engine/run_report.h"
 #include "expand/lzhuf_encode.h"
+#include "expand/lzma_payload.h"
+#include "expand/solid_block.h"
 #include "fw/message_box.h"
 #include "tests/medium_bytes.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -124,4 +127,52 @@ TEST_F(ExpandFileTest, ThePayloadsResultSaysWhatFailedAndWhere) {
 
     EXPECT_FALSE(ExpandPayload(m_dir.Path("good").c_str(), m_dir.Path("out").c_str(), m_medium).Failed());
     EXPECT_EQ(m_dir.Read("out"), "Hello, installer\r\n");
+}
+
+// Files of a solid block, placed as the interactive run places them (none
+// decoded ahead): each from the block, in any order; with the block changed,
+// refused as damage and not placed.
+TEST_F(ExpandFileTest, AMemberOfASolidBlockIsTakenFromItsBlock) {
+    const std::string parts[] = {"The first file\r\n", "and the second one\r\n"};
+    const std::string names[] = {"first", "second"};
+    const std::string expansion = parts[0] + parts[1];
+    std::vector<uint8_t> block;
+    ASSERT_TRUE(EncodeLzma(reinterpret_cast<const uint8_t*>(expansion.data()), expansion.size(), block,
+                           kLzmaMaxDictionary, kFormSolidBlock));
+    SetupSum sum;
+    auto add = [&sum](const std::string& name, const std::string& content, const std::vector<uint8_t>& packed) {
+        SumEntry entry{name, content.size(), {}};
+        entry.packed = true;
+        entry.packedSize = packed.size();
+        ASSERT_TRUE(HashBytes(reinterpret_cast<const uint8_t*>(content.data()), content.size(), entry.sha256));
+        ASSERT_TRUE(HashBytes(packed.data(), packed.size(), entry.packedSha256));
+        sum.Add(entry);
+    };
+    add(SolidBlockName(1), expansion, block);
+    for (size_t i = 0; i < 2; ++i) {
+        std::vector<uint8_t> member(kSolidMemberSize);
+        WriteSolidMember({1, i ? parts[0].size() : 0, parts[i].size()}, member.data());
+        m_dir.Write(names[i], std::string(member.begin(), member.end()));
+        add(names[i], parts[i], member);
+    }
+    m_dir.Write(SolidBlockName(1), std::string(block.begin(), block.end()));
+    // A folder medium's files are where the program runs.
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir.Path());
+    Medium solid;
+    ASSERT_TRUE(UseSum(solid, m_dir.Path(), sum));
+    for (size_t i : {1u, 0u}) {
+        EXPECT_FALSE(ExpandPayload(names[i].c_str(), m_dir.Path("out-" + names[i]).c_str(), solid).Failed());
+        EXPECT_EQ(m_dir.Read("out-" + names[i]), parts[i]);
+    }
+    block[block.size() / 2] ^= 1;
+    m_dir.Write(SolidBlockName(1), std::string(block.begin(), block.end()));
+    Medium changed;
+    ASSERT_TRUE(UseSum(changed, m_dir.Path(), sum));
+    const RunResult result = ExpandPayload(names[0].c_str(), m_dir.Path("damaged").c_str(), changed);
+    std::filesystem::current_path(saved);
+    EXPECT_EQ(result.what, RunOutcome::kDamaged);
+    EXPECT_EQ(result.path, names[0]);
+    EXPECT_FALSE(m_dir.Exists("damaged"));
+    EXPECT_TRUE(m_boxes.empty());
 }

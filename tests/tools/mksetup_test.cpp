@@ -7,6 +7,7 @@
 #include "tests/pe_bytes.h"
 #include "tests/temp_dir.h"
 #include "tools/mksetup/mksetup_files.h"
+#include "expand/solid_block.h"
 
 #include <gtest/gtest.h>
 
@@ -233,6 +234,41 @@ TEST_F(MksetupTest, LzmaAndLz4DistributionsVerifyAndTheirDamageIsFound) {
                                        std::string("empty.dat: ok\n")})
             EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     }
+}
+
+// A solid build: every file in one block, each payload naming its place;
+// verify reads members through the block, in a folder and in one file, and
+// a changed block damages its members. The list may not name a block.
+TEST_F(MksetupTest, ASolidBuildVerifiesThroughItsBlock) {
+    const std::string list = m_dir.Path("setup.lst"), src = m_dir.Path("src");
+    Outcome r = Mksetup({"build", list, src, m_dir.Path("solid"), "--solid"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(m_dir.Read("solid/readme.txt").size(), kSolidMemberSize);
+    r = Mksetup({"verify", m_dir.Path("solid")});
+    EXPECT_EQ(r.status, kExitOk) << r.out;
+    EXPECT_NE(r.out.find("setup.s01: ok\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(": 8 files ok\n"), std::string::npos) << r.out;
+    r = Mksetup({"build", list, src, m_dir.Path("one"), "--solid", "--single-file", "--setup-exe",
+                 m_dir.Path("bin/setup.exe")});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(Mksetup({"verify", m_dir.Path("one/setup.exe")}).status, kExitOk);
+
+    std::string block = m_dir.Read("solid/setup.s01");
+    block[block.size() / 2] ^= 1;
+    m_dir.Write("solid/setup.s01", block);
+    r = Mksetup({"verify", m_dir.Path("solid")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.out.find("docs\\manual.txt: DAMAGED, its solid block setup.s01 is damaged"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("setup.s01: DAMAGED, "), std::string::npos) << r.out;
+
+    EXPECT_EQ(Mksetup({"build", list, src, m_dir.Path("x"), "--solid", "--codec", "lz4"}).status, kExitUsage);
+    m_dir.Write("src/setup.s01", "mine");
+    m_dir.Write("named.lst", "F;setup.s01;?APPDIR?\\setup.s01\r\n");
+    r = Mksetup({"build", m_dir.Path("named.lst"), src, m_dir.Path("named"), "--solid"});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("the list names setup.s01, a name that a solid build gives its blocks"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(MksetupTest, SingleFileHoldsTheWholeDistributionAndVerifyAndUnpackReadIt) {

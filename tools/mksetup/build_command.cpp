@@ -10,7 +10,9 @@
 #include "formats/overlay.h"
 #include "formats/scramble.h"
 #include "formats/setup_sum.h"
+#include "expand/lzma_payload.h"
 #include "expand/payload_codec.h"
+#include "expand/solid_block.h"
 #include "tools/mksetup/mksetup_files.h"
 #include "tools/mksetup/sign.h"
 
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -60,6 +63,8 @@ struct BuildPlan {
     std::string productVersion, publisher;  // the V and P lines the build adds (empty: none)
     bool singleFile = false;
     PayloadCodec codec = PayloadCodec::kLzhuf;
+    bool codecGiven = false;
+    bool solid = false;  // LZMA, the smaller payloads in solid blocks
     unsigned listCodePage = 0;  // the list and the texts are written in it; 0: UTF-8
 };
 
@@ -67,12 +72,81 @@ struct BuildPlan {
 // single file's overlay. Reports its own failures.
 using PackedSink = std::function<bool(const std::string& name, const std::vector<uint8_t>& bytes)>;
 
+// The expansion of a solid block, as full as it gets: every payload of up
+// to this size goes into the block being filled, which is compressed and
+// written once the next one does not fit.
+constexpr size_t kSolidBlockTarget = size_t(32) << 20;
+
+// Fills solid blocks and writes each, with its entry in setup.sum.
+class BlockFiller {
+public:
+    BlockFiller(const PackedSink& sink, SetupSum& sum) : m_sink(sink), m_sum(sum) {}
+
+    // Whether |size| bytes go into a block rather than a payload of their own.
+    static bool Takes(size_t size) { return size <= kSolidBlockTarget; }
+    // Adds |data| to the block being filled (after writing it, when |data|
+    // does not fit): the member that it becomes. False, with |problem|, when
+    // a block cannot be written.
+    bool Add(const std::vector<uint8_t>& data, SolidMember& member, std::string& problem) {
+        if (m_bytes.size() + data.size() > kSolidBlockTarget && !Flush(problem)) return false;
+        member.block = m_number;
+        member.offset = m_bytes.size();
+        member.size = data.size();
+        m_bytes.insert(m_bytes.end(), data.begin(), data.end());
+        m_members++;
+        return true;
+    }
+    // Writes the block being filled, when it has a member.
+    bool Flush(std::string& problem) {
+        if (m_members == 0) return true;
+        const std::string name = SolidBlockName(m_number);
+        SumEntry entry{name, m_bytes.size(), {}};
+        std::vector<uint8_t> packed;
+        if (!EncodeLzma(m_bytes.data(), m_bytes.size(), packed, kLzmaMaxDictionary, kFormSolidBlock)) {
+            problem = "cannot compress " + name + " (out of memory)";
+            return false;
+        }
+        if (!HashBytes(m_bytes.data(), m_bytes.size(), entry.sha256) ||
+            !HashBytes(packed.data(), packed.size(), entry.packedSha256)) {
+            problem = "cannot compute the SHA-256 of " + name;
+            return false;
+        }
+        entry.packed = true;
+        entry.packedSize = packed.size();
+        if (!m_sink(name, packed)) return false;  // (the sink reports its failure)
+        m_sum.Add(std::move(entry));
+        m_packedBytes += packed.size();
+        m_bytes.clear();
+        m_members = 0;
+        ++m_number;
+        return true;
+    }
+    uint64_t PackedBytes() const { return m_packedBytes; }
+
+private:
+    const PackedSink& m_sink;
+    SetupSum& m_sum;
+    std::vector<uint8_t> m_bytes;  // the expansion of the block being filled
+    size_t m_members = 0;
+    uint32_t m_number = 1;
+    uint64_t m_packedBytes = 0;
+};
+
 // Compresses every source into |sink| and lists its expanded size and digest,
 // and its packed ones, in |sum|. A file that the list names again in another spelling is listed
-// once; a folder gets it under each spelling, a single file once.
+// once; a folder gets it under each spelling, a single file once. A solid
+// build puts the smaller ones into blocks (each payload then only names its
+// place in a block).
 bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources, const PackedSink& sink, SetupSum& sum,
                  uint64_t& bytesIn, uint64_t& bytesOut, std::ostream& err, bool terminal) {
     Progress progress(err, terminal, sources.size());
+    BlockFiller blocks(sink, sum);
+    std::map<std::string, std::vector<uint8_t>> memberFiles;  // by SumNameKey
+    for (const std::string& source : sources)
+        if (plan.solid && IsSolidBlockName(source)) {
+            PrintError(err, "the list names " + source + ", a name that a solid build gives its blocks");
+            return false;
+        }
     for (size_t i = 0; i < sources.size(); ++i) {
         progress.Show(i + 1, sources[i]);
         if (plan.singleFile && sum.Find(sources[i]))
@@ -81,13 +155,22 @@ bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources,
         const std::string from = FindFileIn(plan.sourceDir, sources[i]);
         SumEntry entry{sources[i], 0, {}};
         std::string problem;
+        SolidMember member;
         if (!ReadWholeFile(from, data))
             problem = "cannot read " + from;
-        else if (!EncodePayload(plan.codec, data.data(), data.size(), packed))
+        else if (plan.solid && BlockFiller::Takes(data.size())) {
+            // (A member named again in another spelling is the same member.)
+            std::vector<uint8_t>& memberFile = memberFiles[SumNameKey(sources[i])];
+            if (memberFile.empty() && blocks.Add(data, member, problem)) {
+                memberFile.resize(kSolidMemberSize);
+                WriteSolidMember(member, memberFile.data());
+            }
+            packed = memberFile;
+        } else if (!EncodePayload(plan.codec, data.data(), data.size(), packed))
             problem = plan.codec == PayloadCodec::kLzhuf ? from + " is too large (2 GB at most)"
                                                           : "cannot compress " + from + " (out of memory)";
-        else if (!HashBytes(data.data(), data.size(), entry.sha256) ||
-                 !HashBytes(packed.data(), packed.size(), entry.packedSha256))
+        if (problem.empty() && (!HashBytes(data.data(), data.size(), entry.sha256) ||
+                                !HashBytes(packed.data(), packed.size(), entry.packedSha256)))
             problem = "cannot compute the SHA-256 of " + from;
         if (!problem.empty()) {
             progress.Clear();
@@ -105,6 +188,12 @@ bool PackSources(const BuildPlan& plan, const std::vector<std::string>& sources,
         bytesIn += data.size();
         bytesOut += packed.size();
     }
+    std::string problem;
+    if (!blocks.Flush(problem)) {
+        if (!problem.empty()) PrintError(err, problem);
+        return false;
+    }
+    bytesOut += blocks.PackedBytes();
     return true;
 }
 
@@ -385,6 +474,9 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
         } else if (args[i] == "--codec") {
             if (++i == args.size() || !ParseCodec(args[i], plan.codec))
                 return wrong("--codec needs lzhuf, lzma or lz4");
+            plan.codecGiven = true;
+        } else if (args[i] == "--solid") {
+            plan.solid = true;
         } else if (args[i] == "--list-codepage") {
             if (++i == args.size() || !ParseListCodePage(args[i], plan.listCodePage))
                 return wrong("--list-codepage needs one of 932, 936, 949, 950 and 1250 to 1258");
@@ -407,6 +499,10 @@ bool ReadBuildPlan(const CommandArgs& args, BuildPlan& plan, std::ostream& err) 
     }
     if (positional.size() != 3)
         return wrong("build takes LIST, SOURCE_DIR and OUT_DIR");
+    if (plan.solid && plan.codecGiven && plan.codec != PayloadCodec::kLzma)
+        return wrong("--solid compresses with LZMA: it goes with --codec lzma or none");
+    if (plan.solid)
+        plan.codec = PayloadCodec::kLzma;
     if (!plan.signCommand.empty() && plan.setupExe.empty())
         return wrong("--sign signs setup.exe, which needs --setup-exe");
     if (plan.singleFile && plan.setupExe.empty())

@@ -8,10 +8,12 @@
 #include "formats/scramble.h"
 #include "formats/setup_sum.h"
 #include "expand/payload_codec.h"
+#include "expand/solid_block.h"
 #include "tools/mksetup/mksetup_files.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -20,7 +22,7 @@ namespace {
 // Why the bytes of the file that |entry| names are not what it says, or an
 // empty text when they are. A payload is expanded as the installer checks
 // it; the medium's own files are taken as they are.
-std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size) {
+std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size, SolidBlocks& blocks) {
     std::vector<uint8_t> expanded;
     // The packed bytes as setup.sum names them, which the installer checks
     // before it decodes them: after what decoding says, which says more.
@@ -39,7 +41,7 @@ std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size)
         if (PayloadCodecOf(data, size) != PayloadCodec::kLzhuf && stated != entry.size)
             return "states " + std::to_string(stated) + " bytes where setup.sum says " + std::to_string(entry.size);
         std::string why;
-        if (!DecodePayloadStrictly(data, size, expanded, why))
+        if (!DecodePayloadStrictly(data, size, expanded, why, &blocks))
             return why;
         data = expanded.data();
         size = expanded.size();
@@ -52,6 +54,16 @@ std::string SumMismatch(const SumEntry& entry, const uint8_t* data, size_t size)
     if (!entry.Matches(size, digest))
         return "its SHA-256 differs";
     return packedMismatch;
+}
+
+// The solid blocks of a distribution whose files |read| gives (false: the
+// file is missing or unreadable), checked against |sum|.
+SolidBlocks BlocksOf(const SetupSum& sum, std::function<bool(const std::string&, std::vector<uint8_t>&)> read) {
+    return SolidBlocks([&sum, read](const std::string& name, std::vector<uint8_t>& bytes) {
+        const SumEntry* expected = sum.Find(name);
+        if (!expected || !read(name, bytes)) return ExpandStatus::kDamaged;
+        return CheckBlockFile(bytes, expected);
+    });
 }
 
 // Reads and parses the setup.sum text |text| that |where| names; reports a damaged one.
@@ -104,6 +116,10 @@ int VerifyFolder(const fs::path& dir, std::ostream& out, std::ostream& err) {
     if (!ParseSum(text, sumName, sum, err))
         return kExitFailed;
     VerifyCount count;
+    SolidBlocks blocks(BlocksOf(sum, [&dir](const std::string& name, std::vector<uint8_t>& bytes) {
+        const std::string relative = RelativeOutputPath(name);
+        return !relative.empty() && ReadWholeFile(Utf8Of(dir / FsPath(relative)), bytes);
+    }));
     for (const SumEntry& entry : sum.Entries()) {
         const std::string relative = RelativeOutputPath(entry.name);
         std::vector<uint8_t> file;
@@ -113,7 +129,7 @@ int VerifyFolder(const fs::path& dir, std::ostream& out, std::ostream& err) {
         else if (!ReadWholeFile(Utf8Of(dir / FsPath(relative)), file))
             why = "missing or unreadable";
         else
-            why = SumMismatch(entry, file.data(), file.size());
+            why = SumMismatch(entry, file.data(), file.size(), blocks);
         count.Line(out, entry.name, why);
     }
     std::vector<uint8_t> drc;
@@ -176,9 +192,15 @@ int VerifySingleFile(const std::string& path, std::ostream& out, std::ostream& e
         return kExitFailed;
     out << path << ": the overlay is whole (" << file.items.size() << " items)\n";
     VerifyCount count;
+    SolidBlocks blocks(BlocksOf(sum, [&](const std::string& name, std::vector<uint8_t>& bytes) {
+        const OverlayItem* item = FindOverlayItem(file.items, OverlayKind::kFile, name);
+        if (item) bytes = bytesOf(*item);
+        return item != nullptr;
+    }));
     for (const SumEntry& entry : sum.Entries()) {
         const OverlayItem* item = FindOverlayItem(file.items, OverlayKind::kFile, entry.name);
-        count.Line(out, entry.name, item ? SumMismatch(entry, overlay + item->offset, size_t(item->size)) : "missing");
+        count.Line(out, entry.name,
+                   item ? SumMismatch(entry, overlay + item->offset, size_t(item->size), blocks) : "missing");
     }
     for (const OverlayItem& item : file.items)
         if (item.kind == OverlayKind::kFile && !sum.Find(item.name) && !SameSumName(item.name, kSumFileName))
