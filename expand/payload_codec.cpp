@@ -74,10 +74,12 @@ PayloadCodec PayloadCodecOf(const uint8_t* bytes, size_t length) {
 uint64_t StatedPayloadSize(const uint8_t* bytes, size_t length) {
     uint64_t size = 0;
     switch (PayloadCodecOf(bytes, length)) {
-    case PayloadCodec::kLzma:
-        if (length == kSolidMemberSize && ReadCodecHeader(bytes, kLzmaCodecId, size, kFormSolidMember)) return size;
+    case PayloadCodec::kLzma: {
+        SolidMember member;
+        if (ReadSolidMember(bytes, length, member)) return member.size;
         if (length >= kLzmaHeaderSize && ReadCodecHeader(bytes, kLzmaCodecId, size, kFormSolidBlock)) return size;
         return length >= kLzmaHeaderSize && ReadLzmaHeader(bytes, size) ? size : 0;
+    }
     case PayloadCodec::kLz4:
         return length >= kLz4HeaderSize && ReadCodecHeader(bytes, kLz4CodecId, size) ? size : 0;
     case PayloadCodec::kLzhuf:

@@ -24,7 +24,8 @@ bool ParseCodec(const std::string& name, PayloadCodec& codec);
 //                 setup.sum); LZHUF payloads never start with it
 //   4       1     the codec's number (LZMA 1, LZ4 2)
 //   5       1     the form: 0, a payload of its own; 1, a member of a
-//                 solid block; 2, a solid block (solid_block.h)
+//                 solid block; 2, a solid block; 3, a member of a solid
+//                 block held there through the x86 filter (solid_block.h)
 //   6       8     expanded size, unsigned, little-endian
 //
 // and what follows is the codec's own (for a member, the block's).
@@ -34,7 +35,7 @@ constexpr size_t kCodecHeaderSize = 14;
 // True when |bytes| (at least 4 of them) start with the codec header's magic
 // rather than an LZHUF size.
 bool HasCodecMagic(const uint8_t* bytes);
-enum PayloadForm : uint8_t { kFormSingle = 0, kFormSolidMember = 1, kFormSolidBlock = 2 };
+enum PayloadForm : uint8_t { kFormSingle = 0, kFormSolidMember = 1, kFormSolidBlock = 2, kFormSolidX86Member = 3 };
 // Writes the header of a payload of codec |id| in |form| that expands to
 // |size| bytes into |header| (kCodecHeaderSize bytes).
 void WriteCodecHeader(uint8_t id, uint64_t size, uint8_t* header, PayloadForm form = kFormSingle);

@@ -2,9 +2,11 @@
 
 #include "expand/lzma_payload.h"
 #include "expand/payload_codec.h"
+#include "lzma-sdk/Bra.h"
 
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -43,22 +45,50 @@ bool IsSolidBlockName(const std::string& name) {
     return true;
 }
 
+bool LooksLikeX86Code(const uint8_t* data, size_t size) {
+    if (size >= 64 && data[0] == 'M' && data[1] == 'Z') return true;  // (Windows programs: x86 and x86-64 all but a few)
+    // ELF, its machine (little-endian) EM_386 or EM_X86_64.
+    return size >= 20 && std::memcmp(data, "\x7f" "ELF", 4) == 0 && data[5] == 1 && (data[18] == 3 || data[18] == 62) &&
+           data[19] == 0;
+}
+
+void X86Filter(uint8_t* data, size_t size, bool encode) {
+    UInt32 state = 0;
+    x86_Convert(data, size, 0, &state, encode ? 1 : 0);
+}
+
 void WriteSolidMember(const SolidMember& member, uint8_t* file) {
-    WriteCodecHeader(kLzmaCodecId, member.size, file, kFormSolidMember);
+    WriteCodecHeader(kLzmaCodecId, member.size, file, member.x86 ? kFormSolidX86Member : kFormSolidMember);
     WriteLittle(member.block, file + kCodecHeaderSize, 4);
     WriteLittle(member.offset, file + kCodecHeaderSize + 4, 8);
 }
 
 bool ReadSolidMember(const uint8_t* file, size_t length, SolidMember& member) {
-    if (length != kSolidMemberSize || !ReadCodecHeader(file, kLzmaCodecId, member.size, kFormSolidMember))
-        return false;
+    if (length != kSolidMemberSize) return false;
+    member.x86 = ReadCodecHeader(file, kLzmaCodecId, member.size, kFormSolidX86Member);
+    if (!member.x86 && !ReadCodecHeader(file, kLzmaCodecId, member.size, kFormSolidMember)) return false;
     member.block = uint32_t(ReadLittle(file + kCodecHeaderSize, 4));
     member.offset = ReadLittle(file + kCodecHeaderSize + 4, 8);
     return true;
 }
 
 SolidBlocks::SolidBlocks(Reader reader) : m_reader(std::move(reader)) {}
-SolidBlocks::~SolidBlocks() = default;
+
+SolidBlocks::~SolidBlocks() {
+    {
+        ThreadHold hold(m_lock);
+        m_stopping = true;
+    }
+    ThreadHold owner(m_threadLock);
+    m_ahead.reset();  // (it stops after its step)
+}
+
+SolidBlocks::Block& SolidBlocks::Find(uint32_t number) {
+    ThreadHold hold(m_lock);
+    std::unique_ptr<Block>& slot = m_blocks[number];
+    if (!slot) slot.reset(new Block);
+    return *slot;
+}
 
 ExpandStatus SolidBlocks::Begin(Block& block, uint32_t number) {
     const ExpandStatus read = m_reader(SolidBlockName(number), block.packed);
@@ -71,8 +101,79 @@ ExpandStatus SolidBlocks::Begin(Block& block, uint32_t number) {
         return ExpandStatus::kDamaged;
     block.decoder.reset(new LzmaBufferDecoder);
     block.given = 0;
+    block.letGo = false;
     if (!block.decoder->Start(block.packed.data(), block.packed.size(), kFormSolidBlock)) return ExpandStatus::kDamaged;
     return ExpandStatus::kOk;
+}
+
+ExpandStatus SolidBlocks::DecodeTo(Block& block, uint32_t number, uint64_t end) {
+    if (block.failed != ExpandStatus::kOk) return block.failed;
+    ExpandStatus status = ExpandStatus::kOk;
+    try {
+        if (!block.decoder) status = Begin(block, number);
+        if (status == ExpandStatus::kOk && (end > block.decoder->Size() || !block.decoder->DecodeTo(end)))
+            status = ExpandStatus::kDamaged;
+        // Its packed bytes are not read again once it is decoded to its end.
+        if (status == ExpandStatus::kOk && block.decoder->Decoded() == block.decoder->Size())
+            std::vector<uint8_t>().swap(block.packed);
+    } catch (const std::bad_alloc&) {
+        status = ExpandStatus::kReadFailed;
+    }
+    if (status != ExpandStatus::kOk) {
+        block.decoder.reset();
+        std::vector<uint8_t>().swap(block.packed);
+        // Damage stays; a read that failed (for memory, say) may be tried again.
+        if (status == ExpandStatus::kDamaged) block.failed = status;
+    }
+    return status;
+}
+
+void SolidBlocks::RunAhead(void* self) { static_cast<SolidBlocks*>(self)->DecodeAhead(); }
+
+void SolidBlocks::DecodeAhead() {
+    uint32_t number;
+    {
+        ThreadHold hold(m_lock);
+        number = m_aheadBlock;
+    }
+    Block& block = Find(number);
+    for (;;) {
+        {
+            ThreadHold hold(m_lock);
+            if (m_stopping) break;
+        }
+        ThreadHold hold(block.lock);
+        // Nothing left to do: decoded to its end, damaged, or every byte of
+        // it given out already.
+        if (block.failed != ExpandStatus::kOk || block.letGo ||
+            (block.decoder && block.decoder->Decoded() == block.decoder->Size()))
+            break;
+        const uint64_t end = block.decoder ? std::min(block.decoder->Size(), block.decoder->Decoded() + kAheadStep) : 0;
+        if (DecodeTo(block, number, end) != ExpandStatus::kOk) break;
+    }
+    ThreadHold hold(m_lock);
+    m_aheadDone = true;
+}
+
+void SolidBlocks::StartAhead(uint32_t number) {
+    const auto wanted = [&] { return !m_stopping && number > m_aheadBlock && m_aheadDone; };
+    {
+        ThreadHold hold(m_lock);
+        if (!wanted()) return;
+    }
+    ThreadHold owner(m_threadLock);
+    {
+        ThreadHold hold(m_lock);
+        if (!wanted()) return;
+        m_aheadBlock = number;
+        m_aheadDone = false;
+    }
+    m_ahead.reset();  // (done: joining it does not wait)
+    m_ahead.reset(new WorkThread(RunAhead, this));
+    if (!m_ahead->Started()) {
+        ThreadHold hold(m_lock);
+        m_aheadDone = true;
+    }
 }
 
 ExpandStatus SolidBlocks::Expand(const SolidMember& member, std::vector<uint8_t>& out) {
@@ -80,43 +181,29 @@ ExpandStatus SolidBlocks::Expand(const SolidMember& member, std::vector<uint8_t>
     // An empty file is what it is, wherever it lies: its block is not read
     // for it (nor started again once let go).
     if (member.size == 0) return ExpandStatus::kOk;
-    Block* block;
-    {
-        ThreadHold hold(m_lock);
-        std::unique_ptr<Block>& slot = m_blocks[member.block];
-        if (!slot) slot.reset(new Block);
-        block = slot.get();
-    }
-    ThreadHold hold(block->lock);
-    if (block->failed != ExpandStatus::kOk) return block->failed;
-    ExpandStatus status = ExpandStatus::kOk;
+    // The next block is decoded on a thread of its own while this one's
+    // files are asked for (one block ahead at most).
+    StartAhead(member.block + 1);
+    Block& block = Find(member.block);
+    ThreadHold hold(block.lock);
+    const uint64_t end = member.offset + member.size;
+    ExpandStatus status = end < member.offset ? ExpandStatus::kDamaged : DecodeTo(block, member.block, end);
+    if (status != ExpandStatus::kOk) return status;
     try {
-        if (!block->decoder) status = Begin(*block, member.block);
-        LzmaBufferDecoder* decoder = block->decoder.get();
-        const uint64_t end = member.offset + member.size;
-        if (status == ExpandStatus::kOk &&
-            (end < member.offset || end > decoder->Size() || !decoder->DecodeTo(end)))
-            status = ExpandStatus::kDamaged;
-        if (status == ExpandStatus::kOk) {
-            const uint8_t* from = decoder->Bytes().data() + member.offset;
-            out.assign(from, from + member.size);
-            // The whole expansion given out (the members tile it): the block
-            // is let go. (A member asked for again starts it over.)
-            block->given += member.size;
-            if (decoder->Decoded() == decoder->Size()) std::vector<uint8_t>().swap(block->packed);
-            if (block->given >= decoder->Size()) block->decoder.reset();
-        }
+        const uint8_t* from = block.decoder->Bytes().data() + member.offset;
+        out.assign(from, from + member.size);
     } catch (const std::bad_alloc&) {
-        status = ExpandStatus::kReadFailed;
+        return ExpandStatus::kReadFailed;
     }
-    if (status != ExpandStatus::kOk) {
-        out.clear();
-        block->decoder.reset();
-        std::vector<uint8_t>().swap(block->packed);
-        // Damage stays; a read that failed (for memory, say) may be tried again.
-        if (status == ExpandStatus::kDamaged) block->failed = status;
+    if (member.x86) X86Filter(out.data(), out.size(), false);
+    // The whole expansion given out (the members tile it): the block is let
+    // go. (A member asked for again starts it over.)
+    block.given += member.size;
+    if (block.given >= block.decoder->Size()) {
+        block.decoder.reset();
+        block.letGo = true;
     }
-    return status;
+    return ExpandStatus::kOk;
 }
 
 ExpandStatus CheckBlockFile(const std::vector<uint8_t>& bytes, const SumEntry* expected) {

@@ -126,6 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(DecodeLzmaBuffer(packed.data(), packed.size(), unpacked) &&
                   unpacked == std::vector<uint8_t>(data, data + size),
               "the round trip changed the bytes");
+        std::vector<uint8_t> filtered(data, data + size);
+        X86Filter(filtered.data(), filtered.size(), true);
+        X86Filter(filtered.data(), filtered.size(), false);
+        Check(filtered == std::vector<uint8_t>(data, data + size), "the x86 filter changed the bytes");
         Check(EncodeLz4(data, size, packed), "encoding failed");
         Check(DecodeLz4Buffer(packed.data(), packed.size(), unpacked) &&
                   unpacked == std::vector<uint8_t>(data, data + size),

@@ -5,12 +5,10 @@
 #include "expand/lzma_payload.h"
 
 #include "expand/payload_codec.h"
-#include "expand/solid_block.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 
@@ -171,83 +169,4 @@ TEST(Lz4Payload, RefusesEveryCutAndBlockItDidNotWrite) {
         const Decoded d = DecodeBothWays(bad, PayloadCodec::kLz4);
         EXPECT_FALSE(d.buffer || d.stream) << "byte " << change.first;
     }
-}
-
-// Two solid blocks and their members, asked for in any order, from a block
-// reader that counts its reads: each block is read and decoded once while
-// its members are given out, and again only for a member asked again after
-// all of it was given. A member outside its block, a block changed or
-// missing are damage (for good); a block that could not be read may be
-// tried again.
-TEST(SolidBlocks, GiveEachMemberFromItsBlockAndRefuseDamage) {
-    const Bytes parts[] = {Text(50000), Bytes(), Noise(3000, 2), Text(7), Noise(20000, 3)};
-    // Block 1: parts 0-2; block 2: parts 3-4.
-    std::map<std::string, Bytes> files;
-    std::vector<SolidMember> members;
-    for (uint32_t block : {1u, 2u}) {
-        Bytes expansion;
-        for (size_t i = block == 1 ? 0 : 3; i < (block == 1 ? 3u : 5u); ++i) {
-            members.push_back({block, expansion.size(), parts[i].size()});
-            expansion.insert(expansion.end(), parts[i].begin(), parts[i].end());
-        }
-        ASSERT_TRUE(EncodeLzma(expansion.data(), expansion.size(), files[SolidBlockName(block)], kLzmaMaxDictionary,
-                               kFormSolidBlock));
-    }
-    EXPECT_EQ(SolidBlockName(2), "setup.s02");
-    EXPECT_TRUE(IsSolidBlockName("SETUP.S02") && IsSolidBlockName("setup.s123"));
-    EXPECT_FALSE(IsSolidBlockName("setup.s1") || IsSolidBlockName("setup.sum") || IsSolidBlockName("x\setup.s01"));
-    // A block is not a payload of its own, nor a member file a payload.
-    Bytes out;
-    EXPECT_FALSE(DecodeLzmaBuffer(files["setup.s01"].data(), files["setup.s01"].size(), out));
-
-    std::map<std::string, int> reads;
-    ExpandStatus readFails = ExpandStatus::kOk;
-    SolidBlocks blocks([&](const std::string& name, Bytes& bytes) {
-        ++reads[name];
-        if (readFails != ExpandStatus::kOk) return readFails;
-        if (!files.count(name)) return ExpandStatus::kDamaged;
-        bytes = files[name];
-        return ExpandStatus::kOk;
-    });
-    for (size_t i : {4u, 2u, 0u, 3u, 1u}) {
-        Bytes file(kSolidMemberSize);
-        WriteSolidMember(members[i], file.data());
-        SolidMember read;
-        ASSERT_TRUE(ReadSolidMember(file.data(), file.size(), read));
-        EXPECT_EQ(StatedPayloadSize(file.data(), file.size()), parts[i].size());
-        EXPECT_EQ(blocks.Expand(read, out), ExpandStatus::kOk) << i;
-        EXPECT_EQ(out, parts[i]) << i;
-    }
-    EXPECT_EQ(reads["setup.s01"], 1);
-    EXPECT_EQ(reads["setup.s02"], 1);
-    EXPECT_EQ(blocks.Expand(members[3], out), ExpandStatus::kOk);
-    EXPECT_EQ(out, parts[3]);
-    EXPECT_EQ(reads["setup.s02"], 2);
-
-    SolidMember beyond = members[4];
-    beyond.size += 1;
-    EXPECT_EQ(blocks.Expand(beyond, out), ExpandStatus::kDamaged);
-    EXPECT_TRUE(out.empty());
-    beyond = members[4];
-    beyond.offset = ~uint64_t(0);
-    EXPECT_EQ(blocks.Expand(beyond, out), ExpandStatus::kDamaged);
-    EXPECT_EQ(blocks.Expand(members[4], out), ExpandStatus::kDamaged);  // the block is damaged for good
-
-    files["setup.s01"][files["setup.s01"].size() / 2] ^= 0x20;
-    SolidBlocks changed([&](const std::string& name, Bytes& bytes) {
-        ++reads[name];
-        if (readFails != ExpandStatus::kOk) return readFails;
-        bytes = files[name];
-        return ExpandStatus::kOk;
-    });
-    readFails = ExpandStatus::kReadFailed;
-    EXPECT_EQ(changed.Expand(members[0], out), ExpandStatus::kReadFailed);
-    readFails = ExpandStatus::kOk;
-    bool damaged = false;
-    for (size_t i = 0; i < 3; ++i) damaged |= changed.Expand(members[i], out) == ExpandStatus::kDamaged;
-    EXPECT_TRUE(damaged);
-    EXPECT_EQ(changed.Expand(members[3], out), ExpandStatus::kOk);  // the other block is whole
-
-    SolidBlocks none([](const std::string&, Bytes&) { return ExpandStatus::kDamaged; });
-    EXPECT_EQ(none.Expand(members[0], out), ExpandStatus::kDamaged);
 }

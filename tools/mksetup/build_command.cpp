@@ -92,7 +92,9 @@ public:
         member.block = m_number;
         member.offset = m_bytes.size();
         member.size = data.size();
+        member.x86 = LooksLikeX86Code(data.data(), data.size());
         m_bytes.insert(m_bytes.end(), data.begin(), data.end());
+        if (member.x86) X86Filter(m_bytes.data() + member.offset, data.size(), true);
         m_members++;
         return true;
     }
