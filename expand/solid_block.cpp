@@ -4,7 +4,6 @@
 #include "expand/payload_codec.h"
 #include "lzma-sdk/Bra.h"
 
-#include <cstdio>
 #include <cstring>
 #include <algorithm>
 #include <new>
@@ -31,9 +30,8 @@ public:
 }  // namespace
 
 std::string SolidBlockName(uint32_t block) {
-    char name[24];
-    std::snprintf(name, sizeof name, "setup.s%02u", unsigned(block));
-    return name;
+    std::string digits = std::to_string(block);
+    return "setup.s" + std::string(digits.size() < 2 ? 2 - digits.size() : 0, '0') + digits;
 }
 
 bool IsSolidBlockName(const std::string& name) {

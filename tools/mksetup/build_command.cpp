@@ -18,10 +18,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <sstream>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -77,18 +80,20 @@ using PackedSink = std::function<bool(const std::string& name, const std::vector
 // written once the next one does not fit.
 constexpr size_t kSolidBlockTarget = size_t(32) << 20;
 
-// Fills solid blocks and writes each, with its entry in setup.sum.
+// Fills solid blocks and writes each, with its entry in setup.sum. A full
+// block is compressed on a thread of its own while the next one fills, two
+// at a time (LZMA's encoder takes about ten times a block's size of memory).
 class BlockFiller {
 public:
     BlockFiller(const PackedSink& sink, SetupSum& sum) : m_sink(sink), m_sum(sum) {}
 
     // Whether |size| bytes go into a block rather than a payload of their own.
     static bool Takes(size_t size) { return size <= kSolidBlockTarget; }
-    // Adds |data| to the block being filled (after writing it, when |data|
-    // does not fit): the member that it becomes. False, with |problem|, when
-    // a block cannot be written.
+    // Adds |data| to the block being filled (after sealing that one, when
+    // |data| does not fit): the member that it becomes. False, with
+    // |problem|, when a block cannot be written.
     bool Add(const std::vector<uint8_t>& data, SolidMember& member, std::string& problem) {
-        if (m_bytes.size() + data.size() > kSolidBlockTarget && !Flush(problem)) return false;
+        if (m_bytes.size() + data.size() > kSolidBlockTarget && !Seal(problem)) return false;
         member.block = m_number;
         member.offset = m_bytes.size();
         member.size = data.size();
@@ -98,40 +103,71 @@ public:
         m_members++;
         return true;
     }
-    // Writes the block being filled, when it has a member.
+    // Writes every block, the one being filled too.
     bool Flush(std::string& problem) {
-        if (m_members == 0) return true;
-        const std::string name = SolidBlockName(m_number);
-        SumEntry entry{name, m_bytes.size(), {}};
-        std::vector<uint8_t> packed;
-        if (!EncodeLzma(m_bytes.data(), m_bytes.size(), packed, kLzmaMaxDictionary, kFormSolidBlock)) {
-            problem = "cannot compress " + name + " (out of memory)";
-            return false;
-        }
-        if (!HashBytes(m_bytes.data(), m_bytes.size(), entry.sha256) ||
-            !HashBytes(packed.data(), packed.size(), entry.packedSha256)) {
-            problem = "cannot compute the SHA-256 of " + name;
-            return false;
-        }
-        entry.packed = true;
-        entry.packedSize = packed.size();
-        if (!m_sink(name, packed)) return false;  // (the sink reports its failure)
-        m_sum.Add(std::move(entry));
-        m_packedBytes += packed.size();
-        m_bytes.clear();
-        m_members = 0;
-        ++m_number;
+        if (!Seal(problem)) return false;
+        while (!m_encoding.empty())
+            if (!WriteOldest(problem)) return false;
         return true;
     }
     uint64_t PackedBytes() const { return m_packedBytes; }
 
 private:
+    static constexpr size_t kEncodersAtOnce = 2;
+    struct Encoded {
+        SumEntry entry;
+        std::vector<uint8_t> packed;
+        std::string problem;
+    };
+
+    static Encoded Encode(const std::string& name, const std::vector<uint8_t>& bytes) {
+        Encoded e;
+        e.entry = SumEntry{name, bytes.size(), {}};
+        if (!EncodeLzma(bytes.data(), bytes.size(), e.packed, kLzmaMaxDictionary, kFormSolidBlock))
+            e.problem = "cannot compress " + name + " (out of memory)";
+        else if (!HashBytes(bytes.data(), bytes.size(), e.entry.sha256) ||
+                 !HashBytes(e.packed.data(), e.packed.size(), e.entry.packedSha256))
+            e.problem = "cannot compute the SHA-256 of " + name;
+        e.entry.packed = true;
+        e.entry.packedSize = e.packed.size();
+        return e;
+    }
+    // Hands the block being filled, when it has a member, to a thread of its
+    // own (once the oldest is written, when enough are at work).
+    bool Seal(std::string& problem) {
+        if (m_members == 0) return true;
+        if (m_encoding.size() >= kEncodersAtOnce && !WriteOldest(problem)) return false;
+        auto encode = [name = SolidBlockName(m_number), bytes = std::move(m_bytes)] { return Encode(name, bytes); };
+        try {
+            m_encoding.push_back(std::async(std::launch::async, std::move(encode)));
+        } catch (const std::system_error&) {  // no thread to be had: here, when it is written
+            m_encoding.push_back(std::async(std::launch::deferred, std::move(encode)));
+        }
+        m_bytes = std::vector<uint8_t>();
+        m_members = 0;
+        ++m_number;
+        return true;
+    }
+    bool WriteOldest(std::string& problem) {
+        Encoded e = m_encoding.front().get();
+        m_encoding.pop_front();
+        if (!e.problem.empty()) {
+            problem = e.problem;
+            return false;
+        }
+        if (!m_sink(e.entry.name, e.packed)) return false;  // (the sink reports its failure)
+        m_packedBytes += e.packed.size();
+        m_sum.Add(std::move(e.entry));
+        return true;
+    }
+
     const PackedSink& m_sink;
     SetupSum& m_sum;
     std::vector<uint8_t> m_bytes;  // the expansion of the block being filled
     size_t m_members = 0;
     uint32_t m_number = 1;
     uint64_t m_packedBytes = 0;
+    std::deque<std::future<Encoded>> m_encoding;  // blocks sealed and not yet written, oldest first
 };
 
 // Compresses every source into |sink| and lists its expanded size and digest,
