@@ -3,7 +3,7 @@
 #include "base/file_system.h"
 #include "engine/files_in_use.h"
 #include "expand/lzhuf_file.h"
-#include "expand/solid_block.h"
+#include "expand/medium_blocks.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "engine/payload_prefetch.h"
 
-#include "expand/solid_block.h"
+#include "expand/medium_blocks.h"
 
 #include "expand/payload_codec.h"
 

@@ -20,13 +20,6 @@ void WriteLittle(uint64_t value, uint8_t* at, int bytes) {
     for (int i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * i));
 }
 
-// What Medium::Cache keeps of a medium: its blocks.
-class MediumBlocks : public MediumCache {
-public:
-    explicit MediumBlocks(SolidBlocks::Reader reader) : blocks(std::move(reader)) {}
-    SolidBlocks blocks;
-};
-
 }  // namespace
 
 std::string SolidBlockName(uint32_t block) {
@@ -211,24 +204,4 @@ ExpandStatus CheckBlockFile(const std::vector<uint8_t>& bytes, const SumEntry* e
                      !ReadCodecHeader(bytes.data(), kLzmaCodecId, stated, kFormSolidBlock) || stated != expected->size))
         return ExpandStatus::kDamaged;
     return ExpandStatus::kOk;
-}
-
-SolidBlocks& SolidBlocksOf(const Medium& medium) {
-    MediumCache& cache = medium.Cache([&medium] {
-        return std::unique_ptr<MediumCache>(new MediumBlocks([&medium](const std::string& name,
-                                                                      std::vector<uint8_t>& bytes) {
-            const SumEntry* expected = nullptr;
-            if (medium.Sum().present && !(expected = medium.Sum().sum.Find(name))) return ExpandStatus::kDamaged;
-            switch (medium.ReadWhole(name, bytes)) {
-            case Medium::ReadOutcome::kMissing:
-                return ExpandStatus::kDamaged;  // its members are there, it is not
-            case Medium::ReadOutcome::kFailed:
-                return ExpandStatus::kReadFailed;
-            case Medium::ReadOutcome::kRead:
-                break;
-            }
-            return CheckBlockFile(bytes, expected);
-        }));
-    });
-    return static_cast<MediumBlocks&>(cache).blocks;
 }

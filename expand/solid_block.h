@@ -26,7 +26,6 @@
 
 #include "base/thread_sync.h"
 #include "expand/lzhuf_file.h"
-#include "formats/medium.h"
 #include "formats/setup_sum.h"
 
 #include <cstddef>
@@ -135,7 +134,3 @@ private:
 // Whether |bytes|, read as block |name|'s file, are what |expected| (its
 // entry in setup.sum; none: nothing to check) says: kOk or kDamaged.
 ExpandStatus CheckBlockFile(const std::vector<uint8_t>& bytes, const SumEntry* expected);
-
-// The solid blocks of |medium|, which it keeps (Medium::Cache) while it lasts;
-// their files are checked against the medium's setup.sum.
-SolidBlocks& SolidBlocksOf(const Medium& medium);

@@ -92,28 +92,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    // As a solid block, split where the last byte says (the decoder may give
-    // a refused stream's first member before it meets the damage).
-    if (!lz4 && file.size() >= kLzmaHeaderSize) {
+    // As a solid block (its header's size kept small, as above), split where
+    // the last byte says: the members give what the whole block gives there
+    // (the decoder may give a refused block's first member before it meets
+    // the damage), and one beyond it is refused.
+    if (!lz4 && file.size() >= kLzmaHeaderSize && HasCodecMagic(file.data())) {
         std::vector<uint8_t> block = file;
-        block[5] = kFormSolidBlock;
+        uint64_t size = 0;
+        for (int i = 13; i >= 6; --i) size = (size << 8) | block[size_t(i)];
+        size %= kMaxSize + 1;
+        WriteCodecHeader(kLzmaCodecId, size, block.data(), kFormSolidBlock);
+        std::vector<uint8_t> expansion;
+        const bool whole = DecodeLzmaBuffer(block.data(), block.size(), expansion, kFormSolidBlock);
         SolidBlocks blocks([&block](const std::string&, std::vector<uint8_t>& bytes) {
             bytes = block;
             return ExpandStatus::kOk;
         });
-        const uint64_t split = stated ? file.back() % (stated + 1) : 0;
-        const SolidMember members[] = {{1, 0, split}, {1, split, stated - split}, {1, split, stated - split + 1}};
+        const uint64_t split = file.back() % (size + 1);
+        const SolidMember members[] = {{1, 0, split}, {1, split, size - split}, {1, split, size - split + 1}};
         for (size_t i = 0; i < 3; ++i) {
             std::vector<uint8_t> out;
             const ExpandStatus status = blocks.Expand(members[i], out);
-            if (members[i].size == 0) Check(status == ExpandStatus::kOk && out.empty(), "an empty member failed");
-            else if (i == 2) Check(status == ExpandStatus::kDamaged, "a member beyond its block was given");
-            else if (accepted)
-                Check(status == ExpandStatus::kOk &&
-                          std::equal(out.begin(), out.end(), whole.begin() + long(members[i].offset)) &&
-                          out.size() == members[i].size,
+            if (members[i].size == 0)
+                Check(status == ExpandStatus::kOk && out.empty(), "an empty member failed");
+            else if (i == 2)
+                Check(status == ExpandStatus::kDamaged, "a member beyond its block was given");
+            else if (whole)
+                Check(status == ExpandStatus::kOk && out.size() == members[i].size &&
+                          std::equal(out.begin(), out.end(), expansion.begin() + long(members[i].offset)),
                       "a member is not its part of the block");
-            else Check(status != ExpandStatus::kOk || i == 0, "a refused block gave its last member");
+            else
+                Check(status != ExpandStatus::kOk || i == 0, "a refused block gave its last member");
         }
     }
 
