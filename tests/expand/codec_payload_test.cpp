@@ -5,6 +5,7 @@
 #include "expand/lzma_payload.h"
 
 #include "expand/payload_codec.h"
+#include "tests/expand/sample_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,21 +14,6 @@
 #include <string>
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-Bytes Noise(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (uint8_t& c : b) c = uint8_t(rng());
-    return b;
-}
-
-Bytes Text(size_t n) {
-    std::string s;
-    for (int i = 0; s.size() < n; ++i) s += "line " + std::to_string(i % 613) + " of the manual, " + std::to_string(i) + "\r\n";
-    return Bytes(s.begin(), s.begin() + long(n));
-}
 
 class BytesSource : public LzhufSource {
 public:
