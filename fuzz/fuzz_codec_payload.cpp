@@ -104,7 +104,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         WriteCodecHeader(kLzmaCodecId, size, block.data(), kFormSolidBlock);
         std::vector<uint8_t> expansion;
         const bool whole = DecodeLzmaBuffer(block.data(), block.size(), expansion, kFormSolidBlock);
-        SolidBlocks blocks([&block](const std::string&, std::vector<uint8_t>& bytes) {
+        // (The next block, which the blocks decode ahead, is not there.)
+        SolidBlocks blocks([&block](const std::string& name, std::vector<uint8_t>& bytes) {
+            if (name != SolidBlockName(1)) return ExpandStatus::kDamaged;
             bytes = block;
             return ExpandStatus::kOk;
         });

@@ -45,13 +45,15 @@ TEST(SolidBlocks, GiveEachMemberFromItsBlockAndRefuseDamage) {
             expansion.insert(expansion.end(), parts[i].begin(), parts[i].end());
             if (x86) X86Filter(expansion.data() + members.back().offset, parts[i].size(), true);
         }
-        if (block == 1) EXPECT_FALSE(std::equal(program.begin(), program.end(), expansion.begin() + 50000));
+        if (block == 1) {
+            EXPECT_FALSE(std::equal(program.begin(), program.end(), expansion.begin() + 50000));
+        }
         ASSERT_TRUE(EncodeLzma(expansion.data(), expansion.size(), files[SolidBlockName(block)], kLzmaMaxDictionary,
                                kFormSolidBlock));
     }
     EXPECT_EQ(SolidBlockName(2), "setup.s02");
     EXPECT_TRUE(IsSolidBlockName("SETUP.S02") && IsSolidBlockName("setup.s123"));
-    EXPECT_FALSE(IsSolidBlockName("setup.s1") || IsSolidBlockName("setup.sum") || IsSolidBlockName("x\setup.s01"));
+    EXPECT_FALSE(IsSolidBlockName("setup.s1") || IsSolidBlockName("setup.sum") || IsSolidBlockName("x\\setup.s01"));
     // A block is not a payload of its own, nor a member file a payload.
     Bytes out;
     EXPECT_FALSE(DecodeLzmaBuffer(files["setup.s01"].data(), files["setup.s01"].size(), out));
