@@ -222,6 +222,12 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
             medium.uninstaller.offset = at;
             medium.uninstaller.size = item.size;
             break;
+        case OverlayKind::kUninstallerIsImage:
+            medium.uninstaller.file = file.get();
+            medium.uninstaller.offset = 0;
+            medium.uninstaller.size = layout.imageEnd;
+            medium.uninstallerAfter = UninstallerMark();
+            break;
         case OverlayKind::kUninstallerOnly: break;
         case OverlayKind::kSumDigest:
             if (ReadAt(file.get(), at, item.size, bytes) && bytes.size() == medium.sumDigest.size())

@@ -276,7 +276,7 @@ bool CopyFileStaged(const std::string& from, const std::string& to) {
     return CopyRangeStaged(whole, to);
 }
 
-bool CopyRangeStaged(const FileRange& from, const std::string& to) {
+bool CopyRangeStaged(const FileRange& from, const std::string& to, const std::string& after) {
     RangeReader in(from);
     if (!in.Start()) return false;
     StagedFile out(to);
@@ -289,6 +289,7 @@ bool CopyRangeStaged(const FileRange& from, const std::string& to) {
         copied += got;
     }
     const bool whole = from.size == FileRange::kToTheEnd || copied == from.size;
+    if (!after.empty() && std::fwrite(after.data(), 1, after.size(), out.Get()) != after.size()) return false;
     return !in.Failed() && whole && out.Commit();
 }
 

@@ -81,7 +81,7 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
 
 RunResult CopyUninstaller(const UninstallerSource& source, const std::string& appDir) {
     const std::string uninstaller = InDir(appDir, kUninstallerName);
-    if (source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
+    if (source.stored.file ? CopyRangeStaged(source.stored, uninstaller, source.storedAfter)
                            : CopyFileStaged(source.programPath, uninstaller))
         return RunResult();
     return RunResult(RunOutcome::kUninstallerNotCopied, uninstaller, GetLastError());

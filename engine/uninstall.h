@@ -24,6 +24,7 @@ struct UninstallerSource {
     std::string programPath;  // the running setup.exe, copied as uninstall.exe
     FileRange stored;         // where set (file not null), copied instead: the bare program
                               // that a single-file medium carries
+    std::string storedAfter;  // the bytes that follow |stored| in the copy (UninstallerMark)
 };
 
 // The value of the product's Uninstall key that holds the SHA-256 of its

@@ -147,7 +147,7 @@ bool ParseOverlayTable(const OverlayHeader& header, const uint8_t* table, size_t
         item.offset = ReadLe(table + at, 8);
         item.size = ReadLe(table + at + 8, 8);
         at += 16;
-        if (kind > uint8_t(OverlayKind::kUninstallerOnly)) return Fail(problem, where + "of unknown kind");
+        if (kind > uint8_t(OverlayKind::kUninstallerIsImage)) return Fail(problem, where + "of unknown kind");
         item.kind = OverlayKind(kind);
         if (item.kind == OverlayKind::kFile) {
             if (!IsValidSumName(item.name)) return Fail(problem, where + "the name is empty or holds a control character");
@@ -155,7 +155,8 @@ bool ParseOverlayTable(const OverlayHeader& header, const uint8_t* table, size_t
             return Fail(problem, where + "a name where none belongs");
         }
         if (item.kind == OverlayKind::kSumDigest && item.size != 32) return Fail(problem, where + "a digest not of 32 bytes");
-        if (item.kind == OverlayKind::kUninstallerOnly && item.size != 0)
+        if ((item.kind == OverlayKind::kUninstallerOnly || item.kind == OverlayKind::kUninstallerIsImage) &&
+            item.size != 0)
             return Fail(problem, where + "bytes in the uninstaller's mark");
         if (item.offset < kOverlayHeaderSize || item.offset > header.tableOffset ||
             item.size > header.tableOffset - item.offset)
@@ -174,7 +175,7 @@ bool ParseOverlayTable(const OverlayHeader& header, const uint8_t* table, size_t
 
     // Files by name as setup.sum compares them; the other kinds once each.
     std::vector<std::pair<std::string, const std::string*>> names;
-    bool seen[size_t(OverlayKind::kUninstallerOnly) + 1] = {};
+    bool seen[size_t(OverlayKind::kUninstallerIsImage) + 1] = {};
     for (const OverlayItem& item : items) {
         if (item.kind == OverlayKind::kFile) {
             names.emplace_back(SumNameKey(item.name), &item.name);
@@ -341,6 +342,10 @@ std::string FormatOverlay(std::vector<OverlayItem> items, const std::vector<std:
                            size_t(parsed.TableSize()), back))
         return std::string();
     return header + body;
+}
+
+std::string UninstallerMark() {
+    return FormatOverlay({OverlayItem{OverlayKind::kUninstallerOnly, "", 0, 0}}, {std::string()});
 }
 
 bool IsUninstallerOnly(const std::vector<OverlayItem>& items) {

@@ -59,6 +59,11 @@ enum class OverlayKind : uint8_t {
     // its signed bytes, so that the publisher's signature on it never
     // vouches for installing whatever folder it is put beside.
     kUninstallerOnly = 4,
+    // No bytes: the uninstaller is this file's image followed by
+    // UninstallerMark(), which an unsigned single file is made of, so it is
+    // not carried twice. (A signed one carries its separately signed
+    // uninstaller as kUninstaller.)
+    kUninstallerIsImage = 5,
 };
 
 struct OverlayHeader {
@@ -144,6 +149,8 @@ bool ReadOverlayFile(const uint8_t* file, size_t size, OverlayFile& out, std::st
 // True when |items| is the overlay of a program marked as an uninstaller:
 // the mark alone.
 bool IsUninstallerOnly(const std::vector<OverlayItem>& items);
+// The overlay that marks a program as an uninstaller: kUninstallerOnly alone.
+std::string UninstallerMark();
 
 // Writes an overlay at the current position of a binary file open for
 // writing (and reading back is not needed): the position must be the end of

@@ -1266,13 +1266,16 @@ TEST_F(ExampleUninstallE2eTest, TheSingleFileMediumInstallsAloneAndItsUninstalle
                   "to the directory BACKUP, below the application's directory. ",
                   "Installation Successfully Completed. To start the program, just click Start, Programs and "
                   "Example Product."}));
-    // The uninstaller is the bare program the medium carries.
+    // The uninstaller is the bare program a signed medium carries, signed on
+    // its own; an unsigned one's own image with the uninstaller's mark.
     OverlayFile layout;
     ASSERT_TRUE(ReadOverlayFile(reinterpret_cast<const uint8_t*>(single.data()), single.size(), layout));
     const OverlayItem* bare = FindOverlayItem(layout.items, OverlayKind::kUninstaller);
-    ASSERT_NE(bare, nullptr);
+    const bool image = FindOverlayItem(layout.items, OverlayKind::kUninstallerIsImage) != nullptr;
+    ASSERT_NE(bare != nullptr, image);
     EXPECT_EQ(ReadFile(app + "\\uninstall.exe"),
-              single.substr(size_t(layout.layout.imageEnd + bare->offset), size_t(bare->size)));
+              bare ? single.substr(size_t(layout.layout.imageEnd + bare->offset), size_t(bare->size))
+                   : single.substr(0, size_t(layout.layout.imageEnd)) + UninstallerMark());
     // The uninstaller installs nothing, whatever folder it is put beside (a
     // bare setup.exe would make setup.drc of this list): with windows a box
     // says so, and the exit code is 2.

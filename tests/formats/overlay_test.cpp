@@ -205,6 +205,10 @@ TEST(Overlay, DamageAnywhereIsRefusedWithAReason) {
     EXPECT_FALSE(IsUninstallerOnly(marked.items));
     const std::string filled = FormatOverlay(Items({{OverlayKind::kUninstallerOnly, ""}}), {"x"});
     EXPECT_EQ(filled, "");
+    EXPECT_EQ(UninstallerMark(), mark);
+    // The reference to this file's image as the uninstaller holds no bytes either.
+    EXPECT_EQ(FormatOverlay(Items({{OverlayKind::kUninstallerIsImage, ""}}), {"x"}), "");
+    EXPECT_TRUE(Read(image + FormatOverlay(Items({{OverlayKind::kUninstallerIsImage, ""}}), {""}), marked));
 
     // A certificate table holds its one signature and nothing beside it.
     const size_t table = signedGood.size() - 24;
@@ -254,7 +258,8 @@ TEST(Overlay, DamageAnywhereIsRefusedWithAReason) {
         {{{1, "name", 64, 5}}, "entry 1: a name where none belongs"},
         {{{0, "", 64, 5}}, "entry 1: the name is empty or holds a control character"},
         {{{0, "a\nb", 64, 5}}, "entry 1: the name is empty or holds a control character"},
-        {{{5, "", 64, 5}}, "entry 1: of unknown kind"},
+        {{{6, "", 64, 5}}, "entry 1: of unknown kind"},
+        {{{5, "", 64, 5}}, "entry 1: bytes in the uninstaller's mark"},
         {{{4, "", 64, 5}}, "entry 1: bytes in the uninstaller's mark"},
     };
     for (const auto& t : tables) EXPECT_EQ(Problem(image + RawOverlay(body, t.entries)), t.problem);

@@ -293,12 +293,12 @@ TEST_F(MksetupTest, SingleFileHoldsTheWholeDistributionAndVerifyAndUnpackReadIt)
                              "docs/manual.txt"})
         EXPECT_EQ(stored(OverlayKind::kFile, name), m_dir.Read(std::string("folder/") + name)) << name;
     EXPECT_EQ(stored(OverlayKind::kProductName), "Example Product");
-    // The bare program with the uninstaller's mark as its overlay.
-    const std::string uninstaller = stored(OverlayKind::kUninstaller);
-    OverlayFile marked;
-    ASSERT_TRUE(ReadOverlayFile(reinterpret_cast<const uint8_t*>(uninstaller.data()), uninstaller.size(), marked));
-    EXPECT_EQ(uninstaller.substr(0, size_t(marked.layout.imageEnd)), pe_bytes::Image());
-    EXPECT_TRUE(IsUninstallerOnly(marked.items));
+    // Unsigned, the uninstaller is not carried twice: it is the file's own
+    // image (the bare program) with the uninstaller's mark as its overlay.
+    EXPECT_EQ(stored(OverlayKind::kUninstallerIsImage), "");
+    EXPECT_EQ(FindOverlayItem(overlay.items, OverlayKind::kUninstaller), nullptr);
+    EXPECT_EQ(single.substr(0, size_t(overlay.layout.imageEnd)), pe_bytes::Image());
+    const std::string uninstaller = pe_bytes::Image() + UninstallerMark();
     EXPECT_EQ(overlay.items.size(), 10u);
 
     r = Mksetup({"verify", m_dir.Path("one/setup.exe")});

@@ -424,7 +424,7 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
         return kExitFailed;
     // The uninstaller is marked as one (inside what its signature covers):
     // it removes the product and installs nothing.
-    const std::string mark = FormatOverlay({OverlayItem{OverlayKind::kUninstallerOnly, "", 0, 0}}, {std::string()});
+    const std::string mark = UninstallerMark();
     uninstaller = bare;
     uninstaller.insert(uninstaller.end(), mark.begin(), mark.end());
     if (!plan.signCommand.empty() && !SignUninstaller(plan, uninstaller, out, err))
@@ -454,7 +454,12 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
     writer.Add(OverlayKind::kFile, kSumFileName, sumText.data(), sumText.size());
     if (!plan.productName.empty())
         writer.Add(OverlayKind::kProductName, "", plan.productName.data(), plan.productName.size());
-    writer.Add(OverlayKind::kUninstaller, "", uninstaller.data(), uninstaller.size());
+    // Unsigned, the uninstaller is this file's own image and the mark: named,
+    // not carried twice. Signed, it is signed on its own and carried.
+    if (plan.signCommand.empty())
+        writer.Add(OverlayKind::kUninstallerIsImage, "", nullptr, 0);
+    else
+        writer.Add(OverlayKind::kUninstaller, "", uninstaller.data(), uninstaller.size());
     std::string problem;
     if (!writer.Finish(&problem))
         return Fail(err, problem + " in " + temporary);

@@ -210,7 +210,9 @@ int VerifySingleFile(const std::string& path, std::ostream& out, std::ostream& e
     const OverlayItem* uninstaller = FindOverlayItem(file.items, OverlayKind::kUninstaller);
     OverlayFile bare;
     std::string problem = "missing";
-    if (uninstaller && ReadOverlayFile(overlay + uninstaller->offset, size_t(uninstaller->size), bare, &problem))
+    if (FindOverlayItem(file.items, OverlayKind::kUninstallerIsImage))
+        problem.clear();  // this file's image with the mark
+    else if (uninstaller && ReadOverlayFile(overlay + uninstaller->offset, size_t(uninstaller->size), bare, &problem))
         problem = IsUninstallerOnly(bare.items) ? "" : "is not marked as an uninstaller";
     count.Line(out, "uninstall.exe", problem);
     if (const OverlayItem* name = FindOverlayItem(file.items, OverlayKind::kProductName))
@@ -247,20 +249,25 @@ int UnpackCommand(const CommandArgs& args, std::ostream& out, std::ostream& err,
     if (ec)
         return Fail(err, "cannot create " + Utf8Of(outDir) + ": " + ec.message());
     size_t written = 0;
+    // (An unsigned file's uninstaller is its image and the mark.)
+    std::vector<uint8_t> ownImage(data.begin(), data.begin() + long(file.layout.imageEnd));
+    const std::string mark = UninstallerMark();
+    ownImage.insert(ownImage.end(), mark.begin(), mark.end());
     for (const OverlayItem& item : file.items) {
         std::string name = "uninstall.exe";
         if (item.kind == OverlayKind::kFile)
             name = RelativeOutputPath(item.name);
-        else if (item.kind != OverlayKind::kUninstaller)
+        else if (item.kind != OverlayKind::kUninstaller && item.kind != OverlayKind::kUninstallerIsImage)
             continue;
         if (name.empty())
             return Fail(err, item.name + " names a place outside the folder; not written");
         const fs::path to = outDir / FsPath(name);
         fs::create_directories(to.parent_path(), ec);
-        const uint8_t* bytes = data.data() + file.layout.imageEnd + item.offset;
+        const bool image = item.kind == OverlayKind::kUninstallerIsImage;
+        const uint8_t* bytes = image ? ownImage.data() : data.data() + file.layout.imageEnd + item.offset;
         if (FolderInTheWay(Utf8Of(to), err))
             return kExitFailed;
-        if (!WriteFileAtomically(Utf8Of(to), bytes, size_t(item.size)))
+        if (!WriteFileAtomically(Utf8Of(to), bytes, image ? ownImage.size() : size_t(item.size)))
             return Fail(err, "cannot write " + Utf8Of(to));
         ++written;
     }
