@@ -223,10 +223,11 @@ ProgramMedium OpenProgramMedium(const std::string& welcomePath, Medium& opened) 
             medium.uninstaller.size = item.size;
             break;
         case OverlayKind::kUninstallerIsImage:
-            medium.uninstaller.file = file.get();
-            medium.uninstaller.offset = 0;
-            medium.uninstaller.size = layout.imageEnd;
-            medium.uninstallerAfter = UninstallerMark();
+            // This file's image with the uninstaller's mark
+            // (UninstallerOfImage); a program file that cannot be read
+            // again is damaged.
+            if (!ReadAt(file.get(), 0, layout.imageEnd, bytes)) return medium;
+            medium.madeUninstaller = UninstallerOfImage(bytes.data(), layout);
             break;
         case OverlayKind::kUninstallerOnly: break;
         case OverlayKind::kSumDigest:

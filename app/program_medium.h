@@ -40,7 +40,7 @@ struct ProgramMedium {
     // was checked: the stored uninstaller of a single file, or this program
     // file whole (file null when the program file could not be opened).
     FileRange uninstaller;
-    std::string uninstallerAfter;  // what follows it in uninstall.exe (the mark, after this file's image)
+    std::string madeUninstaller;  // or, where not empty, uninstall.exe's bytes (made from this file's image)
     // The program file, held open until the program ends (unless the medium
     // took it over), shared for reading only: no one can change or replace
     // it meanwhile.

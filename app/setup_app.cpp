@@ -140,6 +140,6 @@ int CSetupApp::Install() {
     if (named.productName.empty()) named.productName = program.productName;
     // The uninstaller is the bare program the medium carries, or the running one.
     UninstallerSource uninstaller{named.productName, m_setup.list.m_strProductVersion, m_setup.list.m_strPublisher,
-                                  ModulePath(), program.uninstaller, program.uninstallerAfter};
+                                  ModulePath(), program.uninstaller, program.madeUninstaller};
     return RunInstallationSequence(named, uninstaller, m_setup);
 }

@@ -276,7 +276,7 @@ bool CopyFileStaged(const std::string& from, const std::string& to) {
     return CopyRangeStaged(whole, to);
 }
 
-bool CopyRangeStaged(const FileRange& from, const std::string& to, const std::string& after) {
+bool CopyRangeStaged(const FileRange& from, const std::string& to) {
     RangeReader in(from);
     if (!in.Start()) return false;
     StagedFile out(to);
@@ -289,8 +289,12 @@ bool CopyRangeStaged(const FileRange& from, const std::string& to, const std::st
         copied += got;
     }
     const bool whole = from.size == FileRange::kToTheEnd || copied == from.size;
-    if (!after.empty() && std::fwrite(after.data(), 1, after.size(), out.Get()) != after.size()) return false;
     return !in.Failed() && whole && out.Commit();
+}
+
+bool WriteFileStaged(const std::string& to, const std::string& bytes) {
+    StagedFile out(to);
+    return out.Get() && std::fwrite(bytes.data(), 1, bytes.size(), out.Get()) == bytes.size() && out.Commit();
 }
 
 bool IsStagedFileName(const std::string& name) {

@@ -71,6 +71,7 @@ bool IsStagedFileName(const std::string& name);
 // the copy cannot be written or put in place.
 bool CopyFileStaged(const std::string& from, const std::string& to);
 
-// The same for the bytes of |from|, a stretch of an open file, followed by
-// |after|.
-bool CopyRangeStaged(const FileRange& from, const std::string& to, const std::string& after = std::string());
+// The same for the bytes of |from|, a stretch of an open file.
+bool CopyRangeStaged(const FileRange& from, const std::string& to);
+// The same for |bytes|.
+bool WriteFileStaged(const std::string& to, const std::string& bytes);

@@ -81,8 +81,10 @@ std::string UninstallKeyName(const std::string& productName, const std::string& 
 
 RunResult CopyUninstaller(const UninstallerSource& source, const std::string& appDir) {
     const std::string uninstaller = InDir(appDir, kUninstallerName);
-    if (source.stored.file ? CopyRangeStaged(source.stored, uninstaller, source.storedAfter)
-                           : CopyFileStaged(source.programPath, uninstaller))
+    const bool copied = !source.made.empty() ? WriteFileStaged(uninstaller, source.made)
+                        : source.stored.file ? CopyRangeStaged(source.stored, uninstaller)
+                                             : CopyFileStaged(source.programPath, uninstaller);
+    if (copied)
         return RunResult();
     return RunResult(RunOutcome::kUninstallerNotCopied, uninstaller, GetLastError());
 }

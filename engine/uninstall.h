@@ -24,7 +24,8 @@ struct UninstallerSource {
     std::string programPath;  // the running setup.exe, copied as uninstall.exe
     FileRange stored;         // where set (file not null), copied instead: the bare program
                               // that a single-file medium carries
-    std::string storedAfter;  // the bytes that follow |stored| in the copy (UninstallerMark)
+    std::string made;         // where not empty, written instead: the uninstaller made from
+                              // the single file's own image
 };
 
 // The value of the product's Uninstall key that holds the SHA-256 of its

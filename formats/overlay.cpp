@@ -77,6 +77,7 @@ bool ReadPeLayout(const uint8_t* head, size_t size, PeLayout& out, std::string* 
     const uint64_t certificateEntry = countAt + 4 + 4 * 8;
     if (directories > 4) {
         if (optionalSize < certificateEntry + 8) return Fail(problem, "the data directories are cut short");
+        out.certificateEntry = optional + certificateEntry;
         out.certificateOffset = ReadLe(head + optional + certificateEntry, 4);
         out.certificateSize = ReadLe(head + optional + certificateEntry + 4, 4);
         if (out.certificateSize == 0) out.certificateOffset = 0;
@@ -346,6 +347,13 @@ std::string FormatOverlay(std::vector<OverlayItem> items, const std::vector<std:
 
 std::string UninstallerMark() {
     return FormatOverlay({OverlayItem{OverlayKind::kUninstallerOnly, "", 0, 0}}, {std::string()});
+}
+
+std::string UninstallerOfImage(const uint8_t* image, const PeLayout& layout) {
+    std::string made(reinterpret_cast<const char*>(image), size_t(layout.imageEnd));
+    if (layout.certificateEntry != 0 && layout.certificateEntry + 8 <= made.size())
+        std::fill(made.begin() + long(layout.certificateEntry), made.begin() + long(layout.certificateEntry + 8), '\0');
+    return made + UninstallerMark();
 }
 
 bool IsUninstallerOnly(const std::vector<OverlayItem>& items) {

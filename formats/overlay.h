@@ -31,6 +31,7 @@ struct PeLayout {
     uint64_t imageEnd = 0;           // first byte after the image: where an overlay starts
     uint64_t certificateOffset = 0;  // the certificate table (security data directory); 0 with no table
     uint64_t certificateSize = 0;    // 0 when the file is not signed
+    uint64_t certificateEntry = 0;   // where the security data directory's 8 bytes lie in the file (0: none)
 };
 
 // Reads the layout from the first |size| bytes of a PE file (the DOS header,
@@ -151,6 +152,11 @@ bool ReadOverlayFile(const uint8_t* file, size_t size, OverlayFile& out, std::st
 bool IsUninstallerOnly(const std::vector<OverlayItem>& items);
 // The overlay that marks a program as an uninstaller: kUninstallerOnly alone.
 std::string UninstallerMark();
+// The uninstaller that kUninstallerIsImage names: the |layout.imageEnd|
+// bytes of the image at |image|, naming no certificate table (the file may
+// have been signed since it was built; the copy carries no signature), and
+// UninstallerMark().
+std::string UninstallerOfImage(const uint8_t* image, const PeLayout& layout);
 
 // Writes an overlay at the current position of a binary file open for
 // writing (and reading back is not needed): the position must be the end of

@@ -209,6 +209,17 @@ TEST(Overlay, DamageAnywhereIsRefusedWithAReason) {
     // The reference to this file's image as the uninstaller holds no bytes either.
     EXPECT_EQ(FormatOverlay(Items({{OverlayKind::kUninstallerIsImage, ""}}), {"x"}), "");
     EXPECT_TRUE(Read(image + FormatOverlay(Items({{OverlayKind::kUninstallerIsImage, ""}}), {""}), marked));
+    // The uninstaller made from a file's own image: the image and the mark;
+    // from a file signed since, its image naming no certificate table.
+    OverlayFile file;
+    ASSERT_TRUE(Read(good, file));
+    EXPECT_EQ(UninstallerOfImage(Bytes(good), file.layout), image + mark);
+    ASSERT_TRUE(Read(signedGood, file));
+    ASSERT_NE(file.layout.certificateSize, 0u);
+    const std::string made = UninstallerOfImage(Bytes(signedGood), file.layout);
+    ASSERT_TRUE(Read(made, marked));
+    EXPECT_EQ(marked.layout.certificateSize, 0u);
+    EXPECT_TRUE(IsUninstallerOnly(marked.items));
 
     // A certificate table holds its one signature and nothing beside it.
     const size_t table = signedGood.size() - 24;

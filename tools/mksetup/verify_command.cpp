@@ -249,10 +249,8 @@ int UnpackCommand(const CommandArgs& args, std::ostream& out, std::ostream& err,
     if (ec)
         return Fail(err, "cannot create " + Utf8Of(outDir) + ": " + ec.message());
     size_t written = 0;
-    // (An unsigned file's uninstaller is its image and the mark.)
-    std::vector<uint8_t> ownImage(data.begin(), data.begin() + long(file.layout.imageEnd));
-    const std::string mark = UninstallerMark();
-    ownImage.insert(ownImage.end(), mark.begin(), mark.end());
+    // (An unsigned file's uninstaller is its own image, made as setup.exe makes it.)
+    const std::string ownImage = UninstallerOfImage(data.data(), file.layout);
     for (const OverlayItem& item : file.items) {
         std::string name = "uninstall.exe";
         if (item.kind == OverlayKind::kFile)
@@ -264,7 +262,8 @@ int UnpackCommand(const CommandArgs& args, std::ostream& out, std::ostream& err,
         const fs::path to = outDir / FsPath(name);
         fs::create_directories(to.parent_path(), ec);
         const bool image = item.kind == OverlayKind::kUninstallerIsImage;
-        const uint8_t* bytes = image ? ownImage.data() : data.data() + file.layout.imageEnd + item.offset;
+        const uint8_t* bytes =
+            image ? reinterpret_cast<const uint8_t*>(ownImage.data()) : data.data() + file.layout.imageEnd + item.offset;
         if (FolderInTheWay(Utf8Of(to), err))
             return kExitFailed;
         if (!WriteFileAtomically(Utf8Of(to), bytes, image ? ownImage.size() : size_t(item.size)))
