@@ -85,14 +85,16 @@ RunResult ExpandPayload(const char* source, const char* dest, const Medium& medi
     // Where payloads are decoded ahead, one the run decodes itself (a large
     // one, say) is checked and written on another thread meanwhile.
     if (ahead) placement.overlapFrom = size_t(1) << 20;
+    const auto fromMedium = [&] {
+        return IsMemberFile(expected) ? ExpandMember(source, dest, medium, expected, placement)
+                                      : ExpandFromMedium(source, dest, medium, expected, placement);
+    };
     ExpandResult result;
     DecodedPayload decoded;
     if (ahead && ahead->Take(source, decoded))
         result = PlaceDecodedPayload(decoded, source, dest, placement);
-    else if (IsMemberFile(expected))
-        result = ExpandMember(source, dest, medium, expected, placement);
     else
-        result = ExpandFromMedium(source, dest, medium, expected, placement);
+        result = fromMedium();
     // A destination that cannot be written or replaced because another
     // program holds it: the payload again, from the medium, for the restart.
     // (Looked into only after such a failure: it costs nothing otherwise.)
@@ -100,8 +102,7 @@ RunResult ExpandPayload(const char* source, const char* dest, const Medium& medi
         result.status == ExpandStatus::kDestCreateFailed || result.status == ExpandStatus::kDestAccessFailed;
     if (inUse && !placement.atRestart && destRefused && result.path == dest && FileInUse(dest)) {
         placement.atRestart = true;
-        result = IsMemberFile(expected) ? ExpandMember(source, dest, medium, expected, placement)
-                                        : ExpandFromMedium(source, dest, medium, expected, placement);
+        result = fromMedium();
     }
     if (inUse) inUse->staged = result.staged;
     if (result.status == ExpandStatus::kOk) return RunResult();

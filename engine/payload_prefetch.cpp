@@ -1,7 +1,6 @@
 #include "engine/payload_prefetch.h"
 
 #include "expand/medium_blocks.h"
-
 #include "expand/payload_codec.h"
 
 #include <new>

@@ -219,13 +219,12 @@ void DecodeCodecBytes(PayloadCodec codec, const std::vector<uint8_t>& compressed
     const uint64_t stated = StatedPayloadSize(compressed.data(), compressed.size());
     ExpandStatus status = !expected || stated == expected->size ? ExpandStatus::kOk : ExpandStatus::kDamaged;
     SolidMember member;
-    if (status != ExpandStatus::kOk) {
-    } else if (solid && ReadSolidMember(compressed.data(), compressed.size(), member)) {
+    if (status == ExpandStatus::kOk && solid && ReadSolidMember(compressed.data(), compressed.size(), member))
         status = solid->Expand(member, payload.bytes);
-    } else if (!(codec == PayloadCodec::kLzma ? DecodeLzmaBuffer(compressed.data(), compressed.size(), payload.bytes)
-                                               : DecodeLz4Buffer(compressed.data(), compressed.size(), payload.bytes))) {
+    else if (status == ExpandStatus::kOk &&
+             !(codec == PayloadCodec::kLzma ? DecodeLzmaBuffer(compressed.data(), compressed.size(), payload.bytes)
+                                            : DecodeLz4Buffer(compressed.data(), compressed.size(), payload.bytes)))
         status = ExpandStatus::kDamaged;
-    }
     if (status == ExpandStatus::kOk && KnowsPacked(expected)) {
         if (payload.bytes.size() != expected->size) status = ExpandStatus::kDamaged;
     } else if (status == ExpandStatus::kOk && expected) {

@@ -148,7 +148,6 @@ LzmaBufferDecoder::LzmaBufferDecoder() : m_state(new State) {}
 LzmaBufferDecoder::~LzmaBufferDecoder() = default;
 
 bool LzmaBufferDecoder::Start(const uint8_t* file, size_t length, PayloadForm form) {
-    m_state.reset(new State);
     State& st = *m_state;
     if (length < kLzmaHeaderSize || !ReadCodecHeader(file, kLzmaCodecId, st.size, form) || !st.lzma.Start(file)) {
         st.refused = true;

@@ -55,10 +55,10 @@ public:
     LzmaBufferDecoder(const LzmaBufferDecoder&) = delete;
     LzmaBufferDecoder& operator=(const LzmaBufferDecoder&) = delete;
 
-    // Starts on the payload |file| of |length| bytes (header included), in
-    // |form|, which must stay where it is while the decoder reads it. False
-    // when its header is refused. Throws std::bad_alloc when the stated size
-    // does not fit in memory.
+    // Starts (once) on the payload |file| of |length| bytes (header
+    // included), in |form|, which must stay where it is while the decoder
+    // reads it. False when its header is refused. Throws std::bad_alloc when
+    // the stated size does not fit in memory.
     bool Start(const uint8_t* file, size_t length, PayloadForm form = kFormSingle);
     // Decodes until |upTo| bytes (at most Size()) are out. False, now and
     // from then on, when the stream is refused on the way: it is not valid

@@ -4,8 +4,8 @@
 #include "expand/payload_codec.h"
 #include "lzma-sdk/Bra.h"
 
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {

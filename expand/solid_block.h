@@ -131,6 +131,6 @@ private:
     std::unique_ptr<WorkThread> m_ahead;
 };
 
-// Whether |bytes|, read as block |name|'s file, are what |expected| (its
-// entry in setup.sum; none: nothing to check) says: kOk or kDamaged.
+// Whether |bytes|, read as a block's file, are what |expected| (its entry
+// in setup.sum; none: nothing to check) says: kOk or kDamaged.
 ExpandStatus CheckBlockFile(const std::vector<uint8_t>& bytes, const SumEntry* expected);

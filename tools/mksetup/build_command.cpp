@@ -423,12 +423,15 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
     if (!ReadBareSetupExe(plan.setupExe, bare, err))
         return kExitFailed;
     // The uninstaller is marked as one (inside what its signature covers):
-    // it removes the product and installs nothing.
-    const std::string mark = UninstallerMark();
-    uninstaller = bare;
-    uninstaller.insert(uninstaller.end(), mark.begin(), mark.end());
-    if (!plan.signCommand.empty() && !SignUninstaller(plan, uninstaller, out, err))
-        return kExitFailed;
+    // it removes the product and installs nothing. Unsigned, it is this
+    // file's own image and the mark, which the overlay only names.
+    if (!plan.signCommand.empty()) {
+        const std::string mark = UninstallerMark();
+        uninstaller = bare;
+        uninstaller.insert(uninstaller.end(), mark.begin(), mark.end());
+        if (!SignUninstaller(plan, uninstaller, out, err))
+            return kExitFailed;
+    }
 
     ToolStagedFile staged(setupExeOut, ".exe");
     const std::string& temporary = staged->TemporaryPath();
@@ -454,8 +457,6 @@ int BuildSingleFile(const BuildPlan& plan, const std::vector<uint8_t>& list, con
     writer.Add(OverlayKind::kFile, kSumFileName, sumText.data(), sumText.size());
     if (!plan.productName.empty())
         writer.Add(OverlayKind::kProductName, "", plan.productName.data(), plan.productName.size());
-    // Unsigned, the uninstaller is this file's own image and the mark: named,
-    // not carried twice. Signed, it is signed on its own and carried.
     if (plan.signCommand.empty())
         writer.Add(OverlayKind::kUninstallerIsImage, "", nullptr, 0);
     else
